@@ -1,0 +1,11 @@
+# Fails when a source of the core (the comma-separated folders DIRS under ROOT) includes a Qt header.
+string(REPLACE "," ";" DIRS "${DIRS}")
+foreach(dir IN LISTS DIRS)
+  file(GLOB_RECURSE sources "${ROOT}/${dir}/*.h" "${ROOT}/${dir}/*.cpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Qt[A-Za-z]*/|Q[A-Z][A-Za-z]*[>\"])")
+    if(hits)
+      message(FATAL_ERROR "${source} includes Qt, but the core must not: ${hits}")
+    endif()
+  endforeach()
+endforeach()

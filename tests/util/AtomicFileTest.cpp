@@ -1,0 +1,75 @@
+// Whole-file replacement: new and existing files, kept permissions, and failures that leave
+// the old file untouched and name the file.
+#include "util/AtomicFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/TempDir.h"
+
+namespace qvr {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeavingTemporaries) {
+  TempDir dir;
+  ReplaceFileContents(dir / "a.ini", "first");
+  ReplaceFileContents(dir / "a.ini", "second, longer");
+  EXPECT_EQ(ReadFile(dir / "a.ini"), "second, longer");
+  int files = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST(ReplaceFileContents, KeepsTheModeOfTheReplacedFile) {
+  TempDir dir;
+  WriteFile(dir / "a.ini", "old");
+  chmod((dir / "a.ini").c_str(), 0600);
+  ReplaceFileContents(dir / "a.ini", "new");
+  struct stat state {};
+  ASSERT_EQ(stat((dir / "a.ini").c_str(), &state), 0);
+  EXPECT_EQ(state.st_mode & 0777, 0600u);
+}
+
+TEST(ReplaceFileContents, FailureInReadOnlyFolderLeavesOldFileAndNamesIt) {
+  TempDir dir;
+  chmod(dir.Path().c_str(), 0755);
+  std::filesystem::create_directory(dir / "ro");
+  WriteFile(dir / "ro" / "a.ini", "precious");
+  chmod((dir / "ro").c_str(), 0555);
+  const auto target = dir / "ro" / "a.ini";
+  int result = test::RunUnprivileged([&] {
+    try {
+      ReplaceFileContents(target, "new");
+      return 1;
+    } catch (const FileWriteError& error) {
+      std::string message = error.what();
+      return message.find(target.string()) != std::string::npos && error.Path() == target ? 0 : 2;
+    }
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadFile(target), "precious");
+}
+
+TEST(ReplaceFileContents, FailureWhenFolderIsAFile) {
+  TempDir dir;
+  WriteFile(dir / "file", "x");
+  EXPECT_THROW(ReplaceFileContents(dir / "file" / "a.ini", "new"), FileWriteError);
+  EXPECT_EQ(ReadFile(dir / "file"), "x");
+}
+
+TEST(ReadWholeFile, MissingFileIsNotAnError) {
+  TempDir dir;
+  std::string contents = "stale";
+  EXPECT_FALSE(ReadWholeFile(dir / "none", contents));
+  WriteFile(dir / "bin", std::string("\0\xFF\r\n", 4));
+  ASSERT_TRUE(ReadWholeFile(dir / "bin", contents));
+  EXPECT_EQ(contents, std::string("\0\xFF\r\n", 4));
+  EXPECT_THROW(ReadWholeFile(dir.Path(), contents), Error);  // a folder cannot be read as a file
+}
+
+}  // namespace
+}  // namespace qvr

@@ -1,0 +1,35 @@
+// The program folder: the executable's folder when writable, else the per-user data folder.
+#include "util/ProgramFolder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/TempDir.h"
+
+namespace qvr {
+namespace {
+
+TEST(ProgramFolder, IsTheExecutablesFolderWhenWritable) {
+  test::TempDir dir;
+  EXPECT_EQ(ProgramFolderFor(dir / "qvr", dir / "data"), dir.Path());
+  EXPECT_FALSE(std::filesystem::exists(dir / "data"));
+  // The tests themselves run from the build's program folder.
+  EXPECT_EQ(ProgramFolder(), ProgramFile().parent_path());
+}
+
+TEST(ProgramFolder, FallsBackToUserDataFolderWhenReadOnly) {
+  test::TempDir dir;
+  chmod(dir.Path().c_str(), 0755);
+  std::filesystem::create_directory(dir / "bin");
+  std::filesystem::create_directory(dir / "home");
+  chmod((dir / "bin").c_str(), 0555);
+  chmod((dir / "home").c_str(), 0777);
+  const auto program = dir / "bin" / "qvr";
+  const auto data = dir / "home" / "share";
+  int result = test::RunUnprivileged([&] { return ProgramFolderFor(program, data) == data / "qvr" ? 0 : 1; });
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(data / "qvr"));
+}
+
+}  // namespace
+}  // namespace qvr
