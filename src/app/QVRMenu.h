@@ -1,0 +1,72 @@
+// The pop-up menu as a model the controller owns: every item with its name, caption, enabled
+// and checked state. The Qt menu and the control pad's buttons are views of it; the play mode
+// is the check marks of the three mode items and is kept nowhere else.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qvr {
+
+enum class MenuItemId : std::uint8_t {
+  PlayMNU, StopMNU, PauseMNU, NextMNU, PreviousMNU, PlayListMNU,
+  RepeatOneMNU, RepeatAllMNU, RandomMNU,
+  LyricsViewMNU, PadMNU,
+  BaseMNU, BasicPadMNU, ControlPadMNU, ModePadMNU, WindowPadMNU, DiscPadMNU, OtherPadMNU,
+  JacketViewMNU, LibraryEditMNU,
+  PluginMNU, EjectMNU, OptionMNU, HelpMNU, ExitMNU,
+  Count
+};
+
+constexpr std::size_t kMenuItemCount = static_cast<std::size_t>(MenuItemId::Count);
+
+// One row of a menu: an item, or a separator line.
+struct MenuEntry {
+  bool separator = false;
+  MenuItemId item = MenuItemId::Count;
+};
+
+class TQVRMenu {
+ public:
+  TQVRMenu();
+
+  // The rows of the menu from top to bottom, and those of the PadMNU sub-menu.
+  static std::span<const MenuEntry> TopLevel();
+  static std::span<const MenuEntry> PadSubMenu();
+
+  static std::string_view Name(MenuItemId item);  // "PlayMNU", ...
+
+  const std::string& Caption(MenuItemId item) const { return Get(item).caption; }
+  bool Enabled(MenuItemId item) const { return Get(item).enabled; }
+  bool Checked(MenuItemId item) const { return Get(item).checked; }
+
+  // Each setter tells the listener when the value really changes.
+  void SetCaption(MenuItemId item, std::string_view caption);
+  void SetEnabled(MenuItemId item, bool enabled);
+  void SetChecked(MenuItemId item, bool checked);
+
+  // Called with the item after each change; one listener (the Qt menu), or none.
+  void SetListener(std::function<void(MenuItemId)> listener) { listener_ = std::move(listener); }
+
+ private:
+  struct State {
+    std::string caption;
+    bool enabled = true;
+    bool checked = false;
+  };
+  const State& Get(MenuItemId item) const { return items_[static_cast<std::size_t>(item)]; }
+  State& Get(MenuItemId item) { return items_[static_cast<std::size_t>(item)]; }
+  void Changed(MenuItemId item) {
+    if (listener_) listener_(item);
+  }
+
+  std::array<State, kMenuItemCount> items_;
+  std::function<void(MenuItemId)> listener_;
+};
+
+}  // namespace qvr

@@ -1,0 +1,153 @@
+// TQVRDM: the controller. It holds all program state (the disc record, the play order and
+// position, the dialog state, the settings) and every command handler; the desktop program
+// renders its state and forwards each click to a handler here. Its methods are split by
+// concern: start-up, shut-down and settings in app/, the monitor tick, the play commands and
+// the status texts in playback/.
+//
+// Re-entrancy: everything runs on the GUI thread, but modal dialogs run their own event loop,
+// so a timer tick can run nested inside a command that opened a dialog (and inside the database
+// lookup, which lets pending work run). A tick can therefore close the dialog that is up (the
+// disc-removed steps); `DialogState` tells it which one. A tick that arrives while a lookup is
+// still searching returns at once, so no disc check ever nests inside another.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/QVRMenu.h"
+#include "app/QVRTimer.h"
+#include "app/QVRView.h"
+#include "app/RandomSource.h"
+#include "app/WallpaperService.h"
+#include "cdda/CDDA.h"
+#include "cddb/Database.h"
+#include "ini/IniGT.h"
+
+namespace qvr {
+
+// What the controller is built with. Nothing in it constructs its own device, view or files.
+struct TQVRDMPorts {
+  QVRView& view;
+  QVRTimer& timer;
+  RandomSource& random;
+  WallpaperService& wallpaper;
+  CDDeviceControl& device;      // the CD audio device the layer drives
+  DateSource& today;            // today's date for new disc records
+  SearchProgress& progress;     // shows the database search on the lyrics line
+  TIniGTEnvironment settings;   // where the settings file is
+};
+
+// Values of the options dialog that ApplyOptions takes over.
+struct TOptionValues {
+  TIniFont font;
+  std::int32_t background = 0;
+  bool lyrics_stay_on_top = true;
+  bool pad_status = true, pad_stay_on_top = true, pad_dock_info = true, pad_children_status = true, pad_snap = true;
+  int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
+  bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
+  std::string data_base_path, plugin_path;  // Shift-JIS bytes
+};
+
+// Who asked the stop command to run: the end-of-play form sends no stop request.
+enum class StopSender : std::uint8_t { User, Timer };
+
+class TQVRDM {
+ public:
+  explicit TQVRDM(TQVRDMPorts ports);
+  TQVRDM(const TQVRDM&) = delete;
+  TQVRDM& operator=(const TQVRDM&) = delete;
+
+  // Start-up and shut-down sequences. Errors inside them are shown through the view and end the
+  // sequence; neither raises.
+  void QVRDMCreate();
+  void QVRDMDestroy();
+
+  // Settings.
+  void LoadSettings();
+  void SaveSettings();
+  void ApplyOptions(const TOptionValues& values);
+  TOptionValues CurrentOptions() const;
+
+  // The monitor.
+  void TimerTimer();
+  void CheckDisc();
+  void LoadDisc();
+
+  // Commands.
+  void PlayMNUClick();
+  void StopMNUClick(StopSender sender = StopSender::User);
+  void PauseMNUClick();
+  void NextMNUClick();
+  void PreviousMNUClick();
+  void EjectMNUClick();
+  void RepeatOneMNUClick();
+  void RepeatAllMNUClick();
+  void RandomMNUClick();
+  void PlayListMNUClick();
+  void JacketViewMNUClick();
+  void LibraryEditMNUClick();
+  void OptionMNUClick();
+  void LyricsViewMNUClick();
+  void HelpMNUClick();
+  void ExitMNUClick();
+  enum class MouseButton : std::uint8_t { Left, Right, Middle };
+  void TaskTrayClick(MouseButton button);
+  void TaskTrayDblClick() {}
+  void SelectPlayRange();
+  void ResetPlayOrder();
+
+  // Status presentation.
+  void UpdateControls();
+  void UpdateStatus();
+
+  // Components and state, read by the views and the dialogs.
+  TQVRMenu QVRMenu;
+  TIniGT IniCTRL;
+  CDDA CD;           // the CD audio device layer
+  TDiscRecord Disc;  // the disc in the drive
+
+  std::vector<std::string> PlayOrder;  // track numbers in decimal, positions from 1
+  std::size_t PlayIndex = 0;           // position being played or to be played next
+  std::uint8_t LastTrack = 0;
+  bool BlinkPhase = false;
+  bool TitleShown = false;
+  bool LyricsLoaded = false;
+  std::int32_t LyricsIndex = 0;
+  std::vector<std::string> LyricsTexts, LyricsTimes;
+  std::vector<std::string> PluginList;
+  std::string PlayListName;
+  std::string PauseSavedText;
+  std::uint8_t DialogState = 0;
+
+  // Settings fields.
+  bool LyricsAtTop = false;
+  bool PadStatus = false, PadStayOnTop = false, PadDockInfo = false, PadChildrenStatus = false, PadSnap = false;
+  int RepeatOneUnlock = 0, RepeatAllUnlock = 0, RandomUnlock = 0;
+  bool AutoPlay = false, AutoWall = false, AutoDLGOpen = false, HelpHint = false;
+  std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
+  std::string Drive;                     // CD drive, image or image folder; empty: the default drive
+  LyricsAppearance Lyrics;               // font, background, stay-on-top, edge, height
+
+ private:
+  // Monitor steps.
+  void DiscRemovedSteps();
+  void RangeEndedSteps();
+  void DiscArrivedSteps();
+  void AlreadyPlayingSteps();
+  void PlayingSteps();
+  void RegistrationDialogSteps();
+  void ReleaseModes(bool disc_removed);
+
+  // Play order helpers.
+  int TrackAt(std::size_t position) const;  // the track number at a position (1-based)
+  void ToggleMode(MenuItemId mode);
+  std::string TrackTitleCaption();
+  void SetLyricsHeightFromFont();
+
+  TQVRDMPorts ports_;
+  bool looking_up_ = false;  // a lookup is running; nested ticks return at once
+};
+
+}  // namespace qvr

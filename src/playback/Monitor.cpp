@@ -1,0 +1,179 @@
+// The playback monitor: the one-second tick that polls the drive and acts on what changed (a
+// disc inserted or removed, a range that ran out, the play head entering another track), and
+// the disc check that reloads the disc record when the disc in the drive is another one.
+//
+// Ticks run nested inside modal dialogs and inside the database lookup (both let pending work
+// run). A nested tick may close the dialog that is up; a tick during a lookup returns at once.
+#include "app/TQVRDM.h"
+#include "util/ShiftJis.h"
+
+namespace qvr {
+namespace {
+
+constexpr const char* kRegistrationCaption = "データベース登録";
+constexpr const char* kSaveRegistration = "登録したデータを保存しますか？";
+
+}  // namespace
+
+void TQVRDM::TimerTimer() {
+  if (looking_up_) return;
+  const TCDState prev = CD.CDState;
+  CD.CDPoll();
+  switch (CD.CDState) {
+    case TCDState::cdNotReady:
+      ports_.view.SetTrayIcon("NOTREADY");
+      break;
+    case TCDState::cdOpen:
+      if (prev != TCDState::cdOpen) DiscRemovedSteps();
+      break;
+    case TCDState::cdStopped:
+      if (prev == TCDState::cdPlaying) {
+        RangeEndedSteps();
+      } else if (prev == TCDState::cdPaused) {
+        ports_.view.SetTrayIcon("STOP");
+        StopMNUClick(StopSender::Timer);
+        UpdateStatus();
+      } else if (prev == TCDState::cdNotReady || prev == TCDState::cdOpen) {
+        DiscArrivedSteps();
+      }
+      break;
+    case TCDState::cdPlaying:
+      if (prev == TCDState::cdNotReady) AlreadyPlayingSteps();
+      PlayingSteps();
+      break;
+    case TCDState::cdPaused:
+      if (prev == TCDState::cdPaused) UpdateStatus();
+      break;
+  }
+  UpdateControls();
+}
+
+void TQVRDM::DiscRemovedSteps() {
+  QVRView& view = ports_.view;
+  if (DialogState == static_cast<std::uint8_t>(DialogKind::Registration)) {
+    const bool was_enabled = ports_.timer.Enabled();
+    ports_.timer.SetEnabled(false);
+    MessageAnswer answer = view.ShowMessage(kSaveRegistration, kRegistrationCaption, MessageIcon::Warning,
+                                            MessageButtons::YesNo);
+    view.CloseDialog(DialogKind::Registration, answer == MessageAnswer::Yes ? ModalResult::Update : ModalResult::Cancel);
+    ports_.timer.SetEnabled(was_enabled);
+  }
+  if (DialogState == static_cast<std::uint8_t>(DialogKind::PlayList)) {
+    view.CloseDialog(DialogKind::PlayList, ModalResult::Cancel);
+  }
+  if (DialogState == static_cast<std::uint8_t>(DialogKind::JacketView)) {
+    view.CloseDialog(DialogKind::JacketView, ModalResult::Cancel);
+  }
+  view.SetTrayIcon("OPEN");
+  PlayIndex = 1;
+  LastTrack = 0;
+  LyricsLoaded = false;
+  LyricsIndex = 0;
+  ReleaseModes(true);
+  UpdateControls();
+  UpdateStatus();
+}
+
+void TQVRDM::RangeEndedSteps() {
+  const std::size_t count = PlayOrder.size();
+  const bool repeat_one = QVRMenu.Checked(MenuItemId::RepeatOneMNU);
+  const bool repeat_all = QVRMenu.Checked(MenuItemId::RepeatAllMNU);
+  const bool random = QVRMenu.Checked(MenuItemId::RandomMNU);
+  if (PlayIndex == count && repeat_all) {
+    PlayIndex = 1;
+    PlayMNUClick();
+  } else if (!repeat_one && !random && PlayIndex == count) {
+    ports_.view.SetTrayIcon("STOP");
+    StopMNUClick(StopSender::Timer);
+  } else {
+    if (PlayIndex < count) ++PlayIndex;
+    PlayMNUClick();
+  }
+}
+
+void TQVRDM::DiscArrivedSteps() {
+  ports_.view.SetTrayIcon("STOP");
+  StopMNUClick(StopSender::Timer);
+  CheckDisc();
+  if (AutoPlay) PlayMNUClick();
+  if (AutoDLGOpen && Disc.DiscName.Empty()) RegistrationDialogSteps();
+  UpdateStatus();
+}
+
+void TQVRDM::AlreadyPlayingSteps() {
+  CheckDisc();
+  UpdateStatus();
+  LastTrack = CD.CDCurrentTrack();
+  if (AutoDLGOpen && Disc.DiscName.Empty()) RegistrationDialogSteps();
+}
+
+void TQVRDM::RegistrationDialogSteps() {
+  const std::uint8_t saved = DialogState;
+  if (saved == 1) ports_.view.SplashHide();
+  auto restore = [&] {
+    DialogState = saved;
+    if (saved == 1) ports_.view.SplashShow();
+  };
+  try {
+    LibraryEditMNUClick();
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TQVRDM::PlayingSteps() {
+  ports_.view.SetTrayIcon(BlinkPhase ? "PLAY1" : "PLAY2");
+  BlinkPhase = !BlinkPhase;
+  const std::uint8_t current = CD.CDCurrentTrack();
+  if (current != LastTrack) {
+    if (QVRMenu.Checked(MenuItemId::RepeatOneMNU) || QVRMenu.Checked(MenuItemId::RandomMNU)) {
+      PlayMNUClick();
+    } else {
+      ++PlayIndex;
+      if (PlayIndex > PlayOrder.size()) PlayIndex = 1;
+      if (TrackAt(PlayIndex) != (current & 0x7F)) PlayMNUClick();
+    }
+    LastTrack = CD.CDCurrentTrack();
+    UpdateStatus();
+  }
+}
+
+void TQVRDM::CheckDisc() {
+  bool differs = !(CD.CDMediaID() == Disc.DiscKey) || CD.CDTrackCount() != Disc.TrackCount ||
+                 CD.CDDiscLength() != Disc.DiscTime;
+  for (int n = 1; !differs && n <= Disc.TrackCount; ++n) {
+    const TTrackEntry& track = Disc.Tracks[n - 1];
+    differs = CD.CDTrackStart(n) != track.StartPos || CD.CDTrackLength(n) != track.Length;
+  }
+  if (differs) LoadDisc();
+  if (AutoWall) {
+    const std::string jacket = Disc.JacketFile.Str();
+    if (ports_.wallpaper.ReadWallpaper() != jacket) ports_.wallpaper.SetWallpaper(jacket);
+  }
+}
+
+void TQVRDM::LoadDisc() {
+  ClearDisc(Disc, ports_.today);
+  TDiscRecord drive;
+  ClearDisc(drive, ports_.today);
+  drive.DiscKey = CD.CDMediaID();
+  drive.TrackCount = static_cast<std::uint8_t>(std::min(CD.CDTrackCount(), 99));
+  drive.DiscTime = CD.CDDiscLength();
+  for (int n = 1; n <= drive.TrackCount; ++n) {
+    drive.Tracks[n - 1].StartPos = CD.CDTrackStart(n);
+    drive.Tracks[n - 1].Length = CD.CDTrackLength(n);
+  }
+  looking_up_ = true;
+  try {
+    Disc = DBLookup(drive, ports_.progress);
+  } catch (...) {
+    looking_up_ = false;
+    throw;
+  }
+  looking_up_ = false;
+  ResetPlayOrder();
+}
+
+}  // namespace qvr

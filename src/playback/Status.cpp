@@ -1,0 +1,100 @@
+// Status presentation: the enabled state of the menu items and pad buttons, and the texts of
+// the tray hint, the pad caption and the lyrics line, all taken from the drive state and the
+// disc record. Record texts are Shift-JIS and are decoded here; '&' is doubled wherever a
+// text reaches a label or the tray hint, so that it shows literally.
+#include "app/TQVRDM.h"
+#include "util/ZLUtils.h"
+
+namespace qvr {
+namespace {
+
+constexpr const char* kNoDrive = "ＣＤ－ＲＯＭドライブを使用できません";
+constexpr const char* kNotReadyHint = "Not Ready";
+constexpr const char* kInsertDisc = "ＣＤをセットしてください";
+constexpr const char* kNoDiscHint = "No Disc";
+constexpr const char* kNoDiscName = "ＣＤ名未登録 ";
+constexpr const char* kNoArtistName = "アーティスト名未登録";
+constexpr const char* kNoTrackName = "曲名未登録";
+constexpr const char* kPausedText = "一時停止中...";
+constexpr const char* kPauseCaption = "一時停止";
+constexpr const char* kResumeCaption = "一時停止解除";
+
+std::string Amp(const std::string& text) { return DoubleChar(text, '&'); }
+
+// "[title] " or the unregistered text, then " artist" or the unregistered text. With
+// `double_amp` each name has its '&' doubled (the tray hint while playing and paused).
+std::string DiscCaption(const TDiscRecord& disc, bool double_amp) {
+  std::string name = disc.DiscName.ToUtf8();
+  std::string artist = disc.ArtistName.ToUtf8();
+  if (double_amp) {
+    name = Amp(name);
+    artist = Amp(artist);
+  }
+  std::string caption = name.empty() ? kNoDiscName : "[" + name + "] ";
+  caption += artist.empty() ? std::string(kNoArtistName) : " " + artist;
+  return caption;
+}
+
+}  // namespace
+
+void TQVRDM::UpdateControls() {
+  const TCDState state = CD.CDState;
+  const bool stopped = state == TCDState::cdStopped;
+  const bool running = state == TCDState::cdPlaying || state == TCDState::cdPaused;
+  const bool disc = stopped || running;
+  QVRMenu.SetEnabled(MenuItemId::PlayMNU, stopped);
+  for (MenuItemId item : {MenuItemId::StopMNU, MenuItemId::PauseMNU, MenuItemId::NextMNU, MenuItemId::PreviousMNU}) {
+    QVRMenu.SetEnabled(item, running);
+  }
+  for (MenuItemId item : {MenuItemId::PlayListMNU, MenuItemId::JacketViewMNU, MenuItemId::LibraryEditMNU}) {
+    QVRMenu.SetEnabled(item, disc);
+  }
+  QVRMenu.SetCaption(MenuItemId::PauseMNU, state == TCDState::cdPaused ? kResumeCaption : kPauseCaption);
+}
+
+std::string TQVRDM::TrackTitleCaption() {
+  const int track = CD.CDCurrentTrack() & 0x7F;
+  std::string title;
+  if (track >= 1 && track <= 99) title = Disc.Tracks[track - 1].TrackName.ToUtf8();
+  return title.empty() ? kNoTrackName : "[" + title + "]";
+}
+
+void TQVRDM::UpdateStatus() {
+  QVRView& view = ports_.view;
+  switch (CD.CDState) {
+    case TCDState::cdNotReady:
+      view.SetPadCaption(kNoDrive);
+      view.SetLyricsText(kNoDrive);
+      view.SetTrayHint(kNotReadyHint);
+      break;
+    case TCDState::cdOpen:
+      view.SetPadCaption(kInsertDisc);
+      view.SetLyricsText(kInsertDisc);
+      view.SetTrayHint(kNoDiscHint);
+      break;
+    case TCDState::cdStopped: {
+      const std::string caption = DiscCaption(Disc, false);
+      view.SetPadCaption(caption);
+      view.SetLyricsText(Amp(caption));
+      view.SetTrayHint(view.LyricsText());
+      break;
+    }
+    case TCDState::cdPlaying: {
+      view.SetTrayHint(DiscCaption(Disc, true));
+      const std::string caption = TrackTitleCaption();
+      view.SetPadCaption(caption);
+      view.SetLyricsText(Amp(caption));
+      TitleShown = true;
+      break;
+    }
+    case TCDState::cdPaused: {
+      view.SetTrayHint(DiscCaption(Disc, true));
+      const std::string caption = view.LyricsText() == kPausedText ? TrackTitleCaption() : kPausedText;
+      view.SetPadCaption(caption);
+      view.SetLyricsText(Amp(caption));
+      break;
+    }
+  }
+}
+
+}  // namespace qvr

@@ -1,0 +1,169 @@
+// Test doubles for the controller's ports: a view that records what it is told and answers
+// from a script, a hand-driven timer, a fixed random sequence and a wallpaper in memory.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/QVRTimer.h"
+#include "app/QVRView.h"
+#include "app/RandomSource.h"
+#include "app/TQVRDM.h"
+#include "app/WallpaperService.h"
+
+namespace qvr::test {
+
+class RecordingView : public QVRView {
+ public:
+  // Every call as one line ("SetTrayIcon STOP", "SplashProgress 20", ...), in order.
+  std::vector<std::string> log;
+  std::string tray_icon, tray_hint, pad_caption, lyrics_text;
+  std::map<PadToggle, bool> toggles;
+  LyricsAppearance appearance;
+  bool hints = false, lyrics_visible = false, pad_visible = false, pad_stay_on_top = false;
+  int pixels_per_inch = 96;
+  std::vector<std::string> errors;
+  std::vector<std::string> messages;  // "caption: text"
+
+  // Answers to message boxes, used in order (Yes when none is left).
+  std::deque<MessageAnswer> answers;
+  // What a dialog does while it is "up": edit the controller, run ticks, close itself. The
+  // result of RunDialog is the result given to CloseDialog, else what the action returns.
+  std::map<DialogKind, std::function<ModalResult()>> dialog_actions;
+  std::function<ModalResult(TOptionValues&)> options_action;
+  std::function<void()> on_pending_work;
+  // What CloseDialog(Registration, Update) commits into the disc record first.
+  std::function<void()> commit_registration;
+
+  void ActivateTray() override { Log("ActivateTray"); }
+  void SetTrayIcon(std::string_view name) override {
+    tray_icon = name;
+    Log("SetTrayIcon " + tray_icon);
+  }
+  void SetTrayHint(const std::string& text) override { tray_hint = text; }
+  void PopupMenu() override { Log("PopupMenu"); }
+  void SetPadCaption(const std::string& text) override { pad_caption = text; }
+  void SetPadToggle(PadToggle button, bool down) override { toggles[button] = down; }
+  std::string LyricsText() const override { return lyrics_text; }
+  void SetLyricsText(const std::string& text) override { lyrics_text = text; }
+  void ApplyLyricsAppearance(const LyricsAppearance& value) override {
+    appearance = value;
+    Log("ApplyLyricsAppearance");
+  }
+  int ScreenPixelsPerInch() const override { return pixels_per_inch; }
+  void SetLyricsWindowVisible(bool visible) override { lyrics_visible = visible; }
+  void SetPadWindowVisible(bool visible) override { pad_visible = visible; }
+  void SetPadStayOnTop(bool value) override { pad_stay_on_top = value; }
+  void SetHintsEnabled(bool enabled) override { hints = enabled; }
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon, MessageButtons) override {
+    messages.push_back(caption + ": " + text);
+    Log("ShowMessage " + text);
+    if (answers.empty()) return MessageAnswer::Yes;
+    MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowError(const std::string& message) override {
+    errors.push_back(message);
+    Log("ShowError " + message);
+  }
+  ModalResult RunDialog(DialogKind kind) override {
+    Log("RunDialog " + std::to_string(static_cast<int>(kind)));
+    open_.push_back({kind, ModalResult::None});
+    ModalResult result = ModalResult::Cancel;
+    auto action = dialog_actions.find(kind);
+    if (action != dialog_actions.end()) result = action->second();
+    if (open_.back().closed_with != ModalResult::None) result = open_.back().closed_with;
+    open_.pop_back();
+    return result;
+  }
+  ModalResult RunOptionsDialog(TOptionValues& values) override {
+    Log("RunOptionsDialog");
+    return options_action ? options_action(values) : ModalResult::Cancel;
+  }
+  void CloseDialog(DialogKind kind, ModalResult result) override {
+    Log("CloseDialog " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(static_cast<int>(result)));
+    if (kind == DialogKind::Registration && result == ModalResult::Update && commit_registration) commit_registration();
+    if (!open_.empty() && open_.back().kind == kind) open_.back().closed_with = result;
+  }
+  bool DialogClosed() const { return !open_.empty() && open_.back().closed_with != ModalResult::None; }
+  void SplashCreate(const SplashTexts& texts) override {
+    splash = texts;
+    Log("SplashCreate");
+  }
+  void SplashProgress(int position, const std::string& first, const std::string&) override {
+    Log("SplashProgress " + std::to_string(position) + " " + first);
+  }
+  void SplashHide() override { Log("SplashHide"); }
+  void SplashShow() override { Log("SplashShow"); }
+  void SplashRelease() override { Log("SplashRelease"); }
+  void ProcessPendingWork() override {
+    if (on_pending_work) on_pending_work();
+  }
+  void PadRestoreLayout() override { Log("PadRestoreLayout"); }
+  void PadSaveLayout() override { Log("PadSaveLayout"); }
+  void PluginPadApplyHintSetting() override { Log("PluginPadApplyHintSetting"); }
+  void PluginPadSave() override { Log("PluginPadSave"); }
+  void CloseMainWindow() override { Log("CloseMainWindow"); }
+  void OpenHelp(int context) override { Log("OpenHelp " + std::to_string(context)); }
+
+  SplashTexts splash;
+
+  // The lines of the log that start with `prefix`.
+  std::vector<std::string> Lines(const std::string& prefix) const {
+    std::vector<std::string> lines;
+    for (const std::string& line : log) {
+      if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+ private:
+  struct OpenDialog {
+    DialogKind kind;
+    ModalResult closed_with;
+  };
+  void Log(std::string line) { log.push_back(std::move(line)); }
+  std::vector<OpenDialog> open_;
+};
+
+class ManualTimer : public QVRTimer {
+ public:
+  void SetEnabled(bool enabled) override {
+    enabled_ = enabled;
+    changes.push_back(enabled);
+  }
+  bool Enabled() const override { return enabled_; }
+  std::vector<bool> changes;
+
+ private:
+  bool enabled_ = false;
+};
+
+class FixedRandom : public RandomSource {
+ public:
+  void Seed() override { seeded = true; }
+  std::size_t Draw(std::size_t count) override {
+    std::size_t value = draws.empty() ? 1 : draws.front();
+    if (!draws.empty()) draws.pop_front();
+    return (value - 1) % count + 1;
+  }
+  std::deque<std::size_t> draws;
+  bool seeded = false;
+};
+
+class MemoryWallpaper : public WallpaperService {
+ public:
+  std::string ReadWallpaper() override { return current; }
+  void SetWallpaper(const std::string& file) override {
+    current = file;
+    ++sets;
+  }
+  std::string current;
+  int sets = 0;
+};
+
+}  // namespace qvr::test
