@@ -5,6 +5,7 @@
 
 #include "app/TQVRDM.h"
 #include "app/Version.h"
+#include "util/ShiftJis.h"
 
 namespace qvr {
 namespace {
@@ -13,7 +14,8 @@ constexpr const char* kPleaseWait = "Please wait...";
 
 }  // namespace
 
-TQVRDM::TQVRDM(TQVRDMPorts ports) : IniCTRL(ports.settings), ports_(std::move(ports)) {
+TQVRDM::TQVRDM(TQVRDMPorts ports)
+    : IniCTRL(ports.settings), Database(ports.today), ports_(std::move(ports)) {
   IniCTRL.SetDefaultDir(TIniGTDefaultDir::ddApplication);
   IniCTRL.SetFence(TIniGTFence::fnVer11Mode);
   IniCTRL.Loaded();
@@ -49,8 +51,8 @@ void TQVRDM::QVRDMCreate() {
     view.SplashProgress(60, kPleaseWait, "");
     view.ApplyLyricsAppearance(Lyrics);
     view.SetHintsEnabled(HelpHint);
-    CD.CDInit(ports_.device);
-    DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));
+    CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
+    Database.DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));
     view.SplashProgress(80, kPleaseWait, "");
     view.SplashProgress(100, kPleaseWait, "");
     TimerTimer();
@@ -74,7 +76,7 @@ void TQVRDM::QVRDMDestroy() {
     SaveSettings();
     ports_.view.PluginPadSave();
     ports_.view.PadSaveLayout();
-    DBClose();
+    Database.DBClose();
   } catch (const std::exception& error) {
     ports_.view.ShowError(error.what());
   }

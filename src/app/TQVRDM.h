@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@
 #include "app/RandomSource.h"
 #include "app/WallpaperService.h"
 #include "cdda/CDDA.h"
-#include "cddb/Database.h"
+#include "cddb/DiscDatabase.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
@@ -33,9 +34,11 @@ struct TQVRDMPorts {
   QVRTimer& timer;
   RandomSource& random;
   WallpaperService& wallpaper;
-  CDDeviceControl& device;      // the CD audio device the layer drives
-  DateSource& today;            // today's date for new disc records
-  SearchProgress& progress;     // shows the database search on the lyrics line
+  // The CD audio device for the "Drive" setting (file-system encoding; empty: the system's
+  // default drive), asked once at start-up; it must live as long as the controller.
+  std::function<CDDevice&(const std::string& drive)> drive;
+  TDateSource& today;           // today's date for new disc records
+  TSearchProgress& progress;    // shows the database search on the lyrics line
   TIniGTEnvironment settings;   // where the settings file is
 };
 
@@ -105,8 +108,9 @@ class TQVRDM {
   // Components and state, read by the views and the dialogs.
   TQVRMenu QVRMenu;
   TIniGT IniCTRL;
-  CDDA CD;           // the CD audio device layer
-  TDiscRecord Disc;  // the disc in the drive
+  CDDA CD;                // the CD audio device layer
+  TDiscDatabase Database;  // the disc database
+  TDiscRecord Disc;        // the disc in the drive
 
   std::vector<std::string> PlayOrder;  // track numbers in decimal, positions from 1
   std::size_t PlayIndex = 0;           // position being played or to be played next

@@ -185,7 +185,7 @@ void TQVRDM::JacketViewMNUClick() {
 void TQVRDM::LibraryEditMNUClick() {
   DialogStateScope scope(DialogState, DialogKind::Registration);
   if (ports_.view.RunDialog(DialogKind::Registration) == ModalResult::Update) {
-    DBStore(Disc);
+    Database.DBStore(Disc);
     if (AutoWall) ports_.wallpaper.SetWallpaper(Disc.JacketFile.Str());
     UpdateStatus();
   }

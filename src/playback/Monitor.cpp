@@ -4,8 +4,9 @@
 //
 // Ticks run nested inside modal dialogs and inside the database lookup (both let pending work
 // run). A nested tick may close the dialog that is up; a tick during a lookup returns at once.
+#include <algorithm>
+
 #include "app/TQVRDM.h"
-#include "util/ShiftJis.h"
 
 namespace qvr {
 namespace {
@@ -144,8 +145,9 @@ void TQVRDM::CheckDisc() {
   bool differs = !(CD.CDMediaID() == Disc.DiscKey) || CD.CDTrackCount() != Disc.TrackCount ||
                  CD.CDDiscLength() != Disc.DiscTime;
   for (int n = 1; !differs && n <= Disc.TrackCount; ++n) {
-    const TTrackEntry& track = Disc.Tracks[n - 1];
-    differs = CD.CDTrackStart(n) != track.StartPos || CD.CDTrackLength(n) != track.Length;
+    const TTrackEntry& track = Disc.Tracks[n];
+    differs = CD.CDTrackStart(static_cast<std::uint8_t>(n)) != track.StartPos ||
+              CD.CDTrackLength(static_cast<std::uint8_t>(n)) != track.Length;
   }
   if (differs) LoadDisc();
   if (AutoWall) {
@@ -162,12 +164,12 @@ void TQVRDM::LoadDisc() {
   drive.TrackCount = static_cast<std::uint8_t>(std::min(CD.CDTrackCount(), 99));
   drive.DiscTime = CD.CDDiscLength();
   for (int n = 1; n <= drive.TrackCount; ++n) {
-    drive.Tracks[n - 1].StartPos = CD.CDTrackStart(n);
-    drive.Tracks[n - 1].Length = CD.CDTrackLength(n);
+    drive.Tracks[n].StartPos = CD.CDTrackStart(static_cast<std::uint8_t>(n));
+    drive.Tracks[n].Length = CD.CDTrackLength(static_cast<std::uint8_t>(n));
   }
   looking_up_ = true;
   try {
-    Disc = DBLookup(drive, ports_.progress);
+    Disc = Database.DBLookup(drive, ports_.progress);
   } catch (...) {
     looking_up_ = false;
     throw;

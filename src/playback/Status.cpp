@@ -55,7 +55,7 @@ void TQVRDM::UpdateControls() {
 std::string TQVRDM::TrackTitleCaption() {
   const int track = CD.CDCurrentTrack() & 0x7F;
   std::string title;
-  if (track >= 1 && track <= 99) title = Disc.Tracks[track - 1].TrackName.ToUtf8();
+  if (track >= 1 && track <= 99) title = Disc.Tracks[static_cast<std::size_t>(track)].TrackName.ToUtf8();
   return title.empty() ? kNoTrackName : "[" + title + "]";
 }
 
