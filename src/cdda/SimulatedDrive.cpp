@@ -116,6 +116,7 @@ std::uint32_t SimulatedDrive::StatusTrackPosition(std::uint8_t track) {
 void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
   Log("Play " + std::to_string(from) + " " + std::to_string(to));
   RequireOpen("Play");
+  if (failPlay_) throw Error("音声出力を開けません: シミュレーション");
   if (!HasDisc()) return;
   std::uint32_t first = disc_->FrameOf(format_, from);
   std::uint32_t end = disc_->FrameOf(format_, to);

@@ -29,6 +29,8 @@ class SimulatedDrive : public CDDevice {
   // A paused disc is reported as stopped, as some drives do.
   void ReportPausedAsStopped(bool on) { pausedAsStopped_ = on; }
   void RejectResume(bool reject) { rejectResume_ = reject; }
+  // Play requests fail as with no audio output: they throw and change nothing.
+  void FailPlay(bool fail) { failPlay_ = fail; }
   void SetCanEject(bool canEject) { canEject_ = canEject; }
   // Replaces the identity text the drive reports (nullopt: computed from the disc).
   void SetMediaIdentity(std::optional<std::string> text) { identity_ = std::move(text); }
@@ -73,6 +75,7 @@ class SimulatedDrive : public CDDevice {
   bool refuseOpen_ = false;
   bool pausedAsStopped_ = false;
   bool rejectResume_ = false;
+  bool failPlay_ = false;
   bool canEject_ = true;
   bool open_ = false;
   std::optional<std::uint32_t> forcedMode_;
