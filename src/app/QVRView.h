@@ -41,7 +41,6 @@ struct LyricsAppearance {
   TIniFont font;                   // the label font (face name in Shift-JIS, as stored)
   std::int32_t background = 0;     // 0x00BBGGRR, or 0x80000000 | system colour index
   bool stay_on_top = true;
-  bool at_top = true;              // top edge of the screen, else bottom edge
   int client_height = 16;          // pixels: the font's pixel height + 4
 };
 
@@ -64,8 +63,9 @@ class QVRView {
   // The lyrics line's text as the label holds it ("&&" shows one ampersand).
   virtual std::string LyricsText() const = 0;
   virtual void SetLyricsText(const std::string& text) = 0;
-  // Font, colours, edge and height of the lyrics window; it spans the screen's full width.
-  virtual void ApplyLyricsAppearance(const LyricsAppearance& appearance) = 0;
+  // Font, colours and height of the lyrics window, and its edge (top, else bottom); it spans
+  // the screen's full width.
+  virtual void ApplyLyricsAppearance(const LyricsAppearance& appearance, bool at_top) = 0;
   // Pixels per logical inch of the screen, for the font's pixel height (96 on most screens).
   virtual int ScreenPixelsPerInch() const = 0;
   virtual void SetLyricsWindowVisible(bool visible) = 0;

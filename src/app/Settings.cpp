@@ -34,7 +34,6 @@ void TQVRDM::LoadSettings() {
   Lyrics.background = ini.ReadInteger(kLyrics, "BackGroundColor", 0);
   ini.ReadFont(kLyrics, "Font", Lyrics.font);
   LyricsAtTop = ini.ReadBool(kLyrics, "Position", true);
-  Lyrics.at_top = LyricsAtTop;
   QVRMenu.SetChecked(MenuItemId::LyricsViewMNU, ini.ReadBool(kLyrics, "Visible", true));
   Lyrics.stay_on_top = ini.ReadBool(kLyrics, "StayOnTop", true);
   SetLyricsHeightFromFont();
@@ -127,7 +126,7 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   Lyrics.background = values.background;
   SetLyricsHeightFromFont();
   Lyrics.stay_on_top = values.lyrics_stay_on_top;
-  ports_.view.ApplyLyricsAppearance(Lyrics);
+  ports_.view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
   PadStatus = values.pad_status;
   PadStayOnTop = values.pad_stay_on_top;
   PadDockInfo = values.pad_dock_info;

@@ -49,7 +49,7 @@ void TQVRDM::QVRDMCreate() {
     PlayOrder.clear();
     PlayListName = "Default";
     view.SplashProgress(60, kPleaseWait, "");
-    view.ApplyLyricsAppearance(Lyrics);
+    view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
     view.SetHintsEnabled(HelpHint);
     CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
     Database.DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));

@@ -132,7 +132,7 @@ class TQVRDM {
   bool AutoPlay = false, AutoWall = false, AutoDLGOpen = false, HelpHint = false;
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
   std::string Drive;                     // CD drive, image or image folder; empty: the default drive
-  LyricsAppearance Lyrics;               // font, background, stay-on-top, edge, height
+  LyricsAppearance Lyrics;               // the lyrics line: font, background, stay-on-top, height
 
  private:
   // Monitor steps.
