@@ -297,5 +297,25 @@ TEST_F(CdioDriveTest, ChangerWithOneImageLoadsItAgain) {
   EXPECT_EQ(layer.CDMediaID().Str(), key);
 }
 
+TEST_F(CdioDriveTest, DemoDiscHasFiveShortDifferentTracks) {
+  Open(QVR_DEMO_CUE);
+  ASSERT_EQ(layer.CDState, cdStopped) << cdio->Problem();
+  ASSERT_EQ(layer.CDTrackCount(), 5);
+  CueImage image(QVR_DEMO_CUE);
+  std::vector<std::int16_t> samples(75 * kSamplesPerSector);
+  for (std::uint8_t track = 1; track <= 5; ++track) {
+    std::uint32_t seconds = MSFToFrames(layer.CDTrackLength(track)) / 75;
+    EXPECT_GE(seconds, 10u) << int(track);
+    EXPECT_LE(seconds, 20u) << int(track);
+    // One second from the middle of the track is far from silent and does not clip.
+    std::uint32_t middle = image.Toc().Tracks[track - 1].Start + MSFToFrames(layer.CDTrackLength(track)) / 2;
+    image.ReadAudio(middle, 75, samples.data());
+    int peak = 0;
+    for (std::int16_t sample : samples) peak = std::max(peak, std::abs(int{sample}));
+    EXPECT_GT(peak, 2000) << int(track);
+    EXPECT_LT(peak, 32767) << int(track);
+  }
+}
+
 }  // namespace
 }  // namespace qvr
