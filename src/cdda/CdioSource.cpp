@@ -140,11 +140,7 @@ bool CdioSource::TrayOpen() {
   return mmc_get_tray_status(handle_) == 1;
 }
 
-bool CdioSource::RefreshIfChanged() {
-  if (!device_ || cdio_get_media_changed(handle_) != 1) return false;
-  Reopen();
-  return true;
-}
+bool CdioSource::MediaChanged() { return device_ && cdio_get_media_changed(handle_) == 1; }
 
 bool CdioSource::CanEject() {
   if (!device_) return false;
