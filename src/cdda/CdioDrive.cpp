@@ -161,7 +161,11 @@ std::uint32_t CdioDrive::DeviceMode() {
     problem_ = kNoDisc;
     return kModeOpen;
   }
-  if (state == DigitalPlayer::State::Stopped && (!toc_ || device_->RefreshIfChanged())) {
+  // The table of contents is read once per disc: again only after the drive reported a new disc
+  // or while it has none (libcdio caches the last one, so the handle is opened anew first).
+  bool changed = device_->MediaChanged();
+  if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
+    device_->Reopen();
     toc_ = device_->ReadToc();
     problem_ = toc_ ? "" : kNoDisc;
   }

@@ -6,11 +6,19 @@
 #include <cdio/logging.h>
 #include <cdio/mmc.h>
 
+#include <unistd.h>
+
+#include <cctype>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
 
 #include "util/Error.h"
 
 namespace qvr {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,6 +28,35 @@ constexpr char kReadFailed[] = "CDを読めません: %s";
 constexpr int kQuietSpeed = 4;
 
 void IgnoreLog(cdio_log_level_t, const char*) {}
+
+// libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
+// to the .toc. Opens a private copy whose relative names are made absolute; nullptr on failure.
+CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
+  std::error_code error;
+  if (fs::file_size(tocFile, error) > 256 * 1024 || error) return nullptr;
+  std::ifstream in(tocFile, std::ios::binary);
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  fs::path folder = fs::absolute(tocFile, error).parent_path();
+  static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
+  std::string rewritten;
+  auto last = text.cbegin();
+  for (std::sregex_iterator match(text.begin(), text.end(), kFileName), end; match != end; ++match) {
+    rewritten.append(last, (*match)[0].first);
+    fs::path name((*match)[2].str());
+    if (name.is_relative()) name = folder / name;
+    rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
+    last = (*match)[0].second;
+  }
+  rewritten.append(last, text.cend());
+  std::string copy = (fs::temp_directory_path() / "qvr-image-XXXXXX.toc").string();
+  int descriptor = mkstemps(copy.data(), 4);
+  if (descriptor < 0) return nullptr;
+  bool written = ::write(descriptor, rewritten.data(), rewritten.size()) == static_cast<ssize_t>(rewritten.size());
+  ::close(descriptor);
+  CdIo_t* handle = written ? cdio_open_cdrdao(copy.c_str()) : nullptr;
+  fs::remove(copy, error);
+  return handle;
+}
 
 }  // namespace
 
@@ -48,7 +85,14 @@ std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
 
 std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& image) {
   SilenceCdioLog();
-  CdIo_t* handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);
+  CdIo_t* handle = nullptr;
+  std::string extension = image.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".toc") {
+    handle = OpenCdrdaoWithAbsoluteNames(image);
+  } else {
+    handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);
+  }
   if (handle == nullptr) throw Error(FormatMessage(kNoImage, image.string()));
   return std::unique_ptr<CdioSource>(new CdioSource(handle, image.string(), false));
 }
@@ -96,11 +140,7 @@ bool CdioSource::TrayOpen() {
   return mmc_get_tray_status(handle_) == 1;
 }
 
-bool CdioSource::RefreshIfChanged() {
-  if (!device_ || cdio_get_media_changed(handle_) != 1) return false;
-  Reopen();
-  return true;
-}
+bool CdioSource::MediaChanged() { return device_ && cdio_get_media_changed(handle_) == 1; }
 
 bool CdioSource::CanEject() {
   if (!device_) return false;

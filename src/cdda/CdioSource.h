@@ -40,9 +40,10 @@ class CdioSource : public AudioSectorSource {
   std::optional<DiscToc> ReadToc();
   // Whether the drive's tray is open (false for images and drives that cannot tell).
   bool TrayOpen();
-  // Whether the drive saw a new disc since the last call; reopens the handle so that the next
-  // table of contents is read afresh.
-  bool RefreshIfChanged();
+  // Whether the drive saw a new disc since the last call.
+  bool MediaChanged();
+  // Opens the drive's handle anew, so that libcdio forgets the table of contents it cached.
+  void Reopen();
   bool CanEject();
   void Eject();
 
@@ -51,7 +52,6 @@ class CdioSource : public AudioSectorSource {
  private:
   CdioSource(CdIo_t* handle, std::string name, bool device);
   void ClosePlayer();
-  void Reopen();
 
   std::mutex mutex_;
   CdIo_t* handle_ = nullptr;

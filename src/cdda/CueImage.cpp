@@ -319,6 +319,7 @@ CueImage::CueImage(const fs::path& cueFile) {
       std::uint32_t pendingPostgap = 0;
       for (const SheetTrack& track : entry.tracks) {
         std::uint32_t first = track.index0.value_or(*track.index1);
+        if (first < fileFrame) throw Error(FormatMessage(kBadLine, std::to_string(track.line)));
         layOut(first, previousBytes);
         sector += pendingPostgap + track.pregap;
         std::uint32_t start = sector + (*track.index1 - first);

@@ -134,9 +134,10 @@ void DigitalPlayer::Run() {
     }
     std::size_t queued = sink_.QueuedFrames();
     if (queued >= kAheadFrames) {
-      // Sleep until about half of the queue has been played (or the job changes).
+      // Sleep until about half of the queue may have been played, looking again at least every
+      // 20 ms in case the output plays faster than real time.
       auto wait = std::chrono::milliseconds((queued - kAheadFrames / 2) * 1000 / AudioSink::kSampleRate);
-      wake_.wait_for(lock, std::max(wait, std::chrono::milliseconds(5)));
+      wake_.wait_for(lock, std::clamp(wait, std::chrono::milliseconds(2), std::chrono::milliseconds(20)));
       continue;
     }
     const FrameRange range = ranges_[rangeIndex_];

@@ -33,6 +33,17 @@ struct ImageOptions {
   std::string extraLines;           // added after the FILE line (CD-Text, REM, ...)
 };
 
+inline ImageOptions Options(std::string cueName, std::string binName, std::string fileLine = "",
+                            bool bigEndian = false, std::string extraLines = "") {
+  ImageOptions options;
+  options.cueName = std::move(cueName);
+  options.binName = std::move(binName);
+  options.fileLine = std::move(fileLine);
+  options.bigEndian = bigEndian;
+  options.extraLines = std::move(extraLines);
+  return options;
+}
+
 // The 16-bit sample at position `index` of disc sector `sector`; odd, so never zero.
 inline std::int16_t TestSample(std::uint32_t sector, std::uint32_t index) {
   std::uint32_t x = sector * 2654435761u ^ (index * 40503u + 0x9E37u);
@@ -125,7 +136,7 @@ inline DiscToc WriteSparseImage(const std::filesystem::path& cueFile, const std:
   std::string cue = "FILE \"" + bin.filename().string() + "\" BINARY\n";
   DiscToc toc;
   for (std::size_t n = 0; n < starts.size(); ++n) {
-    char header[32];
+    char header[64];
     std::snprintf(header, sizeof header, "  TRACK %02zu AUDIO\n", n + 1);
     cue += header;
     cue += "    INDEX 01 " + MsfText(starts[n] - kLeadInFrames) + "\n";
