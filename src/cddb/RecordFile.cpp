@@ -22,10 +22,11 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 
 }  // namespace
 
-RecordFile::RecordFile(std::filesystem::path path, DBFile kind)
+RecordFile::RecordFile(std::filesystem::path path, DBFile kind, Access access)
     : path_(std::move(path)), kind_(kind), record_size_(InfoOf(kind).RecordSize) {
+  const int mode = access == Access::ReadWrite ? O_RDWR : O_RDONLY;
   do {
-    fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = open(path_.c_str(), mode | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) Fail("データベースファイル %s を開けません", path_, errno);
   struct stat state {};

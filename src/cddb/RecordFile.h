@@ -13,9 +13,12 @@ namespace qvr {
 
 class RecordFile {
  public:
-  // Opens `path` for reading and writing, as every database operation does. Raises Error with
-  // the system's reason when the file cannot be opened (missing folder, no permission, ...).
-  RecordFile(std::filesystem::path path, DBFile kind);
+  enum class Access { ReadWrite, ReadOnly };
+
+  // Opens `path` for reading and writing, as every database operation does (ReadOnly: for
+  // readers that never write, such as the inspection tool). Raises Error with the system's
+  // reason when the file cannot be opened (missing folder, no permission, ...).
+  RecordFile(std::filesystem::path path, DBFile kind, Access access = Access::ReadWrite);
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
