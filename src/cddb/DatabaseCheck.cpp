@@ -55,6 +55,12 @@ void CheckFiles(const DatabaseSnapshot& snapshot, Findings& findings) {
   }
 }
 
+// Whether references into `file` can be checked: it is valid, or missing and so to be created
+// empty (a file of another version is a problem of its own).
+bool Checkable(const DatabaseSnapshot& snapshot, DBFile file) {
+  return snapshot.File(file).ValidHeader || !snapshot.File(file).Exists;
+}
+
 // IDs present in a name file.
 template <class Records>
 std::unordered_set<std::int64_t> IDsIn(const Records& records) {
@@ -64,9 +70,9 @@ std::unordered_set<std::int64_t> IDsIn(const Records& records) {
 }
 
 void CheckMasters(const DatabaseSnapshot& snapshot, Findings& findings) {
-  const bool artists_usable = snapshot.File(DBFile::Artist).ValidHeader;
-  const bool labels_usable = snapshot.File(DBFile::Label).ValidHeader;
-  const bool tracks_usable = snapshot.File(DBFile::Track).ValidHeader;
+  const bool artists_usable = Checkable(snapshot, DBFile::Artist);
+  const bool labels_usable = Checkable(snapshot, DBFile::Label);
+  const bool tracks_usable = Checkable(snapshot, DBFile::Track);
   const auto artist_ids = IDsIn(snapshot.Artists());
   const auto label_ids = IDsIn(snapshot.Labels());
   std::unordered_map<std::string, std::size_t> first;  // identity -> record number
@@ -101,8 +107,8 @@ void CheckMasters(const DatabaseSnapshot& snapshot, Findings& findings) {
 }
 
 void CheckTracks(const DatabaseSnapshot& snapshot, Findings& findings) {
-  const bool artists_usable = snapshot.File(DBFile::Artist).ValidHeader;
-  const bool genres_usable = snapshot.File(DBFile::Genre).ValidHeader;
+  const bool artists_usable = Checkable(snapshot, DBFile::Artist);
+  const bool genres_usable = Checkable(snapshot, DBFile::Genre);
   const auto artist_ids = IDsIn(snapshot.Artists());
   const auto genre_ids = IDsIn(snapshot.Genres());
   std::unordered_set<std::string> discs;
@@ -146,6 +152,11 @@ void CheckNames(const Records& records, DBFile file, Findings& findings) {
   std::unordered_map<std::string, std::size_t> names;
   for (std::size_t i = 0; i < records.size(); ++i) {
     const std::size_t record = i + 1;
+    // A name's ID is the record number it was appended at; one that is not would collide with
+    // the ID a later name gets.
+    if (static_cast<std::int64_t>(records[i].ID) != static_cast<std::int64_t>(record)) {
+      findings.Problem(file, record, "ID " + std::to_string(records[i].ID) + " がレコード番号と違います");
+    }
     if (auto [at, inserted] = ids.try_emplace(records[i].ID, record); !inserted) {
       findings.Problem(file, record,
                        "ID " + std::to_string(records[i].ID) + " はレコード " + std::to_string(at->second) + " と重複しています");
