@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "cddb/Records.h"
 #include "util/ShortString.h"
@@ -50,6 +51,13 @@ class TTrackEntries {
 
 // Disc types, the values of `DiscType`.
 enum TDiscType : std::uint8_t { dtSingle = 0, dtAlbum = 1, dtMiniAlbum = 2, dtMaxiSingle = 3 };
+
+// The disc type's name as the registration dialog lists it ("シングル", "アルバム", "ミニアルバム",
+// "12cmシングル"); empty for values above 3.
+constexpr std::string_view DiscTypeText(std::uint8_t type) {
+  constexpr std::string_view kTexts[] = {"シングル", "アルバム", "ミニアルバム", "12cmシングル"};
+  return type < 4 ? kTexts[type] : std::string_view();
+}
 
 struct TDiscRecord {
   std::int32_t Reserved = 0;

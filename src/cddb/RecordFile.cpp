@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cddb/Records.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -22,10 +23,11 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 
 }  // namespace
 
-RecordFile::RecordFile(std::filesystem::path path, DBFile kind)
+RecordFile::RecordFile(std::filesystem::path path, DBFile kind, Access access)
     : path_(std::move(path)), kind_(kind), record_size_(InfoOf(kind).RecordSize) {
+  const int mode = access == Access::ReadWrite ? O_RDWR : O_RDONLY;
   do {
-    fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = open(path_.c_str(), mode | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) Fail("データベースファイル %s を開けません", path_, errno);
   struct stat state {};
@@ -83,29 +85,34 @@ void RecordFile::Write(std::size_t index, const char* data, std::size_t count) {
 }
 
 bool RecordFile::HasValidHeader() const {
-  std::vector<char> record0(record_size_);
-  return Read(0, 1, record0.data()) == 1 && HasVersion(kind_, record0.data());
+  char record0[kMasterRecordSize];  // the largest record
+  return Read(0, 1, record0) == 1 && HasVersion(kind_, record0);
 }
+
+namespace {
+
+// Records per read: a chunk of about kChunkBytes, or less for a small file.
+std::size_t ChunkRecords(const RecordFile& file, std::size_t first) {
+  const std::size_t count = file.Count();
+  const std::size_t left = count > first ? count - first : 1;
+  return std::clamp<std::size_t>(left, 1, std::max<std::size_t>(1, kChunkBytes / file.RecordSize()));
+}
+
+}  // namespace
 
 RecordScanner::RecordScanner(const RecordFile& file, std::size_t first)
     : file_(file),
-      buffer_(std::max<std::size_t>(1, kChunkBytes / file.RecordSize()) * file.RecordSize()),
+      record_size_(file.RecordSize()),
+      buffer_records_(ChunkRecords(file, first)),
       chunk_first_(first),
-      next_(first) {}
+      next_(first) {
+  buffer_.reset(new char[buffer_records_ * file.RecordSize()]);
+}
 
-const char* RecordScanner::Next() {
-  if (at_end_) return nullptr;
-  if (next_ >= chunk_first_ + chunk_count_) {
-    chunk_first_ = next_;
-    chunk_count_ = file_.Read(chunk_first_, buffer_.size() / file_.RecordSize(), buffer_.data());
-    if (chunk_count_ == 0) {
-      at_end_ = true;
-      return nullptr;
-    }
-  }
-  const char* record = buffer_.data() + (next_ - chunk_first_) * file_.RecordSize();
-  ++next_;
-  return record;
+bool RecordScanner::ReadChunk() {
+  chunk_first_ = next_;
+  chunk_count_ = file_.Read(chunk_first_, buffer_records_, buffer_.get());
+  return chunk_count_ > 0;
 }
 
 }  // namespace qvr

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <vector>
+#include <memory>
 
 #include "cddb/DatabaseFiles.h"
 
@@ -13,9 +13,12 @@ namespace qvr {
 
 class RecordFile {
  public:
-  // Opens `path` for reading and writing, as every database operation does. Raises Error with
-  // the system's reason when the file cannot be opened (missing folder, no permission, ...).
-  RecordFile(std::filesystem::path path, DBFile kind);
+  enum class Access { ReadWrite, ReadOnly };
+
+  // Opens `path` for reading and writing, as every database operation does (ReadOnly: for
+  // readers that never write, such as the inspection tool). Raises Error with the system's
+  // reason when the file cannot be opened (missing folder, no permission, ...).
+  RecordFile(std::filesystem::path path, DBFile kind, Access access = Access::ReadWrite);
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
@@ -54,17 +57,24 @@ class RecordScanner {
   explicit RecordScanner(const RecordFile& file, std::size_t first = 1);
 
   // The bytes of the next record (valid until the next call), or nullptr at the end.
-  const char* Next();
+  const char* Next() {
+    if (next_ >= chunk_first_ + chunk_count_ && !ReadChunk()) return nullptr;
+    return buffer_.get() + (next_++ - chunk_first_) * record_size_;
+  }
   // The number of the record that Next() returned last.
   std::size_t Index() const { return next_ - 1; }
 
  private:
+  // Reads the chunk that starts at next_; false at the end of the file.
+  bool ReadChunk();
+
   const RecordFile& file_;
-  std::vector<char> buffer_;
+  std::size_t record_size_;
+  std::unique_ptr<char[]> buffer_;  // not zeroed: only what was read is looked at
+  std::size_t buffer_records_;
   std::size_t chunk_first_;  // record number of buffer_[0]
   std::size_t chunk_count_ = 0;
   std::size_t next_;
-  bool at_end_ = false;
 };
 
 }  // namespace qvr

@@ -92,16 +92,6 @@ class FieldReader {
 
 }  // namespace
 
-std::uint32_t ReadUInt32At(const char* bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
-  return value;
-}
-
-std::int32_t ReadInt32At(const char* bytes, std::size_t offset) {
-  return static_cast<std::int32_t>(ReadUInt32At(bytes, offset));
-}
-
 std::string_view ShortStringAt(const char* bytes, std::size_t offset, std::size_t capacity) {
   std::size_t length = std::min<std::size_t>(static_cast<unsigned char>(bytes[offset]), capacity);
   return {bytes + offset + 1, length};

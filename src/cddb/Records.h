@@ -109,8 +109,13 @@ TGenreRecord DecodeGenreRecord(std::span<const char, kGenreRecordSize> bytes);
 
 // Cheap reads of single fields straight from record bytes, for scans that compare a few fields
 // of every record without decoding it.
-std::uint32_t ReadUInt32At(const char* bytes, std::size_t offset);
-std::int32_t ReadInt32At(const char* bytes, std::size_t offset);
+inline std::uint32_t ReadUInt32At(const char* bytes, std::size_t offset) {
+  const auto* at = reinterpret_cast<const unsigned char*>(bytes + offset);
+  return at[0] | (std::uint32_t{at[1]} << 8) | (std::uint32_t{at[2]} << 16) | (std::uint32_t{at[3]} << 24);
+}
+inline std::int32_t ReadInt32At(const char* bytes, std::size_t offset) {
+  return static_cast<std::int32_t>(ReadUInt32At(bytes, offset));
+}
 // The text of a short string field of capacity `capacity` at `offset`, length clamped as above.
 std::string_view ShortStringAt(const char* bytes, std::size_t offset, std::size_t capacity);
 

@@ -39,7 +39,8 @@ struct VersionCase {
 class WrongVersionTest : public DatabaseFailureTest, public testing::WithParamInterface<VersionCase> {};
 
 TEST_P(WrongVersionTest, LookupUsesWhatItCanAndStoreWritesNothing) {
-  const TDiscRecord stored = RegisteredDisc("0137EBFA", 3, 300);
+  // Eight tracks: a disc type guess (album, 1) would differ from the cleared record's 0.
+  const TDiscRecord stored = RegisteredDisc("0137EBFA", 8, 300);
   db_.DBStore(stored);
   const DBFile file = GetParam().file;
   std::string bytes = test::ReadFile(db_.FilePath(file));
@@ -47,7 +48,7 @@ TEST_P(WrongVersionTest, LookupUsesWhatItCanAndStoreWritesNothing) {
   bytes[info.VersionOffset + info.Version.size()] = '3';  // "QVR V1.3" / "Q.V.R. Ver.1.3"
   test::WriteFile(db_.FilePath(file), bytes);
 
-  const TDiscRecord drive = DriveDisc("0137EBFA", 3, 300);
+  const TDiscRecord drive = DriveDisc("0137EBFA", 8, 300);
   TDiscRecord expected = stored;
   GetParam().expect(expected, drive);
   EXPECT_EQ(db_.DBLookup(drive, progress_), expected);
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DatabaseFailureTest, FileShorterThanItsHeaderIsNotADatabaseFile) {
   db_.DBCreate();
   test::WriteFile(db_.MasterPath(), "QVR");
-  const TDiscRecord drive = DriveDisc("0137EBFA", 3, 300);
+  const TDiscRecord drive = DriveDisc("0137EBFA", 8, 300);
   EXPECT_EQ(db_.DBLookup(drive, progress_), drive);
   EXPECT_THROW(db_.DBStore(RegisteredDisc("0137EBFA", 3, 300)), Error);
   EXPECT_EQ(test::ReadFile(db_.MasterPath()), "QVR");
