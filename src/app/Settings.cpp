@@ -2,8 +2,8 @@
 // start-up, saved once at shut-down, and taken over from the options dialog.
 #include <cstdlib>
 
+#include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
-#include "util/ShiftJis.h"
 
 namespace qvr {
 namespace {
@@ -12,13 +12,6 @@ constexpr std::string_view kLyrics = "Lyrics";
 constexpr std::string_view kControlPad = "Control Pad";
 constexpr std::string_view kRepeat = "Repeat";
 constexpr std::string_view kOther = "Other";
-
-// The program folder as the settings hold paths: Shift-JIS bytes with a trailing separator.
-std::string ProgramFolderText(const std::filesystem::path& folder) {
-  std::string text = Utf8ToSjis(folder.string()).bytes;
-  if (text.empty() || text.back() != '/') text += '/';
-  return text;
-}
 
 }  // namespace
 
@@ -53,9 +46,8 @@ void TQVRDM::LoadSettings() {
   AutoDLGOpen = ini.ReadBool(kOther, "AutoDLGOpen", true);
   HelpHint = ini.ReadBool(kOther, "HelpHint", true);
 
-  const std::string folder = ProgramFolderText(ports_.settings.ProgramFolder);
-  DataBasePath = ini.ReadFencedString(kOther, "DataBasePath", folder + "DB/");
-  PluginPath = ini.ReadFencedString(kOther, "PluginPath", folder + "Plugin/");
+  DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
+  PluginPath = ini.ReadFencedString(kOther, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
   Drive = ini.ReadFencedString(kOther, "Drive", "");
 
   switch (ini.ReadInteger(kRepeat, "PlayMode", 0)) {

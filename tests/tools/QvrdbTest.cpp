@@ -9,6 +9,7 @@
 #include "../cddb/DatabaseTestSupport.h"
 #include "cddb/DiscDatabase.h"
 #include "support/CaseName.h"
+#include "support/CdImage.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -210,6 +211,52 @@ TEST_F(QvrdbTest, DefaultFolderComesFromThePlayersSettings) {
   std::ostringstream out, err;
   EXPECT_EQ(RunQvrdb(std::vector<std::string>{"list"}, out, err, environment), 0) << err.str();
   EXPECT_NE(out.str().find("テスト盤"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// probe reads a generated image through the real device layer; with SDL's dummy output nothing
+// is played, only the table of contents is read.
+TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // Twelve tracks at the starts of the well-known test disc: its key is "0137EBFA".
+  const std::uint32_t starts[] = {
+      MSFToFrames(PackMSF(0, 2, 33)),   MSFToFrames(PackMSF(4, 32, 65)),  MSFToFrames(PackMSF(8, 46, 55)),
+      MSFToFrames(PackMSF(13, 1, 13)),  MSFToFrames(PackMSF(18, 10, 3)),  MSFToFrames(PackMSF(23, 30, 70)),
+      MSFToFrames(PackMSF(29, 39, 15)), MSFToFrames(PackMSF(34, 24, 33)), MSFToFrames(PackMSF(40, 12, 73)),
+      MSFToFrames(PackMSF(43, 22, 53)), MSFToFrames(PackMSF(47, 7, 63)),  MSFToFrames(PackMSF(52, 9, 30))};
+  std::vector<test::ImageTrack> tracks;
+  for (std::size_t i = 0; i < std::size(starts); ++i) {
+    const std::uint32_t end = i + 1 < std::size(starts) ? starts[i + 1] : starts[i] + 3000;
+    tracks.push_back({end - starts[i]});
+  }
+  test::ImageOptions options;
+  options.leadingFrames = starts[0] - 150;
+  const test::GeneratedImage image = test::WriteImage(dir_.Path(), tracks, options);
+
+  ToolRun unknown = Qvrdb({"probe", "--json", image.cue.string()});
+  ASSERT_EQ(unknown.status, 0) << unknown.err;
+  EXPECT_EQ(unknown.out.rfind("{\"DiscKey\":\"0137EBFA\",\"TrackCount\":12,\"DiscTime\":", 0), 0u) << unknown.out;
+  EXPECT_NE(unknown.out.find("{\"TrackNo\":1,\"StartPos\":" + std::to_string(PackMSF(0, 2, 33)) + ","),
+            std::string::npos);
+  EXPECT_NE(unknown.out.find("\"Registered\":false}"), std::string::npos);
+
+  StoreSample();  // its first disc has the key 0137EBFA, but another table of contents
+  ToolRun text = Qvrdb({"probe", image.cue.string()});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("DiscKey: 0137EBFA\nTrackCount: 12\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0:2:33)"), std::string::npos);
+  EXPECT_NE(text.out.find("Registered: no\n"), std::string::npos);
+
+  ToolRun broken = Qvrdb({"probe", (dir_ / "missing.cue").string()});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find("ディスクを読めません"), std::string::npos);
+  EXPECT_EQ(Qvrdb({"probe", "a", "b"}).status, 2);
+  unsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace

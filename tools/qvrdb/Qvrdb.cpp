@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include "app/PlayerSettings.h"
 #include "util/Error.h"
 #include "util/ShiftJis.h"
 
@@ -31,15 +32,9 @@ std::string OneLine(std::string_view text) {
 }
 
 std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment) {
-  TIniGT ini(environment);
-  ini.SetDefaultDir(TIniGTDefaultDir::ddApplication);
-  ini.SetFence(TIniGTFence::fnVer11Mode);
-  ini.SetFileName("Qvr.ini");
-  // A sentinel tells a missing key from a stored empty value.
-  constexpr std::string_view kMissing = "\x01";
-  std::string stored = ini.ReadFencedString("Other", "DataBasePath", kMissing);
-  std::string folder = stored == kMissing ? (environment.ProgramFolder / "DB" / "").string() : SjisToUtf8(stored);
-  return folder + "MasterDB.QVR";
+  // The same file and key as the player, and the same plain concatenation.
+  const TIniGT ini = PlayerSettingsFor(environment.ProgramFolder);
+  return SjisToUtf8(ReadDataBasePath(ini, environment.ProgramFolder) + "MasterDB.QVR");
 }
 
 int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
@@ -68,7 +63,7 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
     if (command.Name != name) continue;
     try {
       if (master_path.empty()) master_path = SettingsMasterPath(environment);
-      return command.Run({master_path, out, err}, arguments.subspan(at + 1));
+      return command.Run({master_path, environment.ProgramFolder, out, err}, arguments.subspan(at + 1));
     } catch (const Error& error) {
       out.flush();
       err << "qvrdb: " << error.what() << "\n";

@@ -17,7 +17,8 @@ namespace qvr {
 enum QvrdbStatus : int { kQvrdbOk = 0, kQvrdbProblem = 1, kQvrdbError = 2 };
 
 struct QvrdbContext {
-  std::filesystem::path MasterPath;  // the database's "MasterDB.QVR"
+  std::filesystem::path MasterPath;     // the database's "MasterDB.QVR"
+  std::filesystem::path ProgramFolder;  // where the player's settings file is
   std::ostream& Out;                 // results, UTF-8
   std::ostream& Err;                 // messages, UTF-8
 };
@@ -49,6 +50,9 @@ class DatabaseSnapshot;
 // Tells on `err` about each file that exists but has a wrong version (its contents are left out,
 // as a lookup leaves them out). Returns kQvrdbProblem when there is one, else kQvrdbOk.
 int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
+
+// probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
+int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // Texts for one line of output: tabs and line breaks become blanks.
 std::string OneLine(std::string_view text);

@@ -104,6 +104,7 @@ constexpr QvrdbCommand kCommands[] = {
     {"export", "", "データベース全体を JSON で標準出力へ", RunExport},
     {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き)", RunImport},
     {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", RunCheck},
+    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", RunProbe},
 };
 
 }  // namespace
