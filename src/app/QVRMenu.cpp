@@ -94,6 +94,12 @@ void TQVRMenu::SetEnabled(MenuItemId item, bool enabled) {
   Changed(item);
 }
 
+void TQVRMenu::SetPluginEntries(std::vector<PluginMenuEntry> entries) {
+  if (plugin_entries_ == entries) return;
+  plugin_entries_ = std::move(entries);
+  Changed(MenuItemId::PluginMNU);
+}
+
 void TQVRMenu::SetChecked(MenuItemId item, bool checked) {
   if (Get(item).checked == checked) return;
   Get(item).checked = checked;

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvr {
 
@@ -24,6 +25,15 @@ enum class MenuItemId : std::uint8_t {
 };
 
 constexpr std::size_t kMenuItemCount = static_cast<std::size_t>(MenuItemId::Count);
+
+// An entry of the PluginMNU sub-menu: one accepted plug-in. Its tag is its place in the
+// controller's PluginList.
+struct PluginMenuEntry {
+  std::string name;     // the plug-in's identifier
+  std::string caption;  // UTF-8
+  std::size_t tag = 0;
+  friend bool operator==(const PluginMenuEntry&, const PluginMenuEntry&) = default;
+};
 
 // One row of a menu: an item, or a separator line.
 struct MenuEntry {
@@ -50,6 +60,10 @@ class TQVRMenu {
   void SetEnabled(MenuItemId item, bool enabled);
   void SetChecked(MenuItemId item, bool checked);
 
+  // The entries of PluginMNU, rebuilt by each refresh of the plug-ins (tells the listener PluginMNU).
+  const std::vector<PluginMenuEntry>& PluginEntries() const { return plugin_entries_; }
+  void SetPluginEntries(std::vector<PluginMenuEntry> entries);
+
   // Called with the item after each change; one listener (the Qt menu), or none.
   void SetListener(std::function<void(MenuItemId)> listener) { listener_ = std::move(listener); }
 
@@ -67,6 +81,7 @@ class TQVRMenu {
 
   std::array<State, kMenuItemCount> items_;
   std::function<void(MenuItemId)> listener_;
+  std::vector<PluginMenuEntry> plugin_entries_;
 };
 
 }  // namespace qvr

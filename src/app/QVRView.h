@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ini/IniGT.h"
 
@@ -27,6 +28,15 @@ enum class MessageAnswer : std::uint8_t { Ok, Yes, No };
 // The toggle buttons of the control pad whose down state the controller sets.
 enum class PadToggle : std::uint8_t { RepeatOneBTN, RepeatAllBTN, RandomBTN, LyricsViewBTN, PadViewBTN };
 
+// A button of the plug-in pad: one accepted plug-in.
+struct PluginButton {
+  std::string name;   // the plug-in's identifier, the button's name
+  std::string hint;   // UTF-8
+  std::string image;  // PNG or BMP bytes of its picture; empty: the program's plug picture
+  std::size_t tag = 0;  // its place in the controller's PluginList; its click runs PluginClick(tag)
+  friend bool operator==(const PluginButton&, const PluginButton&) = default;
+};
+
 // The texts of the start-up splash screen.
 struct SplashTexts {
   std::string product;
@@ -41,7 +51,6 @@ struct LyricsAppearance {
   TIniFont font;                   // the label font (face name in Shift-JIS, as stored)
   std::int32_t background = 0;     // 0x00BBGGRR, or 0x80000000 | system colour index
   bool stay_on_top = true;
-  bool at_top = true;              // top edge of the screen, else bottom edge
   int client_height = 16;          // pixels: the font's pixel height + 4
 };
 
@@ -64,8 +73,9 @@ class QVRView {
   // The lyrics line's text as the label holds it ("&&" shows one ampersand).
   virtual std::string LyricsText() const = 0;
   virtual void SetLyricsText(const std::string& text) = 0;
-  // Font, colours, edge and height of the lyrics window; it spans the screen's full width.
-  virtual void ApplyLyricsAppearance(const LyricsAppearance& appearance) = 0;
+  // Font, colours and height of the lyrics window, and its edge (top, else bottom); it spans
+  // the screen's full width.
+  virtual void ApplyLyricsAppearance(const LyricsAppearance& appearance, bool at_top) = 0;
   // Pixels per logical inch of the screen, for the font's pixel height (96 on most screens).
   virtual int ScreenPixelsPerInch() const = 0;
   virtual void SetLyricsWindowVisible(bool visible) = 0;
@@ -100,6 +110,11 @@ class QVRView {
 
   // Lets pending window messages (repaints, clicks, timer ticks) run, then returns.
   virtual void ProcessPendingWork() = 0;
+
+  // Rebuilds the plug-in pad with these buttons, laid out by LayOutPluginPad. With none, the
+  // buttons go and the pad keeps its size. And enables or disables the control pad's plug-in button.
+  virtual void SetPluginButtons(const std::vector<PluginButton>& buttons) = 0;
+  virtual void SetPluginButtonEnabled(bool enabled) = 0;
 
   // The pads' own layout steps at start-up and shut-down.
   virtual void PadRestoreLayout() = 0;

@@ -2,8 +2,8 @@
 // start-up, saved once at shut-down, and taken over from the options dialog.
 #include <cstdlib>
 
+#include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
-#include "util/ShiftJis.h"
 
 namespace qvr {
 namespace {
@@ -12,13 +12,6 @@ constexpr std::string_view kLyrics = "Lyrics";
 constexpr std::string_view kControlPad = "Control Pad";
 constexpr std::string_view kRepeat = "Repeat";
 constexpr std::string_view kOther = "Other";
-
-// The program folder as the settings hold paths: Shift-JIS bytes with a trailing separator.
-std::string ProgramFolderText(const std::filesystem::path& folder) {
-  std::string text = Utf8ToSjis(folder.string()).bytes;
-  if (text.empty() || text.back() != '/') text += '/';
-  return text;
-}
 
 }  // namespace
 
@@ -34,7 +27,6 @@ void TQVRDM::LoadSettings() {
   Lyrics.background = ini.ReadInteger(kLyrics, "BackGroundColor", 0);
   ini.ReadFont(kLyrics, "Font", Lyrics.font);
   LyricsAtTop = ini.ReadBool(kLyrics, "Position", true);
-  Lyrics.at_top = LyricsAtTop;
   QVRMenu.SetChecked(MenuItemId::LyricsViewMNU, ini.ReadBool(kLyrics, "Visible", true));
   Lyrics.stay_on_top = ini.ReadBool(kLyrics, "StayOnTop", true);
   SetLyricsHeightFromFont();
@@ -54,9 +46,8 @@ void TQVRDM::LoadSettings() {
   AutoDLGOpen = ini.ReadBool(kOther, "AutoDLGOpen", true);
   HelpHint = ini.ReadBool(kOther, "HelpHint", true);
 
-  const std::string folder = ProgramFolderText(ports_.settings.ProgramFolder);
-  DataBasePath = ini.ReadFencedString(kOther, "DataBasePath", folder + "DB/");
-  PluginPath = ini.ReadFencedString(kOther, "PluginPath", folder + "Plugin/");
+  DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
+  PluginPath = ini.ReadFencedString(kOther, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
   Drive = ini.ReadFencedString(kOther, "Drive", "");
 
   switch (ini.ReadInteger(kRepeat, "PlayMode", 0)) {
@@ -127,7 +118,7 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   Lyrics.background = values.background;
   SetLyricsHeightFromFont();
   Lyrics.stay_on_top = values.lyrics_stay_on_top;
-  ports_.view.ApplyLyricsAppearance(Lyrics);
+  ports_.view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
   PadStatus = values.pad_status;
   PadStayOnTop = values.pad_stay_on_top;
   PadDockInfo = values.pad_dock_info;
@@ -143,6 +134,7 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   HelpHint = values.help_hint;
   DataBasePath = values.data_base_path;
   PluginPath = values.plugin_path;
+  RefreshPlugins();
   ports_.view.SetHintsEnabled(HelpHint);
 }
 

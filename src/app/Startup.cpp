@@ -3,6 +3,7 @@
 // the splash screen is released and the program goes on with what was set up.
 #include <string>
 
+#include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
 #include "app/Version.h"
 #include "util/ShiftJis.h"
@@ -16,9 +17,7 @@ constexpr const char* kPleaseWait = "Please wait...";
 
 TQVRDM::TQVRDM(TQVRDMPorts ports)
     : IniCTRL(ports.settings), Database(ports.today), ports_(std::move(ports)) {
-  IniCTRL.SetDefaultDir(TIniGTDefaultDir::ddApplication);
-  IniCTRL.SetFence(TIniGTFence::fnVer11Mode);
-  IniCTRL.Loaded();
+  ConfigurePlayerSettings(IniCTRL);
   Lyrics.font = {"\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 9, 0, 0x0000FFFF};  // ＭＳ Ｐゴシック
 }
 
@@ -49,11 +48,12 @@ void TQVRDM::QVRDMCreate() {
     PlayOrder.clear();
     PlayListName = "Default";
     view.SplashProgress(60, kPleaseWait, "");
-    view.ApplyLyricsAppearance(Lyrics);
+    view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
     view.SetHintsEnabled(HelpHint);
     CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
     Database.DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));
     view.SplashProgress(80, kPleaseWait, "");
+    RefreshPlugins();
     view.SplashProgress(100, kPleaseWait, "");
     TimerTimer();
     view.PadRestoreLayout();

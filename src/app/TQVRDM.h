@@ -25,6 +25,7 @@
 #include "cdda/CDDA.h"
 #include "cddb/DiscDatabase.h"
 #include "ini/IniGT.h"
+#include "plugins/PluginLibrary.h"
 
 namespace qvr {
 
@@ -101,6 +102,12 @@ class TQVRDM {
   void SelectPlayRange();
   void ResetPlayOrder();
 
+  // Plug-ins.
+  void RefreshPlugins();
+  PluginIdentity QueryPlugin(const std::string& path);  // shows its own error box
+  void PluginClick(std::size_t tag);
+  bool RunPlugin(const std::string& path);               // shows its own error box
+
   // Status presentation.
   void UpdateControls();
   void UpdateStatus();
@@ -120,7 +127,7 @@ class TQVRDM {
   bool LyricsLoaded = false;
   std::int32_t LyricsIndex = 0;
   std::vector<std::string> LyricsTexts, LyricsTimes;
-  std::vector<std::string> PluginList;
+  std::vector<std::string> PluginList;  // plug-in file paths (file-system encoding), by tag
   std::string PlayListName;
   std::string PauseSavedText;
   std::uint8_t DialogState = 0;
@@ -132,7 +139,7 @@ class TQVRDM {
   bool AutoPlay = false, AutoWall = false, AutoDLGOpen = false, HelpHint = false;
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
   std::string Drive;                     // CD drive, image or image folder; empty: the default drive
-  LyricsAppearance Lyrics;               // font, background, stay-on-top, edge, height
+  LyricsAppearance Lyrics;               // the lyrics line: font, background, stay-on-top, height
 
  private:
   // Monitor steps.

@@ -24,6 +24,7 @@ class ShortString {
   // Takes raw bytes; a longer text is cut to its first N bytes.
   ShortString(std::string_view bytes) { Assign(bytes); }  // NOLINT: implicit on purpose
   ShortString(const char* bytes) : ShortString(std::string_view(bytes)) {}
+  ShortString(const std::string& bytes) : ShortString(std::string_view(bytes)) {}
 
   void Assign(std::string_view bytes) {
     length_ = static_cast<std::uint8_t>(std::min(bytes.size(), N));
@@ -45,6 +46,8 @@ class ShortString {
 
   friend bool operator==(const ShortString& a, const ShortString& b) { return a.View() == b.View(); }
   friend bool operator==(const ShortString& a, std::string_view b) { return a.View() == b; }
+  friend bool operator==(const ShortString& a, const char* b) { return a.View() == std::string_view(b); }
+  friend bool operator==(const ShortString& a, const std::string& b) { return a.View() == b; }
 
  private:
   std::uint8_t length_ = 0;

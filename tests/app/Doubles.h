@@ -23,6 +23,7 @@ class RecordingView : public QVRView {
   std::string tray_icon, tray_hint, pad_caption, lyrics_text;
   std::map<PadToggle, bool> toggles;
   LyricsAppearance appearance;
+  bool at_top = true;
   bool hints = false, lyrics_visible = false, pad_visible = false, pad_stay_on_top = false;
   int pixels_per_inch = 96;
   std::vector<std::string> errors;
@@ -49,8 +50,9 @@ class RecordingView : public QVRView {
   void SetPadToggle(PadToggle button, bool down) override { toggles[button] = down; }
   std::string LyricsText() const override { return lyrics_text; }
   void SetLyricsText(const std::string& text) override { lyrics_text = text; }
-  void ApplyLyricsAppearance(const LyricsAppearance& value) override {
+  void ApplyLyricsAppearance(const LyricsAppearance& value, bool top) override {
     appearance = value;
+    at_top = top;
     Log("ApplyLyricsAppearance");
   }
   int ScreenPixelsPerInch() const override { return pixels_per_inch; }
@@ -103,6 +105,13 @@ class RecordingView : public QVRView {
   void ProcessPendingWork() override {
     if (on_pending_work) on_pending_work();
   }
+  void SetPluginButtons(const std::vector<PluginButton>& buttons) override {
+    plugin_buttons = buttons;
+    Log("SetPluginButtons " + std::to_string(buttons.size()));
+  }
+  void SetPluginButtonEnabled(bool enabled) override { plugin_button_enabled = enabled; }
+  std::vector<PluginButton> plugin_buttons;
+  bool plugin_button_enabled = false;
   void PadRestoreLayout() override { Log("PadRestoreLayout"); }
   void PadSaveLayout() override { Log("PadSaveLayout"); }
   void PluginPadApplyHintSetting() override { Log("PluginPadApplyHintSetting"); }

@@ -79,6 +79,13 @@ TEST(PluginLibrary, FailuresCarryTheTextsTheUserSees) {
   EXPECT_NE(dlopen(Built("EXEC_THROWS").c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);  // stays loaded
 }
 
+TEST(PluginLibrary, TheGuidesExampleIsAPlugin) {
+  PluginIdentity hello = QueryPluginLibrary(QVR_EXAMPLE_PLUGIN);
+  EXPECT_TRUE(hello.IsPlugin);
+  EXPECT_EQ(hello.PluginName, "Hello");
+  EXPECT_NO_THROW(RunPluginLibrary(QVR_EXAMPLE_PLUGIN, nullptr));
+}
+
 TEST(PluginLibrary, IdentifiersAreComponentNames) {
   for (const char* good : {"Alpha", "_x", "a1_B2"}) EXPECT_TRUE(IsPluginIdentifier(good)) << good;
   for (const char* bad : {"", "9lives", "a b", "a-b", "名前"}) EXPECT_FALSE(IsPluginIdentifier(bad)) << bad;

@@ -17,9 +17,12 @@ const char kCaption[] = "Alpha again";
 #elif defined(PLUGIN_BADNAME)
 const char kName[] = "9 lives";
 const char kCaption[] = "Bad name";
-#else
+#elif defined(PLUGIN_VALID)
 const char kName[] = "Beta";
 const char kCaption[] = "Beta caption";
+#else
+const char kName[] = PLUGIN_KIND;  // the kind's own name, unique among the test plug-ins
+const char kCaption[] = PLUGIN_KIND;
 #endif
 
 // A 1 x 1 BMP, enough to tell the library's own picture from the program's.

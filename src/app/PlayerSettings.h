@@ -1,0 +1,29 @@
+// The player's settings file as the player and its tools both find it: "Qvr.ini" in the program
+// folder, read and written with Ver 1.1 fences, and the database folder it names.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "ini/IniGT.h"
+
+namespace qvr {
+
+// The player's program file name, from which its settings file "Qvr.ini" is named.
+inline constexpr const char* kPlayerProgramName = "qvr";
+
+// Configures a settings component the way the player's controller does: program folder,
+// Ver 1.1 fences, the default file name derived from the program file.
+void ConfigurePlayerSettings(TIniGT& ini);
+
+// The settings component of the player, for a tool running beside it in the same program folder.
+TIniGT PlayerSettingsFor(const std::filesystem::path& program_folder);
+
+// The program folder as the settings hold folders: Shift-JIS bytes with a trailing separator.
+std::string ProgramFolderSetting(const std::filesystem::path& program_folder);
+
+// "Other"/"DataBasePath": the database folder with its trailing separator (Shift-JIS), by default
+// the program folder's "DB/". Taken as stored: a hand-edited value without a separator stays so.
+std::string ReadDataBasePath(const TIniGT& ini, const std::filesystem::path& program_folder);
+
+}  // namespace qvr

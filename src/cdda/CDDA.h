@@ -1,0 +1,69 @@
+// The CD audio device layer: the drive state the program reads (CDState) and the operations that
+// open, poll, read and play the drive, each turned into the media player control's requests on
+// the bound CDDevice. The controller owns one instance; everything runs on the GUI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "cdda/CDDevice.h"
+#include "cdda/CDState.h"
+#include "util/ShortString.h"
+
+namespace qvr {
+
+class CDDA {
+ public:
+  CDDA() = default;
+  explicit CDDA(CDDevice& control) { CDInit(control); }
+
+  // Layer variables.
+  TCDState CDState = cdNotReady;  // the device state as last determined
+  bool CDPausedFlag = false;      // paused by the program and not yet resumed or stopped
+  std::uint8_t PlayFrom = 0;      // first track of the range last started (set by the play command)
+  std::uint8_t PlayTo = 0;        // last track of that range
+
+  // Binds the control; sends nothing; CDState := cdNotReady.
+  void CDInit(CDDevice& control);
+  // (Re)opens the device and takes the state from its mode; false when the open was refused.
+  bool CDOpen();
+  void CDClose();
+  // Refreshes CDState: opens the device while not ready, else reads its mode.
+  void CDPoll();
+  TCDState CDMode();
+  // Sets the control's play range (milliseconds) from the start of `from` to the end of `to`.
+  void CDSetRange(std::uint8_t from, std::uint8_t to);
+  // Plays from the start of track `from` to the end of track `to` without waiting.
+  void CDPlay(std::uint8_t from, std::uint8_t to);
+  void CDStop();
+  // Pause/resume toggle.
+  void CDPause();
+  // Opens the door when the device said at open time that it can.
+  void CDEject();
+  // The disc key: the media identity as 8 upper-case hexadecimal digits.
+  ShortString<8> CDMediaID();
+  int CDTrackCount();
+  std::uint32_t CDDiscLength();           // packed MSF
+  std::uint8_t CDCurrentTrack();          // track under the play head
+  std::uint32_t CDPosition();             // packed TMSF
+  std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
+  std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
+
+  // The control's play range as CDSetRange left it, in milliseconds.
+  std::uint32_t StartPos() const { return startPos_; }
+  std::uint32_t EndPos() const { return endPos_; }
+
+ private:
+  CDDevice& Control();
+  void ResumeOrPlayOn();
+
+  CDDevice* control_ = nullptr;
+  bool canEject_ = false;
+  std::uint32_t startPos_ = 0;
+  std::uint32_t endPos_ = 0;
+};
+
+// Converts the device's media identity text (decimal, leading blanks and a sign accepted) into
+// the 8-digit disc key. Throws qvr::Error when the text is not a 32-bit integer.
+ShortString<8> MediaIDFromText(std::string_view text);
+
+}  // namespace qvr

@@ -1,0 +1,79 @@
+// The CD audio device port: one method per request of the media player control that drives the
+// platform's CD audio device. The device layer (CDDA) turns each of its operations into these
+// requests; the cdio driver and the simulated drive answer them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qvr {
+
+// Time formats of positions and lengths, with the device's own numbers.
+enum class TimeFormat : std::uint8_t { Milliseconds = 0, MSF = 2, TMSF = 10 };
+
+// Device modes as the device reports them (its mode numbers less 524).
+enum DeviceMode : std::uint32_t {
+  kModeNotReady = 0,
+  kModeStopped = 1,
+  kModePlaying = 2,
+  kModeRecording = 3,
+  kModeSeeking = 4,
+  kModePaused = 5,
+  kModeOpen = 6,
+};
+
+// All methods run on the GUI thread. Positions and lengths are in the current time format:
+// milliseconds (a frame count f is f * 1000 / 75 + 1), packed MSF, or packed TMSF (track number in
+// the low byte, then minutes, seconds, frames relative to that track's start). Positions are
+// absolute addresses including the 2-second lead-in. Requests that need an open device throw
+// qvr::Error when it is not open; status requests that the device cannot answer return 0.
+class CDDevice {
+ public:
+  virtual ~CDDevice() = default;
+
+  // Opens the device (exclusive; the current time format becomes TMSF). Throws qvr::Error with
+  // a Japanese message when the device refuses. May block while the device opens.
+  virtual void Open() = 0;
+  // Closes the device; playback stops. Nothing happens when it is not open.
+  virtual void Close() = 0;
+  // Whether Open succeeded and no Close followed.
+  virtual bool IsOpen() const = 0;
+
+  // The capability query: whether the device can open its door.
+  virtual bool CanEject() = 0;
+  // Sets the current time format of later positions, lengths and play addresses.
+  virtual void SetTimeFormat(TimeFormat format) = 0;
+
+  // The device mode (DeviceMode); kModeNotReady when it cannot be read or is not open.
+  virtual std::uint32_t StatusMode() = 0;
+  // Number of tracks on the disc, data tracks included. Needs an open device.
+  virtual std::uint32_t StatusNumberOfTracks() = 0;
+  // Length of the whole disc: lead-out less the first track's start less 1 frame.
+  virtual std::uint32_t StatusLength() = 0;
+  // Length of one track: the next track's start less its start (the last track: lead-out less
+  // its start less 1 frame). 0 for a track the disc does not have.
+  virtual std::uint32_t StatusTrackLength(std::uint8_t track) = 0;
+  // Position of the play head (what the listener hears).
+  virtual std::uint32_t StatusPosition() = 0;
+  // Start position of one track. 0 for a track the disc does not have.
+  virtual std::uint32_t StatusTrackPosition(std::uint8_t track) = 0;
+
+  // Starts playing from `from` up to `to` (exclusive) and returns without waiting. Audio is
+  // never made from data tracks. Throws qvr::Error when playback cannot start (no audio output);
+  // the device then keeps what it was doing.
+  virtual void Play(std::uint32_t from, std::uint32_t to) = 0;
+  // Play without start or end: from the current position to the end of the disc.
+  virtual void PlayOn() = 0;
+  virtual void Stop() = 0;
+  // Pauses playback; nothing when not playing.
+  virtual void Pause() = 0;
+  // Resumes a paused playback; false (the device rejects it) when it is not paused.
+  virtual bool Resume() = 0;
+  // Opens the door (for an image changer: takes the image out).
+  virtual void OpenDoor() = 0;
+
+  // The media identity of the disc as unsigned decimal text; empty when there is no disc.
+  virtual std::string MediaIdentity() = 0;
+};
+
+}  // namespace qvr

@@ -1,0 +1,280 @@
+// The cdio driver: decides between drive and image changer, keeps the disc's table of contents
+// from the moment it is loaded (the drive is opened once and polled, never reopened per poll),
+// and answers positions from what the digital player has made heard.
+#include "cdda/CdioDrive.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "cdda/MediaIdentity.h"
+#include "util/Error.h"
+
+namespace qvr {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kNotOpen[] = "CDドライブが開かれていません";
+constexpr char kNoImages[] = "フォルダにCDイメージがありません: %s";
+constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
+constexpr char kNoDisc[] = "CDが入っていないか、読めません";
+
+std::string LowerExtension(const fs::path& path) {
+  std::string extension = path.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+bool IsImageName(const fs::path& path) {
+  std::string extension = LowerExtension(path);
+  return extension == ".cue" || extension == ".toc" || extension == ".nrg";
+}
+
+}  // namespace
+
+CdioDrive::CdioDrive(std::string drive, AudioSink& sink, Clock clock)
+    : setting_(std::move(drive)), sink_(sink), clock_(std::move(clock)), player_(sink) {}
+
+CdioDrive::~CdioDrive() { Close(); }
+
+fs::path CdioDrive::CurrentImage() const {
+  if (isDevice_ || images_.empty()) return {};
+  return images_[std::min(imageIndex_, images_.size() - 1)];
+}
+
+void CdioDrive::RequireOpen() const {
+  if (!open_) throw Error(kNotOpen);
+}
+
+void CdioDrive::ListImages() {
+  std::error_code error;
+  fs::path path(setting_);
+  std::vector<fs::path> found;
+  if (fs::is_directory(path, error)) {
+    for (const auto& entry : fs::directory_iterator(path, error)) {
+      if (IsImageName(entry.path()) && entry.is_regular_file(error)) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    if (found.empty()) throw Error(FormatMessage(kNoImages, setting_));
+  } else {
+    if (!fs::is_regular_file(path, error)) throw Error(FormatMessage(kNoSuchImage, setting_));
+    found.push_back(path);
+  }
+  // Keep the image in the changer when the folder's listing changes.
+  fs::path current = CurrentImage();
+  images_ = std::move(found);
+  auto at = std::find(images_.begin(), images_.end(), current);
+  imageIndex_ = at != images_.end() ? static_cast<std::size_t>(at - images_.begin()) : std::min(imageIndex_, images_.size() - 1);
+}
+
+void CdioDrive::UnloadDisc() {
+  player_.Detach();
+  toc_.reset();
+  cue_.reset();
+  image_.reset();
+}
+
+void CdioDrive::LoadImage() {
+  UnloadDisc();
+  problem_.clear();
+  fs::path image = CurrentImage();
+  try {
+    if (LowerExtension(image) == ".cue") {
+      cue_ = std::make_unique<CueImage>(image);
+      toc_ = cue_->Toc();
+    } else {
+      image_ = CdioSource::OpenImage(image);
+      std::lock_guard lock(image_->Lock());
+      toc_ = image_->ReadToc();
+      if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
+    }
+  } catch (const Error& error) {
+    UnloadDisc();
+    problem_ = error.what();
+  }
+}
+
+void CdioDrive::Open() {
+  if (open_) Close();
+  std::error_code error;
+  struct stat status {};
+  bool isDeviceNode = !setting_.empty() && ::stat(setting_.c_str(), &status) == 0 &&
+                      (S_ISBLK(status.st_mode) || S_ISCHR(status.st_mode));
+  isDevice_ = setting_.empty() || isDeviceNode || (!fs::exists(setting_, error) && !IsImageName(setting_));
+  if (isDevice_) {
+    device_ = CdioSource::OpenDevice(setting_);
+    toc_.reset();
+  } else {
+    ListImages();
+    trayOpenUntil_.reset();
+    LoadImage();
+  }
+  open_ = true;
+  format_ = TimeFormat::TMSF;
+}
+
+void CdioDrive::Close() {
+  if (!open_) return;
+  UnloadDisc();
+  device_.reset();
+  open_ = false;
+}
+
+bool CdioDrive::CanEject() {
+  RequireOpen();
+  if (!isDevice_) return true;
+  std::lock_guard lock(device_->Lock());
+  return device_->CanEject();
+}
+
+AudioSectorSource* CdioDrive::Source() {
+  if (device_) return device_.get();
+  if (cue_) return cue_.get();
+  return image_.get();
+}
+
+std::uint32_t CdioDrive::PlayerMode() {
+  switch (player_.CurrentState()) {
+    case DigitalPlayer::State::Playing: return kModePlaying;
+    case DigitalPlayer::State::Paused: return kModePaused;
+    case DigitalPlayer::State::Stopped: return kModeStopped;
+  }
+  return kModeStopped;
+}
+
+std::uint32_t CdioDrive::DeviceMode() {
+  DigitalPlayer::State state = player_.CurrentState();
+  std::unique_lock lock(device_->Lock(), std::defer_lock);
+  if (state != DigitalPlayer::State::Stopped) {
+    // The reader thread may be using the drive: look at the tray only when it is free.
+    if (!lock.try_lock()) return PlayerMode();
+  } else {
+    lock.lock();
+  }
+  if (device_->TrayOpen()) {
+    lock.unlock();
+    player_.Stop();
+    toc_.reset();
+    problem_ = kNoDisc;
+    return kModeOpen;
+  }
+  // The table of contents is read once per disc: again only after the drive reported a new disc
+  // or while it has none (libcdio caches the last one, so the handle is opened anew first).
+  bool changed = device_->MediaChanged();
+  if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
+    device_->Reopen();
+    toc_ = device_->ReadToc();
+    problem_ = toc_ ? "" : kNoDisc;
+  }
+  lock.unlock();
+  if (!toc_) return kModeOpen;
+  return PlayerMode();
+}
+
+std::uint32_t CdioDrive::StatusMode() {
+  if (!open_) return kModeNotReady;
+  if (isDevice_) return DeviceMode();
+  if (trayOpenUntil_) {
+    if (clock_() < *trayOpenUntil_) return kModeOpen;
+    // The changer puts the next image in (the same one when it is the only one).
+    trayOpenUntil_.reset();
+    try {
+      ListImages();
+      imageIndex_ = (imageIndex_ + 1) % images_.size();
+    } catch (const Error& error) {
+      problem_ = error.what();
+      return kModeNotReady;
+    }
+    LoadImage();
+  }
+  if (!toc_) return kModeNotReady;
+  return PlayerMode();
+}
+
+std::uint32_t CdioDrive::StatusNumberOfTracks() {
+  RequireOpen();
+  return toc_ ? toc_->TrackCount() : 0;
+}
+
+std::uint32_t CdioDrive::StatusLength() {
+  RequireOpen();
+  return toc_ ? toc_->DiscLengthReply(format_) : 0;
+}
+
+std::uint32_t CdioDrive::StatusTrackLength(std::uint8_t track) {
+  RequireOpen();
+  return toc_ ? toc_->TrackLengthReply(format_, track) : 0;
+}
+
+std::uint32_t CdioDrive::StatusPosition() {
+  if (!open_ || !toc_) return 0;
+  std::uint32_t frame = player_.HeardFrame();
+  if (frame == 0 && !toc_->Tracks.empty()) frame = toc_->Tracks.front().Start;
+  return toc_->PositionReply(format_, frame);
+}
+
+std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
+  if (!open_ || !toc_) return 0;
+  return toc_->TrackPositionReply(format_, track);
+}
+
+void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
+  std::vector<FrameRange> ranges = toc_->AudioRanges(from, to);
+  if (ranges.empty()) {
+    // Nothing audible in the range: nothing plays.
+    player_.Stop();
+    return;
+  }
+  player_.Play(*Source(), std::move(ranges));
+}
+
+void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {
+  RequireOpen();
+  if (!toc_) return;
+  PlayFrames(toc_->FrameOf(format_, from), toc_->FrameOf(format_, to));
+}
+
+void CdioDrive::PlayOn() {
+  RequireOpen();
+  if (!toc_) return;
+  std::uint32_t from = player_.HeardFrame();
+  PlayFrames(from, toc_->LeadOut - 1);
+}
+
+void CdioDrive::Stop() {
+  RequireOpen();
+  player_.Stop();
+}
+
+void CdioDrive::Pause() {
+  RequireOpen();
+  player_.Pause();
+}
+
+bool CdioDrive::Resume() {
+  RequireOpen();
+  return player_.Resume();
+}
+
+void CdioDrive::OpenDoor() {
+  RequireOpen();
+  if (isDevice_) {
+    player_.Detach();
+    std::lock_guard lock(device_->Lock());
+    device_->Eject();
+    toc_.reset();
+    return;
+  }
+  UnloadDisc();
+  trayOpenUntil_ = clock_() + kChangeTime;
+}
+
+std::string CdioDrive::MediaIdentity() {
+  if (!open_ || !toc_) return {};
+  return MediaIdentityText(*toc_);
+}
+
+}  // namespace qvr

@@ -1,0 +1,93 @@
+// The real CD audio device: a drive or CD images through libcdio (cue sheets read by CueImage),
+// answering the device requests as the platform's CD audio device does and playing digitally
+// through the audio output. For images the drive is a changer over an image or a folder of them.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/AudioSink.h"
+#include "cdda/CDDevice.h"
+#include "cdda/CdioSource.h"
+#include "cdda/CueImage.h"
+#include "cdda/DigitalPlayer.h"
+#include "cdda/DiscToc.h"
+
+namespace qvr {
+
+class CdioDrive : public CDDevice {
+ public:
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // How long an image changer reports its tray open after an eject.
+  static constexpr std::chrono::milliseconds kChangeTime{2000};
+
+  // `drive` is the "Other"/"Drive" setting in the file system's encoding: empty for the
+  // system's default CD drive, else a device path, an image file (.cue, .toc, .nrg) or a folder
+  // of images (played in name order). `sink` plays the sound; `clock` times the image changer.
+  CdioDrive(std::string drive, AudioSink& sink, Clock clock = std::chrono::steady_clock::now);
+  ~CdioDrive() override;
+  CdioDrive(const CdioDrive&) = delete;
+  CdioDrive& operator=(const CdioDrive&) = delete;
+
+  // Why the disc cannot be read now (Japanese), empty when it can.
+  const std::string& Problem() const { return problem_; }
+  // The image in the changer, empty for a drive.
+  std::filesystem::path CurrentImage() const;
+
+  void Open() override;
+  void Close() override;
+  bool IsOpen() const override { return open_; }
+  bool CanEject() override;
+  void SetTimeFormat(TimeFormat format) override { format_ = format; }
+  std::uint32_t StatusMode() override;
+  std::uint32_t StatusNumberOfTracks() override;
+  std::uint32_t StatusLength() override;
+  std::uint32_t StatusTrackLength(std::uint8_t track) override;
+  std::uint32_t StatusPosition() override;
+  std::uint32_t StatusTrackPosition(std::uint8_t track) override;
+  void Play(std::uint32_t from, std::uint32_t to) override;
+  void PlayOn() override;
+  void Stop() override;
+  void Pause() override;
+  bool Resume() override;
+  void OpenDoor() override;
+  std::string MediaIdentity() override;
+
+ private:
+  void RequireOpen() const;
+  void ListImages();
+  void LoadImage();
+  void UnloadDisc();
+  std::uint32_t PlayerMode();
+  std::uint32_t DeviceMode();
+  AudioSectorSource* Source();
+  void PlayFrames(std::uint32_t from, std::uint32_t to);
+
+  std::string setting_;
+  AudioSink& sink_;
+  Clock clock_;
+  DigitalPlayer player_;
+
+  bool open_ = false;
+  bool isDevice_ = false;
+  TimeFormat format_ = TimeFormat::TMSF;
+  std::optional<DiscToc> toc_;
+  std::string problem_;
+
+  // Drive.
+  std::unique_ptr<CdioSource> device_;
+  // Image changer.
+  std::vector<std::filesystem::path> images_;
+  std::size_t imageIndex_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> trayOpenUntil_;
+  std::unique_ptr<CueImage> cue_;
+  std::unique_ptr<CdioSource> image_;
+};
+
+}  // namespace qvr

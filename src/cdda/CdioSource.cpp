@@ -1,0 +1,192 @@
+// libcdio access for drives and for the image formats libcdio reads. Audio from a drive goes
+// through libcdio-paranoia (overlap checks and retries, never stalling on a bad sector) at speed
+// 4, low enough for the drive to stay quiet and read steadily; images are read directly.
+#include "cdda/CdioSource.h"
+
+#include <cdio/logging.h>
+#include <cdio/mmc.h>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "util/Error.h"
+
+namespace qvr {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kNoDrive[] = "CDドライブを開けません: %s";
+constexpr char kNoImage[] = "CDイメージを開けません: %s";
+constexpr char kReadFailed[] = "CDを読めません: %s";
+constexpr int kQuietSpeed = 4;
+
+void IgnoreLog(cdio_log_level_t, const char*) {}
+
+// libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
+// to the .toc. Opens a private copy whose relative names are made absolute; nullptr on failure.
+CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
+  std::error_code error;
+  if (fs::file_size(tocFile, error) > 256 * 1024 || error) return nullptr;
+  std::ifstream in(tocFile, std::ios::binary);
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  fs::path folder = fs::absolute(tocFile, error).parent_path();
+  static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
+  std::string rewritten;
+  auto last = text.cbegin();
+  for (std::sregex_iterator match(text.begin(), text.end(), kFileName), end; match != end; ++match) {
+    rewritten.append(last, (*match)[0].first);
+    fs::path name((*match)[2].str());
+    if (name.is_relative()) name = folder / name;
+    rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
+    last = (*match)[0].second;
+  }
+  rewritten.append(last, text.cend());
+  std::string copy = (fs::temp_directory_path() / "qvr-image-XXXXXX.toc").string();
+  int descriptor = mkstemps(copy.data(), 4);
+  if (descriptor < 0) return nullptr;
+  bool written = ::write(descriptor, rewritten.data(), rewritten.size()) == static_cast<ssize_t>(rewritten.size());
+  ::close(descriptor);
+  CdIo_t* handle = written ? cdio_open_cdrdao(copy.c_str()) : nullptr;
+  fs::remove(copy, error);
+  return handle;
+}
+
+}  // namespace
+
+void SilenceCdioLog() {
+  static std::once_flag once;
+  std::call_once(once, [] { cdio_log_set_handler(IgnoreLog); });
+}
+
+CdioSource::CdioSource(CdIo_t* handle, std::string name, bool device)
+    : handle_(handle), name_(std::move(name)), device_(device) {}
+
+std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
+  SilenceCdioLog();
+  std::string name = device;
+  if (name.empty()) {
+    driver_id_t driver = DRIVER_DEVICE;
+    char* found = cdio_get_default_device_driver(&driver);
+    if (found == nullptr) throw Error(FormatMessage(kNoDrive, "CDドライブがありません"));
+    name = found;
+    cdio_free(found);
+  }
+  CdIo_t* handle = cdio_open(name.c_str(), DRIVER_DEVICE);
+  if (handle == nullptr) throw Error(FormatMessage(kNoDrive, name));
+  return std::unique_ptr<CdioSource>(new CdioSource(handle, name, true));
+}
+
+std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& image) {
+  SilenceCdioLog();
+  CdIo_t* handle = nullptr;
+  std::string extension = image.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".toc") {
+    handle = OpenCdrdaoWithAbsoluteNames(image);
+  } else {
+    handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);
+  }
+  if (handle == nullptr) throw Error(FormatMessage(kNoImage, image.string()));
+  return std::unique_ptr<CdioSource>(new CdioSource(handle, image.string(), false));
+}
+
+CdioSource::~CdioSource() {
+  ClosePlayer();
+  if (handle_ != nullptr) cdio_destroy(handle_);
+}
+
+void CdioSource::ClosePlayer() {
+  if (paranoia_ != nullptr) cdio_paranoia_free(paranoia_);
+  if (drive_ != nullptr) cdio_cddap_close_no_free_cdio(drive_);
+  paranoia_ = nullptr;
+  drive_ = nullptr;
+}
+
+void CdioSource::Reopen() {
+  ClosePlayer();
+  CdIo_t* fresh = cdio_open(name_.c_str(), device_ ? DRIVER_DEVICE : DRIVER_UNKNOWN);
+  if (fresh != nullptr) {
+    cdio_destroy(handle_);
+    handle_ = fresh;
+  }
+}
+
+std::optional<DiscToc> CdioSource::ReadToc() {
+  track_t first = cdio_get_first_track_num(handle_);
+  track_t count = cdio_get_num_tracks(handle_);
+  if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) return std::nullopt;
+  DiscToc toc;
+  for (track_t n = 0; n < count; ++n) {
+    auto track = static_cast<track_t>(first + n);
+    lba_t start = cdio_get_track_lba(handle_, track);
+    if (start == CDIO_INVALID_LBA) return std::nullopt;
+    toc.Tracks.push_back({static_cast<std::uint32_t>(start), cdio_get_track_format(handle_, track) == TRACK_FORMAT_AUDIO});
+  }
+  lba_t leadOut = cdio_get_track_lba(handle_, CDIO_CDROM_LEADOUT_TRACK);
+  if (leadOut == CDIO_INVALID_LBA) return std::nullopt;
+  toc.LeadOut = static_cast<std::uint32_t>(leadOut);
+  return toc;
+}
+
+bool CdioSource::TrayOpen() {
+  if (!device_) return false;
+  return mmc_get_tray_status(handle_) == 1;
+}
+
+bool CdioSource::MediaChanged() { return device_ && cdio_get_media_changed(handle_) == 1; }
+
+bool CdioSource::CanEject() {
+  if (!device_) return false;
+  cdio_drive_read_cap_t read = 0;
+  cdio_drive_write_cap_t write = 0;
+  cdio_drive_misc_cap_t misc = 0;
+  cdio_get_drive_cap(handle_, &read, &write, &misc);
+  if (misc == CDIO_DRIVE_CAP_ERROR || misc == CDIO_DRIVE_CAP_UNKNOWN) return false;
+  return (misc & CDIO_DRIVE_CAP_MISC_EJECT) != 0;
+}
+
+void CdioSource::Eject() {
+  if (!device_) return;
+  ClosePlayer();
+  cdio_eject_media_drive(name_.c_str());
+}
+
+void CdioSource::ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) {
+  std::lock_guard lock(mutex_);
+  if (frame < kLeadInFrames) throw Error(FormatMessage(kReadFailed, name_));
+  auto sector = static_cast<lsn_t>(frame - kLeadInFrames);
+  if (!device_) {
+    if (cdio_read_audio_sectors(handle_, samples, sector, count) != DRIVER_OP_SUCCESS) {
+      throw Error(FormatMessage(kReadFailed, name_));
+    }
+    return;
+  }
+  if (paranoia_ == nullptr) {
+    drive_ = cdio_cddap_identify_cdio(handle_, CDDA_MESSAGE_FORGETIT, nullptr);
+    if (drive_ == nullptr || cdio_cddap_open(drive_) != 0) {
+      ClosePlayer();
+      throw Error(FormatMessage(kReadFailed, name_));
+    }
+    cdio_cddap_speed_set(drive_, kQuietSpeed);
+    paranoia_ = cdio_paranoia_init(drive_);
+    cdio_paranoia_modeset(paranoia_, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
+    nextSector_ = -1;
+  }
+  // Paranoia reads sequentially; seek only when the range does not continue the last read.
+  if (sector != nextSector_) cdio_paranoia_seek(paranoia_, sector, SEEK_SET);
+  for (std::uint32_t n = 0; n < count; ++n) {
+    std::int16_t* read = cdio_paranoia_read(paranoia_, nullptr);
+    if (read == nullptr) throw Error(FormatMessage(kReadFailed, name_));
+    std::memcpy(samples + std::size_t{n} * kSamplesPerSector, read, kSectorBytes);
+  }
+  nextSector_ = sector + static_cast<lsn_t>(count);
+}
+
+}  // namespace qvr

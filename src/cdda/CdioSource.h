@@ -1,0 +1,68 @@
+// A disc read through libcdio: a real drive (table of contents, tray, eject, and audio read with
+// libcdio-paranoia at a low, quiet speed) or a CD image libcdio reads itself (.toc, .nrg).
+#pragma once
+
+#include <cdio/cdio.h>
+#include <cdio/paranoia/cdda.h>
+#include <cdio/paranoia/paranoia.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "cdda/AudioSectorSource.h"
+#include "cdda/DiscToc.h"
+
+namespace qvr {
+
+class CdioSource : public AudioSectorSource {
+ public:
+  // Opens a drive: `device` is a device path, empty for the system's default CD drive. Throws
+  // qvr::Error (Japanese) when there is no such drive.
+  static std::unique_ptr<CdioSource> OpenDevice(const std::string& device);
+  // Opens an image file of a format libcdio reads. Throws qvr::Error when it cannot.
+  static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);
+
+  ~CdioSource() override;
+  CdioSource(const CdioSource&) = delete;
+  CdioSource& operator=(const CdioSource&) = delete;
+
+  // The mutex that serializes every use of the libcdio handle between the GUI thread and the
+  // player's reader thread. Callers of the methods below hold it, except for ReadAudio, which
+  // takes it itself.
+  std::mutex& Lock() { return mutex_; }
+
+  bool IsDevice() const { return device_; }
+  const std::string& Name() const { return name_; }
+  // The table of contents; nullopt when no disc can be read.
+  std::optional<DiscToc> ReadToc();
+  // Whether the drive's tray is open (false for images and drives that cannot tell).
+  bool TrayOpen();
+  // Whether the drive saw a new disc since the last call.
+  bool MediaChanged();
+  // Opens the drive's handle anew, so that libcdio forgets the table of contents it cached.
+  void Reopen();
+  bool CanEject();
+  void Eject();
+
+  void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override;
+
+ private:
+  CdioSource(CdIo_t* handle, std::string name, bool device);
+  void ClosePlayer();
+
+  std::mutex mutex_;
+  CdIo_t* handle_ = nullptr;
+  std::string name_;
+  bool device_ = false;
+  cdrom_drive_t* drive_ = nullptr;
+  cdrom_paranoia_t* paranoia_ = nullptr;
+  lsn_t nextSector_ = -1;  // where the last paranoia read ended
+};
+
+// Keeps libcdio's own warnings off the terminal; the program reports problems itself.
+void SilenceCdioLog();
+
+}  // namespace qvr

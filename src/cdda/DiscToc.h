@@ -1,0 +1,71 @@
+// A disc's table of contents as absolute frame addresses (the 2-second lead-in included, so a
+// disc's first sector is at frame 150), and the device's answers derived from it in each time
+// format. Both drivers answer their status requests through these.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "cdda/CDDevice.h"
+
+namespace qvr {
+
+constexpr std::uint32_t kLeadInFrames = 150;
+constexpr std::uint32_t kSectorBytes = 2352;
+constexpr std::uint32_t kSamplesPerSector = kSectorBytes / 2;  // interleaved 16-bit samples
+
+struct TocTrack {
+  std::uint32_t Start = 0;  // absolute frame address of INDEX 01
+  bool Audio = true;
+  friend bool operator==(const TocTrack&, const TocTrack&) = default;
+};
+
+// One stretch of frames [From, To) to be played.
+struct FrameRange {
+  std::uint32_t From = 0;
+  std::uint32_t To = 0;
+  friend bool operator==(const FrameRange&, const FrameRange&) = default;
+};
+
+// Frame counts and milliseconds as the device converts them.
+constexpr std::uint32_t FramesToMilliseconds(std::uint32_t frames) {
+  return static_cast<std::uint32_t>(std::uint64_t{frames} * 1000 / 75 + 1);
+}
+constexpr std::uint32_t MillisecondsToFrames(std::uint32_t milliseconds) {
+  if (milliseconds == 0) return 0;
+  return static_cast<std::uint32_t>(((std::uint64_t{milliseconds} - 1) * 75 + 500) / 1000);
+}
+
+struct DiscToc {
+  std::vector<TocTrack> Tracks;  // track 1 first
+  std::uint32_t LeadOut = 0;     // absolute frame address of the lead-out
+
+  friend bool operator==(const DiscToc&, const DiscToc&) = default;
+
+  std::uint32_t TrackCount() const { return static_cast<std::uint32_t>(Tracks.size()); }
+  bool HasTrack(std::uint32_t track) const { return track >= 1 && track <= Tracks.size(); }
+  // The next track's start less this start; the last track: lead-out less its start less 1.
+  std::uint32_t TrackLength(std::uint32_t track) const;
+  // Lead-out less the first track's start less 1 frame.
+  std::uint32_t DiscLength() const;
+  // The track whose stretch holds `frame` (the first track for frames before it).
+  std::uint32_t TrackAt(std::uint32_t frame) const;
+  // Where the track's frames end: the next track's start, or the lead-out.
+  std::uint32_t TrackEnd(std::uint32_t track) const;
+
+  // Answers in a time format.
+  std::uint32_t TrackPositionReply(TimeFormat format, std::uint32_t track) const;
+  std::uint32_t TrackLengthReply(TimeFormat format, std::uint32_t track) const;
+  std::uint32_t DiscLengthReply(TimeFormat format) const;
+  std::uint32_t PositionReply(TimeFormat format, std::uint32_t frame) const;
+  // The absolute frame of a play address given in a time format.
+  std::uint32_t FrameOf(TimeFormat format, std::uint32_t value) const;
+
+  // The stretches of audio frames within [from, to): a range that starts or ends in a data track
+  // is moved forward to the next audio track's start, and data frames are left out. Empty when
+  // nothing audible remains.
+  std::vector<FrameRange> AudioRanges(std::uint32_t from, std::uint32_t to) const;
+};
+
+}  // namespace qvr

@@ -1,0 +1,168 @@
+// The simulated drive answers requests from its scripted disc with the same arithmetic as the
+// cdio driver (DiscToc), and logs each request.
+#include "cdda/SimulatedDrive.h"
+
+#include "cdda/MediaIdentity.h"
+#include "util/Error.h"
+
+namespace qvr {
+
+namespace {
+const char* FormatName(TimeFormat format) {
+  switch (format) {
+    case TimeFormat::Milliseconds: return "Milliseconds";
+    case TimeFormat::MSF: return "MSF";
+    case TimeFormat::TMSF: return "TMSF";
+  }
+  return "?";
+}
+}  // namespace
+
+void SimulatedDrive::Log(std::string request) { Requests.push_back(std::move(request)); }
+
+void SimulatedDrive::RequireOpen(const char* request) const {
+  if (!open_) throw Error(std::string("シミュレーションのドライブが開かれていません: ") + request);
+}
+
+void SimulatedDrive::InsertDisc(const DiscToc& toc) {
+  disc_ = toc;
+  trayOpen_ = false;
+  head_ = Head::Stopped;
+  headMilliFrames_ = toc.Tracks.empty() ? 0 : std::uint64_t{toc.Tracks.front().Start} * 1000;
+  endFrame_ = 0;
+}
+
+void SimulatedDrive::OpenTray() {
+  trayOpen_ = true;
+  head_ = Head::Stopped;
+}
+
+void SimulatedDrive::Advance(std::uint32_t milliseconds) {
+  if (head_ != Head::Playing) return;
+  headMilliFrames_ += std::uint64_t{milliseconds} * 75;
+  if (headMilliFrames_ >= std::uint64_t{endFrame_} * 1000) {
+    headMilliFrames_ = std::uint64_t{endFrame_} * 1000;
+    head_ = Head::Stopped;
+  }
+}
+
+std::uint32_t SimulatedDrive::Mode() const {
+  if (notReady_) return kModeNotReady;
+  if (!HasDisc()) return kModeOpen;
+  switch (head_) {
+    case Head::Playing: return kModePlaying;
+    case Head::Paused: return pausedAsStopped_ ? kModeStopped : kModePaused;
+    case Head::Stopped: return kModeStopped;
+  }
+  return kModeNotReady;
+}
+
+void SimulatedDrive::Open() {
+  Log("Open");
+  if (refuseOpen_) throw Error("シミュレーションのドライブが開けません");
+  open_ = true;
+  format_ = TimeFormat::TMSF;
+}
+
+void SimulatedDrive::Close() {
+  Log("Close");
+  open_ = false;
+}
+
+bool SimulatedDrive::CanEject() {
+  Log("GetDevCaps CanEject");
+  return canEject_;
+}
+
+void SimulatedDrive::SetTimeFormat(TimeFormat format) {
+  Log(std::string("SetTimeFormat ") + FormatName(format));
+  format_ = format;
+}
+
+std::uint32_t SimulatedDrive::StatusMode() {
+  Log("StatusMode");
+  if (!open_) return kModeNotReady;
+  return forcedMode_.value_or(Mode());
+}
+
+std::uint32_t SimulatedDrive::StatusNumberOfTracks() {
+  Log("StatusNumberOfTracks");
+  RequireOpen("StatusNumberOfTracks");
+  return HasDisc() ? disc_->TrackCount() : 0;
+}
+
+std::uint32_t SimulatedDrive::StatusLength() {
+  Log("StatusLength");
+  RequireOpen("StatusLength");
+  return HasDisc() ? disc_->DiscLengthReply(format_) : 0;
+}
+
+std::uint32_t SimulatedDrive::StatusTrackLength(std::uint8_t track) {
+  Log("StatusTrackLength " + std::to_string(track));
+  RequireOpen("StatusTrackLength");
+  return HasDisc() ? disc_->TrackLengthReply(format_, track) : 0;
+}
+
+std::uint32_t SimulatedDrive::StatusPosition() {
+  Log("StatusPosition");
+  return open_ && HasDisc() ? disc_->PositionReply(format_, HeadFrame()) : 0;
+}
+
+std::uint32_t SimulatedDrive::StatusTrackPosition(std::uint8_t track) {
+  Log("StatusTrackPosition " + std::to_string(track));
+  return open_ && HasDisc() ? disc_->TrackPositionReply(format_, track) : 0;
+}
+
+void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
+  Log("Play " + std::to_string(from) + " " + std::to_string(to));
+  RequireOpen("Play");
+  if (failPlay_) throw Error("音声出力を開けません: シミュレーション");
+  if (!HasDisc()) return;
+  std::uint32_t first = disc_->FrameOf(format_, from);
+  std::uint32_t end = disc_->FrameOf(format_, to);
+  headMilliFrames_ = std::uint64_t{first} * 1000;
+  endFrame_ = end;
+  head_ = first < end ? Head::Playing : Head::Stopped;
+}
+
+void SimulatedDrive::PlayOn() {
+  Log("PlayOn");
+  RequireOpen("PlayOn");
+  if (!HasDisc()) return;
+  endFrame_ = disc_->LeadOut - 1;
+  head_ = HeadFrame() < endFrame_ ? Head::Playing : Head::Stopped;
+}
+
+void SimulatedDrive::Stop() {
+  Log("Stop");
+  RequireOpen("Stop");
+  head_ = Head::Stopped;
+}
+
+void SimulatedDrive::Pause() {
+  Log("Pause");
+  RequireOpen("Pause");
+  if (head_ == Head::Playing) head_ = Head::Paused;
+}
+
+bool SimulatedDrive::Resume() {
+  Log("Resume");
+  RequireOpen("Resume");
+  if (rejectResume_ || head_ != Head::Paused) return false;
+  head_ = Head::Playing;
+  return true;
+}
+
+void SimulatedDrive::OpenDoor() {
+  Log("OpenDoor");
+  RequireOpen("OpenDoor");
+  OpenTray();
+}
+
+std::string SimulatedDrive::MediaIdentity() {
+  Log("MediaIdentity");
+  if (identity_) return *identity_;
+  return open_ && HasDisc() ? MediaIdentityText(*disc_) : std::string();
+}
+
+}  // namespace qvr

@@ -1,0 +1,89 @@
+// A scriptable CD audio device for tests: discs with a given table of contents, an open tray, a
+// drive that is not ready or refuses to open, forced mode reports, a play head driven by a clock
+// the test advances, and a log of every request with its arguments.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cdda/CDDevice.h"
+#include "cdda/DiscToc.h"
+
+namespace qvr {
+
+class SimulatedDrive : public CDDevice {
+ public:
+  // Every request received, in order, e.g. "Open", "SetTimeFormat MSF", "StatusTrackPosition 3",
+  // "Play 41334 95068".
+  std::vector<std::string> Requests;
+
+  // Script.
+  void InsertDisc(const DiscToc& toc);  // tray closed, disc present, stopped
+  void OpenTray();                      // tray open (or no disc): mode open
+  void SetNotReady(bool notReady) { notReady_ = notReady; }
+  void RefuseOpen(bool refuse) { refuseOpen_ = refuse; }
+  // Answers every mode request with this mode (seeking, recording, ...) until cleared.
+  void ForceMode(std::optional<std::uint32_t> mode) { forcedMode_ = mode; }
+  // A paused disc is reported as stopped, as some drives do.
+  void ReportPausedAsStopped(bool on) { pausedAsStopped_ = on; }
+  void RejectResume(bool reject) { rejectResume_ = reject; }
+  // Play requests fail as with no audio output: they throw and change nothing.
+  void FailPlay(bool fail) { failPlay_ = fail; }
+  void SetCanEject(bool canEject) { canEject_ = canEject; }
+  // Replaces the identity text the drive reports (nullopt: computed from the disc).
+  void SetMediaIdentity(std::optional<std::string> text) { identity_ = std::move(text); }
+  // Moves the clock on; a playing head moves with it and stops at the end of its range.
+  void Advance(std::uint32_t milliseconds);
+
+  // Inspection.
+  std::uint32_t HeadFrame() const { return static_cast<std::uint32_t>(headMilliFrames_ / 1000); }
+  std::uint32_t EndFrame() const { return endFrame_; }
+  std::uint32_t Mode() const;  // what the device would report now, ignoring ForceMode
+  TimeFormat CurrentTimeFormat() const { return format_; }
+
+  // CDDevice.
+  void Open() override;
+  void Close() override;
+  bool IsOpen() const override { return open_; }
+  bool CanEject() override;
+  void SetTimeFormat(TimeFormat format) override;
+  std::uint32_t StatusMode() override;
+  std::uint32_t StatusNumberOfTracks() override;
+  std::uint32_t StatusLength() override;
+  std::uint32_t StatusTrackLength(std::uint8_t track) override;
+  std::uint32_t StatusPosition() override;
+  std::uint32_t StatusTrackPosition(std::uint8_t track) override;
+  void Play(std::uint32_t from, std::uint32_t to) override;
+  void PlayOn() override;
+  void Stop() override;
+  void Pause() override;
+  bool Resume() override;
+  void OpenDoor() override;
+  std::string MediaIdentity() override;
+
+ private:
+  enum class Head { Stopped, Playing, Paused };
+  void Log(std::string request);
+  void RequireOpen(const char* request) const;
+  bool HasDisc() const { return disc_.has_value() && !trayOpen_; }
+
+  std::optional<DiscToc> disc_;
+  bool trayOpen_ = true;
+  bool notReady_ = false;
+  bool refuseOpen_ = false;
+  bool pausedAsStopped_ = false;
+  bool rejectResume_ = false;
+  bool failPlay_ = false;
+  bool canEject_ = true;
+  bool open_ = false;
+  std::optional<std::uint32_t> forcedMode_;
+  std::optional<std::string> identity_;
+  TimeFormat format_ = TimeFormat::MSF;
+  Head head_ = Head::Stopped;
+  std::uint64_t headMilliFrames_ = 0;
+  std::uint32_t endFrame_ = 0;
+};
+
+}  // namespace qvr

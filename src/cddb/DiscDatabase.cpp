@@ -1,0 +1,245 @@
+// The database operations: create, lookup, store, and the record helpers around them.
+//
+// Each operation keeps the results of a record-by-record search from record 1 (first match
+// wins), but reads every file it needs once: a lookup reads the master file up to the match, then
+// the track file until all the disc's tracks are found and each name file until all wanted IDs
+// are found; a store reads each of the five files once, then writes.
+#include "cddb/DiscDatabase.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "cddb/DiscResolve.h"
+#include "cddb/NameFile.h"
+#include "cddb/RecordFile.h"
+#include "cddb/TrackFile.h"
+#include "util/AtomicFile.h"
+#include "util/Error.h"
+#include "util/Msf.h"
+
+namespace qvr {
+namespace {
+
+constexpr std::string_view kNotOpened = "データベースが開かれていません";
+constexpr std::string_view kWrongVersion =
+    "%s はこのプログラムのデータベースファイルではないか、形式が違います。ディスクを登録できませんでした。";
+
+template <std::size_t N>
+std::span<char, N> Bytes(std::vector<char>& buffer, std::size_t record) {
+  return std::span<char, N>(buffer.data() + record * N, N);
+}
+
+template <std::size_t N>
+std::span<const char, N> Bytes(const char* record) {
+  return std::span<const char, N>(record, N);
+}
+
+std::string HeaderBytes(DBFile file, TDateTime today) {
+  std::vector<char> bytes(InfoOf(file).RecordSize);
+  switch (file) {
+    case DBFile::Master: EncodeRecord(MasterHeader(today), Bytes<kMasterRecordSize>(bytes, 0)); break;
+    case DBFile::Track: EncodeRecord(TrackHeader(), Bytes<kTrackRecordSize>(bytes, 0)); break;
+    case DBFile::Artist:
+    case DBFile::Label: EncodeRecord(NameHeader(), Bytes<kNameRecordSize>(bytes, 0)); break;
+    case DBFile::Genre: EncodeRecord(GenreHeader(), Bytes<kGenreRecordSize>(bytes, 0)); break;
+  }
+  return {bytes.begin(), bytes.end()};
+}
+
+bool FileExists(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+DiscIdentity IdentityOf(const TDiscRecord& disc) { return {disc.DiscKey, disc.TrackCount, disc.DiscTime}; }
+
+// Slots of the disc's track records, decoded, for resolution.
+DiscTracks TracksOf(const std::array<std::optional<FoundTrack>, kMaxTracks>& found) {
+  DiscTracks tracks;
+  for (std::size_t i = 0; i < kMaxTracks; ++i) {
+    if (found[i]) tracks[i] = found[i]->Track;
+  }
+  return tracks;
+}
+
+// Resolves `ids` against a name file (empty names when the file's version is wrong) into `map`.
+void ResolveInto(const RecordFile& file, const std::vector<std::int64_t>& ids,
+                 std::unordered_map<std::int64_t, std::string>& map) {
+  if (ids.empty() || !file.HasValidHeader()) return;
+  std::vector<std::string> names = NamesOf(file, ids);
+  for (std::size_t i = 0; i < ids.size(); ++i) map.emplace(ids[i], std::move(names[i]));
+}
+
+}  // namespace
+
+void TDiscDatabase::DBCreate() const {
+  if (master_path_.empty()) throw Error(std::string(kNotOpened));
+  for (DBFile file : kAllDBFiles) {
+    const std::filesystem::path path = FilePath(file);
+    if (FileExists(path)) continue;
+    ReplaceFileContents(path, HeaderBytes(file, dates_.Today()));
+  }
+}
+
+namespace {
+
+// Opens one of the database's files for an operation, creating the missing files first.
+RecordFile OpenForOperation(const TDiscDatabase& db, DBFile file) {
+  if (db.MasterPath().empty()) throw Error(std::string(kNotOpened));
+  std::filesystem::path path = db.FilePath(file);
+  if (!FileExists(path)) db.DBCreate();
+  return RecordFile(std::move(path), file);
+}
+
+}  // namespace
+
+TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& progress) const {
+  namespace m = master_layout;
+  TDiscRecord result = disc;
+  const RecordFile master = OpenForOperation(*this, DBFile::Master);
+  if (!master.HasValidHeader()) return result;
+
+  const DiscIdentity identity = IdentityOf(disc);
+  std::optional<TMasterRecord> found;
+  RecordScanner scan(master);
+  while (const char* record = scan.Next()) {
+    progress.Searching(ShortStringAt(record, m::DiscName.Offset, 96));
+    if (MatchesIdentity(record, m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
+      found = DecodeMasterRecord(Bytes<kMasterRecordSize>(record));
+      break;
+    }
+  }
+
+  if (found) {
+    DiscTracks tracks;
+    if (UsedTracks(found->TrackCount) > 0) {
+      const RecordFile track_file = OpenForOperation(*this, DBFile::Track);
+      if (track_file.HasValidHeader()) tracks = TracksOf(FindTracks(track_file, identity));
+    }
+    NameMaps names;
+    ResolveInto(OpenForOperation(*this, DBFile::Artist), ArtistIDsOf(*found, tracks), names.Artists);
+    ResolveInto(OpenForOperation(*this, DBFile::Label), {found->LabelID}, names.Labels);
+    if (std::vector<std::int64_t> genres = GenreIDsOf(tracks); !genres.empty()) {
+      ResolveInto(OpenForOperation(*this, DBFile::Genre), genres, names.Genres);
+    }
+    FillFromMaster(result, *found, tracks, names);
+  }
+  progress.SearchFinished();
+  if (!found) result.DiscType = GuessDiscType(result.TrackCount);
+  return result;
+}
+
+void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
+  namespace m = master_layout;
+  const std::size_t used = UsedTracks(disc.TrackCount);
+  const DiscIdentity identity = IdentityOf(disc);
+
+  // Open every file the store writes and refuse, before anything is written, when one of them
+  // is not a database file of this version.
+  std::optional<RecordFile> track_file, genre_file;
+  if (used > 0) track_file.emplace(OpenForOperation(*this, DBFile::Track));
+  RecordFile artist_file = OpenForOperation(*this, DBFile::Artist);
+  if (used > 0) genre_file.emplace(OpenForOperation(*this, DBFile::Genre));
+  RecordFile label_file = OpenForOperation(*this, DBFile::Label);
+  RecordFile master = OpenForOperation(*this, DBFile::Master);
+  for (const RecordFile* file : {track_file ? &*track_file : nullptr, &artist_file,
+                                 genre_file ? &*genre_file : nullptr, &label_file, &master}) {
+    if (file && !file->HasValidHeader()) throw Error(FormatMessage(kWrongVersion, file->Path().string()));
+  }
+
+  // Names in their fixed order: each track's lyricist, composer, arranger and genre, then the
+  // disc artist and the label. New names get IDs in this order.
+  std::vector<std::string_view> artist_names, genre_names;
+  for (std::size_t n = 1; n <= used; ++n) {
+    const TTrackEntry& entry = disc.Tracks[n];
+    artist_names.insert(artist_names.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
+    genre_names.push_back(entry.Genre.View());
+  }
+  artist_names.push_back(disc.ArtistName.View());
+  const std::string_view label_name = disc.LabelName.View();
+
+  const NameAssignment artists = AssignIDs(artist_file, artist_names);
+  const NameAssignment labels = AssignIDs(label_file, {&label_name, 1});
+  std::optional<NameAssignment> genres;
+  if (genre_file) genres = AssignIDs(*genre_file, genre_names);  // refuses a 256th genre
+
+  std::array<std::optional<FoundTrack>, kMaxTracks> stored_tracks;
+  if (track_file) stored_tracks = FindTracks(*track_file, identity);
+
+  std::optional<std::size_t> master_record;
+  {
+    RecordScanner scan(master);
+    while (const char* record = scan.Next()) {
+      if (MatchesIdentity(record, m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
+        master_record = scan.Index();
+        break;
+      }
+    }
+  }
+
+  // Everything is known; write names first, then tracks, then the master record, so that no
+  // record ever refers to something not yet written.
+  AppendNames(artist_file, artists);
+  AppendNames(label_file, labels);
+  if (genres) AppendNames(*genre_file, *genres);
+
+  if (track_file) {
+    std::vector<char> appended;
+    std::vector<char> one(kTrackRecordSize);
+    for (std::size_t n = 1; n <= used; ++n) {
+      const TTrackEntry& entry = disc.Tracks[n];
+      TTrackRecord record;
+      record.DiscKey = disc.DiscKey;
+      record.TrackCount = disc.TrackCount;
+      record.DiscTime = disc.DiscTime;
+      record.TrackNo = static_cast<std::uint8_t>(n);
+      record.TrackName = entry.TrackName;
+      record.LyricsbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1)]);
+      record.MusicbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 1]);
+      record.ArrangebyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 2]);
+      record.GenreID = static_cast<std::uint8_t>(genres->IDs[n - 1]);
+      if (const auto& stored = stored_tracks[n - 1]) {
+        record.StartPos = stored->Track.StartPos;
+        record.Length = stored->Track.Length;
+        EncodeRecord(record, Bytes<kTrackRecordSize>(one, 0));
+        track_file->Write(stored->Record, one.data());
+      } else {
+        record.StartPos = entry.StartPos;
+        record.Length = entry.Length;
+        appended.resize(appended.size() + kTrackRecordSize);
+        EncodeRecord(record, Bytes<kTrackRecordSize>(appended, appended.size() / kTrackRecordSize - 1));
+      }
+    }
+    if (!appended.empty()) track_file->Write(track_file->Count(), appended.data(), appended.size() / kTrackRecordSize);
+  }
+
+  TMasterRecord record;
+  record.Reserved = disc.Reserved;
+  record.DiscKey = disc.DiscKey;
+  record.TrackCount = disc.TrackCount;
+  record.DiscTime = disc.DiscTime;
+  record.DiscName = disc.DiscName;
+  record.ArtistID = static_cast<std::int32_t>(artists.IDs.back());
+  record.SaleDate = disc.SaleDate;
+  record.LabelID = static_cast<std::int32_t>(labels.IDs.front());
+  record.DiscType = disc.DiscType;
+  record.JacketFile = disc.JacketFile;
+  record.LyricsFile = disc.LyricsFile;
+  std::vector<char> bytes(kMasterRecordSize);
+  EncodeRecord(record, Bytes<kMasterRecordSize>(bytes, 0));
+  master.Write(master_record.value_or(master.Count()), bytes.data());
+}
+
+void ClearDisc(TDiscRecord& disc, const TDateSource& dates) {
+  disc = TDiscRecord{};
+  disc.TrackCount = 99;
+  disc.SaleDate = dates.Today();
+}
+
+std::string MSFToStr(std::uint32_t value) {
+  const TMSFParts parts = SplitMSF(value);
+  return std::to_string(parts.Minute) + ":" + std::to_string(parts.Second) + ":" + std::to_string(parts.Frame);
+}
+
+}  // namespace qvr

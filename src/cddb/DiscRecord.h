@@ -1,0 +1,92 @@
+// TDiscRecord and TTrackEntry: one disc in memory with every name resolved, the plain value that
+// the controller, the lookup, the store and the registration dialog copy whole.
+#pragma once
+
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "cddb/Records.h"
+#include "util/ShortString.h"
+
+namespace qvr {
+
+constexpr std::size_t kMaxTracks = 99;
+
+struct TTrackEntry {
+  std::uint32_t StartPos = 0;  // packed MSF
+  std::uint32_t Length = 0;    // packed MSF
+  ShortString<96> TrackName;
+  ShortString<96> Lyricsby;
+  ShortString<96> Musicby;
+  ShortString<96> Arrangeby;
+  ShortString<16> Genre;
+
+  friend bool operator==(const TTrackEntry&, const TTrackEntry&) = default;
+};
+
+// The 99 track entries, numbered 1..99 like the tracks they describe.
+class TTrackEntries {
+ public:
+  TTrackEntry& operator[](std::size_t track_no) {
+    assert(track_no >= 1 && track_no <= kMaxTracks);
+    return entries_[track_no - 1];
+  }
+  const TTrackEntry& operator[](std::size_t track_no) const {
+    assert(track_no >= 1 && track_no <= kMaxTracks);
+    return entries_[track_no - 1];
+  }
+  auto begin() { return entries_.begin(); }
+  auto end() { return entries_.end(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+
+  friend bool operator==(const TTrackEntries&, const TTrackEntries&) = default;
+
+ private:
+  std::array<TTrackEntry, kMaxTracks> entries_{};
+};
+
+// Disc types, the values of `DiscType`.
+enum TDiscType : std::uint8_t { dtSingle = 0, dtAlbum = 1, dtMiniAlbum = 2, dtMaxiSingle = 3 };
+
+// The disc type's name as the registration dialog lists it ("シングル", "アルバム", "ミニアルバム",
+// "12cmシングル"); empty for values above 3.
+constexpr std::string_view DiscTypeText(std::uint8_t type) {
+  constexpr std::string_view kTexts[] = {"シングル", "アルバム", "ミニアルバム", "12cmシングル"};
+  return type < 4 ? kTexts[type] : std::string_view();
+}
+
+struct TDiscRecord {
+  std::int32_t Reserved = 0;
+  ShortString<8> DiscKey;
+  std::uint8_t TrackCount = 99;
+  std::uint32_t DiscTime = 0;  // packed MSF
+  TTrackEntries Tracks;
+  ShortString<96> DiscName;  // empty: the disc is not registered
+  ShortString<96> ArtistName;
+  TDateTime SaleDate = 0;
+  ShortString<96> LabelName;
+  std::uint8_t DiscType = 0;
+  ShortString<255> JacketFile;
+  ShortString<255> LyricsFile;
+
+  friend bool operator==(const TDiscRecord&, const TDiscRecord&) = default;
+};
+
+// The number of track entries of `disc` that describe tracks: TrackCount, at most 99.
+constexpr std::size_t UsedTracks(std::uint8_t track_count) {
+  return track_count < kMaxTracks ? track_count : kMaxTracks;
+}
+
+// The disc type guessed for an unknown disc from its number of tracks: 1 to 4 a single, 5 to 7
+// a mini album, anything else (0, or 8 and more) an album.
+constexpr std::uint8_t GuessDiscType(std::uint8_t track_count) {
+  if (track_count >= 1 && track_count <= 4) return dtSingle;
+  if (track_count >= 5 && track_count <= 7) return dtMiniAlbum;
+  return dtAlbum;
+}
+
+}  // namespace qvr

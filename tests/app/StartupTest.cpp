@@ -1,0 +1,104 @@
+// Start-up and shut-down of the controller: the order of the steps, the splash screen, the
+// first tick by hand, and errors that end a sequence without ending the program.
+#include <gtest/gtest.h>
+
+#include "app/ControllerFixture.h"
+
+namespace qvr::test {
+namespace {
+
+using StartupTest = ControllerFixture;
+
+// True when `expected` occurs in `log` in this order (other lines may come between).
+testing::AssertionResult InOrder(const std::vector<std::string>& log, const std::vector<std::string>& expected) {
+  std::size_t at = 0;
+  for (const std::string& line : log) {
+    if (at < expected.size() && line == expected[at]) ++at;
+  }
+  if (at == expected.size()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "missing or out of order: " << expected[at];
+}
+
+TEST_F(StartupTest, RunsTheSequenceInOrderAndTicksOnceByHand) {
+  WriteSettings();
+  drive.InsertDisc(Toc({10, 10, 10}));
+  TQVRDM& dm = Started();
+  EXPECT_TRUE(InOrder(view.log, {"SplashCreate", "SplashProgress 0 Please wait...", "SplashProgress 20 Please wait...",
+                                 "PluginPadApplyHintSetting", "ActivateTray", "SplashProgress 40 Please wait...",
+                                 "SplashProgress 60 Please wait...", "ApplyLyricsAppearance",
+                                 "SplashProgress 80 Please wait...", "SplashProgress 100 Please wait...",
+                                 "SetTrayIcon STOP", "PadRestoreLayout", "SplashRelease"}));
+  EXPECT_EQ(view.splash.version, "1.2");
+  EXPECT_EQ(view.splash.release, "2");
+  EXPECT_EQ(view.splash.build, "249");
+  EXPECT_TRUE(random.seeded);
+  EXPECT_EQ(timer.changes, std::vector<bool>{true});
+  EXPECT_EQ(dm.DialogState, 0);
+  EXPECT_EQ(dm.PlayListName, "Default");
+  EXPECT_EQ(drive_names, std::vector<std::string>{""});
+  EXPECT_EQ(dm.CD.CDState, cdStopped);
+  EXPECT_EQ(dm.PlayOrder, (std::vector<std::string>{"1", "2", "3"}));
+  // The database was pointed at the configured folder: the first lookup created the files there.
+  EXPECT_TRUE(std::filesystem::exists(dir / "DB" / "MasterDB.QVR"));
+}
+
+TEST_F(StartupTest, RegistrationDialogAtStartHidesAndShowsTheSplash) {
+  WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=1\r\n");
+  drive.InsertDisc(Toc({10, 10}));
+  int state_in_dialog = -1;
+  view.dialog_actions[DialogKind::Registration] = [&] {
+    state_in_dialog = controller->DialogState;
+    return ModalResult::Cancel;
+  };
+  Started();
+  EXPECT_EQ(state_in_dialog, 5);
+  EXPECT_TRUE(InOrder(view.log, {"SplashProgress 100 Please wait...", "SplashHide", "RunDialog 5", "SplashShow",
+                                 "PadRestoreLayout", "SplashRelease"}));
+  EXPECT_EQ(controller->DialogState, 0);
+}
+
+TEST_F(StartupTest, ErrorEndsTheSequenceReleasesTheSplashAndKeepsTheProgramUsable) {
+  WriteFile(dir / "Qvr.ini", "[Lyrics]\r\nFont.Color=0xZZ\r\n[Other]\r\nAutoPlay=1\r\n");
+  drive.InsertDisc(Toc({10}));
+  TQVRDM& dm = Started();
+  EXPECT_EQ(view.errors, std::vector<std::string>{"'$ZZ' は整数ではありません"});
+  EXPECT_TRUE(view.Lines("ActivateTray").empty());
+  EXPECT_TRUE(view.Lines("PadRestoreLayout").empty());
+  EXPECT_EQ(view.Lines("SplashRelease").size(), 1u);
+  EXPECT_FALSE(timer.Enabled());
+  EXPECT_TRUE(drive.Requests.empty());
+  // Settings after the font keep the controller's initial values.
+  EXPECT_FALSE(dm.AutoPlay);
+  EXPECT_TRUE(dm.DataBasePath.empty());
+  // The tray menu still opens: the start-up state is not left behind.
+  EXPECT_EQ(dm.DialogState, 0);
+  dm.TaskTrayClick(TQVRDM::MouseButton::Right);
+  EXPECT_EQ(view.Lines("PopupMenu").size(), 1u);
+}
+
+TEST_F(StartupTest, ShutDownClosesTheDeviceSavesSettingsThenThePads) {
+  WriteSettings();
+  drive.InsertDisc(Toc({10}));
+  TQVRDM& dm = Started();
+  dm.QVRDMDestroy();
+  EXPECT_EQ(drive.Requests.back(), "Close");
+  EXPECT_TRUE(InOrder(view.log, {"PluginPadSave", "PadSaveLayout"}));
+  EXPECT_TRUE(view.errors.empty());
+  const std::string saved = ReadFile(dir / "Qvr.ini");
+  EXPECT_NE(saved.find("AutoPlay=0\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("PlayMode=0\r\n"), std::string::npos);
+  EXPECT_TRUE(dm.PlayOrder.empty());
+}
+
+TEST_F(StartupTest, ShutDownErrorIsShownAndSkipsTheRest) {
+  std::filesystem::create_directory(dir / "Qvr.ini");  // the settings file cannot be written
+  TQVRDM& dm = Started();
+  dm.QVRDMDestroy();
+  ASSERT_EQ(view.errors.size(), 1u);
+  EXPECT_EQ(view.errors[0], (dir / "Qvr.ini").string() + " に書き込めません");
+  EXPECT_TRUE(view.Lines("PluginPadSave").empty());
+  EXPECT_TRUE(view.Lines("PadSaveLayout").empty());
+}
+
+}  // namespace
+}  // namespace qvr::test

@@ -1,0 +1,169 @@
+// Digital playback through SDL's disk audio driver: the bytes the output received are compared
+// with the image. The generated audio has no all-zero sample frame, so silence the output
+// writes on its own (before the first chunk, while paused) is dropped before comparing.
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "audio/SdlAudioSink.h"
+#include "cdda/CDDA.h"
+#include "cdda/CdioDrive.h"
+#include "support/CdImage.h"
+#include "support/TempDir.h"
+#include "util/Error.h"
+
+namespace qvr {
+namespace {
+
+using namespace std::chrono_literals;
+using test::GeneratedImage;
+using test::TempDir;
+
+std::string WithoutSilence(const std::string& bytes) {
+  std::string kept;
+  kept.reserve(bytes.size());
+  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    if (bytes.compare(at, 4, std::string(4, '\0')) != 0) kept.append(bytes, at, 4);
+  }
+  return kept;
+}
+
+class PlaybackTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    output = dir / "played.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+  }
+  void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
+
+  void Open(const GeneratedImage& image) {
+    drive = std::make_unique<CdioDrive>(image.cue.string(), sink);
+    layer.CDInit(*drive);
+    layer.CDPoll();
+    ASSERT_EQ(layer.CDState, cdStopped) << drive->Problem();
+  }
+
+  // Polls like the playback monitor until the range has ended.
+  void PollUntilStopped() {
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    do {
+      std::this_thread::sleep_for(2ms);
+      layer.CDPoll();
+    } while (layer.CDState == cdPlaying && std::chrono::steady_clock::now() < deadline);
+    ASSERT_EQ(layer.CDState, cdStopped);
+  }
+
+  TempDir dir;
+  std::filesystem::path output;
+  SdlAudioSink sink;
+  std::unique_ptr<CdioDrive> drive;
+  CDDA layer;
+};
+
+TEST_F(PlaybackTest, RangeOfTwoTracksPlaysBitExactWithoutGap) {
+  GeneratedImage image = test::WriteImage(dir.Path(), {{100}, {130}, {170, true, 40}, {90}});
+  Open(image);
+  layer.CDPlay(2, 3);
+  EXPECT_EQ(layer.CDState, cdPlaying);
+  PollUntilStopped();
+  EXPECT_EQ(layer.CDCurrentTrack(), 4);  // the head stands at the end of the range
+  std::string played = WithoutSilence(test::ReadFile(output));
+  std::string expected = image.Bytes(image.toc.Tracks[1].Start, image.toc.Tracks[3].Start);
+  ASSERT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected);
+}
+
+TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {
+  GeneratedImage image = test::WriteImage(dir.Path(), {{100}, {120}}, test::Options("m.cue", "m.bin", "", true));
+  Open(image);
+  layer.CDPlay(2, 2);
+  PollUntilStopped();
+  // The last track ends one frame before the lead-out.
+  std::string expected = image.Bytes(image.toc.Tracks[1].Start, image.toc.LeadOut - 1);
+  std::string played = WithoutSilence(test::ReadFile(output));
+  ASSERT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected);
+}
+
+TEST_F(PlaybackTest, DataTracksAreNeverPlayed) {
+  GeneratedImage image = test::WriteImage(dir.Path(), {{60, false}, {100}, {50, false}, {80}});
+  Open(image);
+  layer.CDPlay(1, 4);
+  PollUntilStopped();
+  std::string expected = image.AudioBytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1);
+  ASSERT_EQ(expected.size(), std::size_t{100 + 79} * kSectorBytes);
+  std::string played = WithoutSilence(test::ReadFile(output));
+  ASSERT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected);
+
+  // A range made of data only plays nothing.
+  layer.CDPlay(3, 3);
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdStopped);
+}
+
+TEST_F(PlaybackTest, PauseAndResumeLoseAndRepeatNothing) {
+  // Paced like a real device so that the pause lands in the middle.
+  setenv("SDL_DISKAUDIODELAY", "2", 1);
+  GeneratedImage image = test::WriteImage(dir.Path(), {{150}, {1500}});
+  Open(image);
+  layer.CDPlay(1, 2);
+  auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (layer.CDPosition() == (1u | 0u << 8) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  while (layer.CDCurrentTrack() != 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  layer.CDPause();
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdPaused);
+  std::uint32_t held = layer.CDPosition();
+  std::this_thread::sleep_for(60ms);
+  EXPECT_EQ(layer.CDPosition(), held);
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdPaused);
+  layer.CDPause();
+  EXPECT_EQ(layer.CDState, cdPlaying);
+  PollUntilStopped();
+  std::string expected = image.Bytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1);
+  std::string played = WithoutSilence(test::ReadFile(output));
+  ASSERT_EQ(played.size(), expected.size());
+  EXPECT_TRUE(played == expected);
+}
+
+TEST_F(PlaybackTest, StopEndsPlaybackAndKeepsThePosition) {
+  setenv("SDL_DISKAUDIODELAY", "5", 1);
+  GeneratedImage image = test::WriteImage(dir.Path(), {{3000}});
+  Open(image);
+  layer.CDPlay(1, 1);
+  std::this_thread::sleep_for(100ms);
+  layer.CDStop();
+  std::uint32_t position = layer.CDPosition();
+  EXPECT_NE(position, 1u);
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdStopped);
+  EXPECT_FALSE(sink.IsOpen());
+  EXPECT_EQ(layer.CDPosition(), position);
+}
+
+TEST_F(PlaybackTest, NoAudioOutputFailsThePlayWithTheReason) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  GeneratedImage image = test::WriteImage(dir.Path(), {{100}});
+  Open(image);
+  try {
+    layer.CDPlay(1, 1);
+    FAIL() << "play did not fail";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("音声出力を開けません"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("no-such-driver"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(layer.CDState, cdStopped);
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdStopped);
+}
+
+}  // namespace
+}  // namespace qvr

@@ -1,0 +1,95 @@
+// Status presentation: enabled menu items by drive state, and the texts of the pad caption,
+// the lyrics line and the tray hint for every combination of known and unknown names.
+#include <gtest/gtest.h>
+
+#include "app/ControllerFixture.h"
+
+namespace qvr::test {
+namespace {
+
+using StatusTest = ControllerFixture;
+
+TEST_F(StatusTest, ControlsAreEnabledByState) {
+  using enum MenuItemId;
+  const MenuItemId items[] = {PlayMNU, StopMNU, PauseMNU, NextMNU, PreviousMNU, PlayListMNU, JacketViewMNU,
+                              LibraryEditMNU};
+  struct {
+    const char* name;
+    std::function<void(TQVRDM&)> reach;
+    std::vector<bool> enabled;  // in the order of `items`
+  } cases[] = {
+      {"NotReady", [&](TQVRDM&) { drive.SetNotReady(true); }, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {"Open", [&](TQVRDM&) { drive.OpenTray(); }, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {"Stopped", [&](TQVRDM&) {}, {1, 0, 0, 0, 0, 1, 1, 1}},
+      {"Playing", [&](TQVRDM& dm) { dm.PlayMNUClick(); }, {0, 1, 1, 1, 1, 1, 1, 1}},
+      {"Paused", [&](TQVRDM& dm) { dm.PlayMNUClick(); dm.PauseMNUClick(); }, {0, 1, 1, 1, 1, 1, 1, 1}},
+  };
+  for (auto& c : cases) {
+    WriteSettings();
+    drive.SetNotReady(false);
+    drive.InsertDisc(Toc({10, 10}));
+    TQVRDM& dm = Started();
+    c.reach(dm);
+    Tick();
+    for (std::size_t i = 0; i < std::size(items); ++i) {
+      EXPECT_EQ(dm.QVRMenu.Enabled(items[i]), c.enabled[i]) << c.name << " " << TQVRMenu::Name(items[i]);
+    }
+    EXPECT_TRUE(dm.QVRMenu.Enabled(EjectMNU));
+  }
+}
+
+struct TextCase {
+  const char* name;
+  std::string disc, artist, title;
+  bool playing;
+  std::string pad, line, hint;
+};
+
+class StatusTexts : public StatusTest, public testing::WithParamInterface<TextCase> {};
+
+TEST_P(StatusTexts, ComposeFromTheDiscRecord) {
+  const TextCase& c = GetParam();
+  Register(Toc({10}), c.disc, c.artist, {c.title});
+  WriteSettings();
+  drive.InsertDisc(Toc({10}));
+  TQVRDM& dm = Started();
+  if (c.playing) dm.PlayMNUClick();
+  EXPECT_EQ(view.pad_caption, c.pad);
+  EXPECT_EQ(view.lyrics_text, c.line);
+  EXPECT_EQ(view.tray_hint, c.hint);
+  EXPECT_EQ(dm.TitleShown, c.playing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StatusTexts,
+    testing::Values(
+        TextCase{"StoppedAllKnown", "Alpha", "Beta", "Gamma", false, "[Alpha]  Beta", "[Alpha]  Beta", "[Alpha]  Beta"},
+        TextCase{"StoppedTitleOnly", "Alpha", "", "", false, "[Alpha] アーティスト名未登録",
+                 "[Alpha] アーティスト名未登録", "[Alpha] アーティスト名未登録"},
+        TextCase{"StoppedArtistOnly", "", "Beta", "", false, "ＣＤ名未登録  Beta", "ＣＤ名未登録  Beta",
+                 "ＣＤ名未登録  Beta"},
+        TextCase{"StoppedAmpersand", "R&B", "A&B", "", false, "[R&B]  A&B", "[R&&B]  A&&B", "[R&&B]  A&&B"},
+        TextCase{"PlayingAllKnown", "Alpha", "Beta", "Gamma", true, "[Gamma]", "[Gamma]", "[Alpha]  Beta"},
+        TextCase{"PlayingNoTitle", "Alpha", "Beta", "", true, "曲名未登録", "曲名未登録", "[Alpha]  Beta"},
+        TextCase{"PlayingAmpersand", "R&B", "", "Rock & Roll", true, "[Rock & Roll]", "[Rock && Roll]",
+                 "[R&&B] アーティスト名未登録"}),
+    CaseName());
+
+TEST_F(StatusTest, UnknownDiscAndEmptyDrive) {
+  WriteSettings();
+  TQVRDM& dm = Started();
+  EXPECT_EQ(view.pad_caption, "ＣＤをセットしてください");
+  EXPECT_EQ(view.tray_hint, "No Disc");
+  drive.InsertDisc(Toc({10}));
+  Tick();
+  EXPECT_EQ(view.pad_caption, "ＣＤ名未登録 アーティスト名未登録");
+  drive.SetNotReady(true);
+  Tick();
+  dm.UpdateStatus();
+  EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません");
+  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません");
+  EXPECT_EQ(view.tray_hint, "Not Ready");
+}
+
+}  // namespace
+}  // namespace qvr::test

@@ -1,0 +1,263 @@
+// The qvrdb tool run in-process on real database folders: what each command prints, its exit
+// status, the export/import round trip, and bad input.
+#include "tools/qvrdb/Qvrdb.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "../cddb/DatabaseTestSupport.h"
+#include "cddb/DiscDatabase.h"
+#include "support/CaseName.h"
+#include "support/CdImage.h"
+#include "support/TempDir.h"
+
+namespace qvr {
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class QvrdbTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir_ / "db");
+    db_.DBOpen(dir_ / "db" / "MasterDB.QVR");
+  }
+
+  ToolRun Qvrdb(std::vector<std::string> arguments, const std::string& folder = "db") {
+    arguments.insert(arguments.begin(), {"--db", (dir_ / folder).string()});
+    std::ostringstream out, err;
+    TIniGTEnvironment environment{"qvrdb", dir_.Path(), dir_.Path()};
+    int status = RunQvrdb(arguments, out, err, environment);
+    return {status, out.str(), err.str()};
+  }
+
+  // Two discs with Japanese texts (stored as Shift-JIS), one of them with a shared artist.
+  void StoreSample() {
+    TDiscRecord first = test::RegisteredDisc("0137EBFA", 3, PackMSF(48, 12, 30));
+    first.DiscName = "\x83\x65\x83\x58\x83\x67\x94\xd5";  // テスト盤
+    first.ArtistName = "\x89\xcc\x8e\xe8";                // 歌手
+    first.Tracks[2].Lyricsby = "\x89\xcc\x8e\xe8";
+    first.SaleDate = 36925.5;  // 2001-02-03 at noon
+    db_.DBStore(first);
+    db_.DBStore(test::RegisteredDisc("00000002", 1, PackMSF(4, 5, 12)));
+  }
+
+  test::TempDir dir_;
+  test::FixedDate today_{45292};
+  TDiscDatabase db_{today_};
+};
+
+TEST_F(QvrdbTest, ListPrintsOneTabSeparatedLinePerDiscInFileOrder) {
+  StoreSample();
+  ToolRun run = Qvrdb({"list"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "0137EBFA\t3\t48:12:30\tテスト盤\t歌手\n00000002\t1\t4:5:12\tTitle 00000002\tArtist 00000002\n");
+}
+
+TEST_F(QvrdbTest, ShowPrintsEveryTextAsTheLookupResolvesIt) {
+  StoreSample();
+  ToolRun run = Qvrdb({"show", "0137ebfa"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const TDiscRecord disc = test::RegisteredDisc("0137EBFA", 3, 0);
+  EXPECT_NE(run.out.find("DiscName: テスト盤\nArtistName: 歌手\nSaleDate: 2001-02-03\nLabelName: Label 0137EBFA\n"
+                         "DiscType: 3 12cmシングル\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Track 2: StartPos " + MSFToStr(disc.Tracks[2].StartPos) + ", Length " +
+                         MSFToStr(disc.Tracks[2].Length) + "\n  TrackName: Track 0137EBFA-2\n  Lyricsby: 歌手\n"),
+            std::string::npos)
+      << run.out;
+
+  ToolRun missing = Qvrdb({"show", "FFFFFFFF"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("FFFFFFFF"), std::string::npos);
+}
+
+TEST_F(QvrdbTest, ExportImportExportGivesTheSameJson) {
+  StoreSample();
+  ToolRun exported = Qvrdb({"export"});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.out.find("\"DiscName\": \"テスト盤\""), std::string::npos);
+  EXPECT_NE(exported.out.find("\"SaleDate\": \"2001-02-03\""), std::string::npos);
+  test::WriteFile(dir_ / "backup.json", exported.out);
+
+  std::filesystem::create_directory(dir_ / "restored");
+  ToolRun imported = Qvrdb({"import", (dir_ / "backup.json").string()}, "restored");
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  ToolRun again = Qvrdb({"export"}, "restored");
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.out, exported.out);
+
+  // Importing the same file again overwrites in place.
+  const auto size = std::filesystem::file_size(dir_ / "restored" / "MasterDB.QVR");
+  EXPECT_EQ(Qvrdb({"import", (dir_ / "backup.json").string()}, "restored").status, 0);
+  EXPECT_EQ(std::filesystem::file_size(dir_ / "restored" / "MasterDB.QVR"), size);
+}
+
+TEST_F(QvrdbTest, ExportDecodesInvalidShiftJisAsReplacementCharacters) {
+  TDiscRecord disc = test::RegisteredDisc("0137EBFA", 1, 10);
+  disc.DiscName = std::string("A\x81", 2);  // a lead byte without its trail byte
+  db_.DBStore(disc);
+  ToolRun run = Qvrdb({"export"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("\"DiscName\": \"A\xEF\xBF\xBD\""), std::string::npos) << run.out;
+}
+
+TEST_F(QvrdbTest, CheckPassesAHealthyDatabaseAndNamesEachProblem) {
+  StoreSample();
+  ToolRun healthy = Qvrdb({"check"});
+  EXPECT_EQ(healthy.status, 0) << healthy.out;
+  EXPECT_NE(healthy.out.find("ディスク 2 枚、トラック 4 曲"), std::string::npos) << healthy.out;
+
+  // Damage: a duplicate master record, a reference to a missing label, a half record at the
+  // end of the artist file and a genre file of another version.
+  const std::filesystem::path master = dir_ / "db" / "MasterDB.QVR";
+  std::string bytes = test::ReadFile(master);
+  TMasterRecord duplicate = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(bytes.data() + kMasterRecordSize, kMasterRecordSize));
+  duplicate.LabelID = 99;
+  test::WriteFile(master, bytes + test::EncodedRecord<kMasterRecordSize>(duplicate));
+  test::WriteFile(dir_ / "db" / "ArtistDB.QVR", test::ReadFile(dir_ / "db" / "ArtistDB.QVR") + "half");
+  std::string genres = test::ReadFile(dir_ / "db" / "GenreDB.QVR");
+  genres[2] = 'X';
+  test::WriteFile(dir_ / "db" / "GenreDB.QVR", genres);
+
+  ToolRun damaged = Qvrdb({"check"});
+  EXPECT_EQ(damaged.status, 1);
+  for (const char* expected : {"問題: MasterDB.QVR レコード 3: ディスク (0137EBFA, 3 曲, 1969200) はレコード 1 と重複しており",
+                               "問題: MasterDB.QVR レコード 3: LabelID 99 が LabelDB.QVR にありません",
+                               "問題: ArtistDB.QVR: 末尾に不完全なレコード (4 バイト)",
+                               "問題: GenreDB.QVR: ヘッダーのバージョンが \"Q.V.R. Ver.1.2\" ではありません",
+                               "4 件の問題が見つかりました。"}) {
+    EXPECT_NE(damaged.out.find(expected), std::string::npos) << expected << "\n" << damaged.out;
+  }
+  // Other commands still work and say which file they could not use.
+  ToolRun list = Qvrdb({"list"});
+  EXPECT_EQ(list.status, 1);
+  EXPECT_NE(list.err.find("GenreDB.QVR"), std::string::npos);
+}
+
+TEST_F(QvrdbTest, CheckFindsReferencesToMissingNamesAndTracks) {
+  StoreSample();
+  // Cut the artist file after its first name and drop the last track record.
+  test::WriteFile(dir_ / "db" / "ArtistDB.QVR", test::ReadFile(dir_ / "db" / "ArtistDB.QVR").substr(0, 2 * kNameRecordSize));
+  std::string tracks = test::ReadFile(dir_ / "db" / "TrackDB.QVR");
+  test::WriteFile(dir_ / "db" / "TrackDB.QVR", tracks.substr(0, tracks.size() - kTrackRecordSize));
+  ToolRun run = Qvrdb({"check"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("問題: MasterDB.QVR レコード 1: ArtistID "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("問題: TrackDB.QVR レコード 1: MusicbyID 2 が ArtistDB.QVR にありません"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("問題: MasterDB.QVR レコード 2: トラック 1 のレコードが TrackDB.QVR にありません"), std::string::npos)
+      << run.out;
+}
+
+struct BadImport {
+  const char* name;
+  const char* json;
+  const char* message;  // part of the message on stderr
+};
+
+class QvrdbBadImportTest : public QvrdbTest, public testing::WithParamInterface<BadImport> {};
+
+TEST_P(QvrdbBadImportTest, IsRefusedWithAClearMessageBeforeAnythingIsStored) {
+  test::WriteFile(dir_ / "in.json", GetParam().json);
+  ToolRun run = Qvrdb({"import", (dir_ / "in.json").string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "MasterDB.QVR"));
+}
+
+#define DISC(fields) "{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,\"DiscName\":\"t\"," \
+  "\"ArtistName\":\"a\",\"SaleDate\":\"2001-02-03\",\"LabelName\":\"l\",\"DiscType\":1,\"JacketFile\":\"\"," \
+  "\"LyricsFile\":\"\",\"Tracks\":[]" fields "}]}"
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QvrdbBadImportTest,
+    testing::Values(
+        BadImport{"NotJson", "{\"discs\": [", "JSON として読めません"},
+        BadImport{"NoDiscs", "{}", "(ファイル全体).discs: ありません"},
+        BadImport{"MissingField", "{\"discs\":[{\"DiscKey\":\"0137EBFA\"}]}", "discs[0].TrackCount: ありません"},
+        BadImport{"Unmappable", DISC(",\"DiscName\":\"😀\""), "discs[0].DiscName: Shift-JIS で表せない文字があります: 😀"},
+        BadImport{"TooLong", DISC(",\"DiscKey\":\"0137EBFA0\""), "discs[0].DiscKey: Shift-JIS で 9 バイトあり、8 バイトまで"},
+        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付ではありません"},
+        BadImport{"NegativeTime", DISC(",\"DiscTime\":-1"), "discs[0].DiscTime: 0 から 4294967295 までの整数ではありません"},
+        BadImport{"TrackCountMismatch", DISC(",\"TrackCount\":2"), "discs[0].Tracks: 2 曲分の配列ではありません"}),
+    test::CaseName());
+
+TEST_F(QvrdbTest, UsageErrorsExitWith2) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, {"frobnicate"}, {"list", "extra"}, {"show"}, {"import"}, {"import", "/no/such.json"}}) {
+    std::ostringstream out, err;
+    std::vector<std::string> with_db = {"--db", dir_.Path().string()};
+    with_db.insert(with_db.end(), arguments.begin(), arguments.end());
+    EXPECT_EQ(RunQvrdb(with_db, out, err, {"qvrdb", dir_.Path(), dir_.Path()}), 2) << testing::PrintToString(arguments);
+    EXPECT_FALSE(err.str().empty());
+  }
+}
+
+TEST_F(QvrdbTest, DefaultFolderComesFromThePlayersSettings) {
+  TIniGTEnvironment environment{"qvrdb", dir_.Path(), dir_.Path()};
+  EXPECT_EQ(SettingsMasterPath(environment), (dir_ / "DB" / "MasterDB.QVR").string());
+  // The player writes the folder fenced with half-width corner brackets, in Shift-JIS.
+  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nDataBasePath=\xA2" + (dir_ / "db").string() + "/\xA3\r\n");
+  EXPECT_EQ(SettingsMasterPath(environment), (dir_ / "db" / "MasterDB.QVR").string());
+
+  StoreSample();
+  std::ostringstream out, err;
+  EXPECT_EQ(RunQvrdb(std::vector<std::string>{"list"}, out, err, environment), 0) << err.str();
+  EXPECT_NE(out.str().find("テスト盤"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// probe reads a generated image through the real device layer; with SDL's dummy output nothing
+// is played, only the table of contents is read.
+TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // Twelve tracks at the starts of the well-known test disc: its key is "0137EBFA".
+  const std::uint32_t starts[] = {
+      MSFToFrames(PackMSF(0, 2, 33)),   MSFToFrames(PackMSF(4, 32, 65)),  MSFToFrames(PackMSF(8, 46, 55)),
+      MSFToFrames(PackMSF(13, 1, 13)),  MSFToFrames(PackMSF(18, 10, 3)),  MSFToFrames(PackMSF(23, 30, 70)),
+      MSFToFrames(PackMSF(29, 39, 15)), MSFToFrames(PackMSF(34, 24, 33)), MSFToFrames(PackMSF(40, 12, 73)),
+      MSFToFrames(PackMSF(43, 22, 53)), MSFToFrames(PackMSF(47, 7, 63)),  MSFToFrames(PackMSF(52, 9, 30))};
+  std::vector<test::ImageTrack> tracks;
+  for (std::size_t i = 0; i < std::size(starts); ++i) {
+    const std::uint32_t end = i + 1 < std::size(starts) ? starts[i + 1] : starts[i] + 3000;
+    tracks.push_back({end - starts[i]});
+  }
+  test::ImageOptions options;
+  options.leadingFrames = starts[0] - 150;
+  const test::GeneratedImage image = test::WriteImage(dir_.Path(), tracks, options);
+
+  ToolRun unknown = Qvrdb({"probe", "--json", image.cue.string()});
+  ASSERT_EQ(unknown.status, 0) << unknown.err;
+  EXPECT_EQ(unknown.out.rfind("{\"DiscKey\":\"0137EBFA\",\"TrackCount\":12,\"DiscTime\":", 0), 0u) << unknown.out;
+  EXPECT_NE(unknown.out.find("{\"TrackNo\":1,\"StartPos\":" + std::to_string(PackMSF(0, 2, 33)) + ","),
+            std::string::npos);
+  EXPECT_NE(unknown.out.find("\"Registered\":false}"), std::string::npos);
+
+  StoreSample();  // its first disc has the key 0137EBFA, but another table of contents
+  ToolRun text = Qvrdb({"probe", image.cue.string()});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("DiscKey: 0137EBFA\nTrackCount: 12\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0:2:33)"), std::string::npos);
+  EXPECT_NE(text.out.find("Registered: no\n"), std::string::npos);
+
+  ToolRun broken = Qvrdb({"probe", (dir_ / "missing.cue").string()});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find("ディスクを読めません"), std::string::npos);
+  EXPECT_EQ(Qvrdb({"probe", "a", "b"}).status, 2);
+  unsetenv("SDL_AUDIODRIVER");
+}
+
+}  // namespace
+}  // namespace qvr

@@ -1,0 +1,60 @@
+// qvrdb: the command-line tool with which users inspect, back up and restore their disc
+// database. The commands live in a table (QvrdbCommands.cpp); adding one is adding a row.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ini/IniGT.h"
+
+namespace qvr {
+
+// Exit statuses: success, a problem found (a disc not there, a damaged database), usage or
+// input/output error.
+enum QvrdbStatus : int { kQvrdbOk = 0, kQvrdbProblem = 1, kQvrdbError = 2 };
+
+struct QvrdbContext {
+  std::filesystem::path MasterPath;     // the database's "MasterDB.QVR"
+  std::filesystem::path ProgramFolder;  // where the player's settings file is
+  std::ostream& Out;                 // results, UTF-8
+  std::ostream& Err;                 // messages, UTF-8
+};
+
+struct QvrdbCommand {
+  std::string_view Name;
+  std::string_view Arguments;  // for the usage text
+  std::string_view Summary;    // one line for the usage text
+  // Runs the command with the arguments after its name; returns a QvrdbStatus. Raises Error for
+  // input/output errors.
+  int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
+};
+
+// Every command, in the order the usage text lists them.
+std::span<const QvrdbCommand> QvrdbCommands();
+
+// Runs the tool with `arguments` (without the program name) and returns its exit status.
+// `environment` locates the settings file when no --db is given.
+int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
+             const TIniGTEnvironment& environment);
+
+// The master file the player uses: "DataBasePath" of section "Other" of the player's settings
+// file "Qvr.ini" in the program folder (fenced; default: the program folder's "DB/"), followed
+// directly by "MasterDB.QVR".
+std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment);
+
+class DatabaseSnapshot;
+
+// Tells on `err` about each file that exists but has a wrong version (its contents are left out,
+// as a lookup leaves them out). Returns kQvrdbProblem when there is one, else kQvrdbOk.
+int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
+
+// probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
+int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
+
+// Texts for one line of output: tabs and line breaks become blanks.
+std::string OneLine(std::string_view text);
+
+}  // namespace qvr

@@ -1,0 +1,114 @@
+// qvrdb's command table and the commands that print the database: list, show, check.
+#include <cstdio>
+#include <ostream>
+
+#include "cddb/DatabaseCheck.h"
+#include "cddb/DatabaseSnapshot.h"
+#include "cddb/DiscDatabase.h"
+#include "tools/qvrdb/Qvrdb.h"
+#include "tools/qvrdb/QvrdbJson.h"
+#include "util/ShiftJis.h"
+
+namespace qvr {
+
+// Reports files that exist but are not usable; their contents are left out of the output, as a
+// lookup leaves them out. Returns the status the command ends with.
+int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err) {
+  int status = kQvrdbOk;
+  for (DBFile kind : kAllDBFiles) {
+    const SnapshotFile& file = snapshot.File(kind);
+    if (file.Exists && !file.ValidHeader) {
+      err << "qvrdb: " << file.Path.string() << " はこのバージョンのデータベースファイルではないため、使われません\n";
+      status = kQvrdbProblem;
+    }
+  }
+  return status;
+}
+
+namespace {
+
+bool ExpectArguments(const QvrdbContext& context, std::span<const std::string> arguments, std::size_t count,
+                     std::string_view usage) {
+  if (arguments.size() == count) return true;
+  context.Err << "qvrdb: 使い方: qvrdb [--db DIR] " << usage << "\n";
+  return false;
+}
+
+int RunList(const QvrdbContext& context, std::span<const std::string> arguments) {
+  if (!ExpectArguments(context, arguments, 0, "list")) return kQvrdbError;
+  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
+  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
+    const TDiscRecord disc = snapshot.Disc(i);
+    context.Out << OneLine(disc.DiscKey.ToUtf8()) << '\t' << int(disc.TrackCount) << '\t' << MSFToStr(disc.DiscTime)
+                << '\t' << OneLine(disc.DiscName.ToUtf8()) << '\t' << OneLine(disc.ArtistName.ToUtf8()) << '\n';
+  }
+  return ReportUnusableFiles(snapshot, context.Err);
+}
+
+int RunShow(const QvrdbContext& context, std::span<const std::string> arguments) {
+  if (!ExpectArguments(context, arguments, 1, "show KEY")) return kQvrdbError;
+  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
+  const std::string key = Utf8ToSjis(arguments[0]).bytes;
+  const int files = ReportUnusableFiles(snapshot, context.Err);
+  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
+    if (!SjisEqualsIgnoreAsciiCase(snapshot.Masters()[i].DiscKey.View(), key)) continue;
+    const TDiscRecord disc = snapshot.Disc(i);
+    std::ostream& out = context.Out;
+    out << "DiscKey: " << disc.DiscKey.ToUtf8() << "\n"
+        << "TrackCount: " << int(disc.TrackCount) << "\n"
+        << "DiscTime: " << MSFToStr(disc.DiscTime) << "\n"
+        << "DiscName: " << OneLine(disc.DiscName.ToUtf8()) << "\n"
+        << "ArtistName: " << OneLine(disc.ArtistName.ToUtf8()) << "\n"
+        << "SaleDate: " << FormatSaleDate(disc.SaleDate) << "\n"
+        << "LabelName: " << OneLine(disc.LabelName.ToUtf8()) << "\n"
+        << "DiscType: " << int(disc.DiscType) << " " << DiscTypeText(disc.DiscType) << "\n"
+        << "JacketFile: " << OneLine(disc.JacketFile.ToUtf8()) << "\n"
+        << "LyricsFile: " << OneLine(disc.LyricsFile.ToUtf8()) << "\n";
+    for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
+      const TTrackEntry& track = disc.Tracks[n];
+      out << "Track " << n << ": StartPos " << MSFToStr(track.StartPos) << ", Length " << MSFToStr(track.Length) << "\n"
+          << "  TrackName: " << OneLine(track.TrackName.ToUtf8()) << "\n"
+          << "  Lyricsby: " << OneLine(track.Lyricsby.ToUtf8()) << "\n"
+          << "  Musicby: " << OneLine(track.Musicby.ToUtf8()) << "\n"
+          << "  Arrangeby: " << OneLine(track.Arrangeby.ToUtf8()) << "\n"
+          << "  Genre: " << OneLine(track.Genre.ToUtf8()) << "\n";
+    }
+    return files;
+  }
+  context.Err << "qvrdb: キー " << arguments[0] << " のディスクはデータベースにありません\n";
+  return kQvrdbProblem;
+}
+
+int RunCheck(const QvrdbContext& context, std::span<const std::string> arguments) {
+  if (!ExpectArguments(context, arguments, 0, "check")) return kQvrdbError;
+  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
+  std::size_t problems = 0;
+  for (const CheckFinding& finding : CheckDatabase(snapshot)) {
+    context.Out << (finding.Problem ? "問題: " : "注意: ") << finding.Text << "\n";
+    if (finding.Problem) ++problems;
+  }
+  context.Out << "ディスク " << snapshot.Masters().size() << " 枚、トラック " << snapshot.Tracks().size()
+              << " 曲、アーティスト " << snapshot.Artists().size() << " 件、レーベル " << snapshot.Labels().size()
+              << " 件、ジャンル " << snapshot.Genres().size() << " 件。";
+  if (problems == 0) {
+    context.Out << "問題は見つかりませんでした。\n";
+    return kQvrdbOk;
+  }
+  context.Out << problems << " 件の問題が見つかりました。\n";
+  return kQvrdbProblem;
+}
+
+constexpr QvrdbCommand kCommands[] = {
+    {"list", "", "ディスクを 1 行ずつ表示 (キー, 曲数, 演奏時間, タイトル, アーティスト; タブ区切り)", RunList},
+    {"show", "KEY", "キーが KEY の最初のディスクの全テキストを表示", RunShow},
+    {"export", "", "データベース全体を JSON で標準出力へ", RunExport},
+    {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き)", RunImport},
+    {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", RunCheck},
+    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", RunProbe},
+};
+
+}  // namespace
+
+std::span<const QvrdbCommand> QvrdbCommands() { return kCommands; }
+
+}  // namespace qvr
