@@ -23,15 +23,6 @@ using namespace std::chrono_literals;
 using test::GeneratedImage;
 using test::TempDir;
 
-std::string WithoutSilence(const std::string& bytes) {
-  std::string kept;
-  kept.reserve(bytes.size());
-  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-    if (bytes.compare(at, 4, std::string(4, '\0')) != 0) kept.append(bytes, at, 4);
-  }
-  return kept;
-}
-
 class PlaybackTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -73,7 +64,7 @@ TEST_F(PlaybackTest, RangeOfTwoTracksPlaysBitExactWithoutGap) {
   EXPECT_EQ(layer.CDState, cdPlaying);
   PollUntilStopped();
   EXPECT_EQ(layer.CDCurrentTrack(), 4);  // the head stands at the end of the range
-  std::string played = WithoutSilence(test::ReadFile(output));
+  std::string played = test::WithoutSilence(test::ReadFile(output));
   std::string expected = image.Bytes(image.toc.Tracks[1].Start, image.toc.Tracks[3].Start);
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
@@ -86,7 +77,7 @@ TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {
   PollUntilStopped();
   // The last track ends one frame before the lead-out.
   std::string expected = image.Bytes(image.toc.Tracks[1].Start, image.toc.LeadOut - 1);
-  std::string played = WithoutSilence(test::ReadFile(output));
+  std::string played = test::WithoutSilence(test::ReadFile(output));
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
 }
@@ -98,7 +89,7 @@ TEST_F(PlaybackTest, DataTracksAreNeverPlayed) {
   PollUntilStopped();
   std::string expected = image.AudioBytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1);
   ASSERT_EQ(expected.size(), std::size_t{100 + 79} * kSectorBytes);
-  std::string played = WithoutSilence(test::ReadFile(output));
+  std::string played = test::WithoutSilence(test::ReadFile(output));
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
 
@@ -129,7 +120,7 @@ TEST_F(PlaybackTest, PauseAndResumeLoseAndRepeatNothing) {
   EXPECT_EQ(layer.CDState, cdPlaying);
   PollUntilStopped();
   std::string expected = image.Bytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1);
-  std::string played = WithoutSilence(test::ReadFile(output));
+  std::string played = test::WithoutSilence(test::ReadFile(output));
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
 }

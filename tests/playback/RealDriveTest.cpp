@@ -16,16 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The played bytes without the silence the output adds on its own (the generated audio has no
-// all-zero sample frame).
-std::string WithoutSilence(const std::string& bytes) {
-  std::string kept;
-  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-    if (bytes.compare(at, 4, std::string(4, '\0')) != 0) kept.append(bytes, at, 4);
-  }
-  return kept;
-}
-
 class RealDriveTest : public ControllerFixture {
  protected:
   void SetUp() override {

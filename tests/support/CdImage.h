@@ -75,6 +75,17 @@ inline std::string MsfText(std::uint32_t frames) {
   return text;
 }
 
+// What an output recorded, without the silence it adds on its own (before the first chunk, while
+// paused): the generated audio has no all-zero sample frame, so only that silence is dropped.
+inline std::string WithoutSilence(const std::string& bytes) {
+  std::string kept;
+  kept.reserve(bytes.size());
+  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    if (bytes.compare(at, 4, std::string(4, '\0')) != 0) kept.append(bytes, at, 4);
+  }
+  return kept;
+}
+
 inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std::vector<ImageTrack>& tracks,
                                  const ImageOptions& options = {}) {
   GeneratedImage image;
