@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/PadLayout.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
@@ -70,6 +71,8 @@ class QVRView {
   virtual int ScreenPixelsPerInch() const = 0;
   virtual void SetLyricsWindowVisible(bool visible) = 0;
   virtual void SetPadWindowVisible(bool visible) = 0;
+  // Shows or hides one toolbar of the pad, docked or floating.
+  virtual void SetPadToolbarVisible(PadToolbar toolbar, bool visible) = 0;
   virtual void SetPadStayOnTop(bool stay_on_top) = 0;
   // Help hints on the lyrics window, the control pad and the plug-in pad.
   virtual void SetHintsEnabled(bool enabled) = 0;
@@ -101,9 +104,13 @@ class QVRView {
   // Lets pending window messages (repaints, clicks, timer ticks) run, then returns.
   virtual void ProcessPendingWork() = 0;
 
-  // The pads' own layout steps at start-up and shut-down.
-  virtual void PadRestoreLayout() = 0;
-  virtual void PadSaveLayout() = 0;
+  // The control pad's layout as its windows have it now (pad bounds in screen pixels, toolbars
+  // docked or floating, each with its place and visibility), and a layout to apply: the pad
+  // window takes the bounds and visibility given, each toolbar docks or floats where it says
+  // (the dock may pack a docked toolbar further along its row when it would overlap another).
+  virtual PadLayout PadGeometry() const = 0;
+  virtual void SetPadGeometry(const PadLayout& layout) = 0;
+  // The plug-in pad's own steps at start-up and shut-down.
   virtual void PluginPadApplyHintSetting() = 0;
   virtual void PluginPadSave() = 0;
 
