@@ -60,7 +60,9 @@ int main(int argc, char* argv[]) {
 
   controller.QVRDMCreate();
   if (controller.QVRMenu.Checked(MenuItemId::LyricsViewMNU)) main_window.show();
-  const int result = QApplication::exec();
+  // An exit request during start-up (a signal while the splash was painted) ends the program
+  // without entering the event loop.
+  const int result = view.MainWindowClosed() ? 0 : QApplication::exec();
 
   timer.SetEnabled(false);
   controller.QVRDMDestroy();

@@ -154,6 +154,7 @@ void DesktopView::PluginPadApplyHintSetting() {
 void DesktopView::PluginPadSave() { plugin_pad_.Save(); }
 
 void DesktopView::CloseMainWindow() {
+  main_closed_ = true;
   main_.close();
   QCoreApplication::quit();
 }

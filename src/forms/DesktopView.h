@@ -71,6 +71,8 @@ class DesktopView final : public QVRView, public TSearchProgress {
   void SearchFinished() override;
   // How many times the search progress was painted (for tests of the repaint limit).
   int SearchPaints() const { return search_paints_; }
+  // Whether the exit command closed the lyrics line (also before the event loop ran).
+  bool MainWindowClosed() const { return main_closed_; }
 
  private:
   TQVRMain& main_;
@@ -83,6 +85,7 @@ class DesktopView final : public QVRView, public TSearchProgress {
   std::unique_ptr<TSplashDLG> splash_;
   QElapsedTimer since_paint_;
   int search_paints_ = 0;
+  bool main_closed_ = false;
 };
 
 }  // namespace qvr

@@ -62,7 +62,7 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   TQVRDM& second = *controller;
   second.LoadSettings();
   EXPECT_FALSE(second.LyricsAtTop);
-  EXPECT_EQ(second.Lyrics.font, first.Lyrics.font);
+  EXPECT_EQ(second.Lyrics.font, (TIniFont{"Noto Sans", 14, fsBold, 0x00FFFFFF}));
   EXPECT_EQ(second.Lyrics.background, 0x00102030);
   EXPECT_FALSE(second.Lyrics.stay_on_top);
   EXPECT_FALSE(second.QVRMenu.Checked(MenuItemId::LyricsViewMNU));
