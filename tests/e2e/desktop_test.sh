@@ -3,11 +3,11 @@
 # openbox and trayer, a generated disc image as its drive and SDL's disk audio driver, and
 # checks that it plays the disc at once, shows the tray icon and the lyrics line with the first
 # track's title at the top edge, that a second start ends at once, and that "終了" in the tray
-# menu ends it with every settings key written.
+# menu ends it with every settings key written, and that SIGTERM ends it the same way.
 # Usage: desktop_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT   (exit 77: skipped, no Xvfb here)
 set -uo pipefail
 qvr_binary=$1 disc_tool=$2 shot_tool=$3
-for tool in Xvfb openbox trayer xdotool xwininfo; do
+for tool in Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -40,10 +40,17 @@ while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=":$display"
 wait_for 10 xdpyinfo || fail "Xvfb did not start"
-openbox >/dev/null 2>&1 & pids+=($!)
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
-  --tint 0x303030 >/dev/null 2>&1 & pids+=($!)
-wait_for 10 xdotool search --class trayer || fail "trayer did not start"
+openbox >"$work/openbox.log" 2>&1 & pids+=($!)
+wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
+# The tray: started again when it gives up early (it can, while the window manager settles).
+for attempt in 1 2 3; do
+  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
+    --tint 0x303030 >"$work/trayer.log" 2>&1 & trayer_pid=$!
+  pids+=($trayer_pid)
+  wait_for 5 xdotool search --name '^panel$' && break
+  kill $trayer_pid 2>/dev/null
+done
+xdotool search --name '^panel$' >/dev/null || { cat "$work/trayer.log"; fail "trayer did not start"; }
 
 export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
 # Under the sanitizers: leaks inside the system's libraries are not QVR's.
@@ -125,4 +132,17 @@ for key in "${keys[@]}"; do grep -q "^$key=" "$ini" || missing+=("$key"); done
 ((${#missing[@]} == 0)) || fail "settings file lacks ${missing[*]}"
 for section in Lyrics 'Control Pad' Repeat Other; do grep -qF "[$section]" "$ini" || fail "no [$section] section"; done
 grep -q '^Position=1' "$ini" || fail "the lyrics line's edge was not saved"
+
+# SIGTERM ends the program like the exit command: the settings are saved again.
+sed -i '/^Snap=/d' "$ini"
+"$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
+pids+=($qvr_pid)
+wait_for 20 xdotool search --name "^\\$title\$" || fail "the second run shows no title"
+kill -TERM $qvr_pid
+for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
+wait $qvr_pid
+status=$?
+[[ $status -eq 0 ]] || fail "after SIGTERM the program ended with status $status"
+grep -q '^Snap=' "$ini" || fail "SIGTERM ended the program without saving the settings"
 echo "PASS"
