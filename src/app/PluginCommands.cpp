@@ -45,7 +45,6 @@ void TQVRDM::RefreshPlugins() {
   QVRMenu.SetPluginEntries({});
   ports_.view.SetPluginButtons({});
   QVRMenu.SetEnabled(MenuItemId::PluginMNU, false);
-  ports_.view.SetPluginButtonEnabled(false);
 
   // The folder's value is a Shift-JIS setting ending in a separator; the files are opened by
   // their file-system names.
@@ -82,7 +81,6 @@ void TQVRDM::RefreshPlugins() {
   ports_.view.SetPluginButtons(buttons);
   QVRMenu.SetPluginEntries(std::move(entries));
   QVRMenu.SetEnabled(MenuItemId::PluginMNU, true);
-  ports_.view.SetPluginButtonEnabled(true);
 }
 
 void TQVRDM::PluginClick(std::size_t tag) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/PadLayout.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
@@ -80,6 +81,8 @@ class QVRView {
   virtual int ScreenPixelsPerInch() const = 0;
   virtual void SetLyricsWindowVisible(bool visible) = 0;
   virtual void SetPadWindowVisible(bool visible) = 0;
+  // Shows or hides one toolbar of the pad, docked or floating.
+  virtual void SetPadToolbarVisible(PadToolbar toolbar, bool visible) = 0;
   virtual void SetPadStayOnTop(bool stay_on_top) = 0;
   // Help hints on the lyrics window, the control pad and the plug-in pad.
   virtual void SetHintsEnabled(bool enabled) = 0;
@@ -112,13 +115,17 @@ class QVRView {
   virtual void ProcessPendingWork() = 0;
 
   // Rebuilds the plug-in pad with these buttons, laid out by LayOutPluginPad. With none, the
-  // buttons go and the pad keeps its size. And enables or disables the control pad's plug-in button.
+  // buttons go and the pad keeps its size. (The control pad's plug-in button follows the
+  // enabled state of the menu's PluginMNU, like every pad button that has a menu item.)
   virtual void SetPluginButtons(const std::vector<PluginButton>& buttons) = 0;
-  virtual void SetPluginButtonEnabled(bool enabled) = 0;
 
-  // The pads' own layout steps at start-up and shut-down.
-  virtual void PadRestoreLayout() = 0;
-  virtual void PadSaveLayout() = 0;
+  // The control pad's layout as its windows have it now (pad bounds in screen pixels, toolbars
+  // docked or floating, each with its place and visibility), and a layout to apply: the pad
+  // window takes the bounds and visibility given, each toolbar docks or floats where it says
+  // (the dock may pack a docked toolbar further along its row when it would overlap another).
+  virtual PadLayout PadGeometry() const = 0;
+  virtual void SetPadGeometry(const PadLayout& layout) = 0;
+  // The plug-in pad's own steps at start-up and shut-down.
   virtual void PluginPadApplyHintSetting() = 0;
   virtual void PluginPadSave() = 0;
 

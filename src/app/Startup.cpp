@@ -56,7 +56,7 @@ void TQVRDM::QVRDMCreate() {
     RefreshPlugins();
     view.SplashProgress(100, kPleaseWait, "");
     TimerTimer();
-    view.PadRestoreLayout();
+    RestoreLayout();
     ports_.timer.SetEnabled(true);
   } catch (const std::exception& error) {
     view.ShowError(error.what());
@@ -75,7 +75,7 @@ void TQVRDM::QVRDMDestroy() {
     PluginList.clear();
     SaveSettings();
     ports_.view.PluginPadSave();
-    ports_.view.PadSaveLayout();
+    SaveLayout();
     Database.DBClose();
   } catch (const std::exception& error) {
     ports_.view.ShowError(error.what());

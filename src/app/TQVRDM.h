@@ -99,6 +99,33 @@ class TQVRDM {
   enum class MouseButton : std::uint8_t { Left, Right, Middle };
   void TaskTrayClick(MouseButton button);
   void TaskTrayDblClick() {}
+
+  // The lyrics line's mouse. A move with the left button alone held (no other button, no Shift,
+  // Ctrl or Alt) at screen height `screen_y` moves the line to the top edge when the point lies
+  // above half of `screen_height`, else to the bottom edge. Releasing the right button opens
+  // the pop-up menu at the cursor.
+  void LrcLinePosChange(bool left_button_only, double screen_y, int screen_height);
+  void LrcLineMouseUp(MouseButton button);
+
+  // The PadMNU sub-menu: the pad window (also the pad's PadViewBTN) and each toolbar.
+  void BaseMNUClick();
+  void BasicPadMNUClick() { PadToolbarMNUClick(PadToolbar::BasicPad); }
+  void ControlPadMNUClick() { PadToolbarMNUClick(PadToolbar::ControlPad); }
+  void ModePadMNUClick() { PadToolbarMNUClick(PadToolbar::ModePad); }
+  void WindowPadMNUClick() { PadToolbarMNUClick(PadToolbar::WindowPad); }
+  void DiscPadMNUClick() { PadToolbarMNUClick(PadToolbar::DiscPad); }
+  void OtherPadMNUClick() { PadToolbarMNUClick(PadToolbar::OtherPad); }
+  void PadToolbarMNUClick(PadToolbar toolbar);
+  // A floating toolbar was closed by its close button (the pad has already hidden it).
+  void PadToolbarClose(PadToolbar toolbar);
+  // The pad's layout from the settings file at start-up, and to it at shut-down, under the
+  // PadStatus, PadDockInfo and PadChildrenStatus switches.
+  void RestoreLayout();
+  void SaveLayout();
+
+  // Timed lyrics: read the disc's lyrics file, and show the line the play head has reached.
+  void LoadLyrics();
+  void LyricsStep();
   void SelectPlayRange();
   void ResetPlayOrder();
 

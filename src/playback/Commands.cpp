@@ -186,6 +186,7 @@ void TQVRDM::LibraryEditMNUClick() {
   DialogStateScope scope(DialogState, DialogKind::Registration);
   if (ports_.view.RunDialog(DialogKind::Registration) == ModalResult::Update) {
     Database.DBStore(Disc);
+    LoadLyrics();
     if (AutoWall) ports_.wallpaper.SetWallpaper(Disc.JacketFile.Str());
     UpdateStatus();
   }

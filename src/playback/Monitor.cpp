@@ -139,6 +139,7 @@ void TQVRDM::PlayingSteps() {
     LastTrack = CD.CDCurrentTrack();
     UpdateStatus();
   }
+  if (LyricsLoaded) LyricsStep();
 }
 
 void TQVRDM::CheckDisc() {
@@ -176,6 +177,7 @@ void TQVRDM::LoadDisc() {
   }
   looking_up_ = false;
   ResetPlayOrder();
+  LoadLyrics();
 }
 
 }  // namespace qvr

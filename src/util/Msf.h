@@ -48,4 +48,12 @@ constexpr std::uint32_t FramesToMSF(std::uint32_t frames) {
                  static_cast<std::uint8_t>(frames % kFramesPerSecond));
 }
 
+// A play-head position (packed TMSF) as a number that orders positions in time: track, then
+// minutes, seconds and frames, from the most significant byte down. The packed value itself does
+// not order them, since its most significant byte is the frame.
+constexpr std::int32_t TMSFTimeOrder(std::uint32_t tmsf) {
+  return static_cast<std::int32_t>(((tmsf & 0x7F) << 24) | (((tmsf >> 8) & 0xFF) << 16) | (((tmsf >> 16) & 0xFF) << 8) |
+                                   ((tmsf >> 24) & 0xFF));
+}
+
 }  // namespace qvr

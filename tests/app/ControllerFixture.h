@@ -85,7 +85,8 @@ class ControllerFixture : public testing::Test {
 
   // Stores the disc the drive would report for `toc` with the given texts.
   void Register(const DiscToc& toc, const std::string& name, const std::string& artist,
-                const std::vector<std::string>& titles = {}, const std::string& jacket = "") {
+                const std::vector<std::string>& titles = {}, const std::string& jacket = "",
+                const std::string& lyrics = "") {
     SimulatedDrive probe;
     probe.InsertDisc(toc);
     CDDA layer(probe);
@@ -103,6 +104,7 @@ class ControllerFixture : public testing::Test {
     disc.DiscName = ShortString<96>::FromUtf8(name);
     disc.ArtistName = ShortString<96>::FromUtf8(artist);
     disc.JacketFile = jacket;
+    disc.LyricsFile = lyrics;
     Database().DBStore(disc);
   }
 

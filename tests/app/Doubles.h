@@ -19,9 +19,10 @@ namespace qvr::test {
 class RecordingView : public QVRView {
  public:
   // Every call as one line ("SetTrayIcon STOP", "SplashProgress 20", ...), in order.
-  std::vector<std::string> log;
+  mutable std::vector<std::string> log;
   std::string tray_icon, tray_hint, pad_caption, lyrics_text;
   std::map<PadToggle, bool> toggles;
+  PadLayout pad;  // the pad's layout as the "windows" have it
   LyricsAppearance appearance;
   bool at_top = true;
   bool hints = false, lyrics_visible = false, pad_visible = false, pad_stay_on_top = false;
@@ -57,7 +58,11 @@ class RecordingView : public QVRView {
   }
   int ScreenPixelsPerInch() const override { return pixels_per_inch; }
   void SetLyricsWindowVisible(bool visible) override { lyrics_visible = visible; }
-  void SetPadWindowVisible(bool visible) override { pad_visible = visible; }
+  void SetPadWindowVisible(bool visible) override {
+    pad_visible = visible;
+    pad.window.visible = visible;
+  }
+  void SetPadToolbarVisible(PadToolbar toolbar, bool visible) override { pad[toolbar].visible = visible; }
   void SetPadStayOnTop(bool value) override { pad_stay_on_top = value; }
   void SetHintsEnabled(bool enabled) override { hints = enabled; }
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon, MessageButtons) override {
@@ -109,11 +114,16 @@ class RecordingView : public QVRView {
     plugin_buttons = buttons;
     Log("SetPluginButtons " + std::to_string(buttons.size()));
   }
-  void SetPluginButtonEnabled(bool enabled) override { plugin_button_enabled = enabled; }
   std::vector<PluginButton> plugin_buttons;
-  bool plugin_button_enabled = false;
-  void PadRestoreLayout() override { Log("PadRestoreLayout"); }
-  void PadSaveLayout() override { Log("PadSaveLayout"); }
+  PadLayout PadGeometry() const override {
+    Log("PadGeometry");
+    return pad;
+  }
+  void SetPadGeometry(const PadLayout& layout) override {
+    Log("SetPadGeometry");
+    pad = layout;
+    pad_visible = layout.window.visible;
+  }
   void PluginPadApplyHintSetting() override { Log("PluginPadApplyHintSetting"); }
   void PluginPadSave() override { Log("PluginPadSave"); }
   void CloseMainWindow() override { Log("CloseMainWindow"); }
@@ -135,7 +145,7 @@ class RecordingView : public QVRView {
     DialogKind kind;
     ModalResult closed_with;
   };
-  void Log(std::string line) { log.push_back(std::move(line)); }
+  void Log(std::string line) const { log.push_back(std::move(line)); }
   std::vector<OpenDialog> open_;
 };
 

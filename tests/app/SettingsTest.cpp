@@ -52,7 +52,6 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   first.Drive = "/media/images/";
   first.RepeatAllMNUClick();
   first.SaveSettings();
-  const TIniFont saved_font = first.Lyrics.font;
 
   const std::string text = ReadFile(dir / "Qvr.ini");
   EXPECT_NE(text.find("DataBasePath=\xA2 /data/db/ \xA3\r\n"), std::string::npos);
@@ -62,7 +61,7 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   TQVRDM& second = Make();  // replaces the first controller
   second.LoadSettings();
   EXPECT_FALSE(second.LyricsAtTop);
-  EXPECT_EQ(second.Lyrics.font, saved_font);
+  EXPECT_EQ(second.Lyrics.font, (TIniFont{"Noto Sans", 14, fsBold, 0x00FFFFFF}));
   EXPECT_EQ(second.Lyrics.background, 0x00102030);
   EXPECT_FALSE(second.Lyrics.stay_on_top);
   EXPECT_FALSE(second.QVRMenu.Checked(MenuItemId::LyricsViewMNU));

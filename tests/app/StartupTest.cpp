@@ -27,7 +27,7 @@ TEST_F(StartupTest, RunsTheSequenceInOrderAndTicksOnceByHand) {
                                  "PluginPadApplyHintSetting", "ActivateTray", "SplashProgress 40 Please wait...",
                                  "SplashProgress 60 Please wait...", "ApplyLyricsAppearance",
                                  "SplashProgress 80 Please wait...", "SplashProgress 100 Please wait...",
-                                 "SetTrayIcon STOP", "PadRestoreLayout", "SplashRelease"}));
+                                 "SetTrayIcon STOP", "SetPadGeometry", "SplashRelease"}));
   EXPECT_EQ(view.splash.version, "1.2");
   EXPECT_EQ(view.splash.release, "2");
   EXPECT_EQ(view.splash.build, "249");
@@ -53,7 +53,7 @@ TEST_F(StartupTest, RegistrationDialogAtStartHidesAndShowsTheSplash) {
   Started();
   EXPECT_EQ(state_in_dialog, 5);
   EXPECT_TRUE(InOrder(view.log, {"SplashProgress 100 Please wait...", "SplashHide", "RunDialog 5", "SplashShow",
-                                 "PadRestoreLayout", "SplashRelease"}));
+                                 "SetPadGeometry", "SplashRelease"}));
   EXPECT_EQ(controller->DialogState, 0);
 }
 
@@ -63,7 +63,7 @@ TEST_F(StartupTest, ErrorEndsTheSequenceReleasesTheSplashAndKeepsTheProgramUsabl
   TQVRDM& dm = Started();
   EXPECT_EQ(view.errors, std::vector<std::string>{"'$ZZ' は整数ではありません"});
   EXPECT_TRUE(view.Lines("ActivateTray").empty());
-  EXPECT_TRUE(view.Lines("PadRestoreLayout").empty());
+  EXPECT_TRUE(view.Lines("SetPadGeometry").empty());
   EXPECT_EQ(view.Lines("SplashRelease").size(), 1u);
   EXPECT_FALSE(timer.Enabled());
   EXPECT_TRUE(drive.Requests.empty());
@@ -80,9 +80,10 @@ TEST_F(StartupTest, ShutDownClosesTheDeviceSavesSettingsThenThePads) {
   WriteSettings();
   drive.InsertDisc(Toc({10}));
   TQVRDM& dm = Started();
+  view.log.clear();
   dm.QVRDMDestroy();
   EXPECT_EQ(drive.Requests.back(), "Close");
-  EXPECT_TRUE(InOrder(view.log, {"PluginPadSave", "PadSaveLayout"}));
+  EXPECT_TRUE(InOrder(view.log, {"PluginPadSave", "PadGeometry"}));
   EXPECT_TRUE(view.errors.empty());
   const std::string saved = ReadFile(dir / "Qvr.ini");
   EXPECT_NE(saved.find("AutoPlay=0\r\n"), std::string::npos);
@@ -93,11 +94,12 @@ TEST_F(StartupTest, ShutDownClosesTheDeviceSavesSettingsThenThePads) {
 TEST_F(StartupTest, ShutDownErrorIsShownAndSkipsTheRest) {
   std::filesystem::create_directory(dir / "Qvr.ini");  // the settings file cannot be written
   TQVRDM& dm = Started();
+  view.log.clear();
   dm.QVRDMDestroy();
   ASSERT_EQ(view.errors.size(), 1u);
   EXPECT_EQ(view.errors[0], (dir / "Qvr.ini").string() + " に書き込めません");
   EXPECT_TRUE(view.Lines("PluginPadSave").empty());
-  EXPECT_TRUE(view.Lines("PadSaveLayout").empty());
+  EXPECT_TRUE(view.Lines("PadGeometry").empty());
 }
 
 }  // namespace

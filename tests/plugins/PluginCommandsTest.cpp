@@ -53,7 +53,6 @@ TEST_F(PluginCommandsTest, AcceptedPluginsGetAMenuEntryAndAButtonWithTheSameTag)
   EXPECT_EQ(view.plugin_buttons[1].image.substr(0, 2), "BM");
   EXPECT_TRUE(view.plugin_buttons[0].image.empty());
   EXPECT_TRUE(dm.QVRMenu.Enabled(MenuItemId::PluginMNU));
-  EXPECT_TRUE(view.plugin_button_enabled);
   EXPECT_TRUE(view.messages.empty());
   // Two identification calls for each accepted plug-in, one for the one that declined.
   EXPECT_EQ(Counter(beta, "QVR_Test_IdCalls"), 2);
@@ -113,7 +112,6 @@ TEST_F(PluginCommandsTest, RefreshAfterTheFolderWasEmptiedRemovesEverything) {
   EXPECT_TRUE(dm.QVRMenu.PluginEntries().empty());
   EXPECT_TRUE(view.plugin_buttons.empty());
   EXPECT_FALSE(dm.QVRMenu.Enabled(MenuItemId::PluginMNU));
-  EXPECT_FALSE(view.plugin_button_enabled);
 }
 
 TEST(PluginPadLayout, ThreePluginsAndTheExitButtonInARow) {

@@ -1,0 +1,46 @@
+// The one place where the desktop program calls into the controller. Every click, tick and
+// signal goes through Run, which shows the application's error box for an error the call
+// raised, so that no exception reaches Qt's event loop.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace qvr {
+
+class TQVRDM;
+
+// The application's title, set once at entry and never changed; the error box carries it.
+inline constexpr const char* kApplicationTitle = "QVR initializing...";
+
+class ControllerLink {
+ public:
+  // The controller is created after the windows, so they are given the link first and the link
+  // is bound once the controller exists. Calls before binding or after unbinding do nothing.
+  void Bind(TQVRDM* controller) { controller_ = controller; }
+  TQVRDM* Controller() const { return controller_; }
+
+  template <class Call>
+  void Run(Call&& call) {
+    if (!controller_) return;
+    try {
+      call(*controller_);
+    } catch (const std::exception& error) {
+      ShowError(error.what());
+    } catch (...) {
+      ShowError("予期しないエラーが発生しました");
+    }
+  }
+
+  // Opens the help at a context number (set by the program's entry).
+  std::function<void(int)> ShowHelp = [](int) {};
+
+  // The application's error box (modal, over the application).
+  static void ShowError(const std::string& message);
+
+ private:
+  TQVRDM* controller_ = nullptr;
+};
+
+}  // namespace qvr

@@ -1,0 +1,77 @@
+// Conversions between the controller's plain values and Qt's.
+#include "forms/QtSupport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPalette>
+#include <algorithm>
+
+#include "forms/ControllerLink.h"
+#include "util/ShiftJis.h"
+
+namespace qvr {
+
+void ControllerLink::ShowError(const std::string& message) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString::fromStdString(message),
+                  QMessageBox::Ok);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  box.exec();
+}
+
+QString LabelDisplayText(const std::string& text) {
+  QString shown;
+  const QString source = QString::fromStdString(text);
+  shown.reserve(source.size());
+  for (qsizetype i = 0; i < source.size(); ++i) {
+    if (source[i] == u'&') {
+      if (i + 1 < source.size() && source[i + 1] == u'&') {
+        shown += u'&';
+        ++i;
+      }
+      continue;
+    }
+    shown += source[i];
+  }
+  return shown;
+}
+
+QColor ColorFromRef(std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  if (bits & 0x80000000u) {
+    const QPalette palette = QApplication::palette();
+    switch (bits & 0xFF) {
+      case 5: return palette.color(QPalette::Base);              // window background
+      case 8: return palette.color(QPalette::Text);              // window text
+      case 13: return palette.color(QPalette::Highlight);
+      case 14: return palette.color(QPalette::HighlightedText);
+      case 15: return palette.color(QPalette::Button);           // button face
+      case 18: return palette.color(QPalette::ButtonText);
+      case 24: return palette.color(QPalette::ToolTipBase);
+      case 23: return palette.color(QPalette::ToolTipText);
+      default: return palette.color(QPalette::Window);
+    }
+  }
+  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF), static_cast<int>((bits >> 16) & 0xFF));
+}
+
+const QStringList& JapaneseFallbackFaces() {
+  static const QStringList faces = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "IPAGothic", "VL PGothic",
+                                    "TakaoPGothic", "Noto Sans Mono CJK JP"};
+  return faces;
+}
+
+QFont FontFromIni(const TIniFont& font, int pixel_height) {
+  QFont result;
+  QStringList families{QString::fromStdString(SjisToUtf8(font.Name))};
+  families += JapaneseFallbackFaces();
+  result.setFamilies(families);
+  result.setStyleHint(QFont::SansSerif);
+  result.setPixelSize(std::max(1, pixel_height));
+  result.setBold((font.Style & fsBold) != 0);
+  result.setItalic((font.Style & fsItalic) != 0);
+  result.setUnderline((font.Style & fsUnderline) != 0);
+  result.setStrikeOut((font.Style & fsStrikeOut) != 0);
+  return result;
+}
+
+}  // namespace qvr

@@ -1,0 +1,29 @@
+// The single-instance guard: an exclusive lock on a file named after the guard in the user's
+// runtime folder. The lock lives as long as the object (and so the process); a second program
+// that cannot take it knows that one is running.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace qvr {
+
+class SingleInstance {
+ public:
+  // Takes the lock on `file` without waiting; Acquired() tells whether it was taken.
+  explicit SingleInstance(const std::filesystem::path& file);
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  bool Acquired() const { return descriptor_ >= 0; }
+
+  // The lock file for a guard name: $XDG_RUNTIME_DIR/name, or, without a runtime folder, a file
+  // in the temporary folder that carries the user's id.
+  static std::filesystem::path LockFile(std::string_view name);
+
+ private:
+  int descriptor_ = -1;
+};
+
+}  // namespace qvr

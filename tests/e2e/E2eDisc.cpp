@@ -1,0 +1,56 @@
+// qvr_e2e_disc FOLDER DBFOLDER: writes the disc image the end-to-end tests give the player as
+// its drive (three 30-second audio tracks, FOLDER/e2e.cue and e2e.bin) and registers it in the
+// database in DBFOLDER through the real drive and database code, with Japanese titles.
+#include <cstdio>
+#include <filesystem>
+
+#include "audio/SdlAudioSink.h"
+#include "cdda/CDDA.h"
+#include "cdda/CdioDrive.h"
+#include "cddb/DateSource.h"
+#include "cddb/DiscDatabase.h"
+#include "support/CdImage.h"
+
+int main(int argc, char** argv) {
+  using namespace qvr;
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER\n");
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1], db = argv[2];
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_directories(db);
+  test::ImageOptions options;
+  options.cueName = "e2e.cue";
+  options.binName = "e2e.bin";
+  const auto image = test::WriteImage(folder, {{2250}, {2250}, {2250}}, options);
+
+  SdlAudioSink sink;
+  CdioDrive drive(image.cue.string(), sink);
+  CDDA layer(drive);
+  layer.CDPoll();
+  if (layer.CDState != cdStopped) {
+    std::fprintf(stderr, "the image could not be read: %s\n", drive.Problem().c_str());
+    return 1;
+  }
+  SystemDateSource today;
+  TDiscRecord disc;
+  ClearDisc(disc, today);
+  disc.DiscKey = layer.CDMediaID();
+  disc.TrackCount = static_cast<std::uint8_t>(layer.CDTrackCount());
+  disc.DiscTime = layer.CDDiscLength();
+  const char* titles[] = {"最初の曲 & 二番", "二曲目", "三曲目"};
+  for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
+    disc.Tracks[n].StartPos = layer.CDTrackStart(n);
+    disc.Tracks[n].Length = layer.CDTrackLength(n);
+    disc.Tracks[n].TrackName = ShortString<96>::FromUtf8(titles[n - 1]);
+  }
+  disc.DiscName = ShortString<96>::FromUtf8("試験盤");
+  disc.ArtistName = ShortString<96>::FromUtf8("テスト楽団");
+  TDiscDatabase database(today);
+  database.DBOpen(db / "MasterDB.QVR");
+  database.DBStore(disc);
+  layer.CDClose();
+  std::printf("%s\n", image.cue.c_str());
+  return 0;
+}

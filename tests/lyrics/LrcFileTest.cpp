@@ -1,0 +1,79 @@
+// The LRC reader: time tags, track lines, encodings, what is not a time, and files that cannot
+// be read.
+#include <gtest/gtest.h>
+
+#include "lyrics/LrcFile.h"
+#include "support/CaseName.h"
+#include "support/TempDir.h"
+
+namespace qvr::test {
+namespace {
+
+constexpr std::int32_t T(int track, int minute, int second, int frame) {
+  return (track << 24) | (minute << 16) | (second << 8) | frame;
+}
+
+struct ParseCase {
+  const char* name;
+  std::string text;
+  std::vector<TimedLyricsLine> expected;
+};
+
+class LrcParse : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(LrcParse, GivesTheTimedLines) { EXPECT_EQ(ParseLrc(GetParam().text), GetParam().expected); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LrcParse,
+    testing::Values(
+        ParseCase{"OneTagPerLine", "[00:01.00]one\n[01:02.50]two\n", {{T(1, 0, 1, 0), "one"}, {T(1, 1, 2, 37), "two"}}},
+        ParseCase{"FractionsOfOneTwoAndThreeDigitsAndNone",
+                  "[00:01.5]a\n[00:02.99]b\n[00:03.999]c\n[00:04]d\n",
+                  {{T(1, 0, 1, 37), "a"}, {T(1, 0, 2, 74), "b"}, {T(1, 0, 3, 74), "c"}, {T(1, 0, 4, 0), "d"}}},
+        ParseCase{"SeveralTagsRepeatTheTextAndAreSorted",
+                  "[00:30.00][00:10.00]chorus\n[00:20.00]verse\n",
+                  {{T(1, 0, 10, 0), "chorus"}, {T(1, 0, 20, 0), "verse"}, {T(1, 0, 30, 0), "chorus"}}},
+        ParseCase{"TrackLinesStartTheLinesOfATrack",
+                  "[00:05.00]first\n[track:3]\n[00:01.00]third\n[TRACK: 2]\n[00:09.00]second\n",
+                  {{T(1, 0, 5, 0), "first"}, {T(2, 0, 9, 0), "second"}, {T(3, 0, 1, 0), "third"}}},
+        ParseCase{"OtherTagsAndUntimedLinesAreLeftOut",
+                  "[ar:Artist]\n[ti:Title]\nplain words\n[xx:10.00]no\n[00:61.00]no\n[track:0]\n[00:01.00]kept\n",
+                  {{T(1, 0, 1, 0), "kept"}}},
+        ParseCase{"CrLfBlanksAndEmptyLines",
+                  "[00:01.00]  spaced  \r\n[00:02.00]\r\n",
+                  {{T(1, 0, 1, 0), "spaced"}, {T(1, 0, 2, 0), ""}}},
+        ParseCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF[00:01.00]歌", {{T(1, 0, 1, 0), "歌"}}},
+        ParseCase{"ShiftJisWhenNotUtf8", "[00:01.00]\x89\xCC", {{T(1, 0, 1, 0), "歌"}}},
+        ParseCase{"Empty", "", {}}),
+    CaseName());
+
+TEST(LrcTimes, OrderByTimeWhereThePackedFormDoesNot) {
+  // 0:01 frame 52 comes before 0:03 frame 7, and track 1 before track 2 at any time.
+  const auto lines = ParseLrc("[00:03.10]later\n[00:01.70]earlier\n[track:2]\n[00:00.00]next track\n");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].text, "earlier");
+  EXPECT_EQ(lines[1].text, "later");
+  EXPECT_EQ(lines[2].text, "next track");
+}
+
+TEST(Utf8Check, RejectsMalformedSequences) {
+  for (const char* good : {"", "abc", "歌詞", "\xF0\x9F\x8E\xB5"}) EXPECT_TRUE(IsValidUtf8(good)) << good;
+  for (const char* bad : {"\x80", "\xC0\xAF", "\xE3\x81", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x89\xCC"}) {
+    EXPECT_FALSE(IsValidUtf8(bad));
+  }
+}
+
+TEST(LrcFileRead, ReadsAFileAndRefusesWhatItCannotRead) {
+  TempDir dir;
+  WriteFile(dir / "song.lrc", "[00:01.00]one\n");
+  auto lines = ReadLrcFile(dir / "song.lrc");
+  ASSERT_TRUE(lines.has_value());
+  EXPECT_EQ(lines->size(), 1u);
+  EXPECT_FALSE(ReadLrcFile(dir / "missing.lrc").has_value());
+  EXPECT_FALSE(ReadLrcFile(dir.Path()).has_value());
+  WriteFile(dir / "huge.lrc", std::string((4u << 20) + 1, 'x'));
+  EXPECT_FALSE(ReadLrcFile(dir / "huge.lrc").has_value());
+}
+
+}  // namespace
+}  // namespace qvr::test
