@@ -75,7 +75,7 @@ void TQVRDM::RestoreLayout() {
 }
 
 void TQVRDM::SaveLayout() {
-  const TIniGT& ini = IniCTRL;
+  TIniGT& ini = IniCTRL;
   const PadLayout layout = ports_.view.PadGeometry();
   if (PadStatus) {
     ini.WriteInteger(kControlPad, "Height", layout.window.height);

@@ -73,9 +73,13 @@ void TQVRDM::QVRDMDestroy() {
     LyricsTimes.clear();
     PlayOrder.clear();
     PluginList.clear();
+    // The settings and the pad's layout reach the file in one replacement: all or nothing, even
+    // when the session ends the program in the middle.
+    IniCTRL.BeginUpdate();
     SaveSettings();
     ports_.view.PluginPadSave();
     SaveLayout();
+    IniCTRL.EndUpdate();
     Database.DBClose();
   } catch (const std::exception& error) {
     ports_.view.ShowError(error.what());

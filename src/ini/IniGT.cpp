@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "util/AtomicFile.h"
 #include "util/Error.h"
 #include "util/ProgramFolder.h"
 #include "util/ShiftJis.h"
@@ -108,11 +109,35 @@ void TIniGT::SetFileName(std::string_view value) {
 }
 
 std::string TIniGT::ReadString(std::string_view section, std::string_view key, std::string_view default_value) const {
+  if (pending_) return FindProfileValue(*pending_, section, key).value_or(std::string(default_value));
   return profile_.ReadString(section, key, default_value);
 }
 
-void TIniGT::WriteString(std::string_view section, std::string_view key, std::string_view value) const {
-  if (!profile_.WriteString(section, key, value)) throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+void TIniGT::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const bool writable = pending_ ? IsWritableProfileEntry(section, key, value) : profile_.WriteString(section, key, value);
+  if (!writable) throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  if (pending_) *pending_ = SetProfileValue(*pending_, section, key, value);
+}
+
+void TIniGT::BeginUpdate() {
+  std::string text;
+  try {
+    ReadWholeFile(FullPath(), text);
+  } catch (const Error&) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  }
+  pending_ = std::move(text);
+}
+
+void TIniGT::EndUpdate() {
+  if (!pending_) return;
+  const std::string text = std::move(*pending_);
+  pending_.reset();
+  try {
+    ReplaceFileContents(FullPath(), text);
+  } catch (const Error&) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  }
 }
 
 std::int32_t TIniGT::ReadInteger(std::string_view section, std::string_view key, std::int32_t default_value) const {
@@ -122,7 +147,7 @@ std::int32_t TIniGT::ReadInteger(std::string_view section, std::string_view key,
   return StrToInt32(text, value) ? value : default_value;
 }
 
-void TIniGT::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) const {
+void TIniGT::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
   WriteString(section, key, std::to_string(value));
 }
 
@@ -130,7 +155,7 @@ bool TIniGT::ReadBool(std::string_view section, std::string_view key, bool defau
   return ReadInteger(section, key, default_value ? 1 : 0) != 0;
 }
 
-void TIniGT::WriteBool(std::string_view section, std::string_view key, bool value) const {
+void TIniGT::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
 }
 
@@ -144,7 +169,7 @@ std::string TIniGT::Fenced(std::string_view text) const {
   return std::string(text);
 }
 
-void TIniGT::WriteFencedString(std::string_view section, std::string_view key, std::string_view value) const {
+void TIniGT::WriteFencedString(std::string_view section, std::string_view key, std::string_view value) {
   WriteString(section, key, Fenced(value));
 }
 
@@ -175,7 +200,7 @@ std::int32_t TIniGT::ReadHex(std::string_view section, std::string_view key, std
   return value;
 }
 
-void TIniGT::WriteHex(std::string_view section, std::string_view key, std::int32_t value) const {
+void TIniGT::WriteHex(std::string_view section, std::string_view key, std::int32_t value) {
   WriteString(section, key, "0x" + Hex8(value));
 }
 
@@ -183,7 +208,7 @@ std::int32_t TIniGT::ReadColor(std::string_view section, std::string_view key, s
   return ReadHex(section, key, default_value);
 }
 
-void TIniGT::WriteColor(std::string_view section, std::string_view key, std::int32_t value) const {
+void TIniGT::WriteColor(std::string_view section, std::string_view key, std::int32_t value) {
   WriteHex(section, key, value);
 }
 
@@ -200,7 +225,7 @@ void TIniGT::ReadFont(std::string_view section, std::string_view prefix, TIniFon
   font = std::move(read);
 }
 
-void TIniGT::WriteFont(std::string_view section, std::string_view prefix, const TIniFont& font) const {
+void TIniGT::WriteFont(std::string_view section, std::string_view prefix, const TIniFont& font) {
   const std::string base(prefix);
   WriteString(section, base + ".Name", font.Name);
   WriteInteger(section, base + ".Size", font.Size);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,21 +59,28 @@ class TIniGT {
   const std::filesystem::path& FullPath() const { return profile_.Path(); }
 
   std::string ReadString(std::string_view section, std::string_view key, std::string_view default_value) const;
-  void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t default_value) const;
-  void WriteInteger(std::string_view section, std::string_view key, std::int32_t value) const;
+  void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
   bool ReadBool(std::string_view section, std::string_view key, bool default_value) const;
-  void WriteBool(std::string_view section, std::string_view key, bool value) const;
+  void WriteBool(std::string_view section, std::string_view key, bool value);
   std::string ReadFencedString(std::string_view section, std::string_view key, std::string_view default_value) const;
-  void WriteFencedString(std::string_view section, std::string_view key, std::string_view value) const;
+  void WriteFencedString(std::string_view section, std::string_view key, std::string_view value);
   // ReadHex raises Error "'%s' は整数ではありません" on a malformed stored value.
   std::int32_t ReadHex(std::string_view section, std::string_view key, std::int32_t default_value) const;
-  void WriteHex(std::string_view section, std::string_view key, std::int32_t value) const;
+  void WriteHex(std::string_view section, std::string_view key, std::int32_t value);
   std::int32_t ReadColor(std::string_view section, std::string_view key, std::int32_t default_value) const;
-  void WriteColor(std::string_view section, std::string_view key, std::int32_t value) const;
+  void WriteColor(std::string_view section, std::string_view key, std::int32_t value);
+  // Collects the writes that follow until EndUpdate, which replaces the file once: the values
+  // reach the file together or not at all, and reads in between see them. BeginUpdate raises
+  // "%s に書き込めません" when the file exists but cannot be read, EndUpdate when it cannot be
+  // written (nothing of the batch is written then). Not nested.
+  void BeginUpdate();
+  void EndUpdate();
+
   // Reads the four keys prefix.Name/.Size/.Style/.Color; `font` changes only when all succeed.
   void ReadFont(std::string_view section, std::string_view prefix, TIniFont& font);
-  void WriteFont(std::string_view section, std::string_view prefix, const TIniFont& font) const;
+  void WriteFont(std::string_view section, std::string_view prefix, const TIniFont& font);
 
  private:
   std::string Fenced(std::string_view text) const;
@@ -82,6 +90,7 @@ class TIniGT {
   std::string file_name_;
   TIniGTFence fence_ = TIniGTFence::fnNone;
   ProfileFile profile_{std::filesystem::path()};
+  std::optional<std::string> pending_;  // the file's text while an update collects writes
 };
 
 // Converts text the way the settings component reads integers: leading blanks, an optional

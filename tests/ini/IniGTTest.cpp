@@ -175,6 +175,40 @@ TEST_F(IniGTTest, FontWithoutKeysOrWithABadColourStaysUnchanged) {
   EXPECT_EQ(font, original);
 }
 
+TEST_F(IniGTTest, AnUpdateWritesTheFileOnceAtItsEnd) {
+  TIniGT ini = Configured();
+  Store("[S]\r\nK=old\r\n");
+  ini.BeginUpdate();
+  ini.WriteString("S", "K", "new");
+  ini.WriteInteger("T", "N", 7);
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "new");  // reads see the collected values
+  EXPECT_EQ(Stored(), "[S]\r\nK=old\r\n");        // the file is untouched until the end
+  EXPECT_THROW(ini.WriteString("S", "K", "two\nlines"), Error);
+  ini.EndUpdate();
+  EXPECT_EQ(Stored(), "[S]\r\nK=new\r\n[T]\r\nN=7\r\n");
+  ini.WriteString("S", "K", "after");  // back to writing through at once
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "after");
+}
+
+TEST_F(IniGTTest, FailedUpdateWritesNothing) {
+  TIniGT ini = Configured();
+  Store("[S]\nK=old\n");
+  chmod(dir_.Path().c_str(), 0755);
+  chmod((dir_ / "app").c_str(), 0555);
+  int result = test::RunUnprivileged([&] {
+    ini.BeginUpdate();
+    ini.WriteString("S", "K", "new");
+    try {
+      ini.EndUpdate();
+      return 1;
+    } catch (const Error& error) {
+      return std::string(error.what()) == ini.FullPath().string() + " に書き込めません" ? 0 : 2;
+    }
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Stored(), "[S]\nK=old\n");
+}
+
 TEST_F(IniGTTest, FailedWriteNamesTheFileAndKeepsItsContents) {
   TIniGT ini = Configured();
   Store("[S]\nK=old\n");
