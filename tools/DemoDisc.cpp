@@ -1,6 +1,7 @@
 // qvr-demo-disc: writes a cue/bin demo disc of five short synthesized pieces (with CD-Text titles
-// in the cue sheet), so that the player can be tried on a machine without a CD drive.
-// Usage: qvr-demo-disc FOLDER  (writes FOLDER/QvrDemo.cue and FOLDER/QvrDemo.bin)
+// in the cue sheet), so that the player can be tried on a machine without a CD drive, and the
+// disc's database entry in qvrdb's JSON form, so that `qvrdb import` can register its titles.
+// Usage: qvr-demo-disc FOLDER  (writes FOLDER/QvrDemo.cue, FOLDER/QvrDemo.bin, FOLDER/QvrDemo.json)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "cdda/CDDA.h"
+#include "cdda/DiscToc.h"
+#include "cdda/MediaIdentity.h"
 #include "util/AtomicFile.h"
 
 namespace {
@@ -221,8 +227,10 @@ int main(int argc, char** argv) {
     std::string bin;
     std::string cue = "REM COMMENT \"QVR demo disc, synthesized by qvr-demo-disc\"\nPERFORMER \"QVR\"\nTITLE \"QVR Demo Disc\"\n"
                       "FILE \"QvrDemo.bin\" BINARY\n";
+    qvr::DiscToc toc;
     int number = 1;
     for (const Track& track : tracks) {
+      toc.Tracks.push_back({static_cast<std::uint32_t>(qvr::kLeadInFrames + bin.size() / qvr::kSectorBytes), true});
       char header[32];
       std::snprintf(header, sizeof header, "  TRACK %02d AUDIO\n", number++);
       cue += header;
@@ -230,8 +238,36 @@ int main(int argc, char** argv) {
       cue += "    INDEX 01 " + Msf(bin.size() / 2352) + "\n";
       AppendSectors(track.make(), bin);
     }
+    toc.LeadOut = static_cast<std::uint32_t>(qvr::kLeadInFrames + bin.size() / qvr::kSectorBytes);
     qvr::ReplaceFileContents(folder / "QvrDemo.bin", bin);
     qvr::ReplaceFileContents(folder / "QvrDemo.cue", cue);
+
+    // The disc as the player's device layer reports it, with the titles of the cue sheet.
+    nlohmann::ordered_json disc;
+    disc["DiscKey"] = qvr::MediaIDFromText(qvr::MediaIdentityText(toc)).Str();
+    disc["TrackCount"] = toc.TrackCount();
+    disc["DiscTime"] = toc.DiscLengthReply(qvr::TimeFormat::MSF);
+    disc["DiscName"] = "QVR Demo Disc";
+    disc["ArtistName"] = "QVR";
+    disc["SaleDate"] = "2026-12-01";
+    disc["LabelName"] = "QVR";
+    disc["DiscType"] = 2;
+    disc["JacketFile"] = "";
+    disc["LyricsFile"] = "";
+    disc["Tracks"] = nlohmann::ordered_json::array();
+    for (std::uint32_t n = 1; n <= toc.TrackCount(); ++n) {
+      disc["Tracks"].push_back({{"TrackNo", n},
+                                {"StartPos", toc.TrackPositionReply(qvr::TimeFormat::MSF, n)},
+                                {"Length", toc.TrackLengthReply(qvr::TimeFormat::MSF, n)},
+                                {"TrackName", tracks[n - 1].title},
+                                {"Lyricsby", ""},
+                                {"Musicby", "qvr-demo-disc"},
+                                {"Arrangeby", ""},
+                                {"Genre", "Demo"}});
+    }
+    nlohmann::ordered_json document;
+    document["discs"] = nlohmann::ordered_json::array({disc});
+    qvr::ReplaceFileContents(folder / "QvrDemo.json", document.dump(2) + "\n");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "qvr-demo-disc: %s\n", error.what());
     return 1;

@@ -261,3 +261,24 @@ TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
 
 }  // namespace
 }  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// The demo disc's database entry, written beside it by the build, describes the disc exactly as
+// the device layer reads it: imported, the disc is registered.
+TEST_F(QvrdbTest, TheDemoDiscsEntryRegistersTheDemoDisc) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string cue = QVR_DEMO_CUE;
+  const std::string json = std::filesystem::path(cue).replace_extension(".json").string();
+  EXPECT_NE(Qvrdb({"probe", "--json", cue}).out.find("\"Registered\":false"), std::string::npos);
+  ToolRun imported = Qvrdb({"import", json});
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  ToolRun probe = Qvrdb({"probe", cue});
+  EXPECT_NE(probe.out.find("Registered: yes\n"), std::string::npos) << probe.out << probe.err;
+  EXPECT_NE(Qvrdb({"show", probe.out.substr(9, 8)}).out.find("TrackName: Morning Arpeggios"), std::string::npos);
+  unsetenv("SDL_AUDIODRIVER");
+}
+
+}  // namespace
+}  // namespace qvr
