@@ -2,12 +2,11 @@
 // the "Control Pad" section, each read with the layout's current value as its default.
 #include <string>
 
+#include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
 
 namespace qvr {
 namespace {
-
-constexpr std::string_view kControlPad = "Control Pad";
 
 std::string Key(PadToolbar toolbar, std::string_view suffix) {
   return std::string(Info(toolbar).key_prefix) + std::string(suffix);
@@ -38,28 +37,28 @@ void TQVRDM::RestoreLayout() {
   PadLayout layout = view.PadGeometry();
   if (PadStatus) {
     PadWindowGeometry& window = layout.window;
-    window.height = ini.ReadInteger(kControlPad, "Height", window.height);
-    window.left = ini.ReadInteger(kControlPad, "Left", window.left);
-    window.top = ini.ReadInteger(kControlPad, "Top", window.top);
-    window.width = ini.ReadInteger(kControlPad, "Width", window.width);
-    window.visible = ini.ReadBool(kControlPad, "Visible", window.visible);
+    window.height = ini.ReadInteger(kControlPadSection, "Height", window.height);
+    window.left = ini.ReadInteger(kControlPadSection, "Left", window.left);
+    window.top = ini.ReadInteger(kControlPadSection, "Top", window.top);
+    window.width = ini.ReadInteger(kControlPadSection, "Width", window.width);
+    window.visible = ini.ReadBool(kControlPadSection, "Visible", window.visible);
   }
   view.SetPadStayOnTop(PadStayOnTop);
   if (PadDockInfo) {
     for (const PadToolbarInfo& info : kPadToolbars) {
-      layout[info.toolbar].docked = ini.ReadBool(kControlPad, Key(info.toolbar, "Dock"), true);
+      layout[info.toolbar].docked = ini.ReadBool(kControlPadSection, Key(info.toolbar, "Dock"), true);
     }
   }
   if (PadChildrenStatus) {
     for (const PadToolbarInfo& info : kPadToolbars) {
       PadToolbarGeometry& bar = layout[info.toolbar];
-      bar.dock_pos = ini.ReadInteger(kControlPad, Key(info.toolbar, "DockPos"), bar.dock_pos);
-      bar.dock_row = ini.ReadInteger(kControlPad, Key(info.toolbar, "DockRow"), bar.dock_row);
-      bar.left = ini.ReadInteger(kControlPad, Key(info.toolbar, "Left"), bar.left);
-      bar.top = ini.ReadInteger(kControlPad, Key(info.toolbar, "Top"), bar.top);
-      bar.height = ini.ReadInteger(kControlPad, Key(info.toolbar, "Height"), bar.height);
-      bar.width = ini.ReadInteger(kControlPad, Key(info.toolbar, "Width"), bar.width);
-      bar.visible = ini.ReadBool(kControlPad, Key(info.toolbar, "Visible"), bar.visible);
+      bar.dock_pos = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "DockPos"), bar.dock_pos);
+      bar.dock_row = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "DockRow"), bar.dock_row);
+      bar.left = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "Left"), bar.left);
+      bar.top = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "Top"), bar.top);
+      bar.height = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "Height"), bar.height);
+      bar.width = ini.ReadInteger(kControlPadSection, Key(info.toolbar, "Width"), bar.width);
+      bar.visible = ini.ReadBool(kControlPadSection, Key(info.toolbar, "Visible"), bar.visible);
     }
   }
   view.SetPadGeometry(layout);
@@ -78,27 +77,27 @@ void TQVRDM::SaveLayout() {
   TIniGT& ini = IniCTRL;
   const PadLayout layout = ports_.view.PadGeometry();
   if (PadStatus) {
-    ini.WriteInteger(kControlPad, "Height", layout.window.height);
-    ini.WriteInteger(kControlPad, "Left", layout.window.left);
-    ini.WriteInteger(kControlPad, "Top", layout.window.top);
-    ini.WriteInteger(kControlPad, "Width", layout.window.width);
-    ini.WriteBool(kControlPad, "Visible", layout.window.visible);
+    ini.WriteInteger(kControlPadSection, "Height", layout.window.height);
+    ini.WriteInteger(kControlPadSection, "Left", layout.window.left);
+    ini.WriteInteger(kControlPadSection, "Top", layout.window.top);
+    ini.WriteInteger(kControlPadSection, "Width", layout.window.width);
+    ini.WriteBool(kControlPadSection, "Visible", layout.window.visible);
   }
   if (PadDockInfo) {
     for (const PadToolbarInfo& info : kPadToolbars) {
-      ini.WriteBool(kControlPad, Key(info.toolbar, "Dock"), layout[info.toolbar].docked);
+      ini.WriteBool(kControlPadSection, Key(info.toolbar, "Dock"), layout[info.toolbar].docked);
     }
   }
   if (PadChildrenStatus) {
     for (const PadToolbarInfo& info : kPadToolbars) {
       const PadToolbarGeometry& bar = layout[info.toolbar];
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "DockPos"), bar.dock_pos);
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "DockRow"), bar.dock_row);
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "Left"), bar.left);
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "Top"), bar.top);
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "Height"), bar.height);
-      ini.WriteInteger(kControlPad, Key(info.toolbar, "Width"), bar.width);
-      ini.WriteBool(kControlPad, Key(info.toolbar, "Visible"), bar.visible);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "DockPos"), bar.dock_pos);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "DockRow"), bar.dock_row);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "Left"), bar.left);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "Top"), bar.top);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "Height"), bar.height);
+      ini.WriteInteger(kControlPadSection, Key(info.toolbar, "Width"), bar.width);
+      ini.WriteBool(kControlPadSection, Key(info.toolbar, "Visible"), bar.visible);
     }
   }
 }

@@ -24,7 +24,7 @@ std::string ProgramFolderSetting(const std::filesystem::path& program_folder) {
 }
 
 std::string ReadDataBasePath(const TIniGT& ini, const std::filesystem::path& program_folder) {
-  return ini.ReadFencedString("Other", "DataBasePath", ProgramFolderSetting(program_folder) + "DB/");
+  return ini.ReadFencedString(kOtherSection, "DataBasePath", ProgramFolderSetting(program_folder) + "DB/");
 }
 
 }  // namespace qvr

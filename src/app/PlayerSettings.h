@@ -4,10 +4,17 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "ini/IniGT.h"
 
 namespace qvr {
+
+// The sections of the settings file.
+inline constexpr std::string_view kLyricsSection = "Lyrics";
+inline constexpr std::string_view kControlPadSection = "Control Pad";
+inline constexpr std::string_view kRepeatSection = "Repeat";
+inline constexpr std::string_view kOtherSection = "Other";
 
 // The player's program file name, from which its settings file "Qvr.ini" is named.
 inline constexpr const char* kPlayerProgramName = "qvr";

@@ -6,14 +6,6 @@
 #include "app/TQVRDM.h"
 
 namespace qvr {
-namespace {
-
-constexpr std::string_view kLyrics = "Lyrics";
-constexpr std::string_view kControlPad = "Control Pad";
-constexpr std::string_view kRepeat = "Repeat";
-constexpr std::string_view kOther = "Other";
-
-}  // namespace
 
 void TQVRDM::SetLyricsHeightFromFont() {
   // The label font's pixel height at the screen's resolution, rounded as the toolkit does.
@@ -24,33 +16,33 @@ void TQVRDM::SetLyricsHeightFromFont() {
 
 void TQVRDM::LoadSettings() {
   TIniGT& ini = IniCTRL;
-  Lyrics.background = ini.ReadInteger(kLyrics, "BackGroundColor", 0);
-  ini.ReadFont(kLyrics, "Font", Lyrics.font);
-  LyricsAtTop = ini.ReadBool(kLyrics, "Position", true);
-  QVRMenu.SetChecked(MenuItemId::LyricsViewMNU, ini.ReadBool(kLyrics, "Visible", true));
-  Lyrics.stay_on_top = ini.ReadBool(kLyrics, "StayOnTop", true);
+  Lyrics.background = ini.ReadInteger(kLyricsSection, "BackGroundColor", 0);
+  ini.ReadFont(kLyricsSection, "Font", Lyrics.font);
+  LyricsAtTop = ini.ReadBool(kLyricsSection, "Position", true);
+  QVRMenu.SetChecked(MenuItemId::LyricsViewMNU, ini.ReadBool(kLyricsSection, "Visible", true));
+  Lyrics.stay_on_top = ini.ReadBool(kLyricsSection, "StayOnTop", true);
   SetLyricsHeightFromFont();
 
-  PadStatus = ini.ReadBool(kControlPad, "Status", true);
-  PadStayOnTop = ini.ReadBool(kControlPad, "StayOnTop", true);
-  PadDockInfo = ini.ReadBool(kControlPad, "DockInfo", true);
-  PadChildrenStatus = ini.ReadBool(kControlPad, "ChildrenStatus", true);
-  PadSnap = ini.ReadBool(kControlPad, "Snap", true);
+  PadStatus = ini.ReadBool(kControlPadSection, "Status", true);
+  PadStayOnTop = ini.ReadBool(kControlPadSection, "StayOnTop", true);
+  PadDockInfo = ini.ReadBool(kControlPadSection, "DockInfo", true);
+  PadChildrenStatus = ini.ReadBool(kControlPadSection, "ChildrenStatus", true);
+  PadSnap = ini.ReadBool(kControlPadSection, "Snap", true);
 
-  RepeatOneUnlock = ini.ReadInteger(kRepeat, "OneUnlock", 2);
-  RepeatAllUnlock = ini.ReadInteger(kRepeat, "AllUnlock", 2);
-  RandomUnlock = ini.ReadInteger(kRepeat, "RandomUnlock", 2);
+  RepeatOneUnlock = ini.ReadInteger(kRepeatSection, "OneUnlock", 2);
+  RepeatAllUnlock = ini.ReadInteger(kRepeatSection, "AllUnlock", 2);
+  RandomUnlock = ini.ReadInteger(kRepeatSection, "RandomUnlock", 2);
 
-  AutoPlay = ini.ReadBool(kOther, "AutoPlay", true);
-  AutoWall = ini.ReadBool(kOther, "AutoWall", false);
-  AutoDLGOpen = ini.ReadBool(kOther, "AutoDLGOpen", true);
-  HelpHint = ini.ReadBool(kOther, "HelpHint", true);
+  AutoPlay = ini.ReadBool(kOtherSection, "AutoPlay", true);
+  AutoWall = ini.ReadBool(kOtherSection, "AutoWall", false);
+  AutoDLGOpen = ini.ReadBool(kOtherSection, "AutoDLGOpen", true);
+  HelpHint = ini.ReadBool(kOtherSection, "HelpHint", true);
 
   DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
-  PluginPath = ini.ReadFencedString(kOther, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
-  Drive = ini.ReadFencedString(kOther, "Drive", "");
+  PluginPath = ini.ReadFencedString(kOtherSection, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
+  Drive = ini.ReadFencedString(kOtherSection, "Drive", "");
 
-  switch (ini.ReadInteger(kRepeat, "PlayMode", 0)) {
+  switch (ini.ReadInteger(kRepeatSection, "PlayMode", 0)) {
     case 1: QVRMenu.SetChecked(MenuItemId::RepeatOneMNU, true); break;
     case 2: QVRMenu.SetChecked(MenuItemId::RepeatAllMNU, true); break;
     case 3: QVRMenu.SetChecked(MenuItemId::RandomMNU, true); break;
@@ -60,35 +52,35 @@ void TQVRDM::LoadSettings() {
 
 void TQVRDM::SaveSettings() {
   TIniGT& ini = IniCTRL;
-  ini.WriteInteger(kLyrics, "BackGroundColor", Lyrics.background);
-  ini.WriteFont(kLyrics, "Font", Lyrics.font);
-  ini.WriteBool(kLyrics, "Position", LyricsAtTop);
-  ini.WriteBool(kLyrics, "Visible", QVRMenu.Checked(MenuItemId::LyricsViewMNU));
-  ini.WriteBool(kLyrics, "StayOnTop", Lyrics.stay_on_top);
+  ini.WriteInteger(kLyricsSection, "BackGroundColor", Lyrics.background);
+  ini.WriteFont(kLyricsSection, "Font", Lyrics.font);
+  ini.WriteBool(kLyricsSection, "Position", LyricsAtTop);
+  ini.WriteBool(kLyricsSection, "Visible", QVRMenu.Checked(MenuItemId::LyricsViewMNU));
+  ini.WriteBool(kLyricsSection, "StayOnTop", Lyrics.stay_on_top);
 
-  ini.WriteBool(kControlPad, "Status", PadStatus);
-  ini.WriteBool(kControlPad, "StayOnTop", PadStayOnTop);
-  ini.WriteBool(kControlPad, "DockInfo", PadDockInfo);
-  ini.WriteBool(kControlPad, "ChildrenStatus", PadChildrenStatus);
-  ini.WriteBool(kControlPad, "Snap", PadSnap);
+  ini.WriteBool(kControlPadSection, "Status", PadStatus);
+  ini.WriteBool(kControlPadSection, "StayOnTop", PadStayOnTop);
+  ini.WriteBool(kControlPadSection, "DockInfo", PadDockInfo);
+  ini.WriteBool(kControlPadSection, "ChildrenStatus", PadChildrenStatus);
+  ini.WriteBool(kControlPadSection, "Snap", PadSnap);
 
-  ini.WriteInteger(kRepeat, "OneUnlock", RepeatOneUnlock);
-  ini.WriteInteger(kRepeat, "AllUnlock", RepeatAllUnlock);
-  ini.WriteInteger(kRepeat, "RandomUnlock", RandomUnlock);
+  ini.WriteInteger(kRepeatSection, "OneUnlock", RepeatOneUnlock);
+  ini.WriteInteger(kRepeatSection, "AllUnlock", RepeatAllUnlock);
+  ini.WriteInteger(kRepeatSection, "RandomUnlock", RandomUnlock);
 
-  ini.WriteBool(kOther, "AutoPlay", AutoPlay);
-  ini.WriteBool(kOther, "AutoWall", AutoWall);
-  ini.WriteBool(kOther, "AutoDLGOpen", AutoDLGOpen);
-  ini.WriteBool(kOther, "HelpHint", HelpHint);
-  ini.WriteFencedString(kOther, "DataBasePath", DataBasePath);
-  ini.WriteFencedString(kOther, "PluginPath", PluginPath);
-  ini.WriteFencedString(kOther, "Drive", Drive);
+  ini.WriteBool(kOtherSection, "AutoPlay", AutoPlay);
+  ini.WriteBool(kOtherSection, "AutoWall", AutoWall);
+  ini.WriteBool(kOtherSection, "AutoDLGOpen", AutoDLGOpen);
+  ini.WriteBool(kOtherSection, "HelpHint", HelpHint);
+  ini.WriteFencedString(kOtherSection, "DataBasePath", DataBasePath);
+  ini.WriteFencedString(kOtherSection, "PluginPath", PluginPath);
+  ini.WriteFencedString(kOtherSection, "Drive", Drive);
 
   // Written 0 first, then each checked mode: the highest-numbered checked mode stands.
-  ini.WriteInteger(kRepeat, "PlayMode", 0);
-  if (QVRMenu.Checked(MenuItemId::RepeatOneMNU)) ini.WriteInteger(kRepeat, "PlayMode", 1);
-  if (QVRMenu.Checked(MenuItemId::RepeatAllMNU)) ini.WriteInteger(kRepeat, "PlayMode", 2);
-  if (QVRMenu.Checked(MenuItemId::RandomMNU)) ini.WriteInteger(kRepeat, "PlayMode", 3);
+  ini.WriteInteger(kRepeatSection, "PlayMode", 0);
+  if (QVRMenu.Checked(MenuItemId::RepeatOneMNU)) ini.WriteInteger(kRepeatSection, "PlayMode", 1);
+  if (QVRMenu.Checked(MenuItemId::RepeatAllMNU)) ini.WriteInteger(kRepeatSection, "PlayMode", 2);
+  if (QVRMenu.Checked(MenuItemId::RandomMNU)) ini.WriteInteger(kRepeatSection, "PlayMode", 3);
 }
 
 TOptionValues TQVRDM::CurrentOptions() const {

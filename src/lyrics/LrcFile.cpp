@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 
+#include "util/AtomicFile.h"
+#include "util/Msf.h"
 #include "util/ShiftJis.h"
 #include "util/ZLUtils.h"
 
@@ -118,7 +119,8 @@ std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
       const std::string_view tag = line.substr(at + 1, close - at - 1);
       int minutes = 0, seconds = 0, frames = 0, number = 0;
       if (ParseTime(tag, minutes, seconds, frames)) {
-        times.push_back(static_cast<std::int32_t>((track << 24) | (minutes << 16) | (seconds << 8) | frames));
+        times.push_back(TMSFTimeOrder(PackTMSF(static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(minutes),
+                                               static_cast<std::uint8_t>(seconds), static_cast<std::uint8_t>(frames))));
       } else if (ParseTrack(tag, number)) {
         track = number;
       }
@@ -137,11 +139,12 @@ std::optional<std::vector<TimedLyricsLine>> ReadLrcFile(const std::filesystem::p
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(file, error);
   if (error || size > kMaxFileBytes || !std::filesystem::is_regular_file(file, error)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (in.gcount() != static_cast<std::streamsize>(bytes.size())) return std::nullopt;
+  std::string bytes;
+  try {
+    if (!ReadWholeFile(file, bytes)) return std::nullopt;
+  } catch (const Error&) {
+    return std::nullopt;
+  }
   return ParseLrc(bytes);
 }
 

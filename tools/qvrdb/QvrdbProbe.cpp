@@ -28,7 +28,7 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   }
   if (!drive) {
     const TIniGT ini = PlayerSettingsFor(context.ProgramFolder);
-    drive = SjisToUtf8(ini.ReadFencedString("Other", "Drive", ""));
+    drive = SjisToUtf8(ini.ReadFencedString(kOtherSection, "Drive", ""));
   }
 
   std::unique_ptr<DriveLayer> opened = OpenDriveLayer(*drive);
