@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
   using namespace qvr;
   // A second start ends at once, without a window or a message.
   SingleInstance guard(SingleInstance::LockFile("hZLQVR"));
-  if (!guard.Acquired()) return 0;
+  if (guard.OtherInstanceRunning()) return 0;
 
   QApplication application(argc, argv);
   QApplication::setApplicationName("qvr");

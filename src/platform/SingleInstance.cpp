@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -15,6 +16,7 @@ SingleInstance::SingleInstance(const std::filesystem::path& file) {
   const int descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (descriptor < 0) return;
   if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    other_running_ = errno == EWOULDBLOCK;
     ::close(descriptor);
     return;
   }

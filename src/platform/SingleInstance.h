@@ -17,6 +17,9 @@ class SingleInstance {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   bool Acquired() const { return descriptor_ >= 0; }
+  // True only when another program holds the lock. A lock file that cannot be opened at all
+  // (no runtime folder, no permission) guards nothing but does not stop this program either.
+  bool OtherInstanceRunning() const { return other_running_; }
 
   // The lock file for a guard name: $XDG_RUNTIME_DIR/name, or, without a runtime folder, a file
   // in the temporary folder that carries the user's id.
@@ -24,6 +27,7 @@ class SingleInstance {
 
  private:
   int descriptor_ = -1;
+  bool other_running_ = false;
 };
 
 }  // namespace qvr
