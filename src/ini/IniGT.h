@@ -93,9 +93,4 @@ class TIniGT {
   std::optional<std::string> pending_;  // the file's text while an update collects writes
 };
 
-// Converts text the way the settings component reads integers: leading blanks, an optional
-// sign, then decimal digits or "$" and up to 8 hex digits (which wrap into the negative range).
-// Returns false for anything else, including trailing junk and values out of range.
-bool StrToInt32(std::string_view text, std::int32_t& value);
-
 }  // namespace qvr

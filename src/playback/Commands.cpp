@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "app/TQVRDM.h"
-#include "util/ShiftJis.h"
+#include "util/ZLUtils.h"
 
 namespace qvr {
 namespace {

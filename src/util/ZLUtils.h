@@ -1,6 +1,7 @@
 // Small text helpers shared by the windows and the controller.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,11 @@ std::string DoubleChar(std::string_view text, char ch);
 // blank is a double-byte character and stays. Works on UTF-8 and Shift-JIS alike, since no
 // byte of a multi-byte character is 32 or below.
 std::string_view Trim(std::string_view text);
+
+// Converts text to an integer as the settings file and the play order hold them: leading blanks,
+// an optional sign, then decimal digits or "$" and up to 8 hex digits (which wrap into the
+// negative range). Returns false for anything else, including trailing junk and values out of
+// range.
+bool StrToInt32(std::string_view text, std::int32_t& value);
 
 }  // namespace qvr
