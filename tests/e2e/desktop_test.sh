@@ -28,6 +28,12 @@ wait_for() {
   return 1
 }
 
+# A window's left, top, width and height on the screen.
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+                           /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
+}
+
 # A program folder of its own: the player, its settings file, its database.
 mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
 cp "$qvr_binary" "$work/program/qvr"
@@ -65,11 +71,7 @@ wait_for 20 xdotool search --name "^\\$title\$" || fail "no lyrics line with the
 # The pad's caption shows the same title; the lyrics line is the window at the top edge.
 found=""
 for window in $(xdotool search --name "^\\$title\$"); do
-  geometry=$(xwininfo -id "$window")
-  x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$geometry")
-  y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$geometry")
-  width=$(awk '/Width:/ {print $NF}' <<<"$geometry")
-  height=$(awk '/Height:/ {print $NF}' <<<"$geometry")
+  read -r x y width height < <(window_geometry "$window")
   echo "window with the title: $x,$y ${width}x$height"
   [[ "$x,$y,$width" == "0,0,1024" ]] && ((height >= 14 && height <= 24)) && found=$window
 done
@@ -101,11 +103,7 @@ shot=${QVR_E2E_SHOT:-$work/screen.png}
 # "終了" from the tray menu: a right click on the tray icon opens the menu; Up selects its last
 # item, Return chooses it.
 icon=$(tray_icon | awk '{print $1; exit}')
-icon_info=$(xwininfo -id "$icon")
-X=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$icon_info")
-Y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$icon_info")
-WIDTH=$(awk '/Width:/ {print $NF}' <<<"$icon_info")
-HEIGHT=$(awk '/Height:/ {print $NF}' <<<"$icon_info")
+read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
 echo "tray icon at $X,$Y ${WIDTH}x$HEIGHT"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
 sleep 0.7
