@@ -60,6 +60,12 @@ CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
 
 }  // namespace
 
+std::string ImageExtension(const std::filesystem::path& image) {
+  std::string extension = image.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
 void SilenceCdioLog() {
   static std::once_flag once;
   std::call_once(once, [] { cdio_log_set_handler(IgnoreLog); });
@@ -86,9 +92,7 @@ std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
 std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& image) {
   SilenceCdioLog();
   CdIo_t* handle = nullptr;
-  std::string extension = image.extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension == ".toc") {
+  if (ImageExtension(image) == ".toc") {
     handle = OpenCdrdaoWithAbsoluteNames(image);
   } else {
     handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);

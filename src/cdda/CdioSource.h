@@ -65,4 +65,7 @@ class CdioSource : public AudioSectorSource {
 // Keeps libcdio's own warnings off the terminal; the program reports problems itself.
 void SilenceCdioLog();
 
+// The file's extension in lower case (".cue", ".toc", ...), by which an image's format is told.
+std::string ImageExtension(const std::filesystem::path& image);
+
 }  // namespace qvr
