@@ -10,10 +10,9 @@
 
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
+#include "util/AtomicFile.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -34,8 +33,8 @@ void IgnoreLog(cdio_log_level_t, const char*) {}
 CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
   std::error_code error;
   if (fs::file_size(tocFile, error) > 256 * 1024 || error) return nullptr;
-  std::ifstream in(tocFile, std::ios::binary);
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  if (!ReadWholeFile(tocFile, text)) return nullptr;
   fs::path folder = fs::absolute(tocFile, error).parent_path();
   static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
   std::string rewritten;
