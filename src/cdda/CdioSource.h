@@ -34,8 +34,6 @@ class CdioSource : public AudioSectorSource {
   // takes it itself.
   std::mutex& Lock() { return mutex_; }
 
-  bool IsDevice() const { return device_; }
-  const std::string& Name() const { return name_; }
   // The table of contents; nullopt when no disc can be read.
   std::optional<DiscToc> ReadToc();
   // Whether the drive's tray is open (false for images and drives that cannot tell).

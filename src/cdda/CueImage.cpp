@@ -343,12 +343,6 @@ CueImage::~CueImage() {
   for (DataFile& file : files_) ::close(file.descriptor);
 }
 
-std::vector<fs::path> CueImage::DataFiles() const {
-  std::vector<fs::path> paths;
-  for (const DataFile& file : files_) paths.push_back(file.path);
-  return paths;
-}
-
 void CueImage::ReadRun(const Extent& extent, std::uint32_t sector, std::uint32_t count, std::int16_t* samples) {
   std::size_t bytes = std::size_t{count} * kSectorBytes;
   if (extent.sectorBytes != kSectorBytes) {
