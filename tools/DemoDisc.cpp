@@ -186,7 +186,8 @@ void AppendSectors(const Piece& piece, std::string& bin) {
   float peak = 1e-6f;
   for (std::size_t n = 0; n < piece.Size(); ++n) peak = std::max({peak, std::abs(piece.left[n]), std::abs(piece.right[n])});
   float scale = 0.7f * 32767.0f / peak;
-  std::size_t frames = (piece.Size() + 587) / 588 * 588;
+  constexpr std::size_t kPerSector = qvr::kSamplesPerSector / 2;  // stereo sample frames in a sector
+  std::size_t frames = (piece.Size() + kPerSector - 1) / kPerSector * kPerSector;
   for (std::size_t n = 0; n < frames; ++n) {
     for (const auto* channel : {&piece.left, &piece.right}) {
       float value = n < piece.Size() ? (*channel)[n] * scale : 0.0f;
@@ -235,7 +236,7 @@ int main(int argc, char** argv) {
       std::snprintf(header, sizeof header, "  TRACK %02d AUDIO\n", number++);
       cue += header;
       cue += std::string("    TITLE \"") + track.title + "\"\n    PERFORMER \"QVR\"\n";
-      cue += "    INDEX 01 " + Msf(bin.size() / 2352) + "\n";
+      cue += "    INDEX 01 " + Msf(bin.size() / qvr::kSectorBytes) + "\n";
       AppendSectors(track.make(), bin);
     }
     toc.LeadOut = static_cast<std::uint32_t>(qvr::kLeadInFrames + bin.size() / qvr::kSectorBytes);

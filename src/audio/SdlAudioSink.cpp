@@ -4,6 +4,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+
 #include "util/Error.h"
 
 namespace qvr {

@@ -4,7 +4,6 @@
 
 #include <SDL2/SDL_audio.h>
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -29,7 +28,7 @@ class SdlAudioSink : public AudioSink {
   std::uint64_t PlayedFrames() const override;
 
  private:
-  static constexpr std::uint32_t kBytesPerFrame = 4;
+  static constexpr std::uint32_t kBytesPerFrame = kChannels * sizeof(std::int16_t);
 
   mutable std::mutex mutex_;
   SDL_AudioDeviceID device_ = 0;

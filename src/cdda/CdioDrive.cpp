@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "cdda/MediaIdentity.h"
 #include "util/Error.h"
@@ -22,14 +21,8 @@ constexpr char kNoImages[] = "フォルダにCDイメージがありません: %
 constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
 constexpr char kNoDisc[] = "CDが入っていないか、読めません";
 
-std::string LowerExtension(const fs::path& path) {
-  std::string extension = path.extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 bool IsImageName(const fs::path& path) {
-  std::string extension = LowerExtension(path);
+  std::string extension = ImageExtension(path);
   return extension == ".cue" || extension == ".toc" || extension == ".nrg";
 }
 
@@ -82,7 +75,7 @@ void CdioDrive::LoadImage() {
   problem_.clear();
   fs::path image = CurrentImage();
   try {
-    if (LowerExtension(image) == ".cue") {
+    if (ImageExtension(image) == ".cue") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
     } else {

@@ -10,10 +10,9 @@
 
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
+#include "util/AtomicFile.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -34,8 +33,8 @@ void IgnoreLog(cdio_log_level_t, const char*) {}
 CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
   std::error_code error;
   if (fs::file_size(tocFile, error) > 256 * 1024 || error) return nullptr;
-  std::ifstream in(tocFile, std::ios::binary);
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  if (!ReadWholeFile(tocFile, text)) return nullptr;
   fs::path folder = fs::absolute(tocFile, error).parent_path();
   static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
   std::string rewritten;
@@ -59,6 +58,12 @@ CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
 }
 
 }  // namespace
+
+std::string ImageExtension(const std::filesystem::path& image) {
+  std::string extension = image.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
 
 void SilenceCdioLog() {
   static std::once_flag once;
@@ -86,9 +91,7 @@ std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
 std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& image) {
   SilenceCdioLog();
   CdIo_t* handle = nullptr;
-  std::string extension = image.extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension == ".toc") {
+  if (ImageExtension(image) == ".toc") {
     handle = OpenCdrdaoWithAbsoluteNames(image);
   } else {
     handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);

@@ -34,8 +34,6 @@ class CdioSource : public AudioSectorSource {
   // takes it itself.
   std::mutex& Lock() { return mutex_; }
 
-  bool IsDevice() const { return device_; }
-  const std::string& Name() const { return name_; }
   // The table of contents; nullopt when no disc can be read.
   std::optional<DiscToc> ReadToc();
   // Whether the drive's tray is open (false for images and drives that cannot tell).
@@ -64,5 +62,8 @@ class CdioSource : public AudioSectorSource {
 
 // Keeps libcdio's own warnings off the terminal; the program reports problems itself.
 void SilenceCdioLog();
+
+// The file's extension in lower case (".cue", ".toc", ...), by which an image's format is told.
+std::string ImageExtension(const std::filesystem::path& image);
 
 }  // namespace qvr

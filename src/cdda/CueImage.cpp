@@ -13,11 +13,10 @@
 #include <cerrno>
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
+#include "util/AtomicFile.h"
 #include "util/Error.h"
 #include "util/ShiftJis.h"
 
@@ -198,9 +197,8 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile) {
   auto size = fs::file_size(cueFile, error);
   if (error) throw Error(FormatMessage(kCannotRead, cueFile.string()));
   if (size > kMaxCueBytes) throw Error(FormatMessage(kNotCue, cueFile.string()));
-  std::ifstream in(cueFile, std::ios::binary);
-  if (!in) throw Error(FormatMessage(kCannotRead, cueFile.string()));
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  if (!ReadWholeFile(cueFile, text)) throw Error(FormatMessage(kCannotRead, cueFile.string()));
   if (text.find('\0') != std::string::npos) throw Error(FormatMessage(kNotCue, cueFile.string()));
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
 
@@ -343,12 +341,6 @@ CueImage::CueImage(const fs::path& cueFile) {
 
 CueImage::~CueImage() {
   for (DataFile& file : files_) ::close(file.descriptor);
-}
-
-std::vector<fs::path> CueImage::DataFiles() const {
-  std::vector<fs::path> paths;
-  for (const DataFile& file : files_) paths.push_back(file.path);
-  return paths;
 }
 
 void CueImage::ReadRun(const Extent& extent, std::uint32_t sector, std::uint32_t count, std::int16_t* samples) {

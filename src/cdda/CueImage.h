@@ -23,8 +23,6 @@ class CueImage : public AudioSectorSource {
   CueImage& operator=(const CueImage&) = delete;
 
   const DiscToc& Toc() const { return toc_; }
-  // The data files in use, after resolving the names in the sheet.
-  std::vector<std::filesystem::path> DataFiles() const;
 
   void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override;
 

@@ -196,37 +196,45 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
     std::function<std::filesystem::path(const std::filesystem::path&)> make;
   };
   auto base = [](const std::filesystem::path& folder) { return test::WriteImage(folder, {{200}, {300}}); };
+  // A sheet "x.cue" holding `text`; `sheet` puts it beside the good image's disc.bin.
+  auto cue = [](const std::filesystem::path& folder, const std::string& text) {
+    test::WriteFile(folder / "x.cue", text);
+    return folder / "x.cue";
+  };
+  auto sheet = [&](const std::filesystem::path& folder, const std::string& text) {
+    base(folder);
+    return cue(folder, text);
+  };
   const Case cases[] = {
       {"MissingBin", [&](const auto& folder) { auto image = base(folder); std::filesystem::remove(image.bin); return image.cue; }},
       {"BinShorterThanLastTrackStart",
        [&](const auto& folder) { auto image = base(folder); std::filesystem::resize_file(image.bin, 150 * 2352); return image.cue; }},
-      {"EmptyCue", [](const auto& folder) { test::WriteFile(folder / "x.cue", ""); return folder / "x.cue"; }},
+      {"EmptyCue", [&](const auto& folder) { return cue(folder, ""); }},
       {"RandomBytes",
-       [](const auto& folder) {
+       [&](const auto& folder) {
          std::mt19937 random(7);
          std::string junk(5000, '\0');
          for (char& c : junk) c = static_cast<char>(random());
-         test::WriteFile(folder / "x.cue", junk);
-         return folder / "x.cue";
+         return cue(folder, junk);
        }},
-      {"TextWithoutTracks", [](const auto& folder) { test::WriteFile(folder / "x.cue", "hello\nFILE\nTRACK\n"); return folder / "x.cue"; }},
+      {"TextWithoutTracks", [&](const auto& folder) { return cue(folder, "hello\nFILE\nTRACK\n"); }},
       {"TrackWithoutIndex01",
-       [&](const auto& folder) { base(folder); test::WriteFile(folder / "x.cue", "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n"); return folder / "x.cue"; }},
+       [&](const auto& folder) { return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n"); }},
       {"IndexGoingBack",
        [&](const auto& folder) {
-         base(folder);
-         test::WriteFile(folder / "x.cue", "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n");
-         return folder / "x.cue";
+         return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n");
        }},
-      {"BadTime", [&](const auto& folder) { base(folder); test::WriteFile(folder / "x.cue", "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:99:00\n"); return folder / "x.cue"; }},
+      {"BadTime", [&](const auto& folder) { return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:99:00\n"); }},
       {"TrackNumbersSkip",
        [&](const auto& folder) {
-         base(folder);
-         test::WriteFile(folder / "x.cue", "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n");
-         return folder / "x.cue";
+         return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n");
        }},
-      {"Mp3File", [&](const auto& folder) { base(folder); test::WriteFile(folder / "x.cue", "FILE disc.bin MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"); return folder / "x.cue"; }},
-      {"BadWave", [](const auto& folder) { test::WriteFile(folder / "a.wav", "RIFF1234WAVEjunk"); test::WriteFile(folder / "x.cue", "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"); return folder / "x.cue"; }},
+      {"Mp3File", [&](const auto& folder) { return sheet(folder, "FILE disc.bin MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"); }},
+      {"BadWave",
+       [&](const auto& folder) {
+         test::WriteFile(folder / "a.wav", "RIFF1234WAVEjunk");
+         return cue(folder, "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+       }},
       {"JunkToc", [](const auto& folder) { test::WriteFile(folder / "x.toc", "junk junk"); return folder / "x.toc"; }},
   };
   for (const Case& c : cases) {

@@ -3,16 +3,14 @@
 // files, renamed and sparse data files. Returns what the drive should report and play.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cdda/DiscToc.h"
+#include "support/TempDir.h"
 #include "util/Msf.h"
 
 namespace qvr::test {
@@ -104,11 +102,11 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
           bytes[2 * i] = static_cast<char>(value & 0xFF);
           bytes[2 * i + 1] = static_cast<char>(value >> 8);
         }
-        std::string stored_bytes = bytes;
+        std::string storedBytes = bytes;
         if (options.bigEndian) {
-          for (std::size_t i = 0; i < stored_bytes.size(); i += 2) std::swap(stored_bytes[i], stored_bytes[i + 1]);
+          for (std::size_t i = 0; i < storedBytes.size(); i += 2) std::swap(storedBytes[i], storedBytes[i + 1]);
         }
-        file += stored_bytes;
+        file += storedBytes;
       }
       image.sectors += bytes;
     }
@@ -133,8 +131,8 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
     fileFrames += track.frames;
   }
   image.toc.LeadOut = static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames;
-  std::ofstream(image.cue, std::ios::binary) << cue;
-  std::ofstream(image.bin, std::ios::binary) << file;
+  WriteFile(image.cue, cue);
+  WriteFile(image.bin, file);
   return image;
 }
 
@@ -154,12 +152,9 @@ inline DiscToc WriteSparseImage(const std::filesystem::path& cueFile, const std:
     toc.Tracks.push_back({starts[n], true});
   }
   toc.LeadOut = leadOut;
-  std::ofstream(cueFile, std::ios::binary) << cue;
-  int descriptor = ::open(bin.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (descriptor >= 0) {
-    if (ftruncate(descriptor, static_cast<off_t>(std::uint64_t{leadOut - kLeadInFrames} * kSectorBytes)) != 0) toc = {};
-    ::close(descriptor);
-  }
+  WriteFile(cueFile, cue);
+  WriteFile(bin, "");
+  std::filesystem::resize_file(bin, std::uint64_t{leadOut - kLeadInFrames} * kSectorBytes);  // a hole, no data written
   return toc;
 }
 
