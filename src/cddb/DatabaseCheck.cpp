@@ -61,20 +61,12 @@ bool Checkable(const DatabaseSnapshot& snapshot, DBFile file) {
   return snapshot.File(file).ValidHeader || !snapshot.File(file).Exists;
 }
 
-// IDs present in a name file.
-template <class Records>
-std::unordered_set<std::int64_t> IDsIn(const Records& records) {
-  std::unordered_set<std::int64_t> ids;
-  for (const auto& r : records) ids.insert(r.ID);
-  return ids;
-}
-
 void CheckMasters(const DatabaseSnapshot& snapshot, Findings& findings) {
   const bool artists_usable = Checkable(snapshot, DBFile::Artist);
   const bool labels_usable = Checkable(snapshot, DBFile::Label);
   const bool tracks_usable = Checkable(snapshot, DBFile::Track);
-  const auto artist_ids = IDsIn(snapshot.Artists());
-  const auto label_ids = IDsIn(snapshot.Labels());
+  const auto& artist_ids = snapshot.Names().Artists;
+  const auto& label_ids = snapshot.Names().Labels;
   std::unordered_map<std::string, std::size_t> first;  // identity -> record number
   for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
     const TMasterRecord& m = snapshot.Masters()[i];
@@ -109,8 +101,8 @@ void CheckMasters(const DatabaseSnapshot& snapshot, Findings& findings) {
 void CheckTracks(const DatabaseSnapshot& snapshot, Findings& findings) {
   const bool artists_usable = Checkable(snapshot, DBFile::Artist);
   const bool genres_usable = Checkable(snapshot, DBFile::Genre);
-  const auto artist_ids = IDsIn(snapshot.Artists());
-  const auto genre_ids = IDsIn(snapshot.Genres());
+  const auto& artist_ids = snapshot.Names().Artists;
+  const auto& genre_ids = snapshot.Names().Genres;
   std::unordered_set<std::string> discs;
   for (const TMasterRecord& m : snapshot.Masters()) discs.insert(TrackKey(m.DiscKey, m.TrackCount, m.DiscTime, 0));
   std::size_t orphans = 0;

@@ -9,11 +9,11 @@ namespace qvr {
 
 const DBFileInfo& InfoOf(DBFile file) {
   static constexpr DBFileInfo kInfo[] = {
-      {"MasterDB.QVR", kMasterRecordSize, master_layout::DiscKey.Offset, 8, kDiscFileVersion},
-      {"TrackDB.QVR", kTrackRecordSize, track_layout::DiscKey.Offset, 8, kDiscFileVersion},
-      {"ArtistDB.QVR", kNameRecordSize, name_layout::Name.Offset, 96, kNameFileVersion},
-      {"LabelDB.QVR", kNameRecordSize, name_layout::Name.Offset, 96, kNameFileVersion},
-      {"GenreDB.QVR", kGenreRecordSize, genre_layout::Name.Offset, 16, kNameFileVersion},
+      {"MasterDB.QVR", kMasterRecordSize, master_layout::DiscKey.Offset, kDiscFileVersion},
+      {"TrackDB.QVR", kTrackRecordSize, track_layout::DiscKey.Offset, kDiscFileVersion},
+      {"ArtistDB.QVR", kNameRecordSize, name_layout::Name.Offset, kNameFileVersion},
+      {"LabelDB.QVR", kNameRecordSize, name_layout::Name.Offset, kNameFileVersion},
+      {"GenreDB.QVR", kGenreRecordSize, genre_layout::Name.Offset, kNameFileVersion},
   };
   return kInfo[static_cast<std::size_t>(file)];
 }

@@ -19,7 +19,6 @@ struct DBFileInfo {
   std::string_view FileName;    // "MasterDB.QVR", ...
   std::size_t RecordSize;       // 652, 144, 104, 104, 18
   std::size_t VersionOffset;    // offset of the short string in record 0 that holds the version
-  std::size_t VersionCapacity;  // that short string's capacity
   std::string_view Version;     // the text it must hold
 };
 
@@ -31,6 +30,5 @@ std::filesystem::path DBFilePath(const std::filesystem::path& master_path, DBFil
 // True when `record0` (a whole first record of `file`) carries the version text exactly: the
 // same length byte and the same bytes.
 bool HasVersion(DBFile file, const char* record0);
-
 
 }  // namespace qvr

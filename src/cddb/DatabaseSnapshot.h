@@ -49,6 +49,8 @@ class DatabaseSnapshot {
   const std::vector<TNameRecord>& Labels() const { return labels_; }
   const std::vector<TGenreRecord>& Genres() const { return genres_; }
   const std::vector<DamagedField>& Damaged() const { return damaged_; }
+  // ID -> name of the three name files, first record winning, as Disc() resolves them.
+  const NameMaps& Names() const { return names_; }
 
   // The disc of master record `index` (0-based into Masters()) as a lookup of its identity would
   // give it if that record were the first match: tracks without a record have position 0.

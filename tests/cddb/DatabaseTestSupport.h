@@ -119,23 +119,23 @@ std::string EncodedRecord(const Record& record) {
   return out;
 }
 
-// Every record of a name file, header included.
-inline std::vector<TNameRecord> NameRecords(const std::filesystem::path& path) {
-  std::string bytes = ReadFile(path);
-  std::vector<TNameRecord> records;
-  for (std::size_t at = 0; at + kNameRecordSize <= bytes.size(); at += kNameRecordSize) {
-    records.push_back(DecodeNameRecord(std::span<const char, kNameRecordSize>(bytes.data() + at, kNameRecordSize)));
+// Every whole record of a file, header included, decoded with `decode`.
+template <std::size_t N, class Decode>
+auto DecodedRecords(const std::filesystem::path& path, Decode decode) {
+  const std::string bytes = ReadFile(path);
+  std::vector<decltype(decode(std::span<const char, N>(bytes.data(), N)))> records;
+  for (std::size_t at = 0; at + N <= bytes.size(); at += N) {
+    records.push_back(decode(std::span<const char, N>(bytes.data() + at, N)));
   }
   return records;
 }
 
+inline std::vector<TNameRecord> NameRecords(const std::filesystem::path& path) {
+  return DecodedRecords<kNameRecordSize>(path, DecodeNameRecord);
+}
+
 inline std::vector<TTrackRecord> TrackRecords(const std::filesystem::path& path) {
-  std::string bytes = ReadFile(path);
-  std::vector<TTrackRecord> records;
-  for (std::size_t at = 0; at + kTrackRecordSize <= bytes.size(); at += kTrackRecordSize) {
-    records.push_back(DecodeTrackRecord(std::span<const char, kTrackRecordSize>(bytes.data() + at, kTrackRecordSize)));
-  }
-  return records;
+  return DecodedRecords<kTrackRecordSize>(path, DecodeTrackRecord);
 }
 
 }  // namespace qvr::test

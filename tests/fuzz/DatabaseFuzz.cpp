@@ -172,8 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Explain(found, disc);
       std::abort();
     }
-    if (!Healthy(DatabaseSnapshot::Read(db.MasterPath()))) {
-      for (const CheckFinding& finding : CheckDatabase(DatabaseSnapshot::Read(db.MasterPath()))) {
+    const DatabaseSnapshot after = DatabaseSnapshot::Read(db.MasterPath());
+    if (!Healthy(after)) {
+      for (const CheckFinding& finding : CheckDatabase(after)) {
         std::fprintf(stderr, "after the store: %s\n", finding.Text.c_str());
       }
       std::abort();

@@ -192,11 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(QvrdbTest, UsageErrorsExitWith2) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{}, {"frobnicate"}, {"list", "extra"}, {"show"}, {"import"}, {"import", "/no/such.json"}}) {
-    std::ostringstream out, err;
-    std::vector<std::string> with_db = {"--db", dir_.Path().string()};
-    with_db.insert(with_db.end(), arguments.begin(), arguments.end());
-    EXPECT_EQ(RunQvrdb(with_db, out, err, {"qvrdb", dir_.Path(), dir_.Path()}), 2) << testing::PrintToString(arguments);
-    EXPECT_FALSE(err.str().empty());
+    ToolRun run = Qvrdb(arguments);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(arguments);
+    EXPECT_FALSE(run.err.empty());
   }
 }
 
