@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "app/TQVRDM.h"
+#include "forms/DialogFactories.h"
 #include "forms/Icons.h"
 #include "forms/QtSupport.h"
 #include "forms/TPlugInPad.h"
@@ -114,13 +115,36 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
 
 void DesktopView::ShowError(const std::string& message) { ControllerLink::ShowError(message); }
 
-// The play list, jacket, registration and options dialogs come with their own windows; until
-// then they end at once as cancelled, which leaves the controller's state as it was.
-ModalResult DesktopView::RunDialog(DialogKind) { return ModalResult::Cancel; }
+ModalResult DesktopView::RunDialog(DialogKind kind) {
+  const DialogContext context{link_, files_};
+  std::unique_ptr<ModalDialog> dialog;
+  switch (kind) {
+    case DialogKind::PlayList: dialog = MakePlayListDialog(context); break;
+    case DialogKind::JacketView: dialog = MakeJacketViewDialog(context); break;
+    case DialogKind::Registration: dialog = MakeDiscRegDialog(context); break;
+    case DialogKind::Options: break;
+  }
+  return RunModal(kind, std::move(dialog));
+}
 
-ModalResult DesktopView::RunOptionsDialog(TOptionValues&) { return ModalResult::Cancel; }
+ModalResult DesktopView::RunOptionsDialog(TOptionValues& values) {
+  return RunModal(DialogKind::Options, MakeOptionDialog(DialogContext{link_, files_}, values));
+}
 
-void DesktopView::CloseDialog(DialogKind, ModalResult) {}
+// A dialog that is not there (it could not be built) ends at once as cancelled, which leaves
+// the controller's state as it was.
+ModalResult DesktopView::RunModal(DialogKind kind, std::unique_ptr<ModalDialog> dialog) {
+  if (!dialog) return ModalResult::Cancel;
+  active_dialog_ = dialog.get();
+  active_kind_ = kind;
+  const ModalResult result = dialog->Run();
+  active_dialog_ = nullptr;
+  return result;
+}
+
+void DesktopView::CloseDialog(DialogKind kind, ModalResult result) {
+  if (active_dialog_ && active_kind_ == kind) active_dialog_->CloseWith(result);
+}
 
 void DesktopView::SplashCreate(const SplashTexts& texts) {
   splash_ = std::make_unique<TSplashDLG>(texts);

@@ -4,13 +4,17 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <memory>
 
 #include "app/QVRView.h"
 #include "cddb/SearchProgress.h"
+#include "dialogs/FileDialogs.h"
 #include "forms/ControllerLink.h"
 #include "forms/MenuView.h"
+#include "forms/ModalDialog.h"
+#include "forms/QtFileDialogs.h"
 
 namespace qvr {
 
@@ -30,6 +34,10 @@ class DesktopView final : public QVRView, public TSearchProgress {
   void Attach(TQVRMenu& model);
   MenuView* Menu() const { return menu_.get(); }
   QSystemTrayIcon& Tray() { return tray_; }
+  // The file and folder dialogs every dialog uses (they remember their folders for the session).
+  FileDialogs& Files() { return files_; }
+  // The modal dialog that is up, if any (for tests).
+  ModalDialog* ActiveDialog() const { return active_dialog_; }
 
   // QVRView
   void ActivateTray() override;
@@ -76,6 +84,8 @@ class DesktopView final : public QVRView, public TSearchProgress {
   bool MainWindowClosed() const { return main_closed_; }
 
  private:
+  ModalResult RunModal(DialogKind kind, std::unique_ptr<ModalDialog> dialog);
+
   TQVRMain& main_;
   TQVRPad& pad_;
   TPlugInPad& plugin_pad_;
@@ -87,6 +97,10 @@ class DesktopView final : public QVRView, public TSearchProgress {
   QElapsedTimer since_paint_;
   int search_paints_ = 0;
   bool main_closed_ = false;
+  QtFileDialogs file_port_;
+  FileDialogs files_{file_port_};
+  QPointer<ModalDialog> active_dialog_;
+  DialogKind active_kind_ = DialogKind::PlayList;
 };
 
 }  // namespace qvr

@@ -1,0 +1,95 @@
+// The shared frame of the program's modal dialogs.
+#include "forms/ModalDialog.h"
+
+#include <QApplication>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QVBoxLayout>
+
+#include "dialogs/EditText.h"
+#include "forms/ControllerLink.h"
+
+namespace qvr {
+
+ModalDialog::ModalDialog(ControllerLink& link, const QString& caption, int help_context, QWidget* parent)
+    : QDialog(parent), link_(link), help_context_(help_context) {
+  setWindowTitle(caption);
+  setModal(true);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  body_ = new QVBoxLayout;
+  body_->setContentsMargins(8, 8, 8, 6);
+  outer->addLayout(body_, 1);
+  current_hint_ = new QStatusBar(this);
+  current_hint_->setObjectName("CurrentHint");
+  current_hint_->setSizeGripEnabled(false);
+  outer->addWidget(current_hint_);
+  // Focus changes show the hint of the control that takes the focus, so the status bar helps
+  // keyboard users as well as mouse users.
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  help->setContext(Qt::WindowShortcut);
+  connect(help, &QShortcut::activated, this, &ModalDialog::HelpRequested);
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && isAncestorOf(now)) ShowHintOf(now);
+  });
+}
+
+ModalDialog::~ModalDialog() = default;
+
+ModalResult ModalDialog::Run() {
+  ending_ = false;
+  const int code = exec();
+  return code == 0 ? ModalResult::Cancel : static_cast<ModalResult>(code);
+}
+
+void ModalDialog::CloseWith(ModalResult result) {
+  if (ending_) return;
+  if (result == ModalResult::Ok || result == ModalResult::Update) Commit(result);
+  ending_ = true;
+  done(static_cast<int>(result == ModalResult::None ? ModalResult::Cancel : result));
+}
+
+// Esc and the close box end the dialog as cancelled.
+void ModalDialog::reject() { CloseWith(ModalResult::Cancel); }
+
+void ModalDialog::HelpRequested() { link_.ShowHelp(help_context_); }
+
+QString ModalDialog::CurrentHintText() const { return current_hint_->currentMessage(); }
+
+void ModalDialog::ShowStatus(const QString& text) { current_hint_->showMessage(text); }
+
+void ModalDialog::SetHint(QWidget* control, std::string_view hint) {
+  const std::string_view short_hint = ShortHint(hint);
+  const std::string_view long_hint = LongHint(hint);
+  control->setStatusTip(QString::fromUtf8(long_hint.data(), static_cast<qsizetype>(long_hint.size())));
+  const QString tip = QString::fromUtf8(short_hint.data(), static_cast<qsizetype>(short_hint.size()));
+  control->setToolTip(tip);
+}
+
+void ModalDialog::ShowHintOf(QWidget* widget) {
+  for (QWidget* at = widget; at && at != this; at = at->parentWidget()) {
+    if (!at->statusTip().isEmpty()) {
+      current_hint_->showMessage(at->statusTip());
+      return;
+    }
+  }
+  current_hint_->clearMessage();
+}
+
+bool ModalDialog::event(QEvent* event) {
+  // Qt sends a status tip event when the mouse enters a control with a status tip (and an empty
+  // one when it leaves); the dialog has no main window to show it, so its status bar does.
+  if (event->type() == QEvent::StatusTip) {
+    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    if (tip.isEmpty()) current_hint_->clearMessage();
+    else current_hint_->showMessage(tip);
+    return true;
+  }
+  return QDialog::event(event);
+}
+
+
+}  // namespace qvr

@@ -1,0 +1,9 @@
+// TOptionDlg: not built yet; the view ends its command at once as cancelled.
+#include "forms/DialogFactories.h"
+#include "forms/ModalDialog.h"
+
+namespace qvr {
+
+std::unique_ptr<ModalDialog> MakeOptionDialog(const DialogContext&, TOptionValues&) { return nullptr; }
+
+}  // namespace qvr
