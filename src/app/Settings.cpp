@@ -35,6 +35,7 @@ void TQVRDM::LoadSettings() {
 
   AutoPlay = ini.ReadBool(kOtherSection, "AutoPlay", true);
   AutoWall = ini.ReadBool(kOtherSection, "AutoWall", false);
+  Wallpaper.Load();
   AutoDLGOpen = ini.ReadBool(kOtherSection, "AutoDLGOpen", true);
   HelpHint = ini.ReadBool(kOtherSection, "HelpHint", true);
 
@@ -121,6 +122,8 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   RepeatAllUnlock = values.repeat_all_unlock;
   RandomUnlock = values.random_unlock;
   AutoPlay = values.auto_play;
+  // Switching the automatic wallpaper off gives the desktop its own picture back.
+  if (AutoWall && !values.auto_wall) Wallpaper.RestoreUserWallpaper();
   AutoWall = values.auto_wall;
   AutoDLGOpen = values.auto_dlg_open;
   HelpHint = values.help_hint;

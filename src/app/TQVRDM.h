@@ -21,6 +21,7 @@
 #include "app/QVRTimer.h"
 #include "app/QVRView.h"
 #include "app/RandomSource.h"
+#include "app/WallpaperKeeper.h"
 #include "app/WallpaperService.h"
 #include "cdda/CDDA.h"
 #include "cddb/DiscDatabase.h"
@@ -139,12 +140,16 @@ class TQVRDM {
   void UpdateControls();
   void UpdateStatus();
 
+  // Why the automatic wallpaper cannot work on this desktop (empty: it can).
+  std::string WallpaperUnavailableReason() const { return ports_.wallpaper.UnavailableReason(); }
+
   // Components and state, read by the views and the dialogs.
   TQVRMenu QVRMenu;
   TIniGT IniCTRL;
   CDDA CD;                // the CD audio device layer
   TDiscDatabase Database;  // the disc database
   TDiscRecord Disc;        // the disc in the drive
+  WallpaperKeeper Wallpaper;  // disc jackets on the desktop, the user's own picture kept aside
 
   std::vector<std::string> PlayOrder;  // track numbers in decimal, positions from 1
   std::size_t PlayIndex = 0;           // position being played or to be played next

@@ -2,6 +2,7 @@
 // objects in their order (lyrics line, control pad, plug-in pad, controller), the event loop,
 // and the controller's shut-down once the lyrics line has closed.
 #include <QApplication>
+#include <cstdlib>
 #include <memory>
 
 #include "app/RandomSource.h"
@@ -16,7 +17,7 @@
 #include "forms/TQVRPad.h"
 #include "platform/ExitSignals.h"
 #include "platform/HelpViewer.h"
-#include "platform/NoWallpaper.h"
+#include "platform/DesktopWallpaper.h"
 #include "platform/QtTimer.h"
 #include "platform/SingleInstance.h"
 
@@ -43,12 +44,13 @@ int main(int argc, char* argv[]) {
   DesktopView view(main_window, pad, plugin_pad, help, link);
   QtTimer timer([&link] { link.Run([](TQVRDM& dm) { dm.TimerTimer(); }); });
   ClockRandomSource random;
-  NoWallpaper wallpaper;
+  const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+  const std::unique_ptr<WallpaperService> wallpaper = MakeDesktopWallpaper(desktop ? desktop : "");
   SystemDateSource today;
   SdlAudioSink sink;
   std::unique_ptr<CdioDrive> drive;
 
-  TQVRDM controller({view, timer, random, wallpaper,
+  TQVRDM controller({view, timer, random, *wallpaper,
                      [&](const std::string& name) -> CDDevice& {
                        drive = std::make_unique<CdioDrive>(name, sink);
                        return *drive;

@@ -61,6 +61,8 @@ QString ModalDialog::CurrentHintText() const { return current_hint_->currentMess
 
 void ModalDialog::ShowStatus(const QString& text) { current_hint_->showMessage(text); }
 
+void ModalDialog::SetHintBarVisible(bool visible) { current_hint_->setVisible(visible); }
+
 void ModalDialog::SetHint(QWidget* control, std::string_view hint) {
   const std::string_view short_hint = ShortHint(hint);
   const std::string_view long_hint = LongHint(hint);

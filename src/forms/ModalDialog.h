@@ -42,6 +42,9 @@ class ModalDialog : public QDialog {
   // Shows a message in the status bar until the next hint replaces it (refused input, ...).
   void ShowStatus(const QString& text);
 
+  // Hides the status bar, for a dialog with no hints to show (the jacket viewer).
+  void SetHintBarVisible(bool visible);
+
   // Gives a control its hint "short|long": the short part as tooltip, the long part in the
   // status bar.
   static void SetHint(QWidget* control, std::string_view hint);

@@ -187,7 +187,7 @@ void TQVRDM::LibraryEditMNUClick() {
   if (ports_.view.RunDialog(DialogKind::Registration) == ModalResult::Update) {
     Database.DBStore(Disc);
     LoadLyrics();
-    if (AutoWall) ports_.wallpaper.SetWallpaper(Disc.JacketFile.Str());
+    if (AutoWall) Wallpaper.ShowJacket(Disc.JacketFile.Str(), false);
     UpdateStatus();
   }
 }

@@ -151,10 +151,7 @@ void TQVRDM::CheckDisc() {
               CD.CDTrackLength(static_cast<std::uint8_t>(n)) != track.Length;
   }
   if (differs) LoadDisc();
-  if (AutoWall) {
-    const std::string jacket = Disc.JacketFile.Str();
-    if (ports_.wallpaper.ReadWallpaper() != jacket) ports_.wallpaper.SetWallpaper(jacket);
-  }
+  if (AutoWall) Wallpaper.ShowJacket(Disc.JacketFile.Str(), true);
 }
 
 void TQVRDM::LoadDisc() {

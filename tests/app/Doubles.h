@@ -176,6 +176,7 @@ class FixedRandom : public RandomSource {
 
 class MemoryWallpaper : public WallpaperService {
  public:
+  std::string UnavailableReason() const override { return {}; }
   std::string ReadWallpaper() override { return current; }
   void SetWallpaper(const std::string& file) override {
     current = file;
