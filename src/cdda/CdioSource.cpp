@@ -38,7 +38,8 @@ void IgnoreLog(cdio_log_level_t, const char*) {}
 
 // libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
 // to the .toc. Writes a private copy whose relative names are made absolute and returns its
-// path; empty on failure. The caller removes the copy.
+// path; empty on failure. The caller removes the copy. Raises Error when a data file it names
+// cannot be opened or is not a regular file.
 std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
   std::error_code error;
   if (fs::file_size(tocFile, error) > 256 * 1024 || error) return {};
@@ -52,6 +53,11 @@ std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
     rewritten.append(last, (*match)[0].first);
     fs::path name((*match)[2].str());
     if (name.is_relative()) name = folder / name;
+    // A data file that is a FIFO or device would block libcdio's open: refused here.
+    int open_error = 0;
+    const int data = OpenRegularFile(name, O_RDONLY, open_error);
+    if (data < 0) throw Error(FormatMessage(kNoImage, name.string()) + ": " + OpenFailureReason(open_error));
+    ::close(data);
     rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
     last = (*match)[0].second;
   }

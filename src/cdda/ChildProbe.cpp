@@ -8,12 +8,30 @@
 #include <cerrno>
 #include <thread>
 
+// Present when the program runs under a sanitizer (tests, fuzzing): its report of a fault in
+// the child must end only the child, like the fault itself would.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace qvr {
+namespace {
+
+constexpr int kCrashedStatus = 70;
+
+[[noreturn]] void EndChildAsCrashed() { _exit(kCrashedStatus); }
+
+// The child's faults end it with the default action, whatever handlers the parent installed.
+void DefaultFaultHandling() {
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGALRM}) ::signal(signal_number, SIG_DFL);
+  if (__sanitizer_set_death_callback != nullptr) __sanitizer_set_death_callback(EndChildAsCrashed);
+}
+
+}  // namespace
 
 ProbeOutcome RunInChild(const std::function<bool()>& body, std::chrono::milliseconds limit) {
   const pid_t child = fork();
   if (child < 0) return ProbeOutcome::Refused;
   if (child == 0) {
+    DefaultFaultHandling();
     bool passed = false;
     try {
       passed = body();
@@ -38,8 +56,8 @@ ProbeOutcome RunInChild(const std::function<bool()>& body, std::chrono::millisec
     std::this_thread::sleep_for(pause);
     pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(10));
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status) == 0 ? ProbeOutcome::Passed : ProbeOutcome::Refused;
-  return ProbeOutcome::Crashed;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == kCrashedStatus) return ProbeOutcome::Crashed;
+  return WEXITSTATUS(status) == 0 ? ProbeOutcome::Passed : ProbeOutcome::Refused;
 }
 
 }  // namespace qvr

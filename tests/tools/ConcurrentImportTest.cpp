@@ -31,8 +31,8 @@ struct ImportCase {
 // The key and texts of disc `d` of import `p`: all different, so that a disc carrying another
 // disc's texts shows.
 std::string Key(int p, int d) {
-  char key[9];
-  std::snprintf(key, sizeof key, "%02X%06X", p, d);
+  char key[20];
+  std::snprintf(key, sizeof key, "%02X%06X", p & 0xFF, d & 0xFFFFFF);
   return key;
 }
 std::string Title(int p, int d) { return "Title " + Key(p, d); }

@@ -10,6 +10,7 @@
 #include "cddb/DiscDatabase.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
+#include "support/NrgImage.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -239,7 +240,7 @@ TEST_F(QvrdbTest, ReadingCommandsSayTheFolderIsMissingAndImportMakesIt) {
 
 TEST_F(QvrdbTest, ListAndShowEscapeControlCharactersInNames) {
   TDiscRecord disc = test::RegisteredDisc("0000000\x1B", 1, PackMSF(4, 5, 12));
-  disc.DiscName = "Red\x1B[31m\x07Bell\x7F";
+  disc.DiscName = "Red\x1B[31m\x07" "Bell\x7F";
   disc.Tracks[1].TrackName = "Tab\tAnd\nBreak";
   db_.DBStore(disc);
 
@@ -300,6 +301,14 @@ TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
   EXPECT_EQ(broken.status, 1);
   EXPECT_NE(broken.err.find("ディスクを読めません"), std::string::npos);
   EXPECT_EQ(Qvrdb({"probe", "a", "b"}).status, 2);
+
+  // A Nero image whose chunk length crashes libcdio's reader is refused, and the tool lives on.
+  test::NrgImage damaged = test::MakeNrgImage({20, 30});
+  damaged.bytes[damaged.cue_length_at] = '\xFD';
+  test::WriteFile(dir_ / "damaged.nrg", damaged.bytes);
+  ToolRun nero = Qvrdb({"probe", (dir_ / "damaged.nrg").string()});
+  EXPECT_EQ(nero.status, 1);
+  EXPECT_NE(nero.err.find("壊れているため読めません"), std::string::npos) << nero.err;
   unsetenv("SDL_AUDIODRIVER");
 }
 
