@@ -27,4 +27,10 @@ std::string ReadDataBasePath(const TIniGT& ini, const std::filesystem::path& pro
   return ini.ReadFencedString(kOtherSection, "DataBasePath", ProgramFolderSetting(program_folder) + "DB/");
 }
 
+std::filesystem::path MasterFileIn(std::string_view data_base_path) {
+  std::string folder(data_base_path);
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return SjisToUtf8(folder + "MasterDB.QVR");
+}
+
 }  // namespace qvr

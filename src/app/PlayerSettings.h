@@ -33,4 +33,8 @@ std::string ProgramFolderSetting(const std::filesystem::path& program_folder);
 // the program folder's "DB/". Taken as stored: a hand-edited value without a separator stays so.
 std::string ReadDataBasePath(const TIniGT& ini, const std::filesystem::path& program_folder);
 
+// The master file "MasterDB.QVR" in the database folder `data_base_path` (Shift-JIS bytes), with
+// or without its trailing separator: the setting always names a folder.
+std::filesystem::path MasterFileIn(std::string_view data_base_path);
+
 }  // namespace qvr

@@ -51,7 +51,7 @@ void TQVRDM::QVRDMCreate() {
     view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
     view.SetHintsEnabled(HelpHint);
     CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
-    Database.DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));
+    Database.DBOpen(MasterFileIn(DataBasePath));
     view.SplashProgress(80, kPleaseWait, "");
     RefreshPlugins();
     view.SplashProgress(100, kPleaseWait, "");

@@ -6,13 +6,17 @@
 #include <cdio/logging.h>
 #include <cdio/mmc.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstring>
 #include <regex>
+#include <vector>
 
+#include "cdda/ChildProbe.h"
 #include "util/AtomicFile.h"
+#include "util/RegularFile.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -24,17 +28,23 @@ namespace {
 constexpr char kNoDrive[] = "CDドライブを開けません: %s";
 constexpr char kNoImage[] = "CDイメージを開けません: %s";
 constexpr char kReadFailed[] = "CDを読めません: %s";
+constexpr char kBrokenImage[] = "CDイメージが壊れているため読めません: %s";
+constexpr char kStuckImage[] = "CDイメージを読み終えられません (壊れているか、通常のファイルでないものを指しています): %s";
+// How long a child process may take to read an image's table of contents and sample sectors.
+constexpr std::chrono::seconds kProbeTime{10};
 constexpr int kQuietSpeed = 4;
 
 void IgnoreLog(cdio_log_level_t, const char*) {}
 
 // libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
-// to the .toc. Opens a private copy whose relative names are made absolute; nullptr on failure.
-CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
+// to the .toc. Writes a private copy whose relative names are made absolute and returns its
+// path; empty on failure. The caller removes the copy. Raises Error when a data file it names
+// cannot be opened or is not a regular file.
+std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
   std::error_code error;
-  if (fs::file_size(tocFile, error) > 256 * 1024 || error) return nullptr;
+  if (fs::file_size(tocFile, error) > 256 * 1024 || error) return {};
   std::string text;
-  if (!ReadWholeFile(tocFile, text)) return nullptr;
+  if (!ReadWholeFile(tocFile, text)) return {};
   fs::path folder = fs::absolute(tocFile, error).parent_path();
   static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
   std::string rewritten;
@@ -43,19 +53,35 @@ CdIo_t* OpenCdrdaoWithAbsoluteNames(const std::filesystem::path& tocFile) {
     rewritten.append(last, (*match)[0].first);
     fs::path name((*match)[2].str());
     if (name.is_relative()) name = folder / name;
+    // A data file that is a FIFO or device would block libcdio's open: refused here.
+    int open_error = 0;
+    const int data = OpenRegularFile(name, O_RDONLY, open_error);
+    if (data < 0) throw Error(FormatMessage(kNoImage, name.string()) + ": " + OpenFailureReason(open_error));
+    ::close(data);
     rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
     last = (*match)[0].second;
   }
   rewritten.append(last, text.cend());
   std::string copy = (fs::temp_directory_path() / "qvr-image-XXXXXX.toc").string();
   int descriptor = mkstemps(copy.data(), 4);
-  if (descriptor < 0) return nullptr;
+  if (descriptor < 0) return {};
   bool written = ::write(descriptor, rewritten.data(), rewritten.size()) == static_cast<ssize_t>(rewritten.size());
   ::close(descriptor);
-  CdIo_t* handle = written ? cdio_open_cdrdao(copy.c_str()) : nullptr;
-  fs::remove(copy, error);
-  return handle;
+  if (!written) {
+    fs::remove(copy, error);
+    return {};
+  }
+  return copy;
 }
+
+// Removes the private .toc copy when the open is over.
+struct RemovedAfterwards {
+  std::string path;
+  ~RemovedAfterwards() {
+    std::error_code error;
+    if (!path.empty()) fs::remove(path, error);
+  }
+};
 
 }  // namespace
 
@@ -88,14 +114,54 @@ std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
   return std::unique_ptr<CdioSource>(new CdioSource(handle, name, true));
 }
 
+bool CdioSource::ReadsThrough(CdIo_t* handle, const std::string& name) {
+  if (handle == nullptr) return false;
+  CdioSource source(handle, name, false);
+  const std::optional<DiscToc> toc = source.ReadToc();
+  if (!toc) return false;
+  // The sectors playback reads first, in the middle and last of each audio track.
+  std::vector<std::int16_t> samples(kSamplesPerSector);
+  for (std::size_t n = 0; n < toc->Tracks.size(); ++n) {
+    if (!toc->Tracks[n].Audio) continue;
+    const std::uint32_t start = toc->Tracks[n].Start;
+    const std::uint32_t end = n + 1 < toc->Tracks.size() ? toc->Tracks[n + 1].Start : toc->LeadOut;
+    if (end <= start) continue;
+    for (std::uint32_t frame : {start, start + (end - start) / 2, end - 1}) {
+      try {
+        source.ReadAudio(frame, 1, samples.data());
+      } catch (const Error&) {
+        // A sector that cannot be read is reported when it is played.
+      }
+    }
+  }
+  return true;
+}
+
 std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& image) {
   SilenceCdioLog();
-  CdIo_t* handle = nullptr;
-  if (ImageExtension(image) == ".toc") {
-    handle = OpenCdrdaoWithAbsoluteNames(image);
-  } else {
-    handle = cdio_open(image.c_str(), DRIVER_UNKNOWN);
+  // Only a regular file is handed to libcdio: a FIFO in its place would block its open for good.
+  int open_error = 0;
+  const int descriptor = OpenRegularFile(image, O_RDONLY, open_error);
+  if (descriptor < 0) throw Error(FormatMessage(kNoImage, image.string()) + ": " + OpenFailureReason(open_error));
+  ::close(descriptor);
+
+  const bool cdrdao = ImageExtension(image) == ".toc";
+  RemovedAfterwards copy{cdrdao ? CdrdaoCopyWithAbsoluteNames(image) : std::string()};
+  if (cdrdao && copy.path.empty()) throw Error(FormatMessage(kNoImage, image.string()));
+  auto open = [&]() -> CdIo_t* {
+    return cdrdao ? cdio_open_cdrdao(copy.path.c_str()) : cdio_open(image.c_str(), DRIVER_UNKNOWN);
+  };
+
+  // libcdio's readers of these formats trust the file's own offsets and counts: a damaged image
+  // can crash or hang them. A child process reads the image first, as playback will; only an
+  // image it got through is opened here.
+  switch (RunInChild([&] { return ReadsThrough(open(), image.string()); }, kProbeTime)) {
+    case ProbeOutcome::Passed: break;
+    case ProbeOutcome::Refused: throw Error(FormatMessage(kNoImage, image.string()));
+    case ProbeOutcome::Crashed: throw Error(FormatMessage(kBrokenImage, image.string()));
+    case ProbeOutcome::TimedOut: throw Error(FormatMessage(kStuckImage, image.string()));
   }
+  CdIo_t* handle = open();
   if (handle == nullptr) throw Error(FormatMessage(kNoImage, image.string()));
   return std::unique_ptr<CdioSource>(new CdioSource(handle, image.string(), false));
 }

@@ -22,7 +22,8 @@ class CdioSource : public AudioSectorSource {
   // Opens a drive: `device` is a device path, empty for the system's default CD drive. Throws
   // qvr::Error (Japanese) when there is no such drive.
   static std::unique_ptr<CdioSource> OpenDevice(const std::string& device);
-  // Opens an image file of a format libcdio reads. Throws qvr::Error when it cannot.
+  // Opens an image file of a format libcdio reads (.toc, .nrg), after a child process has read
+  // it through without crashing or hanging. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);
 
   ~CdioSource() override;
@@ -50,6 +51,9 @@ class CdioSource : public AudioSectorSource {
  private:
   CdioSource(CdIo_t* handle, std::string name, bool device);
   void ClosePlayer();
+  // Takes `handle` (an image just opened, or nullptr) and reads what playback will read of it:
+  // the table of contents and sample sectors of every audio track. Run in a child process.
+  static bool ReadsThrough(CdIo_t* handle, const std::string& name);
 
   std::mutex mutex_;
   CdIo_t* handle_ = nullptr;

@@ -18,6 +18,7 @@
 
 #include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -280,7 +281,8 @@ CueImage::CueImage(const fs::path& cueFile) {
       }
       auto path = ResolveDataFile(cueFile, entry.name, sheet.size() == 1);
       if (!path) throw Error(FormatMessage(kMissingFile, entry.name));
-      int descriptor = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+      int open_error = 0;
+      int descriptor = OpenRegularFile(*path, O_RDONLY, open_error);
       if (descriptor < 0) throw Error(FormatMessage(kMissingFile, path->string()));
       files_.push_back({*path, descriptor, entry.type == "MOTOROLA"});
       std::size_t fileIndex = files_.size() - 1;

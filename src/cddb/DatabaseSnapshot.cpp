@@ -1,7 +1,10 @@
 // Reading every record of the five files once, and resolving discs from memory.
 #include "cddb/DatabaseSnapshot.h"
 
+#include <optional>
 #include <system_error>
+
+#include "cddb/DatabaseLock.h"
 
 #include "cddb/RecordFile.h"
 
@@ -33,6 +36,12 @@ std::string TrackKey(const ShortString<8>& key, std::uint8_t count, std::uint32_
 
 DatabaseSnapshot DatabaseSnapshot::Read(const std::filesystem::path& master_path) {
   DatabaseSnapshot snapshot;
+  // Every file is read under one shared lock, so that no store is seen half done.
+  std::optional<DatabaseLock> lock;
+  std::error_code folder_error;
+  if (std::filesystem::is_directory(DatabaseFolder(master_path), folder_error)) {
+    lock.emplace(DatabaseFolder(master_path), DatabaseLock::Mode::Shared);
+  }
   for (DBFile kind : kAllDBFiles) {
     SnapshotFile& info = snapshot.files_[static_cast<std::size_t>(kind)];
     info.Path = DBFilePath(master_path, kind);

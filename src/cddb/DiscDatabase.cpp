@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cddb/DatabaseLock.h"
 #include "cddb/DiscResolve.h"
 #include "cddb/NameFile.h"
 #include "cddb/RecordFile.h"
@@ -22,6 +23,7 @@ namespace qvr {
 namespace {
 
 constexpr std::string_view kNotOpened = "データベースが開かれていません";
+constexpr std::string_view kNoFolder = "データベースのフォルダ %s を作れません";
 constexpr std::string_view kWrongVersion =
     "%s はこのプログラムのデータベースファイルではないか、形式が違います。ディスクを登録できませんでした。";
 
@@ -75,29 +77,55 @@ void ResolveInto(const RecordFile& file, const std::vector<std::int64_t>& ids,
 
 void TDiscDatabase::DBCreate() const {
   if (master_path_.empty()) throw Error(std::string(kNotOpened));
+  // A first start (or a removed folder) has no database folder: it is made with its parents.
+  const std::filesystem::path folder = DatabaseFolder(master_path_);
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    std::filesystem::create_directories(folder, error);
+    if (error && !std::filesystem::is_directory(folder)) {
+      throw Error(FormatMessage(kNoFolder, folder.string()) + ": " + error.message());
+    }
+  }
+  // Files are created whole and never over another creator's file.
+  const DatabaseLock lock(folder, DatabaseLock::Mode::Exclusive);
   for (DBFile file : kAllDBFiles) {
     const std::filesystem::path path = FilePath(file);
-    if (FileExists(path)) continue;
-    ReplaceFileContents(path, HeaderBytes(file, dates_.Today()));
+    if (!FileExists(path)) CreateFileContents(path, HeaderBytes(file, dates_.Today()));
   }
 }
 
 namespace {
 
-// Opens one of the database's files for an operation, creating the missing files first.
-RecordFile OpenForOperation(const TDiscDatabase& db, DBFile file) {
+// Creates what is missing of the database (folder and files) before an operation takes its lock.
+void CreateMissingFiles(const TDiscDatabase& db) {
   if (db.MasterPath().empty()) throw Error(std::string(kNotOpened));
+  for (DBFile file : kAllDBFiles) {
+    if (!FileExists(db.FilePath(file))) {
+      db.DBCreate();
+      return;
+    }
+  }
+}
+
+// Opens one of the database's files for an operation (read-only for lookups), creating it first
+// when it went missing since the operation began.
+RecordFile OpenForOperation(const TDiscDatabase& db, DBFile file,
+                            RecordFile::Access access = RecordFile::Access::ReadWrite) {
   std::filesystem::path path = db.FilePath(file);
   if (!FileExists(path)) db.DBCreate();
-  return RecordFile(std::move(path), file);
+  return RecordFile(std::move(path), file, access);
 }
+
+constexpr RecordFile::Access kRead = RecordFile::Access::ReadOnly;
 
 }  // namespace
 
 TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& progress) const {
   namespace m = master_layout;
   TDiscRecord result = disc;
-  const RecordFile master = OpenForOperation(*this, DBFile::Master);
+  CreateMissingFiles(*this);
+  const DatabaseLock lock(DatabaseFolder(master_path_), DatabaseLock::Mode::Shared);
+  const RecordFile master = OpenForOperation(*this, DBFile::Master, kRead);
   if (!master.HasValidHeader()) return result;
 
   const DiscIdentity identity = IdentityOf(disc);
@@ -114,14 +142,14 @@ TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& pr
   if (found) {
     DiscTracks tracks;
     if (UsedTracks(found->TrackCount) > 0) {
-      const RecordFile track_file = OpenForOperation(*this, DBFile::Track);
+      const RecordFile track_file = OpenForOperation(*this, DBFile::Track, kRead);
       if (track_file.HasValidHeader()) tracks = TracksOf(FindTracks(track_file, identity));
     }
     NameMaps names;
-    ResolveInto(OpenForOperation(*this, DBFile::Artist), ArtistIDsOf(*found, tracks), names.Artists);
-    ResolveInto(OpenForOperation(*this, DBFile::Label), {found->LabelID}, names.Labels);
+    ResolveInto(OpenForOperation(*this, DBFile::Artist, kRead), ArtistIDsOf(*found, tracks), names.Artists);
+    ResolveInto(OpenForOperation(*this, DBFile::Label, kRead), {found->LabelID}, names.Labels);
     if (std::vector<std::int64_t> genres = GenreIDsOf(tracks); !genres.empty()) {
-      ResolveInto(OpenForOperation(*this, DBFile::Genre), genres, names.Genres);
+      ResolveInto(OpenForOperation(*this, DBFile::Genre, kRead), genres, names.Genres);
     }
     FillFromMaster(result, *found, tracks, names);
   }
@@ -134,6 +162,10 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
   namespace m = master_layout;
   const std::size_t used = UsedTracks(disc.TrackCount);
   const DiscIdentity identity = IdentityOf(disc);
+
+  // The whole store, from the first read to the last write, excludes every other operation.
+  CreateMissingFiles(*this);
+  const DatabaseLock lock(DatabaseFolder(master_path_), DatabaseLock::Mode::Exclusive);
 
   // Open every file the store writes and refuse, before anything is written, when one of them
   // is not a database file of this version.

@@ -11,6 +11,7 @@
 
 #include "cddb/Records.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 
 namespace qvr {
 namespace {
@@ -26,16 +27,14 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 RecordFile::RecordFile(std::filesystem::path path, DBFile kind, Access access)
     : path_(std::move(path)), kind_(kind), record_size_(InfoOf(kind).RecordSize) {
   const int mode = access == Access::ReadWrite ? O_RDWR : O_RDONLY;
-  do {
-    fd_ = open(path_.c_str(), mode | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) Fail("データベースファイル %s を開けません", path_, errno);
-  struct stat state {};
-  if (fstat(fd_, &state) == 0 && S_ISDIR(state.st_mode)) {
-    close(fd_);
-    fd_ = -1;
-    Fail("データベースファイル %s を開けません", path_, EISDIR);
+  int error = 0;
+  fd_ = OpenRegularFile(path_, mode, error);
+  if (fd_ >= 0) return;
+  if (access == Access::ReadWrite && (error == EACCES || error == EPERM || error == EROFS)) {
+    throw Error(FormatMessage("データベースファイル %s に書き込む権限がありません。ディスクを登録できません", path_.string()) +
+                ": " + std::strerror(error));
   }
+  throw Error(FormatMessage("データベースファイル %s を開けません", path_.string()) + ": " + OpenFailureReason(error));
 }
 
 RecordFile::RecordFile(RecordFile&& other) noexcept

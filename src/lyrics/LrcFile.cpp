@@ -102,6 +102,7 @@ bool IsValidUtf8(std::string_view bytes) {
 std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
   const std::string text = Decode(bytes);
   std::vector<TimedLyricsLine> lines;
+  std::size_t text_bytes = 0;
   int track = 1;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -119,16 +120,22 @@ std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
       const std::string_view tag = line.substr(at + 1, close - at - 1);
       int minutes = 0, seconds = 0, frames = 0, number = 0;
       if (ParseTime(tag, minutes, seconds, frames)) {
-        times.push_back(TMSFTimeOrder(PackTMSF(static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(minutes),
+        // Each time tag repeats the line's text: what one file may cost in all is bounded.
+        if (lines.size() + times.size() < kMaxLrcLines)
+          times.push_back(TMSFTimeOrder(PackTMSF(static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(minutes),
                                                static_cast<std::uint8_t>(seconds), static_cast<std::uint8_t>(frames))));
       } else if (ParseTrack(tag, number)) {
         track = number;
       }
       at = close + 1;
     }
-    const std::string body(Trim(line.substr(at)));
-    for (std::int32_t time : times) lines.push_back({time, body});
-    if (end == text.size()) break;
+    const std::string_view body = Trim(line.substr(at));
+    for (std::int32_t time : times) {
+      if (text_bytes + body.size() > kMaxLrcTextBytes) break;
+      text_bytes += body.size();
+      lines.push_back({time, std::string(body)});
+    }
+    if (end == text.size() || lines.size() >= kMaxLrcLines) break;
   }
   std::stable_sort(lines.begin(), lines.end(),
                    [](const TimedLyricsLine& a, const TimedLyricsLine& b) { return a.time < b.time; });
@@ -138,7 +145,7 @@ std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
 std::optional<std::vector<TimedLyricsLine>> ReadLrcFile(const std::filesystem::path& file) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(file, error);
-  if (error || size > kMaxFileBytes || !std::filesystem::is_regular_file(file, error)) return std::nullopt;
+  if (error || size > kMaxFileBytes) return std::nullopt;
   std::string bytes;
   try {
     if (!ReadWholeFile(file, bytes)) return std::nullopt;

@@ -19,9 +19,15 @@ struct TimedLyricsLine {
   friend bool operator==(const TimedLyricsLine&, const TimedLyricsLine&) = default;
 };
 
+// What one lyrics file may give at most: timed lines (one per time tag) and bytes of text in all
+// of them. Tags beyond either bound are left out, so a file's cost never grows with its shape.
+inline constexpr std::size_t kMaxLrcLines = 20000;
+inline constexpr std::size_t kMaxLrcTextBytes = 8u << 20;
+
 // The timed lines of an LRC text, sorted by time (lines of equal time keep their file order).
 // Lines without a valid time tag (titles, comments, "[ar:...]" tags) are left out; a tag with
-// seconds of 60 or more, or minutes beyond 255, is not a time.
+// seconds of 60 or more, or minutes beyond 255, is not a time. At most kMaxLrcLines lines with
+// kMaxLrcTextBytes of text in all are kept (the first ones of the file).
 std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes);
 
 // Reads and parses a lyrics file; empty when it is missing, unreadable or larger than 4 MiB.

@@ -24,8 +24,14 @@ class FileWriteError : public Error {
 // left exactly as it was and FileWriteError is raised. An existing file keeps its permissions.
 void ReplaceFileContents(const std::filesystem::path& path, std::string_view contents);
 
+// Creates `path` with `contents` unless it exists: the contents are written to a temporary file
+// and linked into place, so that the file appears whole and an existing file (another
+// creator's, perhaps already written to) is never replaced. Returns false when it existed.
+// Raises FileWriteError when it cannot be created.
+bool CreateFileContents(const std::filesystem::path& path, std::string_view contents);
+
 // Reads a whole file. Returns false when it does not exist; raises Error when it exists but
-// cannot be read.
+// cannot be read or is not a regular file (a FIFO or device is refused without blocking).
 bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
 
 }  // namespace qvr

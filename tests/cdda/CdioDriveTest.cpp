@@ -4,6 +4,7 @@
 #include "cdda/CdioDrive.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <random>
@@ -13,6 +14,7 @@
 #include "cdda/CdioSource.h"
 #include "cdda/CueImage.h"
 #include "support/CdImage.h"
+#include "support/NrgImage.h"
 #include "support/CaseName.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
@@ -236,6 +238,26 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
          return cue(folder, "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
        }},
       {"JunkToc", [](const auto& folder) { test::WriteFile(folder / "x.toc", "junk junk"); return folder / "x.toc"; }},
+      // libcdio's Nero reader trusts the chunk lengths: this one crashes it.
+      {"NrgWithAHugeChunkLength",
+       [](const auto& folder) {
+         test::NrgImage image = test::MakeNrgImage({20, 30});
+         image.bytes[image.cue_length_at] = '\xFD';
+         test::WriteFile(folder / "x.nrg", image.bytes);
+         return folder / "x.nrg";
+       }},
+      // Data files that are FIFOs would block the open for good.
+      {"CueNamingAFifo",
+       [&](const auto& folder) {
+         mkfifo((folder / "fifo.bin").c_str(), 0600);
+         return cue(folder, "FILE fifo.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+       }},
+      {"TocNamingAFifo",
+       [](const auto& folder) {
+         mkfifo((folder / "fifo.bin").c_str(), 0600);
+         test::WriteFile(folder / "x.toc", "CD_DA\nTRACK AUDIO\nFILE \"fifo.bin\" 0 00:10:00\n");
+         return folder / "x.toc";
+       }},
   };
   for (const Case& c : cases) {
     TempDir folder;
@@ -248,6 +270,14 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
     layer.CDPoll();  // opened again: still not ready, no crash
     EXPECT_EQ(layer.CDState, cdNotReady) << c.name;
   }
+}
+
+TEST_F(CdioDriveTest, NeroImagesRead) {
+  test::WriteFile(dir / "disc.nrg", test::MakeNrgImage({300, 200}).bytes);
+  Open(dir / "disc.nrg");
+  ASSERT_EQ(layer.CDState, cdStopped) << cdio->Problem();
+  EXPECT_EQ(layer.CDTrackCount(), 2);
+  EXPECT_EQ(layer.CDTrackStart(2), FramesToMSF(150 + 300));
 }
 
 TEST_F(CdioDriveTest, BinCutInsideTheLastTrackShortensIt) {

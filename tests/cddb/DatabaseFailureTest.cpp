@@ -2,6 +2,7 @@
 // a crash, folders that cannot be written, and a genre file that is full.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -95,6 +96,27 @@ TEST_F(DatabaseFailureTest, FileShorterThanItsHeaderIsNotADatabaseFile) {
   EXPECT_EQ(db_.DBLookup(drive, progress_), drive);
   EXPECT_THROW(db_.DBStore(RegisteredDisc("0137EBFA", 3, 300)), Error);
   EXPECT_EQ(test::ReadFile(db_.MasterPath()), "QVR");
+}
+
+TEST_F(DatabaseFailureTest, FifoInPlaceOfAFileIsRefusedWithoutWaiting) {
+  db_.DBStore(RegisteredDisc("00000001", 2, 100));
+  for (DBFile file : {DBFile::Master, DBFile::Track, DBFile::Artist}) {
+    const std::filesystem::path path = db_.FilePath(file);
+    const std::filesystem::path kept = path.string() + ".kept";
+    std::filesystem::rename(path, kept);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    alarm(10);  // a blocking open would hang here; the alarm ends the test instead
+    try {
+      db_.DBLookup(DriveDisc("00000001", 2, 100), progress_);
+      ADD_FAILURE() << "looked up through a FIFO";
+    } catch (const Error& error) {
+      EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos) << error.what();
+    }
+    EXPECT_THROW(db_.DBStore(RegisteredDisc("00000002", 2, 100)), Error);
+    alarm(0);
+    std::filesystem::remove(path);
+    std::filesystem::rename(kept, path);
+  }
 }
 
 TEST_F(DatabaseFailureTest, PartialTrailingRecordIsIgnoredAndOverwrittenByTheNextAppend) {
@@ -200,10 +222,23 @@ TEST_P(FileAccessTest, OperationReportsTheSystemReasonOrWorks) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileAccessTest,
     testing::Values(
-        AccessCase{"MissingFolder", [](const std::filesystem::path& f) { std::filesystem::remove_all(f); }, false,
-                   "No such file or directory"},
-        AccessCase{"ReadOnlyMasterLookup", [](const std::filesystem::path& f) { chmod((f / "MasterDB.QVR").c_str(), 0444); },
+        // A missing folder is made again, which needs a writable parent.
+        AccessCase{"MissingFolderUnderAReadOnlyParent", [](const std::filesystem::path& f) { std::filesystem::remove_all(f); },
                    false, "Permission denied"},
+        AccessCase{"ReadOnlyMasterLookup", [](const std::filesystem::path& f) { chmod((f / "MasterDB.QVR").c_str(), 0444); },
+                   false, nullptr},
+        AccessCase{"ReadOnlyDatabaseLookup",
+                   [](const std::filesystem::path& f) {
+                     for (DBFile file : kAllDBFiles) chmod((f / InfoOf(file).FileName).c_str(), 0444);
+                     chmod(f.c_str(), 0555);
+                   },
+                   false, nullptr},
+        AccessCase{"ReadOnlyDatabaseStore",
+                   [](const std::filesystem::path& f) {
+                     for (DBFile file : kAllDBFiles) chmod((f / InfoOf(file).FileName).c_str(), 0444);
+                     chmod(f.c_str(), 0555);
+                   },
+                   true, "に書き込む権限がありません"},
         AccessCase{"ReadOnlyTrackFileStore", [](const std::filesystem::path& f) { chmod((f / "TrackDB.QVR").c_str(), 0444); },
                    true, "Permission denied"},
         AccessCase{"ReadOnlyFolderWithFilesLookup", [](const std::filesystem::path& f) { chmod(f.c_str(), 0555); }, false,

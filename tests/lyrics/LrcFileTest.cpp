@@ -1,6 +1,8 @@
 // The LRC reader: time tags, track lines, encodings, what is not a time, and files that cannot
 // be read.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "lyrics/LrcFile.h"
 #include "support/CaseName.h"
@@ -73,6 +75,52 @@ TEST(LrcFileRead, ReadsAFileAndRefusesWhatItCannotRead) {
   EXPECT_FALSE(ReadLrcFile(dir.Path()).has_value());
   WriteFile(dir / "huge.lrc", std::string((4u << 20) + 1, 'x'));
   EXPECT_FALSE(ReadLrcFile(dir / "huge.lrc").has_value());
+}
+
+struct HostileCase {
+  const char* name;
+  std::string text;
+};
+
+// Shapes of a file that would make the text cost far more than the file: every time tag copies
+// its line's text.
+class LrcBounds : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(LrcBounds, KeepWhatOneFileCostsBounded) {
+  const auto lines = ParseLrc(GetParam().text);
+  std::size_t text_bytes = 0;
+  for (const auto& line : lines) text_bytes += line.text.size();
+  EXPECT_LE(lines.size(), kMaxLrcLines);
+  EXPECT_LE(text_bytes, kMaxLrcTextBytes);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front().time, T(1, 0, 0, 0));
+}
+
+std::string Repeated(std::string_view piece, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += piece;
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LrcBounds,
+    testing::Values(HostileCase{"ManyTagsOnALongLine", Repeated("[00:00]", 20000) + std::string(200000, 'x')},
+                    HostileCase{"ManyShortLines", Repeated("[00:00]a\n", 300000)},
+                    HostileCase{"ManyLongLines", Repeated("[00:00][00:01][00:02]" + std::string(4000, 'y') + "\n", 600)}),
+    CaseName());
+
+TEST(LrcBounds, KeepsTheFileOrderUpToTheBound) {
+  const auto lines = ParseLrc(Repeated("[00:01]a\n", kMaxLrcLines) + "[00:00]late\n");
+  EXPECT_EQ(lines.size(), kMaxLrcLines);
+  EXPECT_EQ(lines.front().text, "a");
+}
+
+TEST(LrcFileRead, RefusesAFifoWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "song.lrc").c_str(), 0600), 0);
+  alarm(10);  // a blocking open would hang here; the alarm ends the test instead
+  EXPECT_FALSE(ReadLrcFile(dir / "song.lrc").has_value());
+  alarm(0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "cddb/DiscDatabase.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
+#include "support/NrgImage.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -209,6 +210,52 @@ TEST_F(QvrdbTest, DefaultFolderComesFromThePlayersSettings) {
   std::ostringstream out, err;
   EXPECT_EQ(RunQvrdb(std::vector<std::string>{"list"}, out, err, environment), 0) << err.str();
   EXPECT_NE(out.str().find("テスト盤"), std::string::npos);
+
+  // A folder written by hand without its separator is the same folder.
+  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nDataBasePath=\xA2" + (dir_ / "db").string() + "\xA3\r\n");
+  EXPECT_EQ(SettingsMasterPath(environment), (dir_ / "db" / "MasterDB.QVR").string());
+  std::ostringstream again, again_err;
+  EXPECT_EQ(RunQvrdb(std::vector<std::string>{"list"}, again, again_err, environment), 0) << again_err.str();
+  EXPECT_EQ(again.str(), out.str());
+}
+
+TEST_F(QvrdbTest, ReadingCommandsSayTheFolderIsMissingAndImportMakesIt) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"list"}, {"show", "0137EBFA"}, {"export"}, {"check"}}) {
+    ToolRun run = Qvrdb(arguments, "no/such/db");
+    EXPECT_EQ(run.status, 2) << arguments[0];
+    EXPECT_EQ(run.out, "") << arguments[0];
+    EXPECT_NE(run.err.find("データベースのフォルダがありません: " + (dir_ / "no/such/db").string()), std::string::npos)
+        << arguments[0] << ": " << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no"));
+
+  StoreSample();
+  ToolRun exported = Qvrdb({"export"});
+  test::WriteFile(dir_ / "discs.json", exported.out);
+  ToolRun imported = Qvrdb({"import", (dir_ / "discs.json").string()}, "no/such/db");
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(Qvrdb({"export"}, "no/such/db").out, exported.out);
+}
+
+TEST_F(QvrdbTest, ListAndShowEscapeControlCharactersInNames) {
+  TDiscRecord disc = test::RegisteredDisc("0000000\x1B", 1, PackMSF(4, 5, 12));
+  disc.DiscName = "Red\x1B[31m\x07" "Bell\x7F";
+  disc.Tracks[1].TrackName = "Tab\tAnd\nBreak";
+  db_.DBStore(disc);
+
+  ToolRun list = Qvrdb({"list"});
+  EXPECT_EQ(list.status, 0) << list.err;
+  ToolRun show = Qvrdb({"show", "0000000\x1B"});
+  EXPECT_EQ(show.status, 0) << show.err;
+  for (const ToolRun* run : {&list, &show}) {
+    for (char c : run->out) EXPECT_FALSE((c >= 0 && c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) << int(c);
+    EXPECT_NE(run->out.find("0000000\\x1B"), std::string::npos) << run->out;
+    EXPECT_NE(run->out.find("Red\\x1B[31m\\x07Bell\\x7F"), std::string::npos) << run->out;
+  }
+  EXPECT_NE(show.out.find("  TrackName: Tab And Break\n"), std::string::npos) << show.out;
+  // C1 controls (here U+009B, the one-character CSI) are escaped too.
+  EXPECT_EQ(OneLine("a\xC2\x9B" "2Jb\xC2\xA0"), "a\\u009B2Jb\xC2\xA0");
 }
 
 }  // namespace
@@ -254,6 +301,14 @@ TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
   EXPECT_EQ(broken.status, 1);
   EXPECT_NE(broken.err.find("ディスクを読めません"), std::string::npos);
   EXPECT_EQ(Qvrdb({"probe", "a", "b"}).status, 2);
+
+  // A Nero image whose chunk length crashes libcdio's reader is refused, and the tool lives on.
+  test::NrgImage damaged = test::MakeNrgImage({20, 30});
+  damaged.bytes[damaged.cue_length_at] = '\xFD';
+  test::WriteFile(dir_ / "damaged.nrg", damaged.bytes);
+  ToolRun nero = Qvrdb({"probe", (dir_ / "damaged.nrg").string()});
+  EXPECT_EQ(nero.status, 1);
+  EXPECT_NE(nero.err.find("壊れているため読めません"), std::string::npos) << nero.err;
   unsetenv("SDL_AUDIODRIVER");
 }
 

@@ -1,9 +1,11 @@
 // qvrdb's option parsing, dispatch and the database folder taken from the player's settings.
 #include "tools/qvrdb/Qvrdb.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "app/PlayerSettings.h"
+#include "cddb/DatabaseLock.h"
 #include "util/Error.h"
 #include "util/ShiftJis.h"
 
@@ -24,17 +26,33 @@ void PrintUsage(std::ostream& err) {
 }  // namespace
 
 std::string OneLine(std::string_view text) {
-  std::string line(text);
-  for (char& c : line) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  std::string line;
+  line.reserve(text.size());
+  char escaped[8];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (c == '\t' || c == '\n' || c == '\r') {
+      line += ' ';
+    } else if (c < 0x20 || c == 0x7F) {
+      // A terminal would act on these (escape sequences, bells, cursor moves): shown, not sent.
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      line += escaped;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", next);  // C1 controls (U+0080..U+009F)
+      line += escaped;
+      ++i;
+    } else {
+      line += static_cast<char>(c);
+    }
   }
   return line;
 }
 
 std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment) {
-  // The same file and key as the player, and the same plain concatenation.
+  // The same file, key and folder as the player.
   const TIniGT ini = PlayerSettingsFor(environment.ProgramFolder);
-  return SjisToUtf8(ReadDataBasePath(ini, environment.ProgramFolder) + "MasterDB.QVR");
+  return MasterFileIn(ReadDataBasePath(ini, environment.ProgramFolder));
 }
 
 int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
@@ -63,6 +81,11 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
     if (command.Name != name) continue;
     try {
       if (master_path.empty()) master_path = SettingsMasterPath(environment);
+      std::error_code error;
+      if (command.ReadsDatabase && !std::filesystem::is_directory(DatabaseFolder(master_path), error)) {
+        err << "qvrdb: データベースのフォルダがありません: " << DatabaseFolder(master_path).string() << "\n";
+        return kQvrdbError;
+      }
       return command.Run({master_path, environment.ProgramFolder, out, err}, arguments.subspan(at + 1));
     } catch (const Error& error) {
       out.flush();

@@ -27,6 +27,7 @@ struct QvrdbCommand {
   std::string_view Name;
   std::string_view Arguments;  // for the usage text
   std::string_view Summary;    // one line for the usage text
+  bool ReadsDatabase;          // refused (usage error) when the database folder does not exist
   // Runs the command with the arguments after its name; returns a QvrdbStatus. Raises Error for
   // input/output errors.
   int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
@@ -41,8 +42,8 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
              const TIniGTEnvironment& environment);
 
 // The master file the player uses: "DataBasePath" of section "Other" of the player's settings
-// file "Qvr.ini" in the program folder (fenced; default: the program folder's "DB/"), followed
-// directly by "MasterDB.QVR".
+// file "Qvr.ini" in the program folder (fenced; default: the program folder's "DB/"), a folder
+// with or without its trailing separator.
 std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment);
 
 class DatabaseSnapshot;
@@ -54,7 +55,8 @@ int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
 // probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
 
-// Texts for one line of output: tabs and line breaks become blanks.
+// Texts for one line of output on a terminal: tabs and line breaks become blanks, other control
+// characters are shown escaped ("\x1B", C1 controls as "\u009B").
 std::string OneLine(std::string_view text);
 
 }  // namespace qvr

@@ -54,7 +54,7 @@ int RunShow(const QvrdbContext& context, std::span<const std::string> arguments)
     if (!SjisEqualsIgnoreAsciiCase(snapshot.Masters()[i].DiscKey.View(), key)) continue;
     const TDiscRecord disc = snapshot.Disc(i);
     std::ostream& out = context.Out;
-    out << "DiscKey: " << disc.DiscKey.ToUtf8() << "\n"
+    out << "DiscKey: " << OneLine(disc.DiscKey.ToUtf8()) << "\n"
         << "TrackCount: " << int(disc.TrackCount) << "\n"
         << "DiscTime: " << MSFToStr(disc.DiscTime) << "\n"
         << "DiscName: " << OneLine(disc.DiscName.ToUtf8()) << "\n"
@@ -99,12 +99,12 @@ int RunCheck(const QvrdbContext& context, std::span<const std::string> arguments
 }
 
 constexpr QvrdbCommand kCommands[] = {
-    {"list", "", "ディスクを 1 行ずつ表示 (キー, 曲数, 演奏時間, タイトル, アーティスト; タブ区切り)", RunList},
-    {"show", "KEY", "キーが KEY の最初のディスクの全テキストを表示", RunShow},
-    {"export", "", "データベース全体を JSON で標準出力へ", RunExport},
-    {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き)", RunImport},
-    {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", RunCheck},
-    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", RunProbe},
+    {"list", "", "ディスクを 1 行ずつ表示 (キー, 曲数, 演奏時間, タイトル, アーティスト; タブ区切り)", true, RunList},
+    {"show", "KEY", "キーが KEY の最初のディスクの全テキストを表示", true, RunShow},
+    {"export", "", "データベース全体を JSON で標準出力へ", true, RunExport},
+    {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き; フォルダがなければ作成)", false, RunImport},
+    {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", true, RunCheck},
+    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false, RunProbe},
 };
 
 }  // namespace
