@@ -1,18 +1,16 @@
 // The desktop wallpaper where the program cannot change it: it reports no current picture and
-// refuses politely to set one.
+// setting one does nothing. It reports no failure either: a desktop without wallpaper service
+// is no error of the disc that asks for one, and the disc's arrival goes on.
 #pragma once
 
 #include "app/WallpaperService.h"
-#include "util/Error.h"
 
 namespace qvr {
 
 class NoWallpaper final : public WallpaperService {
  public:
   std::string ReadWallpaper() override { return {}; }
-  void SetWallpaper(const std::string&) override {
-    throw Error("このデスクトップでは壁紙を変更できません。環境設定で「壁紙に自動設定」をオフにしてください");
-  }
+  void SetWallpaper(const std::string&) override {}
 };
 
 }  // namespace qvr
