@@ -31,6 +31,7 @@ void TQVRDM::QVRDMCreate() {
     splash = true;
     view.SplashProgress(0, kPleaseWait, "");
     LoadSettings();
+    settings_loaded_ = true;
     view.SplashProgress(20, kPleaseWait, "");
     view.PluginPadApplyHintSetting();
     view.ActivateTray();
@@ -55,8 +56,15 @@ void TQVRDM::QVRDMCreate() {
     view.SplashProgress(80, kPleaseWait, "");
     RefreshPlugins();
     view.SplashProgress(100, kPleaseWait, "");
-    TimerTimer();
+    // The first tick meets whatever the drive and the audio output do; its error is shown and
+    // the start-up goes on, so that the pad's layout is restored and the monitor runs.
+    try {
+      TimerTimer();
+    } catch (const std::exception& error) {
+      view.ShowError(error.what());
+    }
     RestoreLayout();
+    layout_restored_ = true;
     ports_.timer.SetEnabled(true);
   } catch (const std::exception& error) {
     view.ShowError(error.what());
@@ -74,12 +82,17 @@ void TQVRDM::QVRDMDestroy() {
     PlayOrder.clear();
     PluginList.clear();
     // The settings and the pad's layout reach the file in one replacement: all or nothing, even
-    // when the session ends the program in the middle.
-    IniCTRL.BeginUpdate();
-    SaveSettings();
-    ports_.view.PluginPadSave();
-    SaveLayout();
-    IniCTRL.EndUpdate();
+    // when the session ends the program in the middle. What start-up never read (a failure came
+    // first) is not written back over what the file holds.
+    if (settings_loaded_) {
+      IniCTRL.BeginUpdate();
+      SaveSettings();
+      ports_.view.PluginPadSave();
+      if (layout_restored_) SaveLayout();
+      IniCTRL.EndUpdate();
+    } else {
+      ports_.view.PluginPadSave();
+    }
     Database.DBClose();
   } catch (const std::exception& error) {
     ports_.view.ShowError(error.what());

@@ -24,7 +24,7 @@
 int main(int argc, char* argv[]) {
   using namespace qvr;
   // A second start ends at once, without a window or a message.
-  SingleInstance guard(SingleInstance::LockFile("hZLQVR"));
+  SingleInstance guard("hZLQVR");
   if (guard.OtherInstanceRunning()) return 0;
 
   QApplication application(argc, argv);

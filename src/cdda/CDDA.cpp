@@ -47,9 +47,11 @@ bool CDDA::CDOpen() {
     control.Open();
     canEject_ = control.CanEject();
     control.SetTimeFormat(TimeFormat::TMSF);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    openError_ = error.what();
     return false;
   }
+  openError_.clear();
   switch (control.StatusMode() & 0x7F) {
     case kModeStopped: CDState = cdStopped; break;
     case kModePlaying: CDState = cdPlaying; break;
@@ -59,8 +61,15 @@ bool CDDA::CDOpen() {
   return true;
 }
 
+std::string CDDA::CDProblem() {
+  if (!openError_.empty()) return openError_;
+  return control_ != nullptr ? control_->Problem() : std::string();
+}
+
 void CDDA::CDClose() {
-  CDDevice& control = Control();
+  // Shut-down after a start-up that failed before binding: there is nothing to close.
+  if (control_ == nullptr) return;
+  CDDevice& control = *control_;
   if (control.IsOpen()) control.Close();
 }
 

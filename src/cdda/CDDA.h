@@ -39,6 +39,9 @@ class CDDA {
   void CDPause();
   // Opens the door when the device said at open time that it can.
   void CDEject();
+  // Why the drive cannot be used: the reason its last open was refused, else the device's own
+  // (empty when it can be used or nobody knows why not).
+  std::string CDProblem();
   // The disc key: the media identity as 8 upper-case hexadecimal digits.
   ShortString<8> CDMediaID();
   int CDTrackCount();
@@ -58,6 +61,7 @@ class CDDA {
 
   CDDevice* control_ = nullptr;
   bool canEject_ = false;
+  std::string openError_;  // the reason the last open was refused
   std::uint32_t startPos_ = 0;
   std::uint32_t endPos_ = 0;
 };

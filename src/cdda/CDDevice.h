@@ -74,6 +74,11 @@ class CDDevice {
 
   // The media identity of the disc as unsigned decimal text; empty when there is no disc.
   virtual std::string MediaIdentity() = 0;
+
+  // Why the device reports itself not ready, in the user's language, as the driver knows it (an
+  // image that is missing or not a cue sheet, a drive without permission); empty when it is
+  // ready or the driver cannot tell. Reasons of a refused Open travel in its exception instead.
+  virtual std::string Problem() = 0;
 };
 
 }  // namespace qvr

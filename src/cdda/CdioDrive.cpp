@@ -101,9 +101,11 @@ void CdioDrive::Open() {
     device_ = CdioSource::OpenDevice(setting_);
     toc_.reset();
   } else {
+    // Reopening (the layer does so while the disc is unreadable) is no eject: a tray the
+    // changer opened stays open and then moves on to the next image, so a bad image can be
+    // ejected like a good one.
     ListImages();
-    trayOpenUntil_.reset();
-    LoadImage();
+    if (!trayOpenUntil_) LoadImage();
   }
   open_ = true;
   format_ = TimeFormat::TMSF;
@@ -262,6 +264,7 @@ void CdioDrive::OpenDoor() {
     return;
   }
   UnloadDisc();
+  problem_.clear();
   trayOpenUntil_ = clock_() + kChangeTime;
 }
 

@@ -32,6 +32,8 @@ class SimulatedDrive : public CDDevice {
   // Play requests fail as with no audio output: they throw and change nothing.
   void FailPlay(bool fail) { failPlay_ = fail; }
   void SetCanEject(bool canEject) { canEject_ = canEject; }
+  // The reason the driver gives while not ready (empty: none).
+  void SetProblem(std::string problem) { problem_ = std::move(problem); }
   // Replaces the identity text the drive reports (nullopt: computed from the disc).
   void SetMediaIdentity(std::optional<std::string> text) { identity_ = std::move(text); }
   // Moves the clock on; a playing head moves with it and stops at the end of its range.
@@ -62,6 +64,7 @@ class SimulatedDrive : public CDDevice {
   bool Resume() override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
+  std::string Problem() override { return problem_; }
 
  private:
   enum class Head { Stopped, Playing, Paused };
@@ -80,6 +83,7 @@ class SimulatedDrive : public CDDevice {
   bool open_ = false;
   std::optional<std::uint32_t> forcedMode_;
   std::optional<std::string> identity_;
+  std::string problem_;
   TimeFormat format_ = TimeFormat::MSF;
   Head head_ = Head::Stopped;
   std::uint64_t headMilliFrames_ = 0;

@@ -11,8 +11,8 @@ namespace qvr {
 
 class TQVRDM;
 
-// The application's title, set once at entry and never changed; the error box carries it.
-inline constexpr const char* kApplicationTitle = "QVR initializing...";
+// The program's caption, carried by its error boxes at any time, start-up and exit included.
+inline constexpr const char* kProgramCaption = "QVR";
 
 class ControllerLink {
  public:

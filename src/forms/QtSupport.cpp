@@ -12,7 +12,7 @@
 namespace qvr {
 
 void ControllerLink::ShowError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), QString::fromStdString(message),
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString::fromStdString(message),
                   QMessageBox::Ok);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   box.exec();

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kHelpContext = 1000;
 constexpr int kFrame = 1;  // the thin dialog frame around the client area
+constexpr const char* kHintProperty = "qvrHint";
 
 QToolButton* FlatButton(QWidget* parent, const QRect& bounds) {
   auto* button = new QToolButton(parent);
@@ -41,14 +42,21 @@ TPlugInPad::TPlugInPad(ControllerLink& link)
   ExitBTN = FlatButton(this, ToQRect(empty.exit));
   ExitBTN->setObjectName("ExitBTN");
   ExitBTN->setIcon(ButtonIcon("exit"));
-  ExitBTN->setToolTip(QString::fromUtf8("閉じる"));
+  ExitBTN->setProperty(kHintProperty, QString::fromUtf8("閉じる"));
+  ExitBTN->setToolTip(ExitBTN->property(kHintProperty).toString());
   connect(ExitBTN, &QToolButton::clicked, this, &QWidget::hide);
   setFixedSize(empty.client_width + 2 * kFrame, empty.client_height + 2 * kFrame);
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, [this] { link_.ShowHelp(kHelpContext); });
 }
 
-void TPlugInPad::ApplyHintSetting(bool help_hint) { setToolTipDuration(help_hint ? -1 : 0); }
+// Each button keeps its hint in a property; its tooltip holds it only while hints are on.
+void TPlugInPad::ApplyHintSetting(bool help_hint) {
+  hints_ = help_hint;
+  for (QToolButton* button : findChildren<QToolButton*>()) {
+    button->setToolTip(hints_ ? button->property(kHintProperty).toString() : QString());
+  }
+}
 
 void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
   for (QToolButton* button : buttons_) delete button;
@@ -59,7 +67,8 @@ void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
     const PluginButton& plugin = buttons[i];
     QToolButton* button = FlatButton(this, ToQRect(layout.buttons[i]));
     button->setObjectName(QString::fromStdString(plugin.name));
-    button->setToolTip(QString::fromStdString(plugin.hint));
+    button->setProperty(kHintProperty, QString::fromStdString(plugin.hint));
+    if (hints_) button->setToolTip(QString::fromStdString(plugin.hint));
     QPixmap picture;
     const bool own = !plugin.image.empty() &&
                      picture.loadFromData(reinterpret_cast<const uchar*>(plugin.image.data()),

@@ -40,6 +40,7 @@ class TPlugInPad : public QFrame {
  private:
   ControllerLink& link_;
   std::vector<QToolButton*> buttons_;
+  bool hints_ = true;
   bool dragging_ = false;
   QPoint grab_;
 };

@@ -2,14 +2,20 @@
 #include "forms/TSplashDLG.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 
 #include "forms/Icons.h"
 #include "forms/QtSupport.h"
 
 namespace qvr {
 namespace {
+
+// How long the splash waits for the window system to put it on the screen.
+constexpr int kExposeWaitMilliseconds = 2000;
 
 QLabel* CentredLabel(QWidget* parent, const char* name, int left, int top, int width) {
   auto* label = new QLabel(parent);
@@ -71,15 +77,26 @@ void TSplashDLG::FormShow() {
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
   show();
-  repaint();
-  // Let the window system map the window, so that it is on the screen while start-up runs.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  PaintNow();
 }
 
 void TSplashDLG::ShowProgress(int position, const std::string& first_line, const std::string& second_line) {
   ProgressGauge->setValue(position);
   OtherInfoLBL1->setText(QString::fromStdString(first_line));
   OtherInfoLBL2->setText(QString::fromStdString(second_line));
+  PaintNow();
+}
+
+// Start-up runs no event loop, so the window system's news (the window is mapped and exposed)
+// is taken here; painting before the window is exposed reaches no screen. User input waits.
+void TSplashDLG::PaintNow() {
+  if (!isVisible()) return;
+  QDeadlineTimer deadline(kExposeWaitMilliseconds);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  while ((windowHandle() == nullptr || !windowHandle()->isExposed()) && !deadline.hasExpired()) {
+    QThread::msleep(5);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
   repaint();
 }
 

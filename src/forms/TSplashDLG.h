@@ -24,6 +24,9 @@ class TSplashDLG : public QWidget {
   void FormShow();
   // Sets the bar and the two lines and paints at once, without waiting for the event loop.
   void ShowProgress(int position, const std::string& first_line, const std::string& second_line);
+
+ private:
+  void PaintNow();
 };
 
 }  // namespace qvr

@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::string_view kCannotWrite = "%s に書き込めません";
 constexpr std::string_view kNotAnInteger = "'%s' は整数ではありません";
+// Where a bad value is, put before the message: "file の [section] key: ".
+std::string ValuePlace(const std::filesystem::path& file, std::string_view section, std::string_view key) {
+  return file.string() + " の [" + SjisToUtf8(section) + "] " + SjisToUtf8(key) + ": ";
+}
 
 // Fence characters, single Shift-JIS bytes: the corner brackets are half-width katakana.
 constexpr char kDoubleQuote = '"';
@@ -159,7 +163,7 @@ std::int32_t TIniGT::ReadHex(std::string_view section, std::string_view key, std
   std::string digits = "$" + (text.size() > 2 ? text.substr(2, 8) : std::string());
   std::int32_t value = 0;
   if (!StrToInt32(digits, value)) {
-    throw Error(FormatMessage(kNotAnInteger, SjisToUtf8(digits)));
+    throw Error(ValuePlace(FullPath(), section, key) + FormatMessage(kNotAnInteger, SjisToUtf8(digits)));
   }
   return value;
 }

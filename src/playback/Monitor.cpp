@@ -21,9 +21,17 @@ void TQVRDM::TimerTimer() {
   const TCDState prev = CD.CDState;
   CD.CDPoll();
   switch (CD.CDState) {
-    case TCDState::cdNotReady:
+    case TCDState::cdNotReady: {
       ports_.view.SetTrayIcon("NOTREADY");
+      // The texts say why the drive cannot be used: written when it becomes unusable and again
+      // when the driver's reason changes, not every second.
+      std::string reason = CD.CDProblem();
+      if (reason != shown_reason_) {
+        shown_reason_ = std::move(reason);
+        UpdateStatus();
+      }
       break;
+    }
     case TCDState::cdOpen:
       if (prev != TCDState::cdOpen) DiscRemovedSteps();
       break;
@@ -46,6 +54,7 @@ void TQVRDM::TimerTimer() {
       if (prev == TCDState::cdPaused) UpdateStatus();
       break;
   }
+  if (CD.CDState != TCDState::cdNotReady) shown_reason_.reset();
   UpdateControls();
 }
 

@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* kNoDrive = "ＣＤ－ＲＯＭドライブを使用できません";
 constexpr const char* kNotReadyHint = "Not Ready";
+constexpr const char* kReasonSeparator = ": ";
 constexpr const char* kInsertDisc = "ＣＤをセットしてください";
 constexpr const char* kNoDiscHint = "No Disc";
 constexpr const char* kNoDiscName = "ＣＤ名未登録 ";
@@ -62,11 +63,14 @@ std::string TQVRDM::TrackTitleCaption() {
 void TQVRDM::UpdateStatus() {
   QVRView& view = ports_.view;
   switch (CD.CDState) {
-    case TCDState::cdNotReady:
+    case TCDState::cdNotReady: {
+      // The driver's reason, when it knows one, says more than the general text.
+      const std::string reason = CD.CDProblem();
       view.SetPadCaption(kNoDrive);
-      view.SetLyricsText(kNoDrive);
-      view.SetTrayHint(kNotReadyHint);
+      view.SetLyricsText(reason.empty() ? std::string(kNoDrive) : Amp(reason));
+      view.SetTrayHint(reason.empty() ? std::string(kNotReadyHint) : kNotReadyHint + (kReasonSeparator + Amp(reason)));
       break;
+    }
     case TCDState::cdOpen:
       view.SetPadCaption(kInsertDisc);
       view.SetLyricsText(kInsertDisc);

@@ -1,7 +1,13 @@
 // Whole-file replacement through a temporary file, fsync and rename.
+//
+// The temporary file is ".<name>.XXXXXX" beside the file, locked (flock) by its writer for as
+// long as it exists. A save that was killed leaves it unlocked, and the next save of the same
+// file removes it; a temporary that is still locked belongs to a save in progress and stays.
 #include "util/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,32 +21,83 @@ namespace {
 
 std::string SystemReason(int error) { return std::strerror(error); }
 
-// Closes a descriptor and removes the temporary file unless the replacement went through.
+constexpr std::size_t kLinkLimit = 40;  // links followed before giving up, as the kernel does
+constexpr std::size_t kUniqueLength = 6;  // the "XXXXXX" of the temporary file's name
+
+// The file a path names after following every link, also a link to a file not made yet.
+std::filesystem::path FinalTarget(const std::filesystem::path& path) {
+  std::filesystem::path current = path;
+  for (std::size_t step = 0; step < kLinkLimit; ++step) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) return current;
+    std::filesystem::path target = std::filesystem::read_symlink(current, error);
+    if (error) return current;
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  throw FileWriteError(path, std::strerror(ELOOP));
+}
+
+// The temporary name's start for `path`: ".<name>."
+std::string TemporaryPrefix(const std::filesystem::path& path) { return "." + path.filename().string() + "."; }
+
+// Removes the temporary files of earlier saves of `path` that were interrupted: regular files
+// of this user named like ours whose writer no longer holds their lock.
+void RemoveAbandonedTemporaries(const std::filesystem::path& folder, const std::filesystem::path& path) {
+  const std::string prefix = TemporaryPrefix(path);
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return;
+  const int folder_fd = dirfd(listing);
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + kUniqueLength || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const int fd = openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened {}, named {};
+    if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == geteuid() &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 && fstatat(folder_fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
+      unlinkat(folder_fd, name.c_str(), 0);
+    }
+    close(fd);
+  }
+  closedir(listing);
+}
+
+// Closes a descriptor and removes the temporary file unless the replacement went through. It
+// holds the file's lock from its creation, so that no other save takes it for abandoned.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::string pattern) : name_(std::move(pattern)), fd_(mkstemp(name_.data())) {
-    created_ = fd_ >= 0;
+  explicit TemporaryFile(const std::string& pattern) {
+    for (int attempt = 0; attempt < 8 && !created_; ++attempt) {
+      name_ = pattern;
+      fd_ = mkstemp(name_.data());
+      if (fd_ < 0) return;
+      // Another save may have removed the name between its creation and the lock: then again.
+      struct stat opened {}, named {};
+      if (flock(fd_, LOCK_EX | LOCK_NB) == 0 && fstat(fd_, &opened) == 0 && lstat(name_.c_str(), &named) == 0 &&
+          named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
+        created_ = true;
+      } else {
+        close(fd_);
+        fd_ = -1;
+      }
+    }
   }
   ~TemporaryFile() {
-    if (fd_ >= 0) close(fd_);
     if (created_ && !kept_) unlink(name_.c_str());
+    if (fd_ >= 0) close(fd_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   int Fd() const { return fd_; }
   const std::string& Name() const { return name_; }
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
   void Keep() { kept_ = true; }
   bool Opened() const { return created_; }
 
  private:
   std::string name_;
-  int fd_;
+  int fd_ = -1;
   bool created_ = false;
   bool kept_ = false;
 };
@@ -65,7 +122,7 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
   return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
-// Writes `contents` to `temporary` with `mode`, flushed to disk and closed.
+// Writes `contents` to `temporary` with `mode`, flushed to disk.
 void WriteTemporary(TemporaryFile& temporary, const std::filesystem::path& path, std::string_view contents,
                     mode_t mode) {
   if (fchmod(temporary.Fd(), mode) != 0) throw FileWriteError(path, SystemReason(errno));
@@ -81,30 +138,40 @@ void WriteTemporary(TemporaryFile& temporary, const std::filesystem::path& path,
     left -= static_cast<std::size_t>(written);
   }
   if (fsync(temporary.Fd()) != 0) throw FileWriteError(path, SystemReason(errno));
-  if (!temporary.Close()) throw FileWriteError(path, SystemReason(errno));
 }
 
 }  // namespace
 
 void ReplaceFileContents(const std::filesystem::path& path, std::string_view contents) {
-  const std::filesystem::path folder = FolderOf(path);
-  TemporaryFile temporary((folder / ("." + path.filename().string() + ".XXXXXX")).string());
-  if (!temporary.Opened()) throw FileWriteError(path, SystemReason(errno));
+  // A link stays a link: the file it leads to is the one replaced.
+  const std::filesystem::path target = FinalTarget(path);
+  const std::filesystem::path folder = FolderOf(target);
 
-  // A new file is readable by all and writable by its owner; a replaced one keeps its mode.
+  // A new file is readable by all and writable by its owner; a replaced one keeps its mode. A
+  // file made read-only (for this user, or for everyone) is left as it is.
   struct stat old_state {};
   mode_t mode = 0644;
-  if (stat(path.c_str(), &old_state) == 0) mode = old_state.st_mode & 07777;
+  if (stat(target.c_str(), &old_state) == 0) {
+    mode = old_state.st_mode & 07777;
+    if ((mode & 0222) == 0 || access(target.c_str(), W_OK) != 0) throw FileWriteError(path, SystemReason(EACCES));
+  }
+
+  RemoveAbandonedTemporaries(folder, target);
+  errno = 0;
+  TemporaryFile temporary((folder / (TemporaryPrefix(target) + "XXXXXX")).string());
+  if (!temporary.Opened()) throw FileWriteError(path, SystemReason(errno != 0 ? errno : EEXIST));
   WriteTemporary(temporary, path, contents, mode);
-  if (rename(temporary.Name().c_str(), path.c_str()) != 0) throw FileWriteError(path, SystemReason(errno));
+  // The descriptor (and with it the lock) stays open across the rename, closed by the destructor.
+  if (rename(temporary.Name().c_str(), target.c_str()) != 0) throw FileWriteError(path, SystemReason(errno));
   temporary.Keep();
   SyncFolder(folder);  // makes the rename itself durable
 }
 
 bool CreateFileContents(const std::filesystem::path& path, std::string_view contents) {
   const std::filesystem::path folder = FolderOf(path);
-  TemporaryFile temporary((folder / ("." + path.filename().string() + ".XXXXXX")).string());
-  if (!temporary.Opened()) throw FileWriteError(path, SystemReason(errno));
+  errno = 0;
+  TemporaryFile temporary((folder / (TemporaryPrefix(path) + "XXXXXX")).string());
+  if (!temporary.Opened()) throw FileWriteError(path, SystemReason(errno != 0 ? errno : EEXIST));
   WriteTemporary(temporary, path, contents, 0644);
   // link() never replaces: the temporary file is removed either way.
   if (link(temporary.Name().c_str(), path.c_str()) != 0) {

@@ -61,7 +61,7 @@ TEST_F(StartupTest, ErrorEndsTheSequenceReleasesTheSplashAndKeepsTheProgramUsabl
   WriteFile(dir / "Qvr.ini", "[Lyrics]\r\nFont.Color=0xZZ\r\n[Other]\r\nAutoPlay=1\r\n");
   drive.InsertDisc(Toc({10}));
   TQVRDM& dm = Started();
-  EXPECT_EQ(view.errors, std::vector<std::string>{"'$ZZ' は整数ではありません"});
+  EXPECT_EQ(view.errors, std::vector<std::string>{(dir / "Qvr.ini").string() + " の [Lyrics] Font.Color: '$ZZ' は整数ではありません"});
   EXPECT_TRUE(view.Lines("ActivateTray").empty());
   EXPECT_TRUE(view.Lines("SetPadGeometry").empty());
   EXPECT_EQ(view.Lines("SplashRelease").size(), 1u);
@@ -74,6 +74,70 @@ TEST_F(StartupTest, ErrorEndsTheSequenceReleasesTheSplashAndKeepsTheProgramUsabl
   EXPECT_EQ(dm.DialogState, 0);
   dm.TaskTrayClick(TQVRDM::MouseButton::Right);
   EXPECT_EQ(view.Lines("PopupMenu").size(), 1u);
+}
+
+struct FirstTickCase {
+  const char* name;
+  std::function<void(SimulatedDrive&)> script;
+};
+
+class FirstTickError : public StartupTest, public testing::WithParamInterface<FirstTickCase> {};
+
+TEST_P(FirstTickError, StillFinishesTheStartUp) {
+  WriteSettings("AutoPlay=1\r\n", "[Control Pad]\r\nLeft=321\r\n");
+  drive.InsertDisc(Toc({10, 10}));
+  GetParam().script(drive);
+  TQVRDM& dm = Started();
+  EXPECT_EQ(view.errors.size(), 1u);
+  EXPECT_EQ(view.Lines("SetPadGeometry").size(), 1u);
+  EXPECT_EQ(view.pad.window.left, 321);
+  EXPECT_TRUE(timer.Enabled());
+  EXPECT_EQ(view.Lines("SplashRelease").size(), 1u);
+  EXPECT_EQ(dm.DialogState, 0);
+  // The restored layout is what goes back to the file.
+  dm.QVRDMDestroy();
+  EXPECT_NE(ReadFile(dir / "Qvr.ini").find("Left=321\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirstTickError,
+                         testing::Values(FirstTickCase{"NoAudioOutput", [](SimulatedDrive& d) { d.FailPlay(true); }},
+                                         FirstTickCase{"UnreadableIdentity",
+                                                       [](SimulatedDrive& d) { d.SetMediaIdentity("no number"); }}),
+                         CaseName());
+
+TEST_F(StartupTest, SettingsThatFailedToLoadAreNotOverwrittenAtShutDown) {
+  const std::string text = "[Lyrics]\r\nFont.Color=0xZZ\r\n[Control Pad]\r\nLeft=321\r\n[Other]\r\nAutoPlay=0\r\n";
+  WriteFile(dir / "Qvr.ini", text);
+  TQVRDM& dm = Started();
+  ASSERT_EQ(view.errors.size(), 1u);
+  dm.QVRDMDestroy();
+  EXPECT_EQ(view.errors.size(), 1u);  // a device never bound is nothing to close
+  EXPECT_EQ(ReadFile(dir / "Qvr.ini"), text);
+}
+
+TEST_F(StartupTest, ReadOnlySettingsFileIsKeptAndReportedOnce) {
+  WriteSettings();
+  const std::string text = ReadFile(dir / "Qvr.ini");
+  std::filesystem::permissions(dir / "Qvr.ini", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  TQVRDM& dm = Started();
+  dm.RepeatAllMNUClick();
+  dm.QVRDMDestroy();
+  EXPECT_EQ(view.errors, std::vector<std::string>{(dir / "Qvr.ini").string() + " に書き込めません"});
+  EXPECT_EQ(ReadFile(dir / "Qvr.ini"), text);
+  EXPECT_EQ(std::filesystem::status(dir / "Qvr.ini").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+}
+
+TEST_F(StartupTest, LinkedSettingsFileIsSavedThroughTheLink) {
+  std::filesystem::create_directories(dir / "dotfiles");
+  WriteFile(dir / "dotfiles" / "qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n");
+  std::filesystem::create_symlink("dotfiles/qvr.ini", dir / "Qvr.ini");
+  TQVRDM& dm = Started();
+  dm.RepeatAllMNUClick();
+  dm.QVRDMDestroy();
+  EXPECT_TRUE(view.errors.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "Qvr.ini"));
+  EXPECT_NE(ReadFile(dir / "dotfiles" / "qvr.ini").find("PlayMode=2\r\n"), std::string::npos);
 }
 
 TEST_F(StartupTest, ShutDownClosesTheDeviceSavesSettingsThenThePads) {

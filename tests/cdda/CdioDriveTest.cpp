@@ -321,6 +321,23 @@ TEST_F(CdioDriveTest, ChangerOpensTheTrayForTwoSecondsThenLoadsTheNextImage) {
   }
 }
 
+TEST_F(CdioDriveTest, ChangerMovesOnFromABadImage) {
+  test::WriteFile(dir / "a.cue", "not a cue sheet");
+  test::WriteImage(dir.Path(), {{200}, {100}}, test::Options("b.cue", "b.bin"));
+  Open(dir.Path());
+  ASSERT_EQ(layer.CDState, cdNotReady);
+  EXPECT_FALSE(cdio->Problem().empty());
+  layer.CDEject();
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdOpen);
+  now += CdioDrive::kChangeTime;
+  layer.CDPoll();
+  ASSERT_EQ(layer.CDState, cdStopped) << cdio->Problem();
+  EXPECT_EQ(cdio->CurrentImage(), dir / "b.cue");
+  EXPECT_EQ(layer.CDTrackCount(), 2);
+  EXPECT_TRUE(cdio->Problem().empty());
+}
+
 TEST_F(CdioDriveTest, ChangerWithOneImageLoadsItAgain) {
   GeneratedImage image = test::WriteImage(dir.Path(), {{200}, {100}});
   Open(image.cue);

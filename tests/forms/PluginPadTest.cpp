@@ -57,6 +57,25 @@ TEST_F(PluginPadTest, ButtonsInARowWithTheExitButtonAfterThem) {
   EXPECT_EQ(pad.findChild<QToolButton*>("Alpha")->toolTip().toStdString(), "アルファ");
 }
 
+TEST_F(PluginPadTest, HintsFollowTheHelpHintSetting) {
+  WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\nHelpHint=0\r\n");
+  auto program = Start();
+  TPlugInPad& pad = program->plugin_pad;
+  for (const char* name : {"Alpha", "Beta", "ExitBTN"}) {
+    EXPECT_TRUE(pad.findChild<QToolButton*>(name)->toolTip().isEmpty()) << name;
+  }
+  TOptionValues options = program->controller.CurrentOptions();
+  options.help_hint = true;
+  program->controller.ApplyOptions(options);
+  EXPECT_EQ(pad.findChild<QToolButton*>("Alpha")->toolTip().toStdString(), "アルファ");
+  EXPECT_EQ(pad.ExitBTN->toolTip().toStdString(), "閉じる");
+  options.help_hint = false;
+  program->controller.ApplyOptions(options);  // also lays the buttons out anew
+  for (const char* name : {"Alpha", "Beta", "ExitBTN"}) {
+    EXPECT_TRUE(pad.findChild<QToolButton*>(name)->toolTip().isEmpty()) << name;
+  }
+}
+
 TEST_F(PluginPadTest, ButtonAndMenuEntryRunTheSamePlugin) {
   auto program = Start();
   program->plugin_pad.findChild<QToolButton*>("Beta")->click();

@@ -144,7 +144,8 @@ TEST_F(IniGTTest, ReadHexTakesEightCharactersFromTheThird) {
     ini.ReadHex("S", "C", 0);
     FAIL() << "no error for 0x";
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "'$' は整数ではありません");
+    // The message names the file and the key, so that the user can mend it.
+    EXPECT_EQ(error.what(), ini.FullPath().string() + " の [S] C: '$' は整数ではありません");
   }
   EXPECT_THROW(ini.ReadHex("S", "D", 0), Error);
   ini.WriteHex("S", "W", -2147483633);

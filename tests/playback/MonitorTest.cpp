@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ControllerFixture.h"
+#include "platform/NoWallpaper.h"
 
 namespace qvr::test {
 namespace {
@@ -29,6 +30,23 @@ TEST_F(MonitorTest, NotReadyShowsItsIconEveryTickAndLeavesTheTexts) {
   EXPECT_EQ(view.lyrics_text, "last text");
   EXPECT_EQ(dm.CD.CDState, cdNotReady);
   EXPECT_FALSE(dm.QVRMenu.Enabled(MenuItemId::PlayMNU));
+}
+
+TEST_F(MonitorTest, NotReadyTextsSayWhyFromTheFirstTick) {
+  drive.RefuseOpen(true);
+  WriteSettings();
+  Started();
+  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません");
+  EXPECT_EQ(view.tray_hint, "Not Ready: シミュレーションのドライブが開けません");
+  drive.RefuseOpen(false);
+  drive.SetNotReady(true);
+  Tick();
+  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません");
+  EXPECT_EQ(view.tray_hint, "Not Ready");
+  drive.SetProblem("R&B.cue がありません");
+  Tick();
+  EXPECT_EQ(view.lyrics_text, "R&&B.cue がありません");
+  EXPECT_EQ(view.tray_hint, "Not Ready: R&&B.cue がありません");
 }
 
 TEST_F(MonitorTest, ArrivingRegisteredDiscIsLookedUpAndPlayed) {
@@ -253,6 +271,21 @@ TEST_F(MonitorTest, WallpaperFollowsTheDiscsJacket) {
   drive.InsertDisc(Toc({10}));
   Tick();
   EXPECT_EQ(wallpaper.sets, 1);  // already the wallpaper: not set again
+}
+
+TEST_F(MonitorTest, WallpaperStandInLetsAJacketDiscArriveInFull) {
+  Register(Toc({10}), "Alpha", "Beta", {"One"}, "/pictures/alpha.bmp");
+  WriteSettings("AutoWall=1\r\nAutoPlay=1\r\n");
+  drive.InsertDisc(Toc({10}));
+  NoWallpaper desktop;
+  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, desktop,
+                                                    [this](const std::string&) -> CDDevice& { return drive; }, today,
+                                                    progress, {"qvr", dir.Path(), dir.Path()}});
+  controller->QVRDMCreate();
+  EXPECT_TRUE(view.errors.empty());
+  EXPECT_EQ(controller->CD.CDState, cdPlaying);
+  EXPECT_EQ(view.lyrics_text, "[One]");
+  controller.reset();
 }
 
 TEST_F(MonitorTest, ErrorInATickEndsItAndIsNotRepeated) {

@@ -85,5 +85,51 @@ TEST_F(RealDriveTest, PlayOrderPlaysRangeAfterRangeInOrder) {
   EXPECT_TRUE(sink.ranges[1] == tracks12);
 }
 
+TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
+  struct Case {
+    const char* name;
+    std::string setting;  // the "Drive" setting, made by `make`
+    std::function<void()> make;
+    std::string reason;
+  };
+  const std::filesystem::path missing = dir / "gone.cue", sheet = dir / "notes.cue", empty = dir / "empty";
+  const Case cases[] = {
+      {"MissingImage", missing.string(), [] {}, "CDイメージが見つかりません: " + missing.string()},
+      {"NotACueSheet", sheet.string(), [&] { WriteFile(sheet, "hello\n"); }, "キューシートではありません: " + sheet.string()},
+      {"FolderWithoutImages", empty.string(), [&] { std::filesystem::create_directory(empty); },
+       "フォルダにCDイメージがありません: " + empty.string()},
+  };
+  for (const Case& c : cases) {
+    c.make();
+    SdlAudioSink sink;
+    CdioDrive cdio(c.setting, sink);
+    WriteSettings();
+    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
+                                               [&](const std::string&) -> CDDevice& { return cdio; }, today, progress,
+                                               {"qvr", dir.Path(), dir.Path()}});
+    controller->QVRDMCreate();
+    EXPECT_EQ(controller->CD.CDState, cdNotReady) << c.name;
+    EXPECT_EQ(view.lyrics_text, c.reason) << c.name;
+    EXPECT_EQ(view.tray_hint, "Not Ready: " + c.reason) << c.name;
+    EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません") << c.name;
+    controller.reset();
+  }
+  // The reason follows the drive: the missing image appears, but is no cue sheet either.
+  std::filesystem::copy_file(sheet, missing);
+  SdlAudioSink sink;
+  CdioDrive cdio(missing.string(), sink);
+  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
+                                             [&](const std::string&) -> CDDevice& { return cdio; }, today, progress,
+                                             {"qvr", dir.Path(), dir.Path()}});
+  std::filesystem::remove(missing);
+  controller->QVRDMCreate();
+  EXPECT_EQ(view.lyrics_text, "CDイメージが見つかりません: " + missing.string());
+  std::filesystem::copy_file(sheet, missing);
+  controller->TimerTimer();
+  EXPECT_EQ(view.lyrics_text, "キューシートではありません: " + missing.string());
+  EXPECT_EQ(view.tray_hint, "Not Ready: キューシートではありません: " + missing.string());
+  controller.reset();
+}
+
 }  // namespace
 }  // namespace qvr::test

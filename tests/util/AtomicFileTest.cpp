@@ -3,7 +3,10 @@
 #include "util/AtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 
@@ -59,6 +62,52 @@ TEST(ReplaceFileContents, FailureWhenFolderIsAFile) {
   WriteFile(dir / "file", "x");
   EXPECT_THROW(ReplaceFileContents(dir / "file" / "a.ini", "new"), FileWriteError);
   EXPECT_EQ(ReadFile(dir / "file"), "x");
+}
+
+TEST(ReplaceFileContents, WritesThroughLinksToTheirTarget) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "real");
+  WriteFile(dir / "real" / "a.ini", "old");
+  std::filesystem::create_symlink("real/a.ini", dir / "a.ini");              // relative
+  std::filesystem::create_symlink(dir / "a.ini", dir / "b.ini");             // a link to the link
+  std::filesystem::create_symlink(dir / "real" / "new.ini", dir / "c.ini");  // to a file not made yet
+  ReplaceFileContents(dir / "b.ini", "through two links");
+  ReplaceFileContents(dir / "c.ini", "made at the target");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "a.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "b.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "c.ini"));
+  EXPECT_EQ(ReadFile(dir / "real" / "a.ini"), "through two links");
+  EXPECT_EQ(ReadFile(dir / "real" / "new.ini"), "made at the target");
+}
+
+TEST(ReplaceFileContents, ReadOnlyFileIsNotReplaced) {
+  TempDir dir;
+  WriteFile(dir / "a.ini", "kept");
+  chmod((dir / "a.ini").c_str(), 0444);
+  EXPECT_THROW(ReplaceFileContents(dir / "a.ini", "new"), FileWriteError);
+  EXPECT_EQ(ReadFile(dir / "a.ini"), "kept");
+  int files = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST(ReplaceFileContents, RemovesTemporariesOfInterruptedSavesButNotOfRunningOnes) {
+  TempDir dir;
+  WriteFile(dir / "a.ini", "old");
+  WriteFile(dir / ".a.ini.k1LL3d", std::string(1 << 20, 'x'));  // a save killed mid-way
+  WriteFile(dir / ".a.ini.runnin", "being written");               // a save still running
+  WriteFile(dir / ".a.ini.notes", "not one of ours");
+  WriteFile(dir / ".b.ini.k1LL3d", "another file's");
+  const int running = open((dir / ".a.ini.runnin").c_str(), O_RDONLY);
+  ASSERT_GE(running, 0);
+  ASSERT_EQ(flock(running, LOCK_EX), 0);
+  ReplaceFileContents(dir / "a.ini", "new");
+  close(running);
+  EXPECT_EQ(ReadFile(dir / "a.ini"), "new");
+  EXPECT_FALSE(std::filesystem::exists(dir / ".a.ini.k1LL3d"));
+  EXPECT_TRUE(std::filesystem::exists(dir / ".a.ini.runnin"));
+  EXPECT_TRUE(std::filesystem::exists(dir / ".a.ini.notes"));
+  EXPECT_TRUE(std::filesystem::exists(dir / ".b.ini.k1LL3d"));
 }
 
 TEST(ReadWholeFile, MissingFileIsNotAnError) {
