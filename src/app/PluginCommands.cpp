@@ -33,9 +33,12 @@ std::vector<std::string> PluginFiles(const std::filesystem::path& folder) {
   return files;
 }
 
+// The lines of one error box; a folder full of junk gives a box that still fits the screen.
 std::string Lines(const std::vector<std::string>& lines) {
+  constexpr std::size_t kShown = 20;
   std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+  for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) text += (text.empty() ? "" : "\n") + lines[i];
+  if (lines.size() > kShown) text += "\nほか " + std::to_string(lines.size() - kShown) + " 件";
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -21,6 +22,8 @@ using Clock = PluginHost::Clock;
 constexpr const char* kHostProgram = "qvr-plugin-host";
 // How long hosts that are no longer needed may take to end on their own before they are killed.
 constexpr auto kEndGrace = std::chrono::milliseconds(200);
+// How many hosts identify their libraries at the same time.
+constexpr std::size_t kIdentifyAtOnce = 16;
 
 // "5", "1.5": a time limit in seconds for a message.
 std::string Seconds(std::chrono::milliseconds time) {
@@ -192,60 +195,91 @@ PluginIdentity PluginHostSet::ReadIdentity(const std::string& path, const std::s
 std::vector<PluginIdentity> PluginHostSet::Identify(const std::vector<std::string>& paths,
                                                     const std::function<void()>& pending_work) {
   WaitScope scope(waiting_);
-  std::vector<PluginIdentity> results(paths.size());
-  std::vector<std::shared_ptr<Slot>> asked(paths.size());
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    bool started = false;
-    std::shared_ptr<Slot> slot = SlotFor(paths[i], started);
-    if (slot->busy) {
-      results[i].Problem = Who(paths[i]) + " は実行中のため確認できません";
-      continue;
+  const std::size_t count = paths.size();
+  std::vector<PluginIdentity> results(count);
+  std::vector<std::shared_ptr<Slot>> asked(count);  // hosts whose answer is awaited
+  std::vector<Clock::time_point> deadlines(count);
+  // Frees the busy slots however the call ends.
+  struct Unmark {
+    std::vector<std::shared_ptr<Slot>>& asked;
+    ~Unmark() {
+      for (auto& slot : asked) {
+        if (slot) slot->busy = false;
+      }
     }
-    slot->host.Send(PluginMessage::Identify);  // a host that is gone is seen as such below
-    slot->busy = true;
-    asked[i] = std::move(slot);
-  }
+  } unmark{asked};
 
-  const auto deadline = Clock::now() + limits.identify;
+  // Each answer is read as it comes: a library that cannot be used loses its host at once, so
+  // that a folder full of junk never has more than kIdentifyAtOnce hosts running.
+  auto settle = [&](std::size_t i, PluginIdentity identity) {
+    results[i] = std::move(identity);
+    std::shared_ptr<Slot> slot = std::move(asked[i]);
+    slot->busy = false;
+    if (results[i].IsPlugin) return;
+    auto found = slots_.find(paths[i]);
+    if (found != slots_.end() && found->second == slot) slots_.erase(found);
+    EndHosts({slot});
+  };
+
+  std::size_t next = 0;
+  std::optional<Error> cannot_start;
   for (;;) {
-    std::vector<PluginHost*> waiting;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-      std::shared_ptr<Slot>& slot = asked[i];
-      if (!slot) continue;
-      if (std::optional<std::string> body = slot->host.Receive()) {
-        results[i] = ReadIdentity(paths[i], *body);
-      } else if (slot->host.Gone()) {
-        const std::string& ending = slot->host.Ending();
-        results[i].Problem = "[" + paths[i] + "] は QVR_Plugin_ID の実行中に" +
-                             (slot->host.Signaled() ? "異常終了しました: " : "終了しました: ") + ending;
-      } else {
-        waiting.push_back(&slot->host);
+    std::size_t in_flight = 0;
+    for (const auto& slot : asked) in_flight += slot != nullptr;
+    while (in_flight < kIdentifyAtOnce && next < count && !cannot_start && !cancelled_) {
+      const std::size_t i = next++;
+      bool started = false;
+      std::shared_ptr<Slot> slot;
+      try {
+        slot = SlotFor(paths[i], started);
+      } catch (const Error& error) {
+        cannot_start = error;  // no host can start (a missing program, no processes left)
+        break;
+      }
+      if (slot->busy) {
+        results[i].Problem = Who(paths[i]) + " は実行中のため確認できません";
         continue;
       }
-      slot->busy = false;
-      slot.reset();
+      slot->host.Send(PluginMessage::Identify);  // a host that is gone is seen as such below
+      slot->busy = true;
+      asked[i] = std::move(slot);
+      deadlines[i] = Clock::now() + limits.identify;
+      ++in_flight;
     }
-    if (waiting.empty()) break;
-    if (cancelled_ || Clock::now() >= deadline) {
-      for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (!asked[i]) continue;
-        asked[i]->host.Kill();
-        asked[i]->busy = false;
+
+    std::vector<PluginHost*> waiting;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!asked[i]) continue;
+      PluginHost& host = asked[i]->host;
+      if (std::optional<std::string> body = host.Receive()) {
+        settle(i, ReadIdentity(paths[i], *body));
+      } else if (host.Gone()) {
+        PluginIdentity failed;
+        failed.Problem = "[" + paths[i] + "] は QVR_Plugin_ID の実行中に" +
+                         (host.Signaled() ? "異常終了しました: " : "終了しました: ") + host.Ending();
+        settle(i, std::move(failed));
+      } else if (cancelled_ || Clock::now() >= deadlines[i]) {
+        host.Kill();
+        PluginIdentity hung;
         if (!cancelled_) {
-          results[i].Problem = "[" + paths[i] + "] が応答しません: QVR_Plugin_ID が " + Seconds(limits.identify) +
-                               " 秒たっても終わらないため終了させました";
+          hung.Problem = "[" + paths[i] + "] が応答しません: QVR_Plugin_ID が " + Seconds(limits.identify) +
+                         " 秒たっても終わらないため終了させました";
         }
+        settle(i, std::move(hung));
+      } else {
+        waiting.push_back(&host);
       }
-      break;
     }
+    if (waiting.empty() && (next == count || cannot_start || cancelled_)) break;
+    if (waiting.empty()) continue;
     if (pending_work) pending_work();
-    PollAll(waiting, std::min(limits.slice, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 deadline - Clock::now() + std::chrono::milliseconds(1))));
+    PollAll(waiting, limits.slice);
   }
+  if (cannot_start) throw *cannot_start;
   return results;
 }
 
-PluginRunResult PluginHostSet::Run(const std::string& path, const std::function<void()>& pending_work,
+PluginRunResult PluginHostSet::Run(const std::string path, const std::function<void()>& pending_work,
                                    const std::function<bool(const std::string& question)>& end_hung) {
   if (cancelled_) return {};
   std::shared_ptr<Slot> slot;
@@ -282,6 +316,7 @@ PluginRunResult PluginHostSet::Run(const std::string& path, const std::function<
 
   const std::string cannot_run = "[" + path + "] を実行できません: ";
   const auto began = Clock::now();
+  bool end_requested = false;
   auto patience = limits.run;
   auto deadline = Clock::now() + patience;
   for (;;) {
@@ -309,14 +344,17 @@ PluginRunResult PluginHostSet::Run(const std::string& path, const std::function<
       return {false, Who(path) + (identifying ? " は QVR_Plugin_ID の実行中に" : " は QVR_Plugin_Exec の実行中に") +
                          (slot->host.Signaled() ? "異常終了しました: " : "終了しました: ") + slot->host.Ending()};
     }
-    if (cancelled_) return {};
+    if (cancelled_ || end_requested) return {};
     if (Clock::now() >= deadline) {
       const std::string call = identifying ? "QVR_Plugin_ID" : "QVR_Plugin_Exec";
       const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began);
       if (end_hung && end_hung(Who(path) + " が応答しません: " + call + " が " +
                                std::to_string(std::max<long long>(1, (waited.count() + 500) / 1000)) +
                                " 秒たっても終わりません。\nプラグインを終了させますか？")) {
-        return {};
+        // The answer came after the question was up for a while: a reply that arrived meanwhile
+        // still counts, so the socket is read once more before the host is ended.
+        end_requested = true;
+        continue;
       }
       patience *= 2;
       deadline = Clock::now() + patience;

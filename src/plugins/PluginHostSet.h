@@ -9,8 +9,8 @@
 // refused (Run) or skipped; a refresh asked for while any wait is in progress is deferred and run
 // once the outermost wait is over (DeferRefresh / TakeDeferredRefresh).
 //
-// Time limits. Identification has a fixed limit: a host that has not answered by then is killed
-// and the library reported as not answering. A run has no fixed end, since a plug-in's work may
+// Time limits. Identification has a fixed limit for each library: a host that has not answered
+// by then is killed and the library reported as not answering. A run has no fixed end, since a plug-in's work may
 // take a while: when it has not returned after `limits.run`, the user is asked whether to end it,
 // and asked again after twice as long, and so on. A host that dies is reaped and its end named.
 // GUI thread only.
@@ -46,7 +46,7 @@ struct PluginRunResult {
 };
 
 struct PluginLimits {
-  std::chrono::milliseconds identify{5000};  // QVR_Plugin_ID, for all libraries of one call together
+  std::chrono::milliseconds identify{5000};  // QVR_Plugin_ID, for each library
   std::chrono::milliseconds run{10000};      // QVR_Plugin_Exec, before the user is first asked
   std::chrono::milliseconds slice{20};       // the longest stretch without running pending work
 };
@@ -63,15 +63,17 @@ class PluginHostSet {
 
   PluginLimits limits;
 
-  // Asks the library at each path to identify itself, each in its host, all at once; a host is
-  // started for a library that has none (or whose file changed since its host loaded it). The
-  // results come in the order of `paths`. Raises Error when no host can be started.
+  // Asks the library at each path to identify itself, each in its host, up to 16 at the same
+  // time, each within `limits.identify`; a host is started for a library that has none (or whose
+  // file changed since its host loaded it), and the host of a library that cannot be used or
+  // declines is ended at once. The results come in the order of `paths`. Raises Error when a
+  // host cannot be started (the program is missing, or no process can be made).
   std::vector<PluginIdentity> Identify(const std::vector<std::string>& paths, const std::function<void()>& pending_work);
 
-  // Runs the plug-in at `path` in its host (a new one when it has none any more, which identifies
+  // Runs the plug-in at `path` (a copy: the caller's list may be rebuilt meanwhile) in its host (a new one when it has none any more, which identifies
   // the library first, as a loaded library would have been). `end_hung` is asked, with the
   // question to show, whether to end a run that takes too long; it returns true to end it.
-  PluginRunResult Run(const std::string& path, const std::function<void()>& pending_work,
+  PluginRunResult Run(std::string path, const std::function<void()>& pending_work,
                       const std::function<bool(const std::string& question)>& end_hung);
 
   // Ends the hosts of the libraries not in `paths`.

@@ -4,6 +4,7 @@
 // does; and the plug-in pad's geometry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "app/ControllerFixture.h"
@@ -89,6 +90,17 @@ TEST_F(PluginCommandsTest, EveryRejectedLibraryIsALineOfOneErrorBox) {
   EXPECT_EQ(dm.PluginList.size(), 1u);
   EXPECT_EQ(CallsOf(duplicate).id, 1);
   EXPECT_EQ(ChildProcesses().size(), 1u);
+}
+
+TEST_F(PluginCommandsTest, AFolderFullOfJunkIsOneBoxThatStillFitsTheScreen) {
+  for (int i = 0; i < 30; ++i) WriteFile(dir / "Plugin" / ("junk" + std::to_string(100 + i) + ".QPI"), "junk");
+  TQVRDM& dm = StartQuietly();
+  ASSERT_EQ(view.messages.size(), 1u);
+  const std::string& box = view.messages[0];
+  EXPECT_EQ(std::count(box.begin(), box.end(), '\n'), 20);
+  EXPECT_TRUE(box.ends_with("\nほか 10 件")) << box;
+  EXPECT_TRUE(dm.PluginList.empty());
+  EXPECT_TRUE(ChildProcesses().empty());
 }
 
 TEST_F(PluginCommandsTest, StartUpGoesOnPastPluginsThatCrashHangOrOverstate) {
