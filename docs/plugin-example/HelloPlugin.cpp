@@ -1,6 +1,7 @@
 // A complete QVR plug-in: it identifies itself as "Hello", draws no picture of its own (the
 // player shows its plug picture), and counts its runs, which shows that a plug-in's global data
-// lives as long as the player. Build: see docs/plugins.md.
+// lives on from run to run (in
+// its host process, as long as the plug-in is listed). Build: see docs/plugins.md.
 #include <cstdio>
 
 #include "QVRPluginIF.h"

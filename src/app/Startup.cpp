@@ -99,7 +99,11 @@ void TQVRDM::QVRDMDestroy() {
   }
 }
 
-void TQVRDM::ExitMNUClick() { ports_.view.CloseMainWindow(); }
+void TQVRDM::ExitMNUClick() {
+  // A wait for a plug-in that the exit arrived inside ends now rather than keep the program.
+  PluginHosts.CancelWaits();
+  ports_.view.CloseMainWindow();
+}
 
 void TQVRDM::HelpMNUClick() { ports_.view.OpenHelp(1); }
 

@@ -27,7 +27,7 @@
 #include "cdda/CDDA.h"
 #include "cddb/DiscDatabase.h"
 #include "ini/IniGT.h"
-#include "plugins/PluginLibrary.h"
+#include "plugins/PluginHostSet.h"
 
 namespace qvr {
 
@@ -131,11 +131,13 @@ class TQVRDM {
   void SelectPlayRange();
   void ResetPlayOrder();
 
-  // Plug-ins.
+  // Plug-ins. Each library runs in a host process of its own (PluginHosts); the controller never
+  // blocks on one. QueryPlugin asks the libraries at `paths` to identify themselves, all at once;
+  // a refresh shows what went wrong in one error box.
   void RefreshPlugins();
-  PluginIdentity QueryPlugin(const std::string& path);  // shows its own error box
+  std::vector<PluginIdentity> QueryPlugin(const std::vector<std::string>& paths);
   void PluginClick(std::size_t tag);
-  bool RunPlugin(const std::string& path);               // shows its own error box
+  bool RunPlugin(const std::string& path);  // shows its own error box
 
   // Status presentation.
   void UpdateControls();
@@ -161,6 +163,7 @@ class TQVRDM {
   std::int32_t LyricsIndex = 0;
   std::vector<std::string> LyricsTexts, LyricsTimes;
   std::vector<std::string> PluginList;  // plug-in file paths (file-system encoding), by tag
+  PluginHostSet PluginHosts;            // the host process of each listed plug-in
   std::string PlayListName;
   std::string PauseSavedText;
   std::uint8_t DialogState = 0;

@@ -1,10 +1,12 @@
-// Plug-in libraries through dlopen/dlsym.
+// A plug-in library inside its host, through dlopen/dlsym.
 #include "plugins/PluginLibrary.h"
 
 #include <cxxabi.h>
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <memory>
 #include <typeinfo>
 
@@ -15,76 +17,96 @@ namespace {
 
 template <class Function>
 Function Export(void* library, const char* name) {
+  dlerror();
   return reinterpret_cast<Function>(dlsym(library, name));
 }
 
-}  // namespace
+// A zero-terminated text of the plug-in, read no further than `limit` bytes.
+std::string BoundedText(const char* text, std::size_t limit) { return text ? std::string(text, strnlen(text, limit)) : ""; }
 
-std::string CurrentExceptionClassName() {
+std::string ClassName() {
   const std::type_info* type = abi::__cxa_current_exception_type();
-  if (type == nullptr) return "Exception";
+  if (type == nullptr) return "exception";
   int status = 0;
   std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(type->name(), nullptr, nullptr, &status),
                                                   std::free);
   return status == 0 && readable ? readable.get() : type->name();
 }
 
-bool IsPluginIdentifier(const std::string& name) {
-  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
-  for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    if (!ok) return false;
+}  // namespace
+
+std::string CurrentExceptionDescription() {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    return ClassName() + ": " + CutText(error.what(), kPluginReasonLimit);
+  } catch (...) {
+    return ClassName();
   }
-  return true;
 }
 
-PluginIdentity QueryPluginLibrary(const std::string& path) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) throw Error("[" + path + "] をロードできません");
-  auto identify = Export<QVR_Plugin_ID_Function>(library, "QVR_Plugin_ID");
-  if (identify == nullptr) {
-    dlclose(library);
-    throw Error("[" + path + "] はＱＶＲ用のプラグインではありません");
+PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
+  dlerror();
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) load_error_ = LoaderReason();
+}
+
+std::string PluginLibrary::LoaderReason() const {
+  const char* message = dlerror();
+  std::string reason = message ? message : "";
+  if (reason.rfind(path_ + ": ", 0) == 0) reason.erase(0, path_.size() + 2);
+  return reason;
+}
+
+PluginIdentifyReply PluginLibrary::Identify() {
+  PluginIdentifyReply reply;
+  if (handle_ == nullptr) {
+    reply.outcome = PluginOutcome::CannotLoad;
+    reply.reason = load_error_;
+    return reply;
   }
-  // From here the library stays loaded: the handle is never closed.
+  auto identify = Export<QVR_Plugin_ID_Function>(handle_, "QVR_Plugin_ID");
+  if (identify == nullptr) {
+    reply.outcome = PluginOutcome::NoIdentify;
+    reply.reason = LoaderReason();
+    return reply;
+  }
   TPluginInfo info{};
   try {
     identify(&info);
-  } catch (...) {
-    throw Error(CurrentExceptionClassName());
-  }
-  PluginIdentity identity;
-  identity.IsPlugin = info.IsPlugin != 0;
-  identity.PluginName = info.PluginName ? info.PluginName : "";
-  identity.PluginCaption = info.PluginCaption ? info.PluginCaption : "";
-  identity.PluginModule = library;
-  if (auto pad_image = Export<QVR_Plugin_PadImage_Function>(library, "QVR_Plugin_PadImage")) {
-    std::size_t size = 0;
-    const void* data = nullptr;
-    try {
-      data = pad_image(&size);
-    } catch (...) {
-      throw Error(CurrentExceptionClassName());
+    info.PluginModule = handle_;
+    reply.is_plugin = info.IsPlugin != 0;
+    if (!reply.is_plugin) return reply;
+    reply.name = BoundedText(info.PluginName, kPluginNameLimit + 1);
+    reply.caption = BoundedText(info.PluginCaption, kPluginCaptionLimit + 1);
+    if (auto pad_image = Export<QVR_Plugin_PadImage_Function>(handle_, "QVR_Plugin_PadImage")) {
+      std::size_t size = 0;
+      const void* data = pad_image(&size);
+      if (data != nullptr && size > 0) {
+        reply.image_size = size;
+        if (size <= kPluginImageLimit) reply.image.assign(static_cast<const char*>(data), size);
+      }
     }
-    if (data != nullptr && size > 0) identity.PadImage.assign(static_cast<const char*>(data), size);
+  } catch (...) {
+    reply = {};
+    reply.outcome = PluginOutcome::Exception;
+    reply.reason = CurrentExceptionDescription();
   }
-  return identity;
+  return reply;
 }
 
-void RunPluginLibrary(const std::string& path, const std::function<void()>& process_pending) {
-  const std::string cannot_run = "[" + path + "] を実行できません";
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) throw Error(cannot_run);
-  // Frees the extra reference on every way out.
-  std::unique_ptr<void, int (*)(void*)> reference(library, dlclose);
-  auto exec = Export<QVR_Plugin_Exec_Function>(library, "QVR_Plugin_Exec");
-  if (Export<QVR_Plugin_ID_Function>(library, "QVR_Plugin_ID") == nullptr || exec == nullptr) throw Error(cannot_run);
+PluginRunReply PluginLibrary::Run() {
+  PluginRunReply reply;
+  if (handle_ == nullptr) return {PluginOutcome::CannotLoad, load_error_};
+  if (Export<QVR_Plugin_ID_Function>(handle_, "QVR_Plugin_ID") == nullptr) return {PluginOutcome::NoIdentify, LoaderReason()};
+  auto exec = Export<QVR_Plugin_Exec_Function>(handle_, "QVR_Plugin_Exec");
+  if (exec == nullptr) return {PluginOutcome::NoExec, LoaderReason()};
   try {
     exec();
   } catch (...) {
-    throw Error(CurrentExceptionClassName());
+    return {PluginOutcome::Exception, CurrentExceptionDescription()};
   }
-  if (process_pending) process_pending();
+  return reply;
 }
 
 }  // namespace qvr

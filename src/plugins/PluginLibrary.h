@@ -1,42 +1,41 @@
-// Loads plug-in libraries and calls their exports. A library that identified itself stays loaded
-// for the life of the program (it supplies the pad picture, and its global data persists
-// between runs); a run loads it once more and drops that extra reference afterwards. Errors are raised as
-// qvr::Error carrying the text the user is shown: the load errors' own texts, or the class name
-// of an exception that escaped a plug-in's call. GUI thread only.
+// The inside of a plug-in host: one plug-in library, loaded once with dlopen and kept loaded for
+// the life of the host process, so its global data persists from call to call. Each call gives
+// the reply the host sends back; an exception escaping the plug-in becomes an Exception reply.
+// A crash or a hang inside the plug-in is not caught here: it ends or stalls the host, and the
+// player sees that from outside.
 #pragma once
 
-#include <functional>
 #include <string>
 
-#include "util/Error.h"
+#include "plugins/PluginProtocol.h"
 
 namespace qvr {
 
-// What a plug-in says of itself.
-struct PluginIdentity {
-  bool IsPlugin = false;
-  std::string PluginName;     // identifier, as the plug-in wrote it
-  std::string PluginCaption;  // Shift-JIS
-  void* PluginModule = nullptr;
-  std::string PadImage;       // PNG or BMP bytes of the pad picture; empty: the program's own
+class PluginLibrary {
+ public:
+  // Loads the library at `path`; a failure is kept and answered by every call.
+  explicit PluginLibrary(const std::string& path);
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  // Calls QVR_Plugin_ID (and QVR_Plugin_PadImage when the library has it) and reports what the
+  // plug-in said, every text and the picture within the protocol's bounds. The picture is read
+  // only when its reported size is within kPluginImageLimit.
+  PluginIdentifyReply Identify();
+  // Calls QVR_Plugin_Exec once both exports are there.
+  PluginRunReply Run();
+
+ private:
+  // The loader's last message without the library's path in front of it.
+  std::string LoaderReason() const;
+
+  std::string path_;
+  void* handle_ = nullptr;
+  std::string load_error_;
 };
 
-// Loads the library at `path` (file-system encoding) and asks it to identify itself. Raises
-// Error "[path] をロードできません" when it cannot be loaded, "[path] はＱＶＲ用のプラグインでは
-// ありません" when it lacks QVR_Plugin_ID (the library is freed then), or the exception's class
-// name when the call throws.
-PluginIdentity QueryPluginLibrary(const std::string& path);
-
-// Loads the library again, calls QVR_Plugin_Exec, lets `process_pending` run, and frees the
-// extra reference. Raises Error "[path] を実行できません" when the library cannot be loaded or
-// lacks an export, or the exception's class name when the call throws.
-void RunPluginLibrary(const std::string& path, const std::function<void()>& process_pending);
-
-// The name of the class of the exception being handled, for the error box ("std::bad_alloc").
-// Call it only inside a catch block.
-std::string CurrentExceptionClassName();
-
-// True for a usable plug-in identifier: letters, digits and underscores, not starting with a digit.
-bool IsPluginIdentifier(const std::string& name);
+// The name of the class of the exception being handled, with its message when it has one
+// ("std::runtime_error: refused"). Call it only inside a catch block.
+std::string CurrentExceptionDescription();
 
 }  // namespace qvr

@@ -10,23 +10,29 @@
  *
  *   void QVR_Plugin_ID(TPluginInfo* info);             required
  *     Fill IsPlugin, PluginName and PluginCaption. Called twice on every refresh of the list
- *     (start-up, options applied), on the GUI thread. Set IsPlugin to 0 to decline.
+ *     (start-up, options applied); it must return within 5 seconds. Set IsPlugin to 0 to
+ *     decline.
  *
  *   void QVR_Plugin_Exec(void);                        required
- *     Do the plug-in's work. Called on the GUI thread when the user chooses the plug-in; the
- *     player waits until it returns.
+ *     Do the plug-in's work. Called when the user chooses the plug-in. The player stays usable
+ *     meanwhile, and asks the user whether to end a run that has not returned after 10 seconds:
+ *     do long work on a thread of your own.
  *
  *   const void* QVR_Plugin_PadImage(size_t* size);     optional
  *     The picture of the pad button: the address of a PNG or BMP image held by the library, its
  *     size in bytes stored at *size. Without this export the player shows its own plug picture.
  *
  * PluginName is the plug-in's identifier: letters, digits and underscores, not starting with a
- * digit, unique among the installed plug-ins. PluginCaption is the menu caption and the button's
- * hint, in Shift-JIS (code page 932). Both texts belong to the plug-in and must stay valid while
- * the library is loaded; the player copies them.
+ * digit, unique among the installed plug-ins, at most 64 bytes. PluginCaption is the menu caption
+ * and the button's hint, in Shift-JIS (code page 932), at most 255 bytes (a longer one is cut).
+ * Both texts belong to the plug-in and must stay valid while the library is loaded; the player
+ * copies them. The picture may be at most 65536 bytes; a larger one is not shown.
  *
- * An accepted library stays loaded for the life of the player, so its global data persists from
- * one run to the next. A C++ exception escaping either call is caught and reported by the player.
+ * Each library runs in a host process of its own (qvr-plugin-host, beside the player), which
+ * loads it once and lives while the plug-in is listed, so its global data persists from one run
+ * to the next. Both calls run on the host's main thread. A C++ exception escaping either call is
+ * caught and reported by the player; a crash ends only the host, and the player reports it.
+ * See docs/plugins.md.
  */
 #ifndef QVR_PLUGIN_IF_H
 #define QVR_PLUGIN_IF_H
@@ -41,7 +47,7 @@ typedef struct TPluginInfo {
   unsigned char IsPlugin;     /* non-zero: the library is a plug-in; 0: skip it */
   const char* PluginName;     /* zero-terminated identifier */
   const char* PluginCaption;  /* zero-terminated caption, Shift-JIS */
-  void* PluginModule;         /* set by the player after the call: the library's handle */
+  void* PluginModule;         /* set after the call: the library's handle (in its host) */
 } TPluginInfo;
 
 typedef void (*QVR_Plugin_ID_Function)(TPluginInfo* info);

@@ -1,7 +1,6 @@
 // The plug-in pad and the plug-in menu with real test plug-ins: one button per plug-in in a
 // row, the exit button after them, the menu entries with the same tags, clicks that run the
 // plug-in, and where the pad opens next to the control pad.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -10,6 +9,7 @@
 #include <QToolButton>
 
 #include "forms/DesktopFixture.h"
+#include "support/TestPlugins.h"
 
 namespace qvr::test {
 namespace {
@@ -26,11 +26,7 @@ class PluginPadTest : public DesktopFixture {
   }
 
   int ExecCalls(const char* kind) const {
-    void* library = dlopen((dir / "Plugin" / (std::string(kind) + ".QPI")).c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (library == nullptr) return -1;
-    const int calls = reinterpret_cast<int (*)()>(dlsym(library, "QVR_Test_ExecCalls"))();
-    dlclose(library);
-    return calls;
+    return CallsOf((dir / "Plugin" / (std::string(kind) + ".QPI")).string()).exec;
   }
 };
 

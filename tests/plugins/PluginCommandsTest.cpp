@@ -1,11 +1,15 @@
-// The controller's plug-in commands with real plug-in libraries in a temporary plug-in folder:
-// the scan, the menu entries and pad buttons with their tags, runs, refreshes and every error
-// box; and the plug-in pad's geometry.
-#include <dlfcn.h>
+// The controller's plug-in commands with real plug-in libraries in a temporary plug-in folder,
+// each in its own host process: the scan, the menu entries and pad buttons with their tags,
+// runs, refreshes and the error boxes; start-up and shut-down that go on whatever a plug-in
+// does; and the plug-in pad's geometry.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
 
 #include "app/ControllerFixture.h"
 #include "plugins/PluginPadLayout.h"
+#include "support/TestPlugins.h"
 
 namespace qvr::test {
 namespace {
@@ -16,24 +20,16 @@ class PluginCommandsTest : public ControllerFixture {
 
   // Copies the test plug-in of `kind` into the plug-in folder as `name`; returns its path.
   std::string Install(const std::string& kind, const std::string& name) {
-    const auto path = dir / "Plugin" / name;
-    std::filesystem::copy_file(std::string(QVR_TEST_PLUGIN_DIR) + "/" + kind + ".QPI", path);
-    return path.string();
-  }
-
-  static int Counter(const std::string& path, const char* name) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (library == nullptr) return 0;
-    auto counter = reinterpret_cast<int (*)()>(dlsym(library, name));
-    const int value = counter ? counter() : -1;
-    dlclose(library);
-    return value;
+    return InstallTestPlugin(dir / "Plugin", kind, name);
   }
 
   TQVRDM& StartQuietly() {
     WriteSettings();
     return Started();
   }
+
+  // The settings file holds what the shut-down saved (the settings' own keys are written then).
+  bool SettingsSaved() const { return ReadFile(dir / "Qvr.ini").find("PluginPath=") != std::string::npos; }
 };
 
 TEST_F(PluginCommandsTest, AcceptedPluginsGetAMenuEntryAndAButtonWithTheSameTag) {
@@ -55,34 +51,83 @@ TEST_F(PluginCommandsTest, AcceptedPluginsGetAMenuEntryAndAButtonWithTheSameTag)
   EXPECT_TRUE(dm.QVRMenu.Enabled(MenuItemId::PluginMNU));
   EXPECT_TRUE(view.messages.empty());
   // Two identification calls for each accepted plug-in, one for the one that declined.
-  EXPECT_EQ(Counter(beta, "QVR_Test_IdCalls"), 2);
-  EXPECT_EQ(Counter(alpha, "QVR_Test_IdCalls"), 2);
-  EXPECT_EQ(Counter(declines, "QVR_Test_IdCalls"), 1);
+  EXPECT_EQ(CallsOf(beta).id, 2);
+  EXPECT_EQ(CallsOf(alpha).id, 2);
+  EXPECT_EQ(CallsOf(declines).id, 1);
+  // The accepted ones keep their hosts; the one that declined has none left.
+  EXPECT_EQ(ChildProcesses().size(), 2u);
   // The refresh comes between 80 and 100 on the splash screen.
   auto at = [&](const std::string& line) { return std::find(view.log.begin(), view.log.end(), line) - view.log.begin(); };
   EXPECT_LT(at("SplashProgress 80 Please wait..."), at("SetPluginButtons 2"));
   EXPECT_LT(at("SetPluginButtons 2"), at("SplashProgress 100 Please wait..."));
 }
 
-TEST_F(PluginCommandsTest, EveryRejectedLibraryHasItsErrorBox) {
+
+TEST_F(PluginCommandsTest, EveryRejectedLibraryIsALineOfOneErrorBox) {
   const std::string junk = (dir / "Plugin" / "a_junk.QPI").string();
   WriteFile(junk, "not a library");
-  const std::string no_id = Install("NO_ID", "b_no_id.QPI");
-  const std::string throws = Install("THROWS", "c_throws.QPI");
-  const std::string bad_name = Install("BADNAME", "d_bad_name.QPI");
-  Install("VALID_IMAGE", "e_alpha.QPI");
-  const std::string duplicate = Install("DUPLICATE", "f_alpha_again.QPI");
+  const std::string empty = (dir / "Plugin" / "b_empty.QPI").string();
+  WriteFile(empty, "");
+  const std::string no_id = Install("NO_ID", "c_no_id.QPI");
+  const std::string throws = Install("THROWS", "d_throws.QPI");
+  const std::string bad_name = Install("BADNAME", "e_bad_name.QPI");
+  Install("VALID_IMAGE", "f_alpha.QPI");
+  const std::string duplicate = Install("DUPLICATE", "g_alpha_again.QPI");
   TQVRDM& dm = StartQuietly();
-  const std::string caption = "プラグインロードエラー: ";
-  EXPECT_EQ(view.messages, (std::vector<std::string>{
-                               caption + "[" + junk + "] をロードできません",
-                               caption + "[" + no_id + "] はＱＶＲ用のプラグインではありません",
-                               caption + "std::runtime_error",
-                               caption + "[" + bad_name + "] のプラグイン名「9 lives」は使えません",
-                               caption + "[" + duplicate + "] のプラグイン名「Alpha」は他のプラグインが使っています",
-                           }));
+  ASSERT_EQ(view.messages.size(), 1u);
+  std::vector<std::string> lines;
+  std::istringstream box(view.messages[0].substr(std::string("プラグインロードエラー: ").size()));
+  for (std::string line; std::getline(box, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6u) << view.messages[0];
+  // Each line names the file and says why, with the loader's own reason.
+  EXPECT_EQ(lines[0].rfind("[" + junk + "] をロードできません: ", 0), 0u) << lines[0];
+  EXPECT_GT(lines[0].size(), ("[" + junk + "] をロードできません: ").size());
+  EXPECT_EQ(lines[1].rfind("[" + empty + "] をロードできません: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], "[" + no_id + "] はＱＶＲ用のプラグインではありません: undefined symbol: QVR_Plugin_ID");
+  EXPECT_EQ(lines[3], "[" + throws + "] の QVR_Plugin_ID で例外が発生しました: std::runtime_error: refused");
+  EXPECT_EQ(lines[4], "[" + bad_name + "] のプラグイン名「9 lives」は使えません");
+  EXPECT_EQ(lines[5], "[" + duplicate + "] のプラグイン名「Alpha」は他のプラグインが使っています");
   EXPECT_EQ(dm.PluginList.size(), 1u);
-  EXPECT_EQ(Counter(duplicate, "QVR_Test_IdCalls"), 1);
+  EXPECT_EQ(CallsOf(duplicate).id, 1);
+  EXPECT_EQ(ChildProcesses().size(), 1u);
+}
+
+TEST_F(PluginCommandsTest, AFolderFullOfJunkIsOneBoxThatStillFitsTheScreen) {
+  for (int i = 0; i < 30; ++i) WriteFile(dir / "Plugin" / ("junk" + std::to_string(100 + i) + ".QPI"), "junk");
+  TQVRDM& dm = StartQuietly();
+  ASSERT_EQ(view.messages.size(), 1u);
+  const std::string& box = view.messages[0];
+  EXPECT_EQ(std::count(box.begin(), box.end(), '\n'), 20);
+  EXPECT_TRUE(box.ends_with("\nほか 10 件")) << box;
+  EXPECT_TRUE(dm.PluginList.empty());
+  EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST_F(PluginCommandsTest, StartUpGoesOnPastPluginsThatCrashHangOrOverstate) {
+  const std::string crash = Install("ID_CRASH", "a_crash.QPI");
+  const std::string hang = Install("ID_HANG", "b_hang.QPI");
+  const std::string huge = Install("HUGE_IMAGE", "c_huge.QPI");
+  const std::string beta = Install("VALID", "d_beta.QPI");
+  WriteSettings();
+  TQVRDM& dm = Make();
+  dm.PluginHosts.limits.identify = std::chrono::milliseconds(1500);
+  dm.QVRDMCreate();
+  // Start-up finished: the first tick ran, the timer is on, the splash is gone.
+  EXPECT_TRUE(timer.Enabled());
+  EXPECT_FALSE(view.Lines("SplashRelease").empty());
+  EXPECT_FALSE(view.Lines("SplashProgress 100").empty());
+  EXPECT_TRUE(view.errors.empty());
+  EXPECT_EQ(dm.PluginList, (std::vector<std::string>{huge, beta}));
+  ASSERT_EQ(view.plugin_buttons.size(), 2u);
+  EXPECT_TRUE(view.plugin_buttons[0].image.empty()) << "the program's own picture";
+  EXPECT_EQ(view.messages, (std::vector<std::string>{
+                               "プラグインロードエラー: [" + crash +
+                               "] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)\n[" + hang +
+                               "] が応答しません: QVR_Plugin_ID が 1.5 秒たっても終わらないため終了させました\n[" + huge +
+                               "] のボタン画像は大きすぎるため使いません（9223372036854775807 バイト、65536 バイトまで）"}));
+  EXPECT_EQ(ChildProcesses().size(), 2u) << "the hung host was killed";
+  dm.QVRDMDestroy();
+  EXPECT_TRUE(SettingsSaved());
 }
 
 TEST_F(PluginCommandsTest, RunsKeepTheirStateAndFailuresAreShown) {
@@ -93,13 +138,61 @@ TEST_F(PluginCommandsTest, RunsKeepTheirStateAndFailuresAreShown) {
   int pending = 0;
   view.on_pending_work = [&] { ++pending; };
   dm.PluginClick(view.plugin_buttons[0].tag);        // the button
-  dm.PluginClick(dm.QVRMenu.PluginEntries()[0].tag);  // the menu entry: the same library
-  EXPECT_EQ(Counter(beta, "QVR_Test_ExecCalls"), 2);
-  EXPECT_EQ(pending, 2);
+  dm.PluginClick(dm.QVRMenu.PluginEntries()[0].tag);  // the menu entry: the same library, the same host
+  EXPECT_EQ(CallsOf(beta), (PluginCalls{2, 2}));
+  EXPECT_GE(pending, 2);
   EXPECT_FALSE(dm.RunPlugin(no_exec));
   EXPECT_FALSE(dm.RunPlugin(exec_throws));
-  EXPECT_EQ(view.messages, (std::vector<std::string>{"プラグインロードエラー: [" + no_exec + "] を実行できません",
-                                                     "プラグインロードエラー: std::logic_error"}));
+  EXPECT_EQ(view.messages,
+            (std::vector<std::string>{
+                "プラグインロードエラー: [" + no_exec + "] を実行できません: undefined symbol: QVR_Plugin_Exec",
+                "プラグインロードエラー: 「EXEC_THROWS」[" + exec_throws +
+                    "] の QVR_Plugin_Exec で例外が発生しました: std::logic_error: failed"}));
+  EXPECT_EQ(ChildProcesses().size(), 3u) << "a plug-in that threw stays loaded";
+}
+
+TEST_F(PluginCommandsTest, ARunThatCrashesOrHangsCostsABoxAndTheSettingsStillSave) {
+  const std::string crash = Install("EXEC_CRASH", "a_crash.QPI");
+  const std::string hang = Install("EXEC_HANG", "b_hang.QPI");
+  WriteSettings();
+  TQVRDM& dm = Make();
+  dm.PluginHosts.limits.run = std::chrono::milliseconds(300);
+  dm.QVRDMCreate();
+  int pending = 0;
+  view.on_pending_work = [&] { ++pending; };
+  ASSERT_EQ(dm.PluginList.size(), 2u);
+
+  dm.PluginClick(0);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0], "プラグインロードエラー: 「EXEC_CRASH」[" + crash +
+                                  "] は QVR_Plugin_Exec の実行中に異常終了しました: SIGSEGV (Segmentation fault)");
+  // The user is asked about the one that does not return: "No" waits on, "Yes" ends it.
+  view.answers = {MessageAnswer::No, MessageAnswer::Yes};
+  EXPECT_FALSE(dm.RunPlugin(hang));
+  ASSERT_EQ(view.messages.size(), 3u);
+  for (int i : {1, 2}) {
+    EXPECT_EQ(view.messages[i].rfind("プラグイン: 「EXEC_HANG」[" + hang + "] が応答しません: QVR_Plugin_Exec が ", 0), 0u)
+        << view.messages[i];
+  }
+  EXPECT_GT(pending, 10) << "the GUI's pending work ran while the plug-in did not answer";
+  EXPECT_TRUE(ChildProcesses().empty());
+  // Both stay listed: the next click starts a new host.
+  EXPECT_EQ(dm.PluginList.size(), 2u);
+  dm.QVRDMDestroy();
+  EXPECT_TRUE(SettingsSaved());
+}
+
+TEST_F(PluginCommandsTest, ARefreshAskedForDuringARunComesAfterIt) {
+  Install("VALID", "a_beta.QPI");
+  TQVRDM& dm = StartQuietly();
+  int calls = 0;
+  view.on_pending_work = [&] {
+    if (calls++ == 0) dm.ApplyOptions(dm.CurrentOptions());  // the options applied meanwhile
+  };
+  EXPECT_EQ(view.Lines("SetPluginButtons").size(), 2u);
+  dm.PluginClick(0);
+  EXPECT_EQ(view.Lines("SetPluginButtons").size(), 4u) << "one more refresh, after the run";
+  EXPECT_EQ(view.plugin_buttons.size(), 1u);
 }
 
 TEST_F(PluginCommandsTest, RefreshAfterTheFolderWasEmptiedRemovesEverything) {
@@ -112,6 +205,7 @@ TEST_F(PluginCommandsTest, RefreshAfterTheFolderWasEmptiedRemovesEverything) {
   EXPECT_TRUE(dm.QVRMenu.PluginEntries().empty());
   EXPECT_TRUE(view.plugin_buttons.empty());
   EXPECT_FALSE(dm.QVRMenu.Enabled(MenuItemId::PluginMNU));
+  EXPECT_TRUE(ChildProcesses().empty()) << "the host of a plug-in no longer listed ends";
 }
 
 TEST(PluginPadLayout, ThreePluginsAndTheExitButtonInARow) {

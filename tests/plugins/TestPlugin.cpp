@@ -1,6 +1,15 @@
 // One source for the test plug-ins: each build of it (chosen by a PLUGIN_* definition) behaves
-// in one of the ways the host must handle. Counters let the tests see how often it was called.
+// in one of the ways the player must handle, from a well-behaved plug-in to one that crashes,
+// hangs or reports a picture of absurd size. After every call it writes its call counts to
+// "<library>.calls" beside itself, so that the tests see from outside the host process how often
+// it was called and that its global data lived on.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "QVRPluginIF.h"
 
@@ -20,6 +29,19 @@ const char kCaption[] = "Bad name";
 #elif defined(PLUGIN_VALID)
 const char kName[] = "Beta";
 const char kCaption[] = "Beta caption";
+#elif defined(PLUGIN_LONG_NAME)
+const std::string kLongName(100, 'n');
+const char* const kName = kLongName.c_str();
+const char kCaption[] = "Long name";
+#elif defined(PLUGIN_LONG_CAPTION)
+const char kName[] = PLUGIN_KIND;
+// 150 times "あ" in Shift-JIS: 300 bytes, and the 255th byte is a lead byte.
+const std::string kLongCaption = [] {
+  std::string text;
+  for (int i = 0; i < 150; ++i) text += "\x82\xA0";
+  return text;
+}();
+const char* const kCaption = kLongCaption.c_str();
 #else
 const char kName[] = PLUGIN_KIND;  // the kind's own name, unique among the test plug-ins
 const char kCaption[] = PLUGIN_KIND;
@@ -29,18 +51,41 @@ const char kCaption[] = PLUGIN_KIND;
 const unsigned char kImage[] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0,
                                 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                 0, 0, 0, 0, 255, 0};
+
+void WriteCounts() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&WriteCounts), &info) == 0 || info.dli_fname == nullptr) return;
+  const std::string file = std::string(info.dli_fname) + ".calls";
+  if (std::FILE* out = std::fopen(file.c_str(), "w")) {
+    std::fprintf(out, "%d %d\n", id_calls, exec_calls);
+    std::fclose(out);
+  }
+}
+
+// A real fault: a store to an unmapped address near zero (not null, so that no sanitizer check
+// turns it into an error report of its own).
+[[maybe_unused]] void Crash() {
+  volatile std::uintptr_t address = 16;
+  *reinterpret_cast<volatile int*>(address) = 1;
+}
+
+[[maybe_unused]] void Hang() {
+  for (;;) pause();
+}
 }  // namespace
 
 extern "C" {
 
-int QVR_Test_IdCalls() { return id_calls; }
-int QVR_Test_ExecCalls() { return exec_calls; }
-
 #if !defined(PLUGIN_NO_ID)
 void QVR_Plugin_ID(TPluginInfo* info) {
   ++id_calls;
+  WriteCounts();
 #if defined(PLUGIN_THROWS)
   throw std::runtime_error("refused");
+#elif defined(PLUGIN_ID_CRASH)
+  Crash();
+#elif defined(PLUGIN_ID_HANG)
+  Hang();
 #endif
   info->IsPlugin = 1;
 #if defined(PLUGIN_DECLINE)
@@ -54,8 +99,13 @@ void QVR_Plugin_ID(TPluginInfo* info) {
 #if !defined(PLUGIN_NO_EXEC)
 void QVR_Plugin_Exec(void) {
   ++exec_calls;
+  WriteCounts();
 #if defined(PLUGIN_EXEC_THROWS)
   throw std::logic_error("failed");
+#elif defined(PLUGIN_EXEC_CRASH)
+  Crash();
+#elif defined(PLUGIN_EXEC_HANG)
+  Hang();
 #endif
 }
 #endif
@@ -63,6 +113,12 @@ void QVR_Plugin_Exec(void) {
 #if defined(PLUGIN_VALID_IMAGE)
 const void* QVR_Plugin_PadImage(size_t* size) {
   *size = sizeof kImage;
+  return kImage;
+}
+#elif defined(PLUGIN_HUGE_IMAGE)
+// Claims far more than the picture it points to: the player must not believe it.
+const void* QVR_Plugin_PadImage(size_t* size) {
+  *size = SIZE_MAX / 2;
   return kImage;
 }
 #endif
