@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -87,6 +86,15 @@ QLineEdit* Edit(const char* name) {
   auto* edit = new QLineEdit;
   edit->setObjectName(name);
   return edit;
+}
+
+// +1 for the keys that go to the next page, -1 for the previous page, 0 for other keys.
+int IsPageKey(int key, Qt::KeyboardModifiers modifiers) {
+  const Qt::KeyboardModifiers plain = modifiers & ~Qt::KeypadModifier;
+  if (plain == Qt::ControlModifier && (key == Qt::Key_Tab || key == Qt::Key_PageDown)) return 1;
+  if (plain == Qt::ControlModifier && key == Qt::Key_PageUp) return -1;
+  if (plain == (Qt::ControlModifier | Qt::ShiftModifier) && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) return -1;
+  return 0;
 }
 
 QDate ToQDate(CivilDate day) { return QDate(day.Year, day.Month, day.Day); }
@@ -180,27 +188,27 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
   SetHint(LabelNameEDT, "|販売元を入力します");
   SetHint(DiscTypeCMB, "|ＣＤの種類を選択します");
 
+  // One row per field, in the order the record lists them; the date and the type keep their
+  // natural width.
   int row = 0;
   grid->addWidget(Caption("ＣＤ名", DiscNameEDT), row, 0);
-  grid->addWidget(DiscNameEDT, row++, 1, 1, 3);
+  grid->addWidget(DiscNameEDT, row++, 1);
   grid->addWidget(Caption("アーティスト名", ArtistNameEDT), row, 0);
-  grid->addWidget(ArtistNameEDT, row++, 1, 1, 3);
+  grid->addWidget(ArtistNameEDT, row++, 1);
   grid->addWidget(Caption("発売日", SaleDateDTP), row, 0);
-  grid->addWidget(SaleDateDTP, row, 1);
-  auto* type_label = Caption("タイプ", DiscTypeCMB);
-  grid->addWidget(type_label, row, 2, Qt::AlignRight);
-  grid->addWidget(DiscTypeCMB, row++, 3);
+  grid->addWidget(SaleDateDTP, row++, 1, Qt::AlignLeft);
   grid->addWidget(Caption("レーベル名", LabelNameEDT), row, 0);
-  grid->addWidget(LabelNameEDT, row++, 1, 1, 3);
+  grid->addWidget(LabelNameEDT, row++, 1);
+  grid->addWidget(Caption("タイプ", DiscTypeCMB), row, 0);
+  grid->addWidget(DiscTypeCMB, row++, 1, Qt::AlignLeft);
   grid->addWidget(Caption("ジャケットファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile), row++, 1, 1, 3);
+  grid->addWidget(FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile), row++, 1);
   grid->addWidget(Caption("歌詞ファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile), row++, 1, 1, 3);
+  grid->addWidget(FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile), row++, 1);
   grid->addWidget(Caption("総演奏時間", nullptr), row, 0);
-  grid->addWidget(DiscTime, row++, 1, 1, 3);
+  grid->addWidget(DiscTime, row++, 1);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
   setTabOrder(DiscNameEDT, ArtistNameEDT);
   setTabOrder(ArtistNameEDT, SaleDateDTP);
   setTabOrder(SaleDateDTP, LabelNameEDT);
@@ -376,12 +384,20 @@ void TDiscRegDLG::TrackSelectSBRChange(int position) {
 void TDiscRegDLG::PageControlEx1Change(int index) {
   const bool tracks = index == PageControlEx1->indexOf(TrackDataPage);
   SetHelpContext(tracks ? kTrackPageHelp : kDiscPageHelp);
-  // Ctrl+Tab from a control of the old page lands in the first control of the new one; a click
-  // on a tab leaves the focus on the tabs.
-  if (!PageControlEx1->tabBar()->hasFocus()) (tracks ? TrackNameEDT : DiscNameEDT)->setFocus();
+  // A click on a tab leaves the focus where it is unless it was on the page that went away.
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !focus->isVisible()) (tracks ? TrackNameEDT : DiscNameEDT)->setFocus();
 }
 
 bool TDiscRegDLG::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  // Ctrl+Tab and Ctrl+Shift+Tab (and Ctrl+PageDown/PageUp) switch pages from any control; the
+  // focus goes to the first control of the new page.
+  if (const int step = IsPageKey(key, modifiers)) {
+    const int count = PageControlEx1->count();
+    PageControlEx1->setCurrentIndex((PageControlEx1->currentIndex() + count + step) % count);
+    (PageControlEx1->currentWidget() == TrackDataPage ? TrackNameEDT : DiscNameEDT)->setFocus();
+    return true;
+  }
   if (PageControlEx1->currentWidget() != TrackDataPage) return false;
   if ((modifiers & ~Qt::KeypadModifier) != Qt::AltModifier) return false;
   if (key == Qt::Key_Left && TrackSelectSBR->value() > TrackSelectSBR->minimum()) {
@@ -398,13 +414,16 @@ bool TDiscRegDLG::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 bool TDiscRegDLG::eventFilter(QObject* watched, QEvent* event) {
   // Every key press meant for a control of this dialog passes here once, before the control
   // sees it (a press the control ignores travels on to its parents; those deliveries are not
-  // looked at again). The key goes on to the control.
+  // looked at again). The key goes on to the control, except to the scroll bar, which would
+  // move a second time, and a page switch, which the dialog does itself.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
     auto* widget = static_cast<QWidget*>(watched);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (widget == PageControlEx1 && IsPageKey(key->key(), key->modifiers())) return true;
     const bool first_delivery = widget == QApplication::focusWidget() || (!QApplication::focusWidget() && widget == this);
-    if (first_delivery && (widget == this || isAncestorOf(widget))) {
-      const auto* key = static_cast<QKeyEvent*>(event);
-      FormKeyDown(key->key(), key->modifiers());
+    if (first_delivery && (widget == this || isAncestorOf(widget)) && FormKeyDown(key->key(), key->modifiers()) &&
+        (widget == TrackSelectSBR || IsPageKey(key->key(), key->modifiers()))) {
+      return true;
     }
   }
   return ModalDialog::eventFilter(watched, event);

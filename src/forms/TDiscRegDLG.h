@@ -82,7 +82,7 @@ class TDiscRegDLG final : public ModalDialog {
   void UpdateBTNClick();
   void BrowseFile(DiscField field);
   // Keys seen for every control (keyboard preview): Alt+Left/Alt+Right on the track page.
-  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);  // true: it moved the track
+  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);  // true: it moved the track or page
   QWidget* TrackControl(TrackField field) const;
   QLineEdit* DiscEdit(DiscField field) const;
 

@@ -39,25 +39,24 @@ sleep 0.5
 
 shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }
 # xdotool types characters outside the keyboard map by binding a spare key code to each in turn.
+# Each key gets a moment to move the focus before the next text is typed.
 type_text() { xdotool type --delay 60 -- "$1"; sleep 0.3; }
+key() { xdotool key "$1"; sleep 0.4; }
 
 # The disc page opens with the focus in ＣＤ名; Tab goes on to アーティスト名.
 type_text '夏の記録'
-xdotool key Tab
+key Tab
 type_text 'テスト楽団'
 shot disc
 # Ctrl+Tab: the track page, the focus in 曲 名.
-xdotool key ctrl+Tab
-sleep 0.3
+key ctrl+Tab
 type_text '一曲目'
-xdotool key alt+Right
-sleep 0.3
+key alt+Right
 type_text '二曲目'
-xdotool key alt+Right
-sleep 0.3
+key alt+Right
 type_text '三曲目'
 shot tracks
-xdotool key alt+u
+key alt+u
 wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "更新 did not close the dialog"
 
 # The lyrics line shows the new title without a restart.

@@ -159,7 +159,11 @@ TEST_F(DiscRegDialogTest, BothPagesFilledThroughTheWidgetsAreStored) {
     EXPECT_EQ(dialog.ArtistNameEDT->text(), QString::fromUtf8("テスト楽団"));
     EXPECT_TRUE(dialog.CurrentHintText().contains(QString::fromUtf8("😀")));
 
-    dialog.PageControlEx1->setCurrentWidget(dialog.TrackDataPage);
+    dialog.DiscNameEDT->setFocus();
+    Key(dialog, Qt::Key_Tab, Qt::ControlModifier);  // to the track page, into 曲 名
+    EXPECT_EQ(dialog.PageControlEx1->currentWidget(), dialog.TrackDataPage);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.TrackNameEDT);
+    EXPECT_EQ(dialog.HelpContext(), 72);
     Type(dialog.TrackNameEDT, "一曲目");
     Type(dialog.LyricsbyCMB, "  作詞家");
     Type(dialog.GenreCMB, "ポップス");
