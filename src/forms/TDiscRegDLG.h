@@ -1,0 +1,94 @@
+// TDiscRegDLG: the disc registration dialog ("ＣＤデータ登録"). Two pages with their tabs at the
+// bottom: the disc's texts, sale date and type; the tracks' texts one track at a time, chosen
+// with the scroll bar or Alt+Left/Alt+Right. The dialog shows a DiscRegModel and forwards every
+// edit to it; Update (the button, or the controller closing it with the update result when the
+// disc leaves the drive) commits the model into the controller's `Disc`, and the registration
+// command stores it.
+#pragma once
+
+#include <array>
+
+#include "dialogs/DiscRegModel.h"
+#include "forms/ModalDialog.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+
+namespace qvr {
+
+class FileDialogs;
+
+class TDiscRegDLG final : public ModalDialog {
+ public:
+  // Help topics of the two pages.
+  static constexpr int kDiscPageHelp = 12;
+  static constexpr int kTrackPageHelp = 72;
+
+  TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRecord& disc);
+  ~TDiscRegDLG() override;
+
+  // Fills the fields that are still empty from a proposed record (texts found elsewhere) and
+  // shows the result; what the user typed stays.
+  void Propose(const TDiscRecord& proposed);
+
+  // The controls, named as the program names them.
+  QTabWidget* PageControlEx1 = nullptr;
+  QWidget* DiscDataPage = nullptr;
+  QWidget* TrackDataPage = nullptr;
+  QLineEdit* DiscNameEDT = nullptr;
+  QLineEdit* ArtistNameEDT = nullptr;
+  QDateEdit* SaleDateDTP = nullptr;
+  QLineEdit* LabelNameEDT = nullptr;
+  QComboBox* DiscTypeCMB = nullptr;
+  QLineEdit* JacketFileEDT = nullptr;
+  QToolButton* JacketFileBTN = nullptr;
+  QLineEdit* LyricsFileEDT = nullptr;
+  QToolButton* LyricsFileBTN = nullptr;
+  QLabel* DiscTime = nullptr;
+  QLineEdit* TrackNameEDT = nullptr;
+  QComboBox* LyricsbyCMB = nullptr;
+  QComboBox* MusicbyCMB = nullptr;
+  QComboBox* ArrangebyCMB = nullptr;
+  QComboBox* GenreCMB = nullptr;
+  QLabel* StartPosLBL = nullptr;
+  QLabel* LengthLBL = nullptr;
+  QScrollBar* TrackSelectSBR = nullptr;
+  QLabel* CurrentTrackLBL = nullptr;
+  QPushButton* UpdateBTN = nullptr;
+  QPushButton* CancelBTN = nullptr;
+  QPushButton* HelpBTN = nullptr;
+
+  const DiscRegModel& Model() const { return model_; }
+
+ protected:
+  void Commit(ModalResult result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* BuildDiscPage();
+  QWidget* BuildTrackPage();
+  QWidget* FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField field);
+  void ShowDiscPage();
+  void ShowTrack();
+  void TrackSelectSBRChange(int position);
+  void PageControlEx1Change(int index);
+  void UpdateBTNClick();
+  void BrowseFile(DiscField field);
+  // Keys seen for every control (keyboard preview): Alt+Left/Alt+Right on the track page.
+  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);  // true: it moved the track or page
+  QWidget* TrackControl(TrackField field) const;
+  QLineEdit* DiscEdit(DiscField field) const;
+
+  FileDialogs& files_;
+  DiscRegModel model_;
+  bool showing_ = false;  // controls are being filled from the model, not edited by the user
+};
+
+}  // namespace qvr

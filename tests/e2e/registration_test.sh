@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# End-to-end test of the disc registration dialog: the real qvr under its own Xvfb with a
+# generated disc image that the database does not know. The dialog opens by itself; a disc name,
+# an artist and three track titles typed in Japanese with the keyboard alone (Tab, Ctrl+Tab to
+# the track page, Alt+Right to the next track, Alt+U for 更新) are stored: `qvrdb show KEY`
+# prints them, and the lyrics line shows the new title at once.
+# Usage: registration_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT QVRDB   (exit 77: skipped, no Xvfb)
+# QVR_E2E_SHOT=prefix keeps the pictures of both pages as prefix-disc.png and prefix-tracks.png.
+set -uo pipefail
+qvr_binary=$1 disc_tool=$2 shot_tool=$3 qvrdb_binary=$4
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb openbox xdotool xwininfo xprop xdpyinfo
+new_work_folder
+
+# A program folder of its own with the disc image as its drive and an empty database: the disc
+# tool registers the disc, and its files are removed again.
+mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
+cp "$qvr_binary" "$work/program/qvr"
+cp "$qvrdb_binary" "$work/program/qvrdb"
+cue=$("$disc_tool" "$work/disc" "$work/program/DB") || fail "could not make the disc image"
+rm -f "$work/program/DB/"*.QVR
+printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\n' "$cue" > "$work/program/Qvr.ini"
+
+start_display
+export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
+"$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
+pids+=($qvr_pid)
+
+# The unregistered disc opens the registration dialog by itself.
+wait_for 30 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open"
+dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
+read -r x y width height < <(window_geometry "$dialog")
+echo "dialog at $x,$y ${width}x$height"
+((width >= 433 && height >= 315)) || fail "the dialog is ${width}x$height, smaller than its client area"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+sleep 0.5
+
+shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }
+# xdotool types characters outside the keyboard map by binding a spare key code to each in turn.
+# Each key gets a moment to move the focus before the next text is typed.
+type_text() { xdotool type --delay 60 -- "$1"; sleep 0.3; }
+key() { xdotool key "$1"; sleep 0.4; }
+
+# The disc page opens with the focus in ＣＤ名; Tab goes on to アーティスト名.
+type_text '夏の記録'
+key Tab
+type_text 'テスト楽団'
+shot disc
+# Ctrl+Tab: the track page, the focus in 曲 名.
+key ctrl+Tab
+type_text '一曲目'
+key alt+Right
+type_text '二曲目'
+key alt+Right
+type_text '三曲目'
+shot tracks
+key alt+u
+wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "更新 did not close the dialog"
+
+# The lyrics line shows the new title without a restart.
+wait_for 10 xdotool search --name '^\[夏の記録\]' || fail "the lyrics line does not show the new title"
+echo "lyrics line: $(xdotool getwindowname "$(xdotool search --name '^\[夏の記録\]' | head -1)")"
+
+# The database holds what was typed.
+cd "$work/program"
+key=$(./qvrdb list | awk 'NR == 1 {print $1}')
+[[ -n "$key" ]] || { ./qvrdb list; fail "qvrdb lists no disc"; }
+./qvrdb show "$key" > "$work/show.txt" || fail "qvrdb show $key failed"
+cat "$work/show.txt"
+for text in 夏の記録 テスト楽団 一曲目 二曲目 三曲目; do
+  grep -qF "$text" "$work/show.txt" || fail "qvrdb show does not print $text"
+done
+
+# The program ends normally.
+kill -TERM $qvr_pid
+for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
+wait $qvr_pid
+status=$?
+[[ $status -eq 0 ]] || fail "the program ended with status $status"
+echo "PASS"
