@@ -83,15 +83,19 @@ TPlayListDLG::TPlayListDLG(const DialogContext& context, const TDiscRecord& disc
   PlayListLVW->setSelectionBehavior(QAbstractItemView::SelectRows);
   PlayListLVW->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PlayListLVW->setFrameShape(QFrame::NoFrame);
-  PlayListLVW->header()->setStretchLastSection(false);
-  PlayListLVW->header()->setSectionsMovable(false);
+  // The title takes the room the number and the length leave, so that the three columns fit the
+  // list without a horizontal scroll bar at any width of the sizable dialog.
+  QHeaderView* header = PlayListLVW->header();
+  header->setStretchLastSection(false);
+  header->setSectionsMovable(false);
+  header->setMinimumSectionSize(40);
+  header->setSectionResizeMode(1, QHeaderView::Stretch);
   PlayListLVW->setColumnWidth(0, std::max(50, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("トラック")) + 16));
   PlayListLVW->setColumnWidth(1, 160);
-  PlayListLVW->setColumnWidth(2, 60);
+  PlayListLVW->setColumnWidth(2, std::max(60, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("演奏時間")) + 14));
   PlayListLVW->installEventFilter(this);
   PlayListLVW->viewport()->installEventFilter(this);
-  SetHint(PlayListLVW,
-          "プレイリスト|ドラッグで曲順を入れ替え、ダブルクリックでその曲から再生、右クリックで曲を挿入します");
+  SetHint(PlayListLVW, "右クリックで曲を挿入します|ドラッグで移動、ダブルクリックで再生");
   track_layout->addWidget(PlayListLVW);
   Body()->addWidget(track_panel, 1);
 

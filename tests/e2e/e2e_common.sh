@@ -1,0 +1,72 @@
+# Helpers the end-to-end scripts share (sourced, not run): a work folder removed at exit, the
+# processes to end, waiting with a limit, window geometry, and a desktop of its own (Xvfb on the
+# first free display from 90 on, openbox, trayer) on which the real qvr runs.
+# Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_desktop,
+# tray_icon, pids+=(...).
+
+# Skips (exit 77) unless every tool named is installed.
+require_tools() {
+  for tool in "$@"; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
+}
+
+work=$(mktemp -d /tmp/qvr-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
+
+# Waits up to $1 seconds (in tenths) for the command after it to succeed.
+wait_for() {
+  local tenths=$(($1 * 10)); shift
+  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+# A window's left, top, width and height on the screen.
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+                           /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
+}
+
+# Xvfb, openbox and trayer; exports DISPLAY and what qvr needs to run on it.
+start_desktop() {
+  local display=90
+  while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+  export DISPLAY=":$display"
+  wait_for 10 xdpyinfo || fail "Xvfb did not start"
+  openbox >"$work/openbox.log" 2>&1 & pids+=($!)
+  wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
+  # The tray: started again when it gives up early (it can, while the window manager settles).
+  for attempt in 1 2 3; do
+    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
+      --tint 0x303030 >"$work/trayer.log" 2>&1 & local trayer_pid=$!
+    pids+=($trayer_pid)
+    wait_for 5 xdotool search --name '^panel$' && break
+    kill $trayer_pid 2>/dev/null
+  done
+  xdotool search --name '^panel$' >/dev/null || { cat "$work/trayer.log"; fail "trayer did not start"; }
+  mkdir -p "$work/run" && chmod 700 "$work/run"
+  export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
+  # Under the sanitizers: leaks inside the system's libraries are not QVR's.
+  export LSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# The window of qvr's icon inside the tray's panel (its id first on the line).
+tray_icon() {
+  local panel
+  panel=$(xdotool search --name '^panel$' | head -1)
+  xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'
+}
+
+# Clicks the tray icon with mouse button $1.
+click_tray() {
+  local icon X Y WIDTH HEIGHT
+  icon=$(tray_icon | awk '{print $1; exit}')
+  read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click "$1"
+}
