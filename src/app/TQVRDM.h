@@ -131,6 +131,20 @@ class TQVRDM {
   void SelectPlayRange();
   void ResetPlayOrder();
 
+  // The play list dialog and play list files (playback/PlayList.cpp). ApplyPlayOrder replaces
+  // the play order after an edit: playback stops (PlayIndex 1) and the timer is off around the
+  // change. TakePlayOrder takes the rows as the dialog closes, stopping nothing.
+  // PlayPlayListEntry plays from a position (1-based), random play suspended so that this entry
+  // is the one that plays. LoadPlayList stops playback and reads a play list file of the disc:
+  // true when it was one (PlayListName and PlayListPath become the file's); a file of another
+  // disc is reported and gives the disc order. SavePlayList writes DiscKey and PlayOrder to a
+  // file, replacing it whole. Both raise qvr::Error for a file they cannot read or write.
+  void ApplyPlayOrder(std::vector<std::string> entries);
+  void TakePlayOrder(std::vector<std::string> entries);
+  void PlayPlayListEntry(std::size_t position);
+  bool LoadPlayList(const std::string& path);
+  void SavePlayList(const std::string& path);
+
   // Plug-ins. Each library runs in a host process of its own (PluginHosts); the controller never
   // blocks on one. QueryPlugin asks the libraries at `paths` to identify themselves, all at once;
   // a refresh shows what went wrong in one error box.
@@ -165,6 +179,7 @@ class TQVRDM {
   std::vector<std::string> PluginList;  // plug-in file paths (file-system encoding), by tag
   PluginHostSet PluginHosts;            // the host process of each listed plug-in
   std::string PlayListName;
+  std::string PlayListPath;  // the full path of the play list last loaded or saved; empty: none yet
   std::string PauseSavedText;
   std::uint8_t DialogState = 0;
 

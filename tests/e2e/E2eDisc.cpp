@@ -1,7 +1,9 @@
-// qvr_e2e_disc FOLDER DBFOLDER: writes the disc image the end-to-end tests give the player as
-// its drive (three 30-second audio tracks, FOLDER/e2e.cue and e2e.bin) and registers it in the
-// database in DBFOLDER through the real drive and database code, with Japanese titles.
+// qvr_e2e_disc FOLDER DBFOLDER [FRAMES]: writes the disc image the end-to-end tests give the
+// player as its drive (three audio tracks of FRAMES sectors each, 30 seconds unless given,
+// FOLDER/e2e.cue and e2e.bin) and registers it in the database in DBFOLDER through the real drive
+// and database code, with Japanese titles.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "audio/SdlAudioSink.h"
@@ -13,8 +15,13 @@
 
 int main(int argc, char** argv) {
   using namespace qvr;
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER [FRAMES]\n");
+    return 2;
+  }
+  const std::uint32_t frames = argc == 4 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 2250;
+  if (frames < 75) {
+    std::fprintf(stderr, "a track needs at least 75 sectors\n");
     return 2;
   }
   const std::filesystem::path folder = argv[1], db = argv[2];
@@ -23,7 +30,7 @@ int main(int argc, char** argv) {
   test::ImageOptions options;
   options.cueName = "e2e.cue";
   options.binName = "e2e.bin";
-  const auto image = test::WriteImage(folder, {{2250}, {2250}, {2250}}, options);
+  const auto image = test::WriteImage(folder, {{frames}, {frames}, {frames}}, options);
 
   SdlAudioSink sink;
   CdioDrive drive(image.cue.string(), sink);

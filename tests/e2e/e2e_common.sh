@@ -1,25 +1,23 @@
-# Shared pieces of the end-to-end scripts (sourced): a work folder cleaned up at exit, waiting
-# with a limit, window geometry, and a display of our own with a window manager.
-# The sourcing script sets `work` (from new_work_folder) and appends what it starts to `pids`.
+# Helpers the end-to-end scripts share (sourced, not run): a work folder removed at exit, the
+# processes to end, waiting with a limit, window geometry, and a desktop of its own (Xvfb on the
+# first free display from 90 on, openbox, trayer) on which the real qvr runs.
+# Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_display (Xvfb
+# and openbox), start_desktop (with trayer), tray_icon, click_tray, pids+=(...).
 
-pids=()
-new_work_folder() {
-  work=$(mktemp -d /tmp/qvr-e2e-XXXXXX)
-  trap e2e_cleanup EXIT
+# Skips (exit 77) unless every tool named is installed.
+require_tools() {
+  for tool in "$@"; do command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
 }
-e2e_cleanup() {
+
+work=$(mktemp -d /tmp/qvr-e2e-XXXXXX)
+pids=()
+cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   wait 2>/dev/null
   if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
 }
+trap cleanup EXIT
 fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
-
-# Skips the test (exit 77) when one of the named tools is missing.
-require_tools() {
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-  done
-}
 
 # Waits up to $1 seconds (in tenths) for the command after it to succeed.
 wait_for() {
@@ -43,4 +41,37 @@ start_display() {
   wait_for 10 xdpyinfo || fail "Xvfb did not start"
   openbox >"$work/openbox.log" 2>&1 & pids+=($!)
   wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
+}
+
+# Xvfb, openbox and trayer; exports DISPLAY and what qvr needs to run on it.
+start_desktop() {
+  start_display
+  # The tray: started again when it gives up early (it can, while the window manager settles).
+  for attempt in 1 2 3; do
+    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
+      --tint 0x303030 >"$work/trayer.log" 2>&1 & local trayer_pid=$!
+    pids+=($trayer_pid)
+    wait_for 5 xdotool search --name '^panel$' && break
+    kill $trayer_pid 2>/dev/null
+  done
+  xdotool search --name '^panel$' >/dev/null || { cat "$work/trayer.log"; fail "trayer did not start"; }
+  mkdir -p "$work/run" && chmod 700 "$work/run"
+  export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
+  # Under the sanitizers: leaks inside the system's libraries are not QVR's.
+  export LSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# The window of qvr's icon inside the tray's panel (its id first on the line).
+tray_icon() {
+  local panel
+  panel=$(xdotool search --name '^panel$' | head -1)
+  xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'
+}
+
+# Clicks the tray icon with mouse button $1.
+click_tray() {
+  local icon X Y WIDTH HEIGHT
+  icon=$(tray_icon | awk '{print $1; exit}')
+  read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click "$1"
 }

@@ -10,7 +10,6 @@ set -uo pipefail
 qvr_binary=$1 disc_tool=$2 shot_tool=$3 qvrdb_binary=$4
 source "$(dirname "$0")/e2e_common.sh"
 require_tools Xvfb openbox xdotool xwininfo xprop xdpyinfo
-new_work_folder
 
 # A program folder of its own with the disc image as its drive and an empty database: the disc
 # tool registers the disc, and its files are removed again.

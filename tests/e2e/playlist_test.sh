@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# End-to-end test of the play list dialog: qvr under its own Xvfb with a disc image of three
+# short tracks and SDL's disk audio driver. The dialog is opened from the tray menu; the order
+# 3, 1, 2 is built with the track menu (select all, delete, then add tracks 3, 1 and 2 from the
+# add button's drop-down) and the dialog closed; play from the tray icon then sends track 3 and
+# then tracks 1-2 to the audio output, sample for sample.
+# Usage: playlist_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT   (exit 77: skipped, no Xvfb here)
+set -uo pipefail
+qvr_binary=$1 disc_tool=$2 shot_tool=$3
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo od cmp mkfifo
+
+# Three tracks of 4 s (300 sectors of 2352 bytes).
+frames=300 sector=2352
+mkdir -p "$work/program"
+cp "$qvr_binary" "$work/program/qvr"
+cue=$("$disc_tool" "$work/disc" "$work/program/DB" $frames) || fail "could not make the disc image"
+printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n' "$cue" > "$work/program/Qvr.ini"
+
+start_desktop
+# The disk driver starts its file anew each time the output opens (once per range): it writes
+# into a pipe that a reader drains into one file, range after range.
+mkfifo "$work/audio.fifo"
+(while :; do cat "$work/audio.fifo" >>"$work/audio.raw"; done) & reader=$!
+pids+=($reader)
+# Ends the reader; a cat waiting for the next writer is let go by one empty write.
+stop_reader() { kill $reader 2>/dev/null; timeout 2 bash -c ": >'$work/audio.fifo'" 2>/dev/null; }
+trap 'stop_reader; cleanup' EXIT
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.fifo"
+"$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
+pids+=($qvr_pid)
+
+wait_for 20 xdotool search --name '試験盤' || fail "the disc was not recognised"
+wait_for 10 tray_icon || fail "no icon in the tray"
+
+# "プレイリスト..." from the tray menu: the second enabled item while the disc is stopped (play,
+# then the list; stop, pause and the track steps are disabled). Styles that stop on disabled
+# items need six steps.
+dialog=""
+for steps in 2 6; do
+  click_tray 3
+  sleep 0.7
+  for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
+  xdotool key Return
+  if wait_for 5 xdotool search --name '^プレイリスト \.\.\. Default$'; then
+    dialog=$(xdotool search --name '^プレイリスト \.\.\. Default$' | head -1)
+    break
+  fi
+  xdotool key Escape
+  sleep 0.3
+done
+[[ -n "$dialog" ]] || fail "the play list dialog did not open from the tray menu"
+xdotool windowactivate --sync "$dialog" 2>/dev/null
+sleep 0.5
+shot=${QVR_E2E_SHOT:-$work/playlist.png}
+"$shot_tool" "$shot" && echo "screenshot: $shot"
+
+key() { xdotool key "$@"; sleep 0.4; }
+# Every row selected and deleted, then tracks 3, 1 and 2 from the add button's track menu (its
+# items: delete, a separator, tracks 1 to 3; Up from the top wraps to the last item, so the
+# steps are the same whether or not the menu opens with its first item selected).
+key alt+e; key a
+key alt+d
+key alt+a; key Up; key Return
+key alt+a; key Up; key Up; key Up; key Return
+key alt+a; key Up; key Up; key Return
+"$shot_tool" "${shot%.png}-built.png"
+key alt+f; key c
+wait_for 5 bash -c "! xdotool search --name '^プレイリスト \\.\\.\\. '" || fail "the dialog did not close"
+
+# Play from the tray icon: track 3, then tracks 1-2 as one range, then the order has run out.
+click_tray 1
+expected_bytes=$(((frames - 1 + 2 * frames) * sector))
+played() { [[ $(od -An -v -tx1 -w4 "$work/audio.raw" | grep -vc '^ 00 00 00 00$') -ge $((expected_bytes / 4)) ]]; }
+wait_for 40 played || fail "the play order was not played to its end ($(stat -c %s "$work/audio.raw" 2>/dev/null) bytes)"
+sleep 2
+kill -TERM $qvr_pid
+wait $qvr_pid
+stop_reader
+
+# What was played, its silence between the ranges left out (the disc's samples are never all
+# zero), against the image: track 3 without the last sector (the device's last track ends one
+# sector short of the lead-out), then tracks 1 and 2.
+bin="${cue%.cue}.bin"
+{ dd if="$bin" bs=$sector skip=$((2 * frames)) count=$((frames - 1)) status=none
+  dd if="$bin" bs=$sector count=$((2 * frames)) status=none; } | od -An -v -tx1 -w4 >"$work/expected.hex"
+od -An -v -tx1 -w4 "$work/audio.raw" | grep -v '^ 00 00 00 00$' >"$work/played.hex"
+cmp "$work/expected.hex" "$work/played.hex" ||
+  fail "the output is not track 3 then tracks 1-2 ($(wc -l <"$work/played.hex") frames played, $(wc -l <"$work/expected.hex") expected)"
+echo "PASS"
