@@ -38,6 +38,7 @@ CDDevice& CDDA::Control() {
 void CDDA::CDInit(CDDevice& control) {
   control_ = &control;
   CDState = cdNotReady;
+  openProblem_.clear();
 }
 
 bool CDDA::CDOpen() {
@@ -47,9 +48,11 @@ bool CDDA::CDOpen() {
     control.Open();
     canEject_ = control.CanEject();
     control.SetTimeFormat(TimeFormat::TMSF);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    openProblem_ = error.what();
     return false;
   }
+  openProblem_.clear();
   switch (control.StatusMode() & 0x7F) {
     case kModeStopped: CDState = cdStopped; break;
     case kModePlaying: CDState = cdPlaying; break;
@@ -57,6 +60,11 @@ bool CDDA::CDOpen() {
     default: break;  // not ready, paused, seeking, recording: opened again at the next poll
   }
   return true;
+}
+
+std::string CDDA::CDProblem() const {
+  if (!openProblem_.empty()) return openProblem_;
+  return control_ ? control_->Problem() : std::string();
 }
 
 void CDDA::CDClose() {

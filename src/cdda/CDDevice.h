@@ -74,6 +74,9 @@ class CDDevice {
 
   // The media identity of the disc as unsigned decimal text; empty when there is no disc.
   virtual std::string MediaIdentity() = 0;
+  // Why the device reports no readable disc now (Japanese, for the user), empty when it has one
+  // or cannot tell.
+  virtual std::string Problem() const { return {}; }
 };
 
 }  // namespace qvr

@@ -36,7 +36,7 @@ class CdioDrive : public CDDevice {
   CdioDrive& operator=(const CdioDrive&) = delete;
 
   // Why the disc cannot be read now (Japanese), empty when it can.
-  const std::string& Problem() const { return problem_; }
+  std::string Problem() const override { return problem_; }
   // The image in the changer, empty for a drive.
   std::filesystem::path CurrentImage() const;
 

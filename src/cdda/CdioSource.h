@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cdda/AudioSectorSource.h"
 #include "cdda/DiscToc.h"
@@ -24,6 +25,8 @@ class CdioSource : public AudioSectorSource {
   static std::unique_ptr<CdioSource> OpenDevice(const std::string& device);
   // Opens an image file of a format libcdio reads. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);
+  // The device paths of the CD drives libcdio finds on this computer (none is opened).
+  static std::vector<std::string> ListDrives();
 
   ~CdioSource() override;
   CdioSource(const CdioSource&) = delete;
