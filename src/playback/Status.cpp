@@ -62,11 +62,15 @@ std::string TQVRDM::TrackTitleCaption() {
 void TQVRDM::UpdateStatus() {
   QVRView& view = ports_.view;
   switch (CD.CDState) {
-    case TCDState::cdNotReady:
-      view.SetPadCaption(kNoDrive);
-      view.SetLyricsText(kNoDrive);
-      view.SetTrayHint(kNotReadyHint);
+    case TCDState::cdNotReady: {
+      // The reason the drive gives, when it knows one, follows the fixed text.
+      const std::string problem = CD.CDProblem();
+      const std::string caption = problem.empty() ? std::string(kNoDrive) : std::string(kNoDrive) + "：" + problem;
+      view.SetPadCaption(caption);
+      view.SetLyricsText(Amp(caption));
+      view.SetTrayHint(problem.empty() ? std::string(kNotReadyHint) : std::string(kNotReadyHint) + ": " + Amp(problem));
       break;
+    }
     case TCDState::cdOpen:
       view.SetPadCaption(kInsertDisc);
       view.SetLyricsText(kInsertDisc);
