@@ -84,6 +84,16 @@ void TQVRDM::SaveSettings() {
   if (QVRMenu.Checked(MenuItemId::RandomMNU)) ini.WriteInteger(kRepeatSection, "PlayMode", 3);
 }
 
+TOptionValues TQVRDM::DefaultOptions() const {
+  TOptionValues values;
+  values.font = {"\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 9, 0, 0x0000FFFF};  // ＭＳ Ｐゴシック
+  values.background = 0;
+  // The database folder is the one a missing key gives: "DB/" below the program folder.
+  values.data_base_path = ProgramFolderSetting(ports_.settings.ProgramFolder) + "DB/";
+  values.plugin_path = ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/";
+  return values;
+}
+
 TOptionValues TQVRDM::CurrentOptions() const {
   TOptionValues values;
   values.font = Lyrics.font;
@@ -103,6 +113,7 @@ TOptionValues TQVRDM::CurrentOptions() const {
   values.help_hint = HelpHint;
   values.data_base_path = DataBasePath;
   values.plugin_path = PluginPath;
+  values.drive = Drive;
   return values;
 }
 
@@ -131,6 +142,11 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   PluginPath = values.plugin_path;
   RefreshPlugins();
   ports_.view.SetHintsEnabled(HelpHint);
+  // Another drive or image takes effect at once, as if the disc had been changed.
+  if (values.drive != Drive) {
+    Drive = values.drive;
+    ReopenDrive();
+  }
 }
 
 }  // namespace qvr

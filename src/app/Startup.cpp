@@ -18,7 +18,7 @@ constexpr const char* kPleaseWait = "Please wait...";
 TQVRDM::TQVRDM(TQVRDMPorts ports)
     : IniCTRL(ports.settings), Database(ports.today), Wallpaper(ports.wallpaper, IniCTRL), ports_(std::move(ports)) {
   ConfigurePlayerSettings(IniCTRL);
-  Lyrics.font = {"\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 9, 0, 0x0000FFFF};  // ＭＳ Ｐゴシック
+  Lyrics.font = DefaultOptions().font;
 }
 
 void TQVRDM::QVRDMCreate() {

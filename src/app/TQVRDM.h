@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,7 +39,9 @@ struct TQVRDMPorts {
   RandomSource& random;
   WallpaperService& wallpaper;
   // The CD audio device for the "Drive" setting (file-system encoding; empty: the system's
-  // default drive), asked once at start-up; it must live as long as the controller.
+  // default drive), asked at start-up and again each time the setting changes. The layer is
+  // closed before the next call, so a device must live until then (the last one as long as the
+  // controller).
   std::function<CDDevice&(const std::string& drive)> drive;
   TDateSource& today;           // today's date for new disc records
   TSearchProgress& progress;    // shows the database search on the lyrics line
@@ -54,6 +57,8 @@ struct TOptionValues {
   int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
   bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
   std::string data_base_path, plugin_path;  // Shift-JIS bytes
+  std::string drive;                         // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
+  friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
 };
 
 // Who asked the stop command to run: the end-of-play form sends no stop request.
@@ -75,6 +80,10 @@ class TQVRDM {
   void SaveSettings();
   void ApplyOptions(const TOptionValues& values);
   TOptionValues CurrentOptions() const;
+  // The built-in value of every option: what a first run without a settings file starts with.
+  TOptionValues DefaultOptions() const;
+  // The program folder, where the settings file and the default folders are.
+  const std::filesystem::path& ProgramFolder() const { return ports_.settings.ProgramFolder; }
 
   // The monitor.
   void TimerTimer();
@@ -201,6 +210,8 @@ class TQVRDM {
   void PlayingSteps();
   void RegistrationDialogSteps();
   void ReleaseModes(bool disc_removed);
+  // Closes the device layer and opens it again on the "Drive" setting (app/DriveSetting.cpp).
+  void ReopenDrive();
 
   // Play order helpers.
   int TrackAt(std::size_t position) const;  // the track number at a position (1-based)
@@ -214,6 +225,7 @@ class TQVRDM {
   bool layout_restored_ = false;  // start-up restored the pad's layout: shut-down may save it
   // Why the drive is not ready, as the status texts show it; nothing while it is ready.
   std::optional<std::string> shown_reason_;
+  bool drive_changed_ = false;  // the "Drive" setting changed during a lookup; the next tick reopens
 };
 
 }  // namespace qvr

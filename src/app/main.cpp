@@ -52,6 +52,9 @@ int main(int argc, char* argv[]) {
 
   TQVRDM controller({view, timer, random, *wallpaper,
                      [&](const std::string& name) -> CDDevice& {
+                       // Asked again when the "Drive" setting changes: the layer has closed the
+                       // old device, which goes before the new one shares the sound output.
+                       drive.reset();
                        drive = std::make_unique<CdioDrive>(name, sink);
                        return *drive;
                      },

@@ -38,6 +38,7 @@ CDDevice& CDDA::Control() {
 void CDDA::CDInit(CDDevice& control) {
   control_ = &control;
   CDState = cdNotReady;
+  openProblem_.clear();
 }
 
 bool CDDA::CDOpen() {

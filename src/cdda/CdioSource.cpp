@@ -166,6 +166,15 @@ std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& i
   return std::unique_ptr<CdioSource>(new CdioSource(handle, image.string(), false));
 }
 
+std::vector<std::string> CdioSource::ListDrives() {
+  SilenceCdioLog();
+  std::vector<std::string> drives;
+  char** devices = cdio_get_devices(DRIVER_DEVICE);
+  for (char** at = devices; at != nullptr && *at != nullptr; ++at) drives.emplace_back(*at);
+  cdio_free_device_list(devices);
+  return drives;
+}
+
 CdioSource::~CdioSource() {
   ClosePlayer();
   if (handle_ != nullptr) cdio_destroy(handle_);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cdda/AudioSectorSource.h"
 #include "cdda/DiscToc.h"
@@ -25,6 +26,8 @@ class CdioSource : public AudioSectorSource {
   // Opens an image file of a format libcdio reads (.toc, .nrg), after a child process has read
   // it through without crashing or hanging. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);
+  // The device paths of the CD drives libcdio finds on this computer (none is opened).
+  static std::vector<std::string> ListDrives();
 
   ~CdioSource() override;
   CdioSource(const CdioSource&) = delete;

@@ -18,6 +18,10 @@ constexpr const char* kSaveRegistration = "登録したデータを保存しま�
 
 void TQVRDM::TimerTimer() {
   if (looking_up_) return;
+  if (drive_changed_) {
+    ReopenDrive();
+    return;
+  }
   const TCDState prev = CD.CDState;
   CD.CDPoll();
   switch (CD.CDState) {

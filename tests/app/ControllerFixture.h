@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +54,8 @@ class ControllerFixture : public testing::Test {
     controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
                                               [this](const std::string& name) -> CDDevice& {
                                                 drive_names.push_back(name);
-                                                return drive;
+                                                auto other = other_drives.find(name);
+                                                return other != other_drives.end() ? other->second : drive;
                                               },
                                               today, progress, {"qvr", dir.Path(), dir.Path()}});
     return *controller;
@@ -117,7 +119,9 @@ class ControllerFixture : public testing::Test {
   FixedDate today{45292};
   RecordingProgress progress;
   mutable TNoSearchProgress progress_of_checks;
-  std::vector<std::string> drive_names;
+  std::vector<std::string> drive_names;  // the "Drive" settings the factory was asked for
+  // Drives by setting, for a change of the "Drive" setting; any other setting gets `drive`.
+  std::map<std::string, SimulatedDrive> other_drives;
   std::unique_ptr<TQVRDM> controller;
 };
 

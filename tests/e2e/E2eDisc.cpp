@@ -1,10 +1,13 @@
-// qvr_e2e_disc FOLDER DBFOLDER [FRAMES]: writes the disc image the end-to-end tests give the
-// player as its drive (three audio tracks of FRAMES sectors each, 30 seconds unless given,
+// qvr_e2e_disc FOLDER DBFOLDER [FRAMES | other]: writes the disc image the end-to-end tests give
+// the player as its drive (three audio tracks of FRAMES sectors each, 30 seconds unless given,
 // FOLDER/e2e.cue and e2e.bin) and registers it in the database in DBFOLDER through the real drive
-// and database code, with Japanese titles.
+// and database code, with Japanese titles. With "other", a second disc instead (FOLDER/other.cue
+// and other.bin: two 20-second tracks after a 2-second stored pregap, so its first sound differs
+// from the first disc's).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "audio/SdlAudioSink.h"
 #include "cdda/CDDA.h"
@@ -15,11 +18,13 @@
 
 int main(int argc, char** argv) {
   using namespace qvr;
+  const bool other = argc == 4 && std::string(argv[3]) == "other";
   if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER [FRAMES]\n");
+    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER [FRAMES | other]\n");
     return 2;
   }
-  const std::uint32_t frames = argc == 4 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 2250;
+  const std::uint32_t frames =
+      argc == 4 && !other ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 2250;
   if (frames < 75) {
     std::fprintf(stderr, "a track needs at least 75 sectors\n");
     return 2;
@@ -28,9 +33,10 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder);
   std::filesystem::create_directories(db);
   test::ImageOptions options;
-  options.cueName = "e2e.cue";
-  options.binName = "e2e.bin";
-  const auto image = test::WriteImage(folder, {{frames}, {frames}, {frames}}, options);
+  options.cueName = other ? "other.cue" : "e2e.cue";
+  options.binName = other ? "other.bin" : "e2e.bin";
+  const auto image = other ? test::WriteImage(folder, {{1500, true, 150}, {1500}}, options)
+                           : test::WriteImage(folder, {{frames}, {frames}, {frames}}, options);
 
   SdlAudioSink sink;
   CdioDrive drive(image.cue.string(), sink);
@@ -46,13 +52,15 @@ int main(int argc, char** argv) {
   disc.DiscKey = layer.CDMediaID();
   disc.TrackCount = static_cast<std::uint8_t>(layer.CDTrackCount());
   disc.DiscTime = layer.CDDiscLength();
-  const char* titles[] = {"最初の曲 & 二番", "二曲目", "三曲目"};
+  const char* first_titles[] = {"最初の曲 & 二番", "二曲目", "三曲目"};
+  const char* other_titles[] = {"別の盤の一曲目", "別の盤の二曲目", ""};
+  const char* const* titles = other ? other_titles : first_titles;
   for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
     disc.Tracks[n].StartPos = layer.CDTrackStart(n);
     disc.Tracks[n].Length = layer.CDTrackLength(n);
     disc.Tracks[n].TrackName = ShortString<96>::FromUtf8(titles[n - 1]);
   }
-  disc.DiscName = ShortString<96>::FromUtf8("試験盤");
+  disc.DiscName = ShortString<96>::FromUtf8(other ? "別の盤" : "試験盤");
   disc.ArtistName = ShortString<96>::FromUtf8("テスト楽団");
   TDiscDatabase database(today);
   database.DBOpen(db / "MasterDB.QVR");

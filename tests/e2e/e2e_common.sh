@@ -2,7 +2,8 @@
 # processes to end, waiting with a limit, window geometry, and a desktop of its own (Xvfb on the
 # first free display from 90 on, openbox, trayer) on which the real qvr runs.
 # Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_display (Xvfb
-# and openbox), start_desktop (with trayer), tray_icon, click_tray, pids+=(...).
+# and openbox), start_desktop (with trayer, the player's runtime folder and SDL's disk audio in
+# $work/audio.raw), tray_icon, click_tray, open_tray_menu, pids+=(...).
 
 # Skips (exit 77) unless every tool named is installed.
 require_tools() {
@@ -57,6 +58,7 @@ start_desktop() {
   xdotool search --name '^panel$' >/dev/null || { cat "$work/trayer.log"; fail "trayer did not start"; }
   mkdir -p "$work/run" && chmod 700 "$work/run"
   export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
+  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
   # Under the sanitizers: leaks inside the system's libraries are not QVR's.
   export LSAN_OPTIONS="suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 }
@@ -65,7 +67,7 @@ start_desktop() {
 tray_icon() {
   local panel
   panel=$(xdotool search --name '^panel$' | head -1)
-  xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'
+  [[ -n "$panel" ]] && xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'
 }
 
 # Clicks the tray icon with mouse button $1.
@@ -74,4 +76,11 @@ click_tray() {
   icon=$(tray_icon | awk '{print $1; exit}')
   read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click "$1"
+}
+
+# Opens the tray menu with a right click on the icon.
+open_tray_menu() {
+  [[ -n "$(tray_icon)" ]] || fail "no icon in the tray"
+  click_tray 3
+  sleep 0.7
 }

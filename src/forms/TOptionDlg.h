@@ -1,0 +1,112 @@
+// TOptionDlg: the options dialog ("環境設定"). Four pages (lyrics window, control pad, repeat,
+// other) edit a copy of the settings held by OptionModel; the settings menu applies them while
+// the dialog stays open, undoes the edits since the last apply, or puts the built-in defaults
+// into the controls. Ok hands the values to the controller's command, which applies them.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogs/OptionModel.h"
+#include "forms/DialogFactories.h"
+#include "forms/ModalDialog.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace qvr {
+
+class TOptionDlg final : public ModalDialog {
+ public:
+  // The questions the dialog asks through other windows; tests replace them.
+  struct Asks {
+    std::function<std::optional<QFont>(const QFont& current)> font;
+    std::function<std::optional<QColor>(const QColor& current)> color;
+    std::function<bool(const QString& question)> yes_no;
+    std::function<void(const QString& message)> warn;
+  };
+
+  TOptionDlg(const DialogContext& context, TOptionValues& values);
+  ~TOptionDlg() override;
+
+  OptionModel& Model() { return *model_; }
+  Asks& Questions() { return asks_; }
+
+  // Handlers (the menu commands, the buttons that open other dialogs, the page change).
+  void FontBTNClick();
+  void DBPathBTNClick();
+  void PluginPathBTNClick();
+  void DriveImageBTNClick();
+  void DriveFolderBTNClick();
+  void DefaultMNUClick();
+  void UndoMNUClick();
+  void ApplyMNUClick();
+  void HelpBTNClick();
+  void PageCTRLChange(int index);
+
+ protected:
+  void Commit(ModalResult result) override;
+
+ private:
+  QWidget* BuildLyricsPage();
+  QWidget* BuildPadPage();
+  QWidget* BuildRepeatPage();
+  QWidget* BuildOtherPage();
+  QCheckBox* CheckBox(QWidget* page, const char* name, const char* caption, const char* hint,
+                      bool TOptionValues::*field);
+  // A colour box over one colour of the values (the font's or the background's).
+  using ColorField = std::int32_t& (*)(TOptionValues&);
+  QComboBox* ColorBox(QWidget* page, const char* name, ColorField field);
+  void FolderChoice(OptionModel::Folder folder);
+  void TakeChoice(const OptionChoice& choice);
+  void FillDrives();
+  // Every control from the model; Apply and Undo enabled by its changed state.
+  void ShowValues();
+  void UpdateEnable();
+  void ShowToolTips(bool on);
+
+  TOptionValues& result_;
+  FileDialogs& files_;
+  std::unique_ptr<OptionModel> model_;
+  Asks asks_;
+  bool showing_ = false;  // controls are being set from the model: their signals are no edits
+
+  QTabWidget* PageCTRL = nullptr;
+  QLabel* FontSampleLBL = nullptr;
+  QComboBox* FontColorCMB = nullptr;
+  QComboBox* BGColorCMB = nullptr;
+  QCheckBox* LyricsStayOnTopCBX = nullptr;
+  QCheckBox* PadStatusCBX = nullptr;
+  QCheckBox* PadStayOnTopCBX = nullptr;
+  QCheckBox* DockSaveCBX = nullptr;
+  QCheckBox* PadChildrenStatusCBX = nullptr;
+  QCheckBox* PadSnapCBX = nullptr;
+  QButtonGroup* RepeatOneRGP = nullptr;
+  QButtonGroup* RepeatAllRGP = nullptr;
+  QButtonGroup* RandomRGP = nullptr;
+  QCheckBox* AutoPlayCBX = nullptr;
+  QCheckBox* AutoWallCBX = nullptr;
+  QCheckBox* AutoDLGOpenCBX = nullptr;
+  QCheckBox* TipHelpCBX = nullptr;
+  QLabel* DBPathPNL = nullptr;
+  QLabel* PluginPathPNL = nullptr;
+  QComboBox* DriveCMB = nullptr;
+  QAction* DefaultMNU = nullptr;
+  QAction* UndoMNU = nullptr;
+  QAction* ApplyMNU = nullptr;
+  std::vector<std::pair<QWidget*, QString>> tool_tips_;
+};
+
+}  // namespace qvr
