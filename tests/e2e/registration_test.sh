@@ -39,8 +39,8 @@ sleep 0.5
 shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }
 # xdotool types characters outside the keyboard map by binding a spare key code to each in turn.
 # Each key gets a moment to move the focus before the next text is typed.
-type_text() { xdotool type --delay 60 -- "$1"; sleep 0.3; }
-key() { xdotool key "$1"; sleep 0.4; }
+type_text() { xdotool type --delay 100 -- "$1"; sleep 0.5; }
+key() { xdotool key "$1"; sleep 0.8; }
 
 # The disc page opens with the focus in ＣＤ名; Tab goes on to アーティスト名.
 type_text '夏の記録'
@@ -59,7 +59,8 @@ key alt+u
 wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "更新 did not close the dialog"
 
 # The lyrics line shows the new title without a restart.
-wait_for 10 xdotool search --name '^\[夏の記録\]' || fail "the lyrics line does not show the new title"
+wait_for 30 xdotool search --name '^\[夏の記録\]' ||
+  fail "the lyrics line does not show the new title: $(xdotool search --name '^\[' getwindowname 2>/dev/null | head -3)"
 echo "lyrics line: $(xdotool getwindowname "$(xdotool search --name '^\[夏の記録\]' | head -1)")"
 
 # The database holds what was typed.
