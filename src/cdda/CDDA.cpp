@@ -38,7 +38,7 @@ CDDevice& CDDA::Control() {
 void CDDA::CDInit(CDDevice& control) {
   control_ = &control;
   CDState = cdNotReady;
-  openProblem_.clear();
+  openError_.clear();
 }
 
 bool CDDA::CDOpen() {

@@ -51,10 +51,6 @@ class CDDA {
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
 
-  // Why the drive is not ready (Japanese): the reason the last open was refused, else what the
-  // device says about its disc; empty when nothing is known.
-  std::string CDProblem() const;
-
   // The control's play range as CDSetRange left it, in milliseconds.
   std::uint32_t StartPos() const { return startPos_; }
   std::uint32_t EndPos() const { return endPos_; }
