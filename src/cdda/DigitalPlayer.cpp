@@ -1,11 +1,18 @@
-// The digital player's threads. The GUI thread calls Play, Stop, Pause, Resume and the state and
-// position queries; each takes the player mutex only for bookkeeping and never waits for a disc
-// read. The reader thread loops: while a job is active and the output holds less than a second,
-// it takes the next chunk of sectors from the job, reads it with the mutex released, then
-// re-takes the mutex and hands the chunk to the output unless the job changed meanwhile (its
+// The digital player's threads. The GUI thread calls Play, Stop, Pause, Resume, PlayNext and the
+// state and position queries; each takes the player mutex only for bookkeeping and never waits
+// for a disc read. The reader thread loops: while a job is active and the output holds less than
+// a second, it takes the next chunk of sectors from the job, reads it with the mutex released,
+// then re-takes the mutex and hands the chunk to the output unless the job changed meanwhile (its
 // generation moved on). The output's own thread plays what was handed over; the heard position
 // is the output's played count mapped back through the job's ranges. Pause holds the output, so
 // nothing queued is lost or played twice.
+//
+// Hand-over: PlayNext cuts the job at a frame the reader has not read past and appends the
+// ranges that follow; the reader begins them only when less than half a second is left in the
+// output, so that until then a later PlayNext (a play mode switched at the last moment) can
+// still replace them. While playing, the reader also looks at the heard position every 10 ms
+// and gives news when a mark or a handed-over range is heard, and when everything was heard;
+// the news goes to the listener outside the lock.
 #include "cdda/DigitalPlayer.h"
 
 #include <algorithm>
@@ -19,6 +26,8 @@ namespace {
 constexpr std::uint32_t kChunkSectors = 8;  // about 107 ms of sound per read
 constexpr std::size_t kFramesPerSector = kSamplesPerSector / 2;
 constexpr std::size_t kAheadFrames = AudioSink::kSampleRate;  // one second queued ahead
+constexpr std::size_t kHandoverFrames = AudioSink::kSampleRate / 2;  // begin a hand-over this late
+constexpr auto kWatchInterval = std::chrono::milliseconds(10);
 }  // namespace
 
 DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) { reader_ = std::thread([this] { Run(); }); }
@@ -48,6 +57,11 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   stoppedAt_ = nextFrame_;
   playedBase_ = sink_.PlayedFrames();
   lastError_.clear();
+  readingTo_ = nextFrame_;
+  handover_.reset();
+  readNews_ = false;
+  heardRange_ = 0;
+  heardMark_ = MarkIndexLocked(nextFrame_);
   sink_.SetPaused(false);
   wake_.notify_all();
 }
@@ -57,6 +71,8 @@ void DigitalPlayer::StopLocked() {
   ++generation_;
   active_ = false;
   paused_ = false;
+  handover_.reset();
+  readNews_ = false;
   sink_.Close();
 }
 
@@ -86,6 +102,7 @@ bool DigitalPlayer::Resume() {
   if (!active_ || !paused_) return false;
   sink_.SetPaused(false);
   paused_ = false;
+  wake_.notify_all();
   return true;
 }
 
@@ -101,16 +118,21 @@ DigitalPlayer::State DigitalPlayer::CurrentState() {
   return paused_ ? State::Paused : State::Playing;
 }
 
-std::uint32_t DigitalPlayer::HeardFrameLocked() {
-  if (!active_) return stoppedAt_;
+DigitalPlayer::HeardAt DigitalPlayer::HeardLocked() {
   std::uint64_t played = sink_.PlayedFrames();
   std::uint64_t sectors = (played > playedBase_ ? played - playedBase_ : 0) / kFramesPerSector;
-  for (const FrameRange& range : ranges_) {
-    std::uint64_t length = range.To - range.From;
-    if (sectors < length) return range.From + static_cast<std::uint32_t>(sectors);
+  for (std::size_t index = 0; index < ranges_.size(); ++index) {
+    std::uint64_t length = ranges_[index].To - ranges_[index].From;
+    if (sectors < length) return {index, ranges_[index].From + static_cast<std::uint32_t>(sectors)};
     sectors -= length;
   }
-  return ranges_.empty() ? stoppedAt_ : ranges_.back().To;
+  if (ranges_.empty()) return {0, stoppedAt_};
+  return {ranges_.size() - 1, ranges_.back().To};
+}
+
+std::uint32_t DigitalPlayer::HeardFrameLocked() {
+  if (!active_) return stoppedAt_;
+  return HeardLocked().frame;
 }
 
 std::uint32_t DigitalPlayer::HeardFrame() {
@@ -124,20 +146,123 @@ std::string DigitalPlayer::LastError() {
   return lastError_;
 }
 
+void DigitalPlayer::SetListener(NewsListener listener) {
+  std::lock_guard lock(mutex_);
+  listener_ = std::move(listener);
+}
+
+std::size_t DigitalPlayer::MarkIndexLocked(std::uint32_t frame) const {
+  return static_cast<std::size_t>(std::upper_bound(marks_.begin(), marks_.end(), frame) - marks_.begin());
+}
+
+void DigitalPlayer::SetMarks(std::vector<std::uint32_t> frames) {
+  std::lock_guard lock(mutex_);
+  std::sort(frames.begin(), frames.end());
+  marks_ = std::move(frames);
+  heardMark_ = MarkIndexLocked(HeardFrameLocked());
+}
+
+bool DigitalPlayer::PlayNext(std::uint32_t at, std::vector<FrameRange> ranges) {
+  std::lock_guard lock(mutex_);
+  FinishLocked();
+  if (!active_) return false;
+  // A hand-over that the reader has begun stays; one not begun is replaced.
+  if (handover_ && rangeIndex_ >= *handover_) return false;
+  const std::size_t end = handover_ ? *handover_ : ranges_.size();
+  const std::uint32_t readTo = reading_ ? readingTo_ : nextFrame_;
+  std::size_t cut = rangeIndex_;
+  while (cut < end && !(ranges_[cut].From < at && at <= ranges_[cut].To)) ++cut;
+  if (cut == end || (cut == rangeIndex_ && readTo > at)) return false;
+  ranges_.resize(cut + 1);
+  ranges_[cut].To = at;
+  if (ranges.empty()) {
+    handover_.reset();
+  } else {
+    handover_ = ranges_.size();
+    ranges_.insert(ranges_.end(), ranges.begin(), ranges.end());
+  }
+  readDone_ = rangeIndex_ + 1 >= ranges_.size() && nextFrame_ >= ranges_[rangeIndex_].To;
+  wake_.notify_all();
+  return true;
+}
+
+bool DigitalPlayer::FollowHeardRangeLocked() {
+  HeardAt heard = HeardLocked();
+  if (heard.range == heardRange_) return false;
+  heardRange_ = heard.range;
+  if (handover_ && heard.range >= *handover_) handover_.reset();
+  return true;
+}
+
+bool DigitalPlayer::NextPending() {
+  std::lock_guard lock(mutex_);
+  FinishLocked();
+  if (!active_) return false;
+  FollowHeardRangeLocked();
+  return handover_.has_value();
+}
+
+bool DigitalPlayer::MayReadLocked(std::size_t queued) {
+  if (queued >= kAheadFrames) return false;
+  if (nextFrame_ < ranges_[rangeIndex_].To) return true;
+  if (rangeIndex_ + 1 >= ranges_.size()) return false;
+  // The next range begins: a handed-over one only when the output is about to run dry.
+  if (handover_ && rangeIndex_ + 1 >= *handover_ && queued >= kHandoverFrames) return false;
+  ++rangeIndex_;
+  nextFrame_ = ranges_[rangeIndex_].From;
+  return true;
+}
+
+void DigitalPlayer::WatchLocked(std::vector<DeviceNews>& news) {
+  if (!active_) return;
+  if (readNews_) {
+    readNews_ = false;
+    news.push_back(DeviceNews::RangeRead);
+  }
+  if (paused_) return;
+  if (readDone_ && sink_.QueuedFrames() == 0) {
+    StopLocked();
+    news.push_back(DeviceNews::Ended);
+    return;
+  }
+  bool heard = FollowHeardRangeLocked();
+  std::size_t mark = MarkIndexLocked(HeardLocked().frame);
+  if (mark != heardMark_) {
+    heardMark_ = mark;
+    heard = true;
+  }
+  if (heard) news.push_back(DeviceNews::Heard);
+}
+
 void DigitalPlayer::Run() {
   std::vector<std::int16_t> buffer(std::size_t{kChunkSectors} * kSamplesPerSector);
+  std::vector<DeviceNews> news;
   std::unique_lock lock(mutex_);
   while (!quit_) {
-    if (!active_ || readDone_) {
+    news.clear();
+    WatchLocked(news);
+    if (!news.empty()) {
+      NewsListener listener = listener_;
+      lock.unlock();
+      if (listener) {
+        for (DeviceNews item : news) listener(item);
+      }
+      lock.lock();
+      continue;
+    }
+    if (!active_) {
       wake_.wait(lock);
       continue;
     }
     std::size_t queued = sink_.QueuedFrames();
-    if (queued >= kAheadFrames) {
-      // Sleep until about half of the queue may have been played, looking again at least every
-      // 20 ms in case the output plays faster than real time.
-      auto wait = std::chrono::milliseconds((queued - kAheadFrames / 2) * 1000 / AudioSink::kSampleRate);
-      wake_.wait_for(lock, std::clamp(wait, std::chrono::milliseconds(2), std::chrono::milliseconds(20)));
+    if (readDone_ || !MayReadLocked(queued)) {
+      // Nothing to read now. While playing, look at the heard position again soon; paused,
+      // nothing moves until Resume, Play or Stop wakes the reader.
+      if (paused_ && queued >= kAheadFrames) {
+        wake_.wait(lock);
+      } else {
+        wake_.wait_for(lock, kWatchInterval);
+      }
       continue;
     }
     const FrameRange range = ranges_[rangeIndex_];
@@ -147,6 +272,7 @@ void DigitalPlayer::Run() {
     AudioSectorSource* source = source_;
     std::string error;
     reading_ = true;
+    readingTo_ = frame + count;
     lock.unlock();
     try {
       source->ReadAudio(frame, count, buffer.data());
@@ -165,12 +291,9 @@ void DigitalPlayer::Run() {
     }
     sink_.Write(std::span<const std::int16_t>(buffer.data(), std::size_t{count} * kSamplesPerSector));
     nextFrame_ = frame + count;
-    if (nextFrame_ >= range.To) {
-      if (++rangeIndex_ == ranges_.size()) {
-        readDone_ = true;
-      } else {
-        nextFrame_ = ranges_[rangeIndex_].From;
-      }
+    if (nextFrame_ >= ranges_[rangeIndex_].To && rangeIndex_ + 1 == ranges_.size()) {
+      readDone_ = true;
+      readNews_ = true;
     }
   }
 }
