@@ -2,6 +2,7 @@
 // objects in their order (lyrics line, control pad, plug-in pad, controller), the event loop,
 // and the controller's shut-down once the lyrics line has closed.
 #include <QApplication>
+#include <QMetaObject>
 #include <memory>
 
 #include "app/RandomSource.h"
@@ -51,6 +52,13 @@ int main(int argc, char* argv[]) {
   TQVRDM controller({view, timer, random, wallpaper,
                      [&](const std::string& name) -> CDDevice& {
                        drive = std::make_unique<CdioDrive>(name, sink);
+                       // The drive's news comes from its reader thread: posted to the GUI
+                       // thread's event loop, it reaches the controller like a tick.
+                       drive->SetNewsListener([&link](DeviceNews news) {
+                         QMetaObject::invokeMethod(
+                             qApp, [&link, news] { link.Run([news](TQVRDM& dm) { dm.CDControlNotify(news); }); },
+                             Qt::QueuedConnection);
+                       });
                        return *drive;
                      },
                      today, view, TIniGTEnvironment::FromProcess()});
