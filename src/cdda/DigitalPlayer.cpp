@@ -258,7 +258,7 @@ void DigitalPlayer::Run() {
     if (readDone_ || !MayReadLocked(queued)) {
       // Nothing to read now. While playing, look at the heard position again soon; paused,
       // nothing moves until Resume, Play or Stop wakes the reader.
-      if (paused_ && queued >= kAheadFrames) {
+      if (paused_) {
         wake_.wait(lock);
       } else {
         wake_.wait_for(lock, kWatchInterval);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <thread>
 
@@ -79,6 +81,47 @@ TEST_F(PlaybackTest, RangeOfTwoTracksPlaysBitExactWithoutGap) {
   PollUntilStopped();
   EXPECT_EQ(layer.CDCurrentTrack(), 4);  // the head stands at the end of the range
   EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[1].Start, image.toc.Tracks[3].Start)));
+}
+
+// A range handed over once the one playing was read through follows it at the next sample: the
+// output holds no silence between them. The news tells of the reading, then of the hearing.
+TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
+  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace, so that the hand-over has its time
+  GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {75}, {75}});
+  Open(image);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<DeviceNews> news;
+  drive->SetNewsListener([&](DeviceNews item) {
+    {
+      std::lock_guard lock(mutex);
+      news.push_back(item);
+    }
+    changed.notify_all();
+  });
+  layer.CDPlay(3, 3);
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return !news.empty(); }));
+    EXPECT_EQ(news.front(), DeviceNews::RangeRead);
+  }
+  EXPECT_TRUE(layer.CDPlayNext(3, 1, 2));
+  EXPECT_TRUE(layer.CDNextPending());
+  PollUntilStopped();
+  EXPECT_FALSE(layer.CDNextPending());
+
+  const auto& tracks = image.toc.Tracks;
+  const std::string expected = image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
+  std::string played = test::ReadFile(output);
+  const std::string silence(4, '\0');
+  std::size_t first = 0, end = played.size();
+  while (first + 4 <= end && played.compare(first, 4, silence) == 0) first += 4;
+  while (end >= first + 4 && played.compare(end - 4, 4, silence) == 0) end -= 4;
+  EXPECT_EQ(end - first, expected.size());
+  EXPECT_TRUE(played.compare(first, end - first, expected) == 0);
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(std::count(news.begin(), news.end(), DeviceNews::RangeRead), 2);  // each range read through
+  EXPECT_GE(std::count(news.begin(), news.end(), DeviceNews::Heard), 2);      // tracks 1 and 2 heard
 }
 
 TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {
