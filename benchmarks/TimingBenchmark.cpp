@@ -89,6 +89,7 @@ class SegmentedSink : public AudioSink {
   std::size_t QueuedFrames() const override { return sink_.QueuedFrames(); }
   void SetPaused(bool paused) override { sink_.SetPaused(paused); }
   void Clear() override { sink_.Clear(); }
+  void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
   std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
 
   // Takes the segments recorded so far and starts anew.

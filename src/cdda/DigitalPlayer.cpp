@@ -10,14 +10,16 @@
 // Hand-over: PlayNext cuts the job at a frame the reader has not read past and appends the
 // ranges that follow; the reader begins them only when less than half a second is left in the
 // output, so that until then a later PlayNext (a play mode switched at the last moment) can
-// still replace them. While playing, the reader also looks at the heard position every 10 ms
-// and gives news when a mark or a handed-over range is heard, and when everything was heard;
-// the news goes to the listener outside the lock.
+// still replace them. While playing, the reader also looks at the heard position whenever it
+// wakes, and it wakes when the next mark, range or the end is due to be heard; it gives news
+// when a mark or a handed-over range is heard, and when everything was heard. The news goes to
+// the listener outside the lock.
 #include "cdda/DigitalPlayer.h"
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <limits>
 #include <span>
 
 namespace qvr {
@@ -27,7 +29,10 @@ constexpr std::uint32_t kChunkSectors = 8;  // about 107 ms of sound per read
 constexpr std::size_t kFramesPerSector = kSamplesPerSector / 2;
 constexpr std::size_t kAheadFrames = AudioSink::kSampleRate;  // one second queued ahead
 constexpr std::size_t kHandoverFrames = AudioSink::kSampleRate / 2;  // begin a hand-over this late
-constexpr auto kWatchInterval = std::chrono::milliseconds(10);
+// While playing, the reader sleeps until the output wants more, a hand-over is due, or the heard
+// position reaches its next mark, range or end; within these bounds.
+constexpr std::size_t kShortestSleepMs = 3;
+constexpr std::size_t kLongestSleepMs = 100;
 }  // namespace
 
 DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) { reader_ = std::thread([this] { Run(); }); }
@@ -45,7 +50,10 @@ DigitalPlayer::~DigitalPlayer() {
 void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges) {
   std::lock_guard lock(mutex_);
   sink_.Open();  // throws before anything changes
-  if (active_) sink_.Clear();
+  // What plays now goes on until the first chunk of the new range replaces it (Run), so that
+  // the listener hears no silence while it is read.
+  replacing_ = active_ && !paused_ && !ranges.empty();
+  if (active_ && paused_) sink_.Clear();
   ++generation_;
   active_ = true;
   paused_ = false;
@@ -55,7 +63,8 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   rangeIndex_ = 0;
   nextFrame_ = ranges_.empty() ? 0 : ranges_.front().From;
   stoppedAt_ = nextFrame_;
-  playedBase_ = sink_.PlayedFrames();
+  // Until the new sound replaces the old one, the heard position is the range's start.
+  playedBase_ = replacing_ ? std::numeric_limits<std::uint64_t>::max() : sink_.PlayedFrames();
   lastError_.clear();
   readingTo_ = nextFrame_;
   handover_.reset();
@@ -71,6 +80,7 @@ void DigitalPlayer::StopLocked() {
   ++generation_;
   active_ = false;
   paused_ = false;
+  replacing_ = false;
   handover_.reset();
   readNews_ = false;
   sink_.Close();
@@ -92,6 +102,12 @@ bool DigitalPlayer::Pause() {
   std::lock_guard lock(mutex_);
   FinishLocked();
   if (!active_ || paused_) return false;
+  // The old sound still waiting to be replaced is dropped: it must not play on resuming.
+  if (replacing_) {
+    sink_.Clear();
+    playedBase_ = sink_.PlayedFrames();
+    replacing_ = false;
+  }
   sink_.SetPaused(true);
   paused_ = true;
   return true;
@@ -234,6 +250,27 @@ void DigitalPlayer::WatchLocked(std::vector<DeviceNews>& news) {
   if (heard) news.push_back(DeviceNews::Heard);
 }
 
+std::chrono::milliseconds DigitalPlayer::SleepLocked(std::size_t queued) {
+  if (ranges_.empty()) return std::chrono::milliseconds(kLongestSleepMs);
+  auto milliseconds = [](std::uint64_t frames) { return frames * 1000 / AudioSink::kSampleRate; };
+  std::uint64_t sleep = kLongestSleepMs;
+  if (readDone_) {
+    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued));  // the end
+  } else {
+    const bool handover = nextFrame_ >= ranges_[rangeIndex_].To && handover_ && rangeIndex_ + 1 >= *handover_;
+    const std::size_t wanted = handover ? kHandoverFrames : kAheadFrames;
+    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued > wanted ? queued - wanted : 0));
+  }
+  // The next mark or range to be heard, a sector (75 a second) at a time.
+  const HeardAt heard = HeardLocked();
+  std::uint32_t ahead = ranges_[heard.range].To - heard.frame;
+  if (heardMark_ < marks_.size() && marks_[heardMark_] > heard.frame) {
+    ahead = std::min(ahead, marks_[heardMark_] - heard.frame);
+  }
+  sleep = std::min<std::uint64_t>(sleep, std::uint64_t{ahead} * 1000 / 75);
+  return std::chrono::milliseconds(std::clamp<std::uint64_t>(sleep + 1, kShortestSleepMs, kLongestSleepMs));
+}
+
 void DigitalPlayer::Run() {
   std::vector<std::int16_t> buffer(std::size_t{kChunkSectors} * kSamplesPerSector);
   std::vector<DeviceNews> news;
@@ -254,14 +291,15 @@ void DigitalPlayer::Run() {
       wake_.wait(lock);
       continue;
     }
-    std::size_t queued = sink_.QueuedFrames();
+    // The old sound that the new range's first chunk replaces does not count as queued.
+    std::size_t queued = replacing_ ? 0 : sink_.QueuedFrames();
     if (readDone_ || !MayReadLocked(queued)) {
       // Nothing to read now. While playing, look at the heard position again soon; paused,
       // nothing moves until Resume, Play or Stop wakes the reader.
       if (paused_) {
         wake_.wait(lock);
       } else {
-        wake_.wait_for(lock, kWatchInterval);
+        wake_.wait_for(lock, SleepLocked(queued));
       }
       continue;
     }
@@ -289,7 +327,14 @@ void DigitalPlayer::Run() {
       readDone_ = true;
       continue;
     }
-    sink_.Write(std::span<const std::int16_t>(buffer.data(), std::size_t{count} * kSamplesPerSector));
+    const std::span<const std::int16_t> samples(buffer.data(), std::size_t{count} * kSamplesPerSector);
+    if (replacing_) {
+      sink_.Replace(samples);
+      playedBase_ = sink_.PlayedFrames();
+      replacing_ = false;
+    } else {
+      sink_.Write(samples);
+    }
     nextFrame_ = frame + count;
     if (nextFrame_ >= ranges_[rangeIndex_].To && rangeIndex_ + 1 == ranges_.size()) {
       readDone_ = true;

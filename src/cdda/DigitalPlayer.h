@@ -3,6 +3,7 @@
 // to follow what plays at the next sample, and news of what was read and heard.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -75,6 +76,7 @@ class DigitalPlayer {
   bool FollowHeardRangeLocked();
   void WatchLocked(std::vector<DeviceNews>& news);
   std::size_t MarkIndexLocked(std::uint32_t frame) const;
+  std::chrono::milliseconds SleepLocked(std::size_t queued);
 
   AudioSink& sink_;
   std::mutex mutex_;
@@ -97,6 +99,7 @@ class DigitalPlayer {
   std::uint32_t stoppedAt_ = 0;
   std::string lastError_;
   std::uint32_t readingTo_ = 0;  // the end of the chunk being read
+  bool replacing_ = false;       // the old job's sound plays until the new job's first chunk
   std::optional<std::size_t> handover_;  // where ranges handed over begin in ranges_
   bool readNews_ = false;        // RangeRead is due
   std::size_t heardRange_ = 0;   // the range of ranges_ heard at the last look

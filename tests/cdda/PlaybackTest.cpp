@@ -124,6 +124,30 @@ TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
   EXPECT_GE(std::count(news.begin(), news.end(), DeviceNews::Heard), 2);      // tracks 1 and 2 heard
 }
 
+// A play while playing (next, previous) lets the old sound go on until the new range's first
+// chunk takes its place: no silence between them, and the new range whole.
+TEST_F(PlaybackTest, PlayWhilePlayingSwitchesWithoutSilence) {
+  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace
+  GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {150}});
+  Open(image);
+  layer.CDPlay(2, 2);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (sink.PlayedFrames() < 44100 / 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  layer.CDPlay(1, 1);
+  PollUntilStopped();
+  std::string played = test::ReadFile(output);
+  const std::string silence(4, '\0');
+  std::size_t first = 0, end = played.size();
+  while (first + 4 <= end && played.compare(first, 4, silence) == 0) first += 4;
+  while (end >= first + 4 && played.compare(end - 4, 4, silence) == 0) end -= 4;
+  std::size_t gaps = 0;
+  for (std::size_t at = first; at + 4 <= end; at += 4) gaps += played.compare(at, 4, silence) == 0;
+  EXPECT_EQ(gaps, 0u);
+  const std::string track1 = image.Bytes(image.toc.Tracks[0].Start, image.toc.Tracks[1].Start);
+  ASSERT_GE(end - first, track1.size());
+  EXPECT_TRUE(played.compare(end - track1.size(), track1.size(), track1) == 0);
+}
+
 TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {
   GeneratedImage image = test::WriteImage(dir.Path(), {{100}, {120}}, test::Options("m.cue", "m.bin", "", true));
   Open(image);

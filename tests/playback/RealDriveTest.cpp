@@ -34,6 +34,7 @@ class RecordedSdlSink : public AudioSink {
   std::size_t QueuedFrames() const override { return sink_.QueuedFrames(); }
   void SetPaused(bool paused) override { sink_.SetPaused(paused); }
   void Clear() override { sink_.Clear(); }
+  void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
   std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
 
   std::vector<std::string> ranges;  // what was played, output opening by output opening
