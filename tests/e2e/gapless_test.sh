@@ -27,7 +27,7 @@ wait_for() {
 
 # Two tracks of 3 s (225 sectors of 2352 bytes) of noise without a zero byte, so that any
 # silence the output adds shows as zeros.
-mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
+mkdir -p "$work/program/DB" "$work/run" && chmod 700 "$work/run"  # an empty database
 cp "$qvr_binary" "$work/program/qvr"
 track_bytes=$((225 * 2352))
 head -c $((2 * track_bytes)) /dev/urandom | tr '\0' '\1' >"$work/disc.bin"
@@ -36,7 +36,7 @@ printf 'FILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK
 printf '[Other]\r\nDrive=%s\r\nAutoPlay=1\r\nAutoDLGOpen=0\r\n[Repeat]\r\nPlayMode=1\r\nOneUnlock=2\r\n' \
   "$work/disc.cue" >"$work/program/Qvr.ini"
 
-display=90
+display=$((120 + RANDOM % 80))  # away from the other e2e tests, which start at 90
 while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=":$display"
