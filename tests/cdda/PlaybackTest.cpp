@@ -69,6 +69,13 @@ class PlaybackTest : public testing::Test {
   TempDir dir;
   std::filesystem::path output;
   SdlAudioSink sink;
+  // What the drive's reader thread reports; it outlives the drive, whose thread may still be
+  // telling when a test ends.
+  struct {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<DeviceNews> items;
+  } newsLog;
   std::unique_ptr<CdioDrive> drive;
   CDDA layer;
 };
@@ -89,9 +96,9 @@ TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
   setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace, so that the hand-over has its time
   GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {75}, {75}});
   Open(image);
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<DeviceNews> news;
+  std::mutex& mutex = newsLog.mutex;
+  std::condition_variable& changed = newsLog.changed;
+  std::vector<DeviceNews>& news = newsLog.items;
   drive->SetNewsListener([&](DeviceNews item) {
     {
       std::lock_guard lock(mutex);
