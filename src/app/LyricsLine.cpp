@@ -42,8 +42,10 @@ void TQVRDM::LrcLineMouseUp(MouseButton button) {
 void TQVRDM::LoadLyrics() {
   LyricsTexts.clear();
   LyricsTimes.clear();
+  const bool had_lyrics = LyricsLoaded;
   LyricsLoaded = false;
   LyricsIndex = 0;
+  if (had_lyrics) CD.CDNotifyAt({});
   if (Disc.LyricsFile.Empty()) return;
   // A missing or unreadable file leaves the title display as it is, without a message.
   const auto lines = ReadLrcFile(SjisToUtf8(Disc.LyricsFile.Str()));
@@ -53,6 +55,14 @@ void TQVRDM::LoadLyrics() {
     LyricsTexts.push_back(line.text);
   }
   LyricsLoaded = !LyricsTexts.empty();
+  // The device reports when each line's time is heard, so that the line shows on time.
+  std::vector<std::uint32_t> positions;
+  for (const TimedLyricsLine& line : *lines) {
+    const auto time = static_cast<std::uint32_t>(line.time);
+    positions.push_back(PackTMSF(static_cast<std::uint8_t>(time >> 24), static_cast<std::uint8_t>(time >> 16),
+                                 static_cast<std::uint8_t>(time >> 8), static_cast<std::uint8_t>(time)));
+  }
+  CD.CDNotifyAt(positions);
 }
 
 // Bisection over the times for the last line at or before the play head. Positions are compared

@@ -8,7 +8,9 @@
 // so a timer tick can run nested inside a command that opened a dialog (and inside the database
 // lookup, which lets pending work run). A tick can therefore close the dialog that is up (the
 // disc-removed steps); `DialogState` tells it which one. A tick that arrives while a lookup is
-// still searching returns at once, so no disc check ever nests inside another.
+// still searching returns at once, so no disc check ever nests inside another. News from the
+// CD device's threads reaches `CDControlNotify` posted to the GUI thread, never directly; it runs
+// the tick's steps at once, under the same guards (playback/DeviceNews.cpp).
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/QVRMenu.h"
@@ -87,6 +90,9 @@ class TQVRDM {
 
   // The monitor.
   void TimerTimer();
+  // News from the CD device (posted to the GUI thread): what the tick would notice a moment
+  // later is acted on now; what follows the range being played is handed over in time.
+  void CDControlNotify(DeviceNews news);
   void CheckDisc();
   void LoadDisc();
 
@@ -207,7 +213,8 @@ class TQVRDM {
   void RangeEndedSteps();
   void DiscArrivedSteps();
   void AlreadyPlayingSteps();
-  void PlayingSteps();
+  void PlayingSteps(bool blink);
+  void MonitorSteps(bool blink);
   void RegistrationDialogSteps();
   void ReleaseModes(bool disc_removed);
   // Closes the device layer and opens it again on the "Drive" setting (app/DriveSetting.cpp).
@@ -215,6 +222,16 @@ class TQVRDM {
 
   // Play order helpers.
   int TrackAt(std::size_t position) const;  // the track number at a position (1-based)
+  std::pair<std::uint8_t, std::uint8_t> RangeAt(std::size_t position) const;  // first and last track
+  std::size_t DrawOtherEntry(std::size_t previous);
+  std::size_t RangeEndIndex() const;
+  std::optional<std::size_t> EntryAfterRange(std::size_t last);
+
+  // The range handed to the device to follow the one playing (playback/DeviceNews.cpp).
+  void HandOverNextRange();
+  void TakeOverHandedRange();
+  void FollowModeChange();
+  void ForgetHandOver();
   void ToggleMode(MenuItemId mode);
   std::string TrackTitleCaption();
   void SetLyricsHeightFromFont();
@@ -226,6 +243,12 @@ class TQVRDM {
   // Why the drive is not ready, as the status texts show it; nothing while it is ready.
   std::optional<std::string> shown_reason_;
   bool drive_changed_ = false;  // the "Drive" setting changed during a lookup; the next tick reopens
+  struct HandedRange {
+    bool pending = false;       // handed to the device, not heard yet
+    std::size_t index = 0;      // the play order position it plays
+    std::uint8_t from = 0, to = 0;
+  } handed_;
+  bool range_read_ = false;  // the device has read all of the range: what follows may be handed over
 };
 
 }  // namespace qvr

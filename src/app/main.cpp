@@ -3,6 +3,7 @@
 // and the controller's shut-down once the lyrics line has closed.
 #include <QApplication>
 #include <cstdlib>
+#include <QMetaObject>
 #include <memory>
 
 #include "app/RandomSource.h"
@@ -56,6 +57,13 @@ int main(int argc, char* argv[]) {
                        // old device, which goes before the new one shares the sound output.
                        drive.reset();
                        drive = std::make_unique<CdioDrive>(name, sink);
+                       // The drive's news comes from its reader thread: posted to the GUI
+                       // thread's event loop, it reaches the controller like a tick.
+                       drive->SetNewsListener([&link](DeviceNews news) {
+                         QMetaObject::invokeMethod(
+                             qApp, [&link, news] { link.Run([news](TQVRDM& dm) { dm.CDControlNotify(news); }); },
+                             Qt::QueuedConnection);
+                       });
                        return *drive;
                      },
                      today, view, TIniGTEnvironment::FromProcess()});

@@ -41,6 +41,14 @@ class AudioSink {
   // Drops every queued frame that was not yet played. Any thread.
   virtual void Clear() = 0;
 
+  // Drops every queued frame that was not yet played and appends `samples` in their place, with
+  // nothing played in between (no silence when the output was about to run dry). Any thread;
+  // the stream must be open.
+  virtual void Replace(std::span<const std::int16_t> samples) {
+    Clear();
+    Write(samples);
+  }
+
   // Sample frames played since the stream was opened, as far as the listener has heard them
   // (dropped frames do not count). Any thread; 0 when closed.
   virtual std::uint64_t PlayedFrames() const = 0;

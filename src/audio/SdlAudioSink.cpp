@@ -81,6 +81,19 @@ void SdlAudioSink::Clear() {
   written_ -= std::min(queued, written_);
 }
 
+void SdlAudioSink::Replace(std::span<const std::int16_t> samples) {
+  std::lock_guard lock(mutex_);
+  if (device_ == 0) return;
+  // The audio thread is locked out from dropping the old frames until the new ones are queued.
+  SDL_LockAudioDevice(device_);
+  std::uint64_t queued = SDL_GetQueuedAudioSize(device_) / kBytesPerFrame;
+  SDL_ClearQueuedAudio(device_);
+  written_ -= std::min(queued, written_);
+  auto bytes = static_cast<Uint32>(samples.size_bytes());
+  if (!samples.empty() && SDL_QueueAudio(device_, samples.data(), bytes) == 0) written_ += bytes / kBytesPerFrame;
+  SDL_UnlockAudioDevice(device_);
+}
+
 std::uint64_t SdlAudioSink::PlayedFrames() const {
   std::lock_guard lock(mutex_);
   if (device_ == 0) return 0;

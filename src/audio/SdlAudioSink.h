@@ -25,6 +25,7 @@ class SdlAudioSink : public AudioSink {
   std::size_t QueuedFrames() const override;
   void SetPaused(bool paused) override;
   void Clear() override;
+  void Replace(std::span<const std::int16_t> samples) override;
   std::uint64_t PlayedFrames() const override;
 
  private:

@@ -102,6 +102,26 @@ void CDDA::CDPlay(std::uint8_t from, std::uint8_t to) {
   CDPausedFlag = false;
 }
 
+bool CDDA::CDPlayNext(std::uint8_t after, std::uint8_t from, std::uint8_t to) {
+  CDDevice& control = Control();
+  control.SetTimeFormat(TimeFormat::Milliseconds);
+  const std::uint8_t last_heard = after & 0x7F;
+  const std::uint32_t at = control.StatusTrackPosition(last_heard) + control.StatusTrackLength(last_heard);
+  if (from == 0) return control.PlayNext(at, at, at);
+  const std::uint8_t last = to & 0x7F;
+  const std::uint32_t start = control.StatusTrackPosition(from);
+  const std::uint32_t end = control.StatusTrackPosition(last) + control.StatusTrackLength(last);
+  return control.PlayNext(at, start, end);
+}
+
+bool CDDA::CDNextPending() { return Control().NextPending(); }
+
+void CDDA::CDNotifyAt(const std::vector<std::uint32_t>& positions) {
+  CDDevice& control = Control();
+  control.SetTimeFormat(TimeFormat::TMSF);
+  control.NotifyAt(positions);
+}
+
 void CDDA::CDStop() {
   Control().Stop();
   CDState = cdStopped;

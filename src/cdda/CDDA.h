@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "cdda/CDDevice.h"
 #include "cdda/CDState.h"
@@ -50,6 +51,15 @@ class CDDA {
   std::uint32_t CDPosition();             // packed TMSF
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
+
+  // Hands the device the range from the start of track `from` to the end of track `to`, to
+  // follow at the next sample once the end of track `after` is heard; `from` 0 ends playback
+  // there instead. False when the device came too late or cannot; the state is not changed.
+  bool CDPlayNext(std::uint8_t after, std::uint8_t from, std::uint8_t to);
+  // Whether a range handed over by CDPlayNext has not been heard yet.
+  bool CDNextPending();
+  // Play-head positions (packed TMSF) whose hearing the device reports, besides track starts.
+  void CDNotifyAt(const std::vector<std::uint32_t>& positions);
 
   // The control's play range as CDSetRange left it, in milliseconds.
   std::uint32_t StartPos() const { return startPos_; }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace qvr {
 
@@ -20,6 +22,18 @@ enum DeviceMode : std::uint32_t {
   kModeSeeking = 4,
   kModePaused = 5,
   kModeOpen = 6,
+};
+
+// News a playing device gives from its own threads, the moment it happens.
+enum class DeviceNews : std::uint8_t {
+  // The last sample of what plays has been read and queued: what follows can be handed over
+  // (PlayNext) in time to follow without a gap.
+  RangeRead,
+  // The listener has just heard the first sample of a track, of a handed-over range, or at a
+  // position given to NotifyAt.
+  Heard,
+  // What played has been heard to its end; the device has stopped.
+  Ended,
 };
 
 // All methods run on the GUI thread. Positions and lengths are in the current time format:
@@ -79,6 +93,21 @@ class CDDevice {
   // image that is missing or not a cue sheet, a drive without permission); empty when it is
   // ready or the driver cannot tell. Reasons of a refused Open travel in its exception instead.
   virtual std::string Problem() = 0;
+  // Where the device's news goes. The listener is called on the device's own threads (the
+  // simulated drive: inside Advance) and must do no more than post the news to the GUI thread.
+  // A device without news never calls it.
+  virtual void SetNewsListener(std::function<void(DeviceNews)> /*listener*/) {}
+  // Hands over what plays after what plays now, so that it follows at the next sample: once the
+  // play head reaches `at` (inside what plays now or at its end), play from `from` up to `to`
+  // (exclusive) instead of the rest; `from` >= `to` ends playback at `at`. Replaces an earlier
+  // hand-over that has not started. False, and nothing changes, when it comes too late (the
+  // device has read past `at`, or has begun the earlier hand-over) or the device cannot do it.
+  virtual bool PlayNext(std::uint32_t /*at*/, std::uint32_t /*from*/, std::uint32_t /*to*/) { return false; }
+  // Whether a range handed over by PlayNext has not been heard yet.
+  virtual bool NextPending() { return false; }
+  // Positions (current time format) at which to give Heard news, besides the track starts:
+  // the times of timed lyrics. Replaces the earlier ones; forgotten when the disc changes.
+  virtual void NotifyAt(std::vector<std::uint32_t> /*positions*/) {}
 };
 
 }  // namespace qvr

@@ -65,6 +65,7 @@ void CdioDrive::ListImages() {
 
 void CdioDrive::UnloadDisc() {
   player_.Detach();
+  notifyAt_.clear();
   toc_.reset();
   cue_.reset();
   image_.reset();
@@ -216,6 +217,14 @@ std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
   return toc_->TrackPositionReply(format_, track);
 }
 
+std::vector<std::uint32_t> CdioDrive::Marks() const {
+  std::vector<std::uint32_t> marks = notifyAt_;
+  if (toc_) {
+    for (const TocTrack& track : toc_->Tracks) marks.push_back(track.Start);
+  }
+  return marks;
+}
+
 void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
   std::vector<FrameRange> ranges = toc_->AudioRanges(from, to);
   if (ranges.empty()) {
@@ -223,7 +232,30 @@ void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
     player_.Stop();
     return;
   }
+  player_.SetMarks(Marks());
   player_.Play(*Source(), std::move(ranges));
+}
+
+void CdioDrive::SetNewsListener(std::function<void(DeviceNews)> listener) { player_.SetListener(std::move(listener)); }
+
+bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) {
+  if (!open_ || !toc_) return false;
+  std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
+  std::vector<FrameRange> ranges;
+  if (first < end) {
+    ranges = toc_->AudioRanges(first, end);
+    if (ranges.empty()) return false;  // nothing audible follows: the range ends as it is
+  }
+  return player_.PlayNext(toc_->FrameOf(format_, at), std::move(ranges));
+}
+
+bool CdioDrive::NextPending() { return player_.NextPending(); }
+
+void CdioDrive::NotifyAt(std::vector<std::uint32_t> positions) {
+  notifyAt_.clear();
+  if (!toc_) return;
+  for (std::uint32_t position : positions) notifyAt_.push_back(toc_->FrameOf(format_, position));
+  player_.SetMarks(Marks());
 }
 
 void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {

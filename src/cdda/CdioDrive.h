@@ -58,6 +58,10 @@ class CdioDrive : public CDDevice {
   bool Resume() override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
+  void SetNewsListener(std::function<void(DeviceNews)> listener) override;
+  bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
+  bool NextPending() override;
+  void NotifyAt(std::vector<std::uint32_t> positions) override;
 
  private:
   void RequireOpen() const;
@@ -68,6 +72,7 @@ class CdioDrive : public CDDevice {
   std::uint32_t DeviceMode();
   AudioSectorSource* Source();
   void PlayFrames(std::uint32_t from, std::uint32_t to);
+  std::vector<std::uint32_t> Marks() const;
 
   std::string setting_;
   AudioSink& sink_;
@@ -79,6 +84,7 @@ class CdioDrive : public CDDevice {
   TimeFormat format_ = TimeFormat::TMSF;
   std::optional<DiscToc> toc_;
   std::string problem_;
+  std::vector<std::uint32_t> notifyAt_;  // frames given to NotifyAt
 
   // Drive.
   std::unique_ptr<CdioSource> device_;

@@ -1,16 +1,25 @@
-// The digital player's threads. The GUI thread calls Play, Stop, Pause, Resume and the state and
-// position queries; each takes the player mutex only for bookkeeping and never waits for a disc
-// read. The reader thread loops: while a job is active and the output holds less than a second,
-// it takes the next chunk of sectors from the job, reads it with the mutex released, then
-// re-takes the mutex and hands the chunk to the output unless the job changed meanwhile (its
+// The digital player's threads. The GUI thread calls Play, Stop, Pause, Resume, PlayNext and the
+// state and position queries; each takes the player mutex only for bookkeeping and never waits
+// for a disc read. The reader thread loops: while a job is active and the output holds less than
+// a second, it takes the next chunk of sectors from the job, reads it with the mutex released,
+// then re-takes the mutex and hands the chunk to the output unless the job changed meanwhile (its
 // generation moved on). The output's own thread plays what was handed over; the heard position
 // is the output's played count mapped back through the job's ranges. Pause holds the output, so
 // nothing queued is lost or played twice.
+//
+// Hand-over: PlayNext cuts the job at a frame the reader has not read past and appends the
+// ranges that follow; the reader begins them only when less than half a second is left in the
+// output, so that until then a later PlayNext (a play mode switched at the last moment) can
+// still replace them. While playing, the reader also looks at the heard position whenever it
+// wakes, and it wakes when the next mark, range or the end is due to be heard; it gives news
+// when a mark or a handed-over range is heard, and when everything was heard. The news goes to
+// the listener outside the lock.
 #include "cdda/DigitalPlayer.h"
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <limits>
 #include <span>
 
 namespace qvr {
@@ -19,6 +28,11 @@ namespace {
 constexpr std::uint32_t kChunkSectors = 8;  // about 107 ms of sound per read
 constexpr std::size_t kFramesPerSector = kSamplesPerSector / 2;
 constexpr std::size_t kAheadFrames = AudioSink::kSampleRate;  // one second queued ahead
+constexpr std::size_t kHandoverFrames = AudioSink::kSampleRate / 2;  // begin a hand-over this late
+// While playing, the reader sleeps until the output wants more, a hand-over is due, or the heard
+// position reaches its next mark, range or end; within these bounds.
+constexpr std::size_t kShortestSleepMs = 3;
+constexpr std::size_t kLongestSleepMs = 100;
 }  // namespace
 
 DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) { reader_ = std::thread([this] { Run(); }); }
@@ -36,7 +50,10 @@ DigitalPlayer::~DigitalPlayer() {
 void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges) {
   std::lock_guard lock(mutex_);
   sink_.Open();  // throws before anything changes
-  if (active_) sink_.Clear();
+  // What plays now goes on until the first chunk of the new range replaces it (Run), so that
+  // the listener hears no silence while it is read.
+  replacing_ = active_ && !paused_ && !ranges.empty();
+  if (active_ && paused_) sink_.Clear();
   ++generation_;
   active_ = true;
   paused_ = false;
@@ -46,8 +63,14 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   rangeIndex_ = 0;
   nextFrame_ = ranges_.empty() ? 0 : ranges_.front().From;
   stoppedAt_ = nextFrame_;
-  playedBase_ = sink_.PlayedFrames();
+  // Until the new sound replaces the old one, the heard position is the range's start.
+  playedBase_ = replacing_ ? std::numeric_limits<std::uint64_t>::max() : sink_.PlayedFrames();
   lastError_.clear();
+  readingTo_ = nextFrame_;
+  handover_.reset();
+  readNews_ = false;
+  heardRange_ = 0;
+  heardMark_ = MarkIndexLocked(nextFrame_);
   sink_.SetPaused(false);
   wake_.notify_all();
 }
@@ -57,6 +80,9 @@ void DigitalPlayer::StopLocked() {
   ++generation_;
   active_ = false;
   paused_ = false;
+  replacing_ = false;
+  handover_.reset();
+  readNews_ = false;
   sink_.Close();
 }
 
@@ -76,6 +102,12 @@ bool DigitalPlayer::Pause() {
   std::lock_guard lock(mutex_);
   FinishLocked();
   if (!active_ || paused_) return false;
+  // The old sound still waiting to be replaced is dropped: it must not play on resuming.
+  if (replacing_) {
+    sink_.Clear();
+    playedBase_ = sink_.PlayedFrames();
+    replacing_ = false;
+  }
   sink_.SetPaused(true);
   paused_ = true;
   return true;
@@ -86,6 +118,7 @@ bool DigitalPlayer::Resume() {
   if (!active_ || !paused_) return false;
   sink_.SetPaused(false);
   paused_ = false;
+  wake_.notify_all();
   return true;
 }
 
@@ -101,16 +134,21 @@ DigitalPlayer::State DigitalPlayer::CurrentState() {
   return paused_ ? State::Paused : State::Playing;
 }
 
-std::uint32_t DigitalPlayer::HeardFrameLocked() {
-  if (!active_) return stoppedAt_;
+DigitalPlayer::HeardAt DigitalPlayer::HeardLocked() {
   std::uint64_t played = sink_.PlayedFrames();
   std::uint64_t sectors = (played > playedBase_ ? played - playedBase_ : 0) / kFramesPerSector;
-  for (const FrameRange& range : ranges_) {
-    std::uint64_t length = range.To - range.From;
-    if (sectors < length) return range.From + static_cast<std::uint32_t>(sectors);
+  for (std::size_t index = 0; index < ranges_.size(); ++index) {
+    std::uint64_t length = ranges_[index].To - ranges_[index].From;
+    if (sectors < length) return {index, ranges_[index].From + static_cast<std::uint32_t>(sectors)};
     sectors -= length;
   }
-  return ranges_.empty() ? stoppedAt_ : ranges_.back().To;
+  if (ranges_.empty()) return {0, stoppedAt_};
+  return {ranges_.size() - 1, ranges_.back().To};
+}
+
+std::uint32_t DigitalPlayer::HeardFrameLocked() {
+  if (!active_) return stoppedAt_;
+  return HeardLocked().frame;
 }
 
 std::uint32_t DigitalPlayer::HeardFrame() {
@@ -124,20 +162,145 @@ std::string DigitalPlayer::LastError() {
   return lastError_;
 }
 
+void DigitalPlayer::SetListener(NewsListener listener) {
+  std::lock_guard lock(mutex_);
+  listener_ = std::move(listener);
+}
+
+std::size_t DigitalPlayer::MarkIndexLocked(std::uint32_t frame) const {
+  return static_cast<std::size_t>(std::upper_bound(marks_.begin(), marks_.end(), frame) - marks_.begin());
+}
+
+void DigitalPlayer::SetMarks(std::vector<std::uint32_t> frames) {
+  std::lock_guard lock(mutex_);
+  std::sort(frames.begin(), frames.end());
+  marks_ = std::move(frames);
+  heardMark_ = MarkIndexLocked(HeardFrameLocked());
+}
+
+bool DigitalPlayer::PlayNext(std::uint32_t at, std::vector<FrameRange> ranges) {
+  std::lock_guard lock(mutex_);
+  FinishLocked();
+  if (!active_) return false;
+  // A hand-over that the reader has begun stays; one not begun is replaced.
+  if (handover_ && rangeIndex_ >= *handover_) return false;
+  const std::size_t end = handover_ ? *handover_ : ranges_.size();
+  const std::uint32_t readTo = reading_ ? readingTo_ : nextFrame_;
+  std::size_t cut = rangeIndex_;
+  while (cut < end && !(ranges_[cut].From < at && at <= ranges_[cut].To)) ++cut;
+  if (cut == end || (cut == rangeIndex_ && readTo > at)) return false;
+  ranges_.resize(cut + 1);
+  ranges_[cut].To = at;
+  if (ranges.empty()) {
+    handover_.reset();
+  } else {
+    handover_ = ranges_.size();
+    ranges_.insert(ranges_.end(), ranges.begin(), ranges.end());
+  }
+  readDone_ = rangeIndex_ + 1 >= ranges_.size() && nextFrame_ >= ranges_[rangeIndex_].To;
+  wake_.notify_all();
+  return true;
+}
+
+bool DigitalPlayer::FollowHeardRangeLocked() {
+  HeardAt heard = HeardLocked();
+  if (heard.range == heardRange_) return false;
+  heardRange_ = heard.range;
+  if (handover_ && heard.range >= *handover_) handover_.reset();
+  return true;
+}
+
+bool DigitalPlayer::NextPending() {
+  std::lock_guard lock(mutex_);
+  FinishLocked();
+  if (!active_) return false;
+  FollowHeardRangeLocked();
+  return handover_.has_value();
+}
+
+bool DigitalPlayer::MayReadLocked(std::size_t queued) {
+  if (queued >= kAheadFrames) return false;
+  if (nextFrame_ < ranges_[rangeIndex_].To) return true;
+  if (rangeIndex_ + 1 >= ranges_.size()) return false;
+  // The next range begins: a handed-over one only when the output is about to run dry.
+  if (handover_ && rangeIndex_ + 1 >= *handover_ && queued >= kHandoverFrames) return false;
+  ++rangeIndex_;
+  nextFrame_ = ranges_[rangeIndex_].From;
+  return true;
+}
+
+void DigitalPlayer::WatchLocked(std::vector<DeviceNews>& news) {
+  if (!active_) return;
+  if (readNews_) {
+    readNews_ = false;
+    news.push_back(DeviceNews::RangeRead);
+  }
+  if (paused_) return;
+  if (readDone_ && sink_.QueuedFrames() == 0) {
+    StopLocked();
+    news.push_back(DeviceNews::Ended);
+    return;
+  }
+  bool heard = FollowHeardRangeLocked();
+  std::size_t mark = MarkIndexLocked(HeardLocked().frame);
+  if (mark != heardMark_) {
+    heardMark_ = mark;
+    heard = true;
+  }
+  if (heard) news.push_back(DeviceNews::Heard);
+}
+
+std::chrono::milliseconds DigitalPlayer::SleepLocked(std::size_t queued) {
+  if (ranges_.empty()) return std::chrono::milliseconds(kLongestSleepMs);
+  auto milliseconds = [](std::uint64_t frames) { return frames * 1000 / AudioSink::kSampleRate; };
+  std::uint64_t sleep = kLongestSleepMs;
+  if (readDone_) {
+    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued));  // the end
+  } else {
+    const bool handover = nextFrame_ >= ranges_[rangeIndex_].To && handover_ && rangeIndex_ + 1 >= *handover_;
+    const std::size_t wanted = handover ? kHandoverFrames : kAheadFrames;
+    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued > wanted ? queued - wanted : 0));
+  }
+  // The next mark or range to be heard, a sector (75 a second) at a time.
+  const HeardAt heard = HeardLocked();
+  std::uint32_t ahead = ranges_[heard.range].To - heard.frame;
+  if (heardMark_ < marks_.size() && marks_[heardMark_] > heard.frame) {
+    ahead = std::min(ahead, marks_[heardMark_] - heard.frame);
+  }
+  sleep = std::min<std::uint64_t>(sleep, std::uint64_t{ahead} * 1000 / 75);
+  return std::chrono::milliseconds(std::clamp<std::uint64_t>(sleep + 1, kShortestSleepMs, kLongestSleepMs));
+}
+
 void DigitalPlayer::Run() {
   std::vector<std::int16_t> buffer(std::size_t{kChunkSectors} * kSamplesPerSector);
+  std::vector<DeviceNews> news;
   std::unique_lock lock(mutex_);
   while (!quit_) {
-    if (!active_ || readDone_) {
+    news.clear();
+    WatchLocked(news);
+    if (!news.empty()) {
+      NewsListener listener = listener_;
+      lock.unlock();
+      if (listener) {
+        for (DeviceNews item : news) listener(item);
+      }
+      lock.lock();
+      continue;
+    }
+    if (!active_) {
       wake_.wait(lock);
       continue;
     }
-    std::size_t queued = sink_.QueuedFrames();
-    if (queued >= kAheadFrames) {
-      // Sleep until about half of the queue may have been played, looking again at least every
-      // 20 ms in case the output plays faster than real time.
-      auto wait = std::chrono::milliseconds((queued - kAheadFrames / 2) * 1000 / AudioSink::kSampleRate);
-      wake_.wait_for(lock, std::clamp(wait, std::chrono::milliseconds(2), std::chrono::milliseconds(20)));
+    // The old sound that the new range's first chunk replaces does not count as queued.
+    std::size_t queued = replacing_ ? 0 : sink_.QueuedFrames();
+    if (readDone_ || !MayReadLocked(queued)) {
+      // Nothing to read now. While playing, look at the heard position again soon; paused,
+      // nothing moves until Resume, Play or Stop wakes the reader.
+      if (paused_) {
+        wake_.wait(lock);
+      } else {
+        wake_.wait_for(lock, SleepLocked(queued));
+      }
       continue;
     }
     const FrameRange range = ranges_[rangeIndex_];
@@ -147,6 +310,7 @@ void DigitalPlayer::Run() {
     AudioSectorSource* source = source_;
     std::string error;
     reading_ = true;
+    readingTo_ = frame + count;
     lock.unlock();
     try {
       source->ReadAudio(frame, count, buffer.data());
@@ -163,14 +327,18 @@ void DigitalPlayer::Run() {
       readDone_ = true;
       continue;
     }
-    sink_.Write(std::span<const std::int16_t>(buffer.data(), std::size_t{count} * kSamplesPerSector));
+    const std::span<const std::int16_t> samples(buffer.data(), std::size_t{count} * kSamplesPerSector);
+    if (replacing_) {
+      sink_.Replace(samples);
+      playedBase_ = sink_.PlayedFrames();
+      replacing_ = false;
+    } else {
+      sink_.Write(samples);
+    }
     nextFrame_ = frame + count;
-    if (nextFrame_ >= range.To) {
-      if (++rangeIndex_ == ranges_.size()) {
-        readDone_ = true;
-      } else {
-        nextFrame_ = ranges_[rangeIndex_].From;
-      }
+    if (nextFrame_ >= ranges_[rangeIndex_].To && rangeIndex_ + 1 == ranges_.size()) {
+      readDone_ = true;
+      readNews_ = true;
     }
   }
 }

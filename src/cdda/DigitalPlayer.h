@@ -1,9 +1,13 @@
 // Plays stretches of a disc's audio sectors through the audio output, from a reader thread, with
-// the heard position, pause without loss, and gapless runs of consecutive tracks.
+// the heard position, pause without loss, gapless runs of consecutive tracks, ranges handed over
+// to follow what plays at the next sample, and news of what was read and heard.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +22,8 @@ namespace qvr {
 class DigitalPlayer {
  public:
   enum class State { Stopped, Playing, Paused };
+  // Called on the reader thread, without the player's lock.
+  using NewsListener = std::function<void(DeviceNews)>;
 
   explicit DigitalPlayer(AudioSink& sink);
   ~DigitalPlayer();
@@ -44,11 +50,33 @@ class DigitalPlayer {
   // Why the last playback ended early (a read error), empty when it did not.
   std::string LastError();
 
+  // Where news goes: RangeRead once the last range has been read, Heard when the heard position
+  // reaches a mark or a handed-over range, Ended when all was heard and the player stopped.
+  void SetListener(NewsListener listener);
+  // Absolute frames whose hearing is news (track starts, lyrics times).
+  void SetMarks(std::vector<std::uint32_t> frames);
+  // At frame `at` of what plays (in the range being read or a later one), goes on with `ranges`
+  // instead of the rest; empty `ranges` end there. Replaces a hand-over not yet begun. False
+  // when the reader has read past `at` or begun the earlier hand-over.
+  bool PlayNext(std::uint32_t at, std::vector<FrameRange> ranges);
+  // Whether ranges handed over have not been heard yet.
+  bool NextPending();
+
  private:
+  struct HeardAt {
+    std::size_t range = 0;  // index into ranges_
+    std::uint32_t frame = 0;
+  };
   void Run();
   void FinishLocked();
+  HeardAt HeardLocked();
   std::uint32_t HeardFrameLocked();
   void StopLocked();
+  bool MayReadLocked(std::size_t queued);
+  bool FollowHeardRangeLocked();
+  void WatchLocked(std::vector<DeviceNews>& news);
+  std::size_t MarkIndexLocked(std::uint32_t frame) const;
+  std::chrono::milliseconds SleepLocked(std::size_t queued);
 
   AudioSink& sink_;
   std::mutex mutex_;
@@ -70,6 +98,14 @@ class DigitalPlayer {
   std::uint64_t playedBase_ = 0;  // the sink's played count when the job started
   std::uint32_t stoppedAt_ = 0;
   std::string lastError_;
+  std::uint32_t readingTo_ = 0;  // the end of the chunk being read
+  bool replacing_ = false;       // the old job's sound plays until the new job's first chunk
+  std::optional<std::size_t> handover_;  // where ranges handed over begin in ranges_
+  bool readNews_ = false;        // RangeRead is due
+  std::size_t heardRange_ = 0;   // the range of ranges_ heard at the last look
+  std::vector<std::uint32_t> marks_;  // sorted
+  std::size_t heardMark_ = 0;    // marks at or before the heard frame at the last look
+  NewsListener listener_;
 
   std::thread reader_;
 };

@@ -26,6 +26,8 @@ void SimulatedDrive::RequireOpen(const char* request) const {
 
 void SimulatedDrive::InsertDisc(const DiscToc& toc) {
   disc_ = toc;
+  notifyAt_.clear();
+  next_.reset();
   trayOpen_ = false;
   head_ = Head::Stopped;
   headMilliFrames_ = toc.Tracks.empty() ? 0 : std::uint64_t{toc.Tracks.front().Start} * 1000;
@@ -37,12 +39,40 @@ void SimulatedDrive::OpenTray() {
   head_ = Head::Stopped;
 }
 
+bool SimulatedDrive::IsMark(std::uint32_t frame) const {
+  for (const TocTrack& track : disc_->Tracks) {
+    if (track.Start == frame) return true;
+  }
+  for (std::uint32_t mark : notifyAt_) {
+    if (mark == frame) return true;
+  }
+  return false;
+}
+
 void SimulatedDrive::Advance(std::uint32_t milliseconds) {
-  if (head_ != Head::Playing) return;
-  headMilliFrames_ += std::uint64_t{milliseconds} * 75;
-  if (headMilliFrames_ >= std::uint64_t{endFrame_} * 1000) {
-    headMilliFrames_ = std::uint64_t{endFrame_} * 1000;
-    head_ = Head::Stopped;
+  // A millisecond at a time, so that news comes in the order the head passes its points.
+  for (std::uint32_t ms = 0; ms < milliseconds && head_ == Head::Playing; ++ms) {
+    const std::uint32_t before = HeadFrame();
+    headMilliFrames_ += 75;
+    if (!readTold_ && HeadFrame() + 75 >= endFrame_) {
+      readTold_ = true;
+      if (!next_) Tell(DeviceNews::RangeRead);
+    }
+    if (headMilliFrames_ >= std::uint64_t{endFrame_} * 1000) {
+      if (next_) {
+        headMilliFrames_ = std::uint64_t{next_->From} * 1000;
+        endFrame_ = next_->To;
+        next_.reset();
+        readTold_ = false;
+        Tell(DeviceNews::Heard);
+        continue;
+      }
+      headMilliFrames_ = std::uint64_t{endFrame_} * 1000;
+      head_ = Head::Stopped;
+      Tell(DeviceNews::Ended);
+      break;
+    }
+    if (HeadFrame() != before && IsMark(HeadFrame())) Tell(DeviceNews::Heard);
   }
 }
 
@@ -122,7 +152,35 @@ void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
   std::uint32_t end = disc_->FrameOf(format_, to);
   headMilliFrames_ = std::uint64_t{first} * 1000;
   endFrame_ = end;
+  next_.reset();
+  readTold_ = false;
   head_ = first < end ? Head::Playing : Head::Stopped;
+}
+
+bool SimulatedDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) {
+  Log("PlayNext " + std::to_string(at) + " " + std::to_string(from) + " " + std::to_string(to));
+  if (!open_ || !HasDisc() || head_ == Head::Stopped) return false;
+  std::uint32_t cut = disc_->FrameOf(format_, at);
+  std::uint32_t first = disc_->FrameOf(format_, from), end = disc_->FrameOf(format_, to);
+  // The real drive reads about a second ahead and begins a hand-over half a second before.
+  std::uint32_t margin = cut == endFrame_ ? 38 : 75;
+  if (cut > endFrame_ || HeadFrame() + margin > cut) return false;
+  endFrame_ = cut;
+  if (first < end) {
+    next_ = FrameRange{first, std::min(end, disc_->LeadOut - 1)};
+  } else {
+    next_.reset();
+  }
+  return true;
+}
+
+bool SimulatedDrive::NextPending() { return head_ != Head::Stopped && next_.has_value(); }
+
+void SimulatedDrive::NotifyAt(std::vector<std::uint32_t> positions) {
+  Log("NotifyAt " + std::to_string(positions.size()));
+  notifyAt_.clear();
+  if (!HasDisc()) return;
+  for (std::uint32_t position : positions) notifyAt_.push_back(disc_->FrameOf(format_, position));
 }
 
 void SimulatedDrive::PlayOn() {
@@ -137,6 +195,7 @@ void SimulatedDrive::Stop() {
   Log("Stop");
   RequireOpen("Stop");
   head_ = Head::Stopped;
+  next_.reset();
 }
 
 void SimulatedDrive::Pause() {

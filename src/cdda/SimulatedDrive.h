@@ -1,9 +1,12 @@
 // A scriptable CD audio device for tests: discs with a given table of contents, an open tray, a
 // drive that is not ready or refuses to open, forced mode reports, a play head driven by a clock
-// the test advances, and a log of every request with its arguments.
+// the test advances, the news a digital drive gives (given inside Advance, as the play head
+// passes the points where the real one gives them), and a log of every request with its
+// arguments.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +39,10 @@ class SimulatedDrive : public CDDevice {
   void SetProblem(std::string problem) { problem_ = std::move(problem); }
   // Replaces the identity text the drive reports (nullopt: computed from the disc).
   void SetMediaIdentity(std::optional<std::string> text) { identity_ = std::move(text); }
-  // Moves the clock on; a playing head moves with it and stops at the end of its range.
+  // Moves the clock on; a playing head moves with it, goes on into a range handed over by
+  // PlayNext, else stops at the end of its range. News on the way: RangeRead one second before
+  // the end (when the real drive has read it all), Heard at track starts, NotifyAt positions and
+  // a handed-over range, Ended when the head stops at the end.
   void Advance(std::uint32_t milliseconds);
 
   // Inspection.
@@ -65,12 +71,21 @@ class SimulatedDrive : public CDDevice {
   void OpenDoor() override;
   std::string MediaIdentity() override;
   std::string Problem() override { return problem_; }
+  void SetNewsListener(std::function<void(DeviceNews)> listener) override { listener_ = std::move(listener); }
+  // Taken until half a second before the end of what plays (a cut inside it: one second).
+  bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
+  bool NextPending() override;
+  void NotifyAt(std::vector<std::uint32_t> positions) override;
 
  private:
   enum class Head { Stopped, Playing, Paused };
   void Log(std::string request);
   void RequireOpen(const char* request) const;
   bool HasDisc() const { return disc_.has_value() && !trayOpen_; }
+  void Tell(DeviceNews news) {
+    if (listener_) listener_(news);
+  }
+  bool IsMark(std::uint32_t frame) const;
 
   std::optional<DiscToc> disc_;
   bool trayOpen_ = true;
@@ -88,6 +103,10 @@ class SimulatedDrive : public CDDevice {
   Head head_ = Head::Stopped;
   std::uint64_t headMilliFrames_ = 0;
   std::uint32_t endFrame_ = 0;
+  std::optional<FrameRange> next_;  // handed over by PlayNext
+  bool readTold_ = false;           // RangeRead given for what plays now
+  std::vector<std::uint32_t> notifyAt_;
+  std::function<void(DeviceNews)> listener_;
 };
 
 }  // namespace qvr

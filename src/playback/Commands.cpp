@@ -2,6 +2,7 @@
 // play order into the range of tracks the device plays: a run of consecutive track numbers is
 // one range, so the drive plays across it without a gap.
 #include <filesystem>
+#include <tuple>
 
 #include "app/TQVRDM.h"
 #include "util/ZLUtils.h"
@@ -32,26 +33,22 @@ int TQVRDM::TrackAt(std::size_t position) const {
   return track;
 }
 
-void TQVRDM::SelectPlayRange() {
+std::size_t TQVRDM::DrawOtherEntry(std::size_t previous) {
   const std::size_t count = PlayOrder.size();
-  const bool repeat_one = QVRMenu.Checked(MenuItemId::RepeatOneMNU);
-  const bool repeat_all = QVRMenu.Checked(MenuItemId::RepeatAllMNU);
-  const bool random = QVRMenu.Checked(MenuItemId::RandomMNU);
-  if (random) {
-    if (count > 2) {
-      const std::size_t previous = PlayIndex;
-      do {
-        PlayIndex = ports_.random.Draw(count);
-      } while (PlayIndex == previous);
-    } else if (count == 2) {
-      PlayIndex = PlayIndex == 1 ? 2 : 1;
-    }
-  }
-  // A play order replaced by a shorter one can leave the position behind its end.
-  if (PlayIndex < 1 || PlayIndex > count) PlayIndex = 1;
-  CD.PlayFrom = static_cast<std::uint8_t>(TrackAt(PlayIndex));
-  std::size_t i = PlayIndex;
-  if (!repeat_one && !random) {
+  if (count == 2) return previous == 1 ? 2 : 1;
+  if (count < 2) return previous;
+  std::size_t drawn = 0;
+  do {
+    drawn = ports_.random.Draw(count);
+  } while (drawn == previous);
+  return drawn;
+}
+
+std::pair<std::uint8_t, std::uint8_t> TQVRDM::RangeAt(std::size_t position) const {
+  const std::size_t count = PlayOrder.size();
+  std::size_t i = position;
+  if (!QVRMenu.Checked(MenuItemId::RepeatOneMNU) && !QVRMenu.Checked(MenuItemId::RandomMNU)) {
+    const bool repeat_all = QVRMenu.Checked(MenuItemId::RepeatAllMNU);
     for (std::size_t steps = 0; steps < count; ++steps) {
       if (i < count && TrackAt(i + 1) == TrackAt(i) + 1) {
         ++i;
@@ -62,12 +59,21 @@ void TQVRDM::SelectPlayRange() {
       }
     }
   }
-  CD.PlayTo = static_cast<std::uint8_t>(TrackAt(i));
+  return {static_cast<std::uint8_t>(TrackAt(position)), static_cast<std::uint8_t>(TrackAt(i))};
+}
+
+void TQVRDM::SelectPlayRange() {
+  const std::size_t count = PlayOrder.size();
+  if (QVRMenu.Checked(MenuItemId::RandomMNU)) PlayIndex = DrawOtherEntry(PlayIndex);
+  // A play order replaced by a shorter one can leave the position behind its end.
+  if (PlayIndex < 1 || PlayIndex > count) PlayIndex = 1;
+  std::tie(CD.PlayFrom, CD.PlayTo) = RangeAt(PlayIndex);
 }
 
 void TQVRDM::PlayMNUClick() {
   // An empty play order, or an entry that names no track, has nothing to play: the state stays.
   if (PlayOrder.empty()) return;
+  ForgetHandOver();
   SelectPlayRange();
   if (CD.PlayFrom == 0 || CD.PlayTo == 0) return;
   CD.CDPlay(CD.PlayFrom, CD.PlayTo);
@@ -78,6 +84,7 @@ void TQVRDM::PlayMNUClick() {
 
 void TQVRDM::StopMNUClick(StopSender sender) {
   if (sender != StopSender::Timer) CD.CDStop();
+  ForgetHandOver();
   ports_.view.SetTrayIcon("STOP");
   PlayIndex = 1;
   LastTrack = 0;
@@ -141,6 +148,8 @@ void TQVRDM::ToggleMode(MenuItemId mode) {
   ports_.view.SetPadToggle(PadToggle::RepeatOneBTN, QVRMenu.Checked(MenuItemId::RepeatOneMNU));
   ports_.view.SetPadToggle(PadToggle::RepeatAllBTN, QVRMenu.Checked(MenuItemId::RepeatAllMNU));
   ports_.view.SetPadToggle(PadToggle::RandomBTN, QVRMenu.Checked(MenuItemId::RandomMNU));
+  // While playing, the new mode applies to the entry being heard.
+  if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) FollowModeChange();
 }
 
 void TQVRDM::RepeatOneMNUClick() { ToggleMode(MenuItemId::RepeatOneMNU); }

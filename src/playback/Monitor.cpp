@@ -4,6 +4,7 @@
 //
 // Ticks run nested inside modal dialogs and inside the database lookup (both let pending work
 // run). A nested tick may close the dialog that is up; a tick during a lookup returns at once.
+// The device's news runs the same steps (MonitorSteps) between ticks, without blinking the icon.
 #include <algorithm>
 
 #include "app/TQVRDM.h"
@@ -16,7 +17,9 @@ constexpr const char* kSaveRegistration = "登録したデータを保存しま�
 
 }  // namespace
 
-void TQVRDM::TimerTimer() {
+void TQVRDM::TimerTimer() { MonitorSteps(true); }
+
+void TQVRDM::MonitorSteps(bool blink) {
   if (looking_up_) return;
   if (drive_changed_) {
     ReopenDrive();
@@ -52,7 +55,7 @@ void TQVRDM::TimerTimer() {
       break;
     case TCDState::cdPlaying:
       if (prev == TCDState::cdNotReady) AlreadyPlayingSteps();
-      PlayingSteps();
+      PlayingSteps(blink);
       break;
     case TCDState::cdPaused:
       if (prev == TCDState::cdPaused) UpdateStatus();
@@ -79,6 +82,7 @@ void TQVRDM::DiscRemovedSteps() {
     view.CloseDialog(DialogKind::JacketView, ModalResult::Cancel);
   }
   view.SetTrayIcon("OPEN");
+  ForgetHandOver();
   PlayIndex = 1;
   LastTrack = 0;
   LyricsLoaded = false;
@@ -88,15 +92,21 @@ void TQVRDM::DiscRemovedSteps() {
   UpdateStatus();
 }
 
+// The range ended with nothing handed over to follow it. Repeat-one plays the entry just heard
+// again and random draws another one; neither moves the position on first (moving it would
+// repeat the next entry instead, and let random draw the entry just heard).
 void TQVRDM::RangeEndedSteps() {
+  ForgetHandOver();
   const std::size_t count = PlayOrder.size();
   const bool repeat_one = QVRMenu.Checked(MenuItemId::RepeatOneMNU);
   const bool repeat_all = QVRMenu.Checked(MenuItemId::RepeatAllMNU);
   const bool random = QVRMenu.Checked(MenuItemId::RandomMNU);
-  if (PlayIndex == count && repeat_all) {
+  if (repeat_one || random) {
+    PlayMNUClick();
+  } else if (PlayIndex == count && repeat_all) {
     PlayIndex = 1;
     PlayMNUClick();
-  } else if (!repeat_one && !random && PlayIndex == count) {
+  } else if (PlayIndex == count) {
     ports_.view.SetTrayIcon("STOP");
     StopMNUClick(StopSender::Timer);
   } else {
@@ -137,9 +147,15 @@ void TQVRDM::RegistrationDialogSteps() {
   restore();
 }
 
-void TQVRDM::PlayingSteps() {
-  ports_.view.SetTrayIcon(BlinkPhase ? "PLAY1" : "PLAY2");
-  BlinkPhase = !BlinkPhase;
+void TQVRDM::PlayingSteps(bool blink) {
+  if (blink) {
+    ports_.view.SetTrayIcon(BlinkPhase ? "PLAY1" : "PLAY2");
+    BlinkPhase = !BlinkPhase;
+  }
+  // The range handed over is heard now: it is the range being played from here on.
+  if (handed_.pending && !CD.CDNextPending()) TakeOverHandedRange();
+  // News that the range was read through came while it had to wait: hand over what follows now.
+  if (range_read_ && !handed_.pending) HandOverNextRange();
   const std::uint8_t current = CD.CDCurrentTrack();
   if (current != LastTrack) {
     if (QVRMenu.Checked(MenuItemId::RepeatOneMNU) || QVRMenu.Checked(MenuItemId::RandomMNU)) {

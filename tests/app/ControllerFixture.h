@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +23,10 @@ namespace qvr::test {
 
 class ControllerFixture : public testing::Test {
  protected:
-  ControllerFixture() { std::filesystem::create_directories(dir / "DB"); }
+  ControllerFixture() {
+    std::filesystem::create_directories(dir / "DB");
+    drive.SetNewsListener([this](DeviceNews posted) { news.Post(posted); });
+  }
 
   // A disc of tracks with the given lengths in seconds, the first starting at 00:02:00.
   static DiscToc Toc(const std::vector<int>& seconds) {
@@ -70,6 +74,26 @@ class ControllerFixture : public testing::Test {
   void Tick(std::uint32_t milliseconds = 1000) {
     drive.Advance(milliseconds);
     controller->TimerTimer();
+  }
+
+  // The news posted so far reaches the controller, as the program's event loop hands it over.
+  void DeliverNews() {
+    news.Drain([this](DeviceNews posted) { controller->CDControlNotify(posted); });
+  }
+
+  // Plays on for `milliseconds` as the program runs: the news is delivered 10 ms after it was
+  // posted, and the timer (when enabled) ticks once each full second. `each` runs after every 10 ms step.
+  void PlayFor(std::uint32_t milliseconds, const std::function<void()>& each = {}) {
+    for (std::uint32_t elapsed = 0; elapsed < milliseconds; elapsed += 10) {
+      drive.Advance(10);
+      DeliverNews();
+      since_tick_ += 10;
+      if (since_tick_ >= 1000) {
+        since_tick_ = 0;
+        if (timer.Enabled()) controller->TimerTimer();
+      }
+      if (each) each();
+    }
   }
 
   // The play requests the drive received, as "from-to" track numbers of the layer.
@@ -123,6 +147,10 @@ class ControllerFixture : public testing::Test {
   // Drives by setting, for a change of the "Drive" setting; any other setting gets `drive`.
   std::map<std::string, SimulatedDrive> other_drives;
   std::unique_ptr<TQVRDM> controller;
+  NewsQueue news;
+
+ private:
+  std::uint32_t since_tick_ = 0;
 };
 
 }  // namespace qvr::test

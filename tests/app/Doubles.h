@@ -1,10 +1,12 @@
 // Test doubles for the controller's ports: a view that records what it is told and answers
-// from a script, a hand-driven timer, a fixed random sequence and a wallpaper in memory.
+// from a script, a hand-driven timer, a fixed random sequence, a wallpaper in memory and the
+// GUI thread's queue of device news, drained by hand.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -172,6 +174,37 @@ class FixedRandom : public RandomSource {
   }
   std::deque<std::size_t> draws;
   bool seeded = false;
+};
+
+// The device's news as the program's event loop receives it: posted from any thread, handed to
+// the controller only when the test drains the queue.
+class NewsQueue {
+ public:
+  void Post(DeviceNews news) {
+    std::lock_guard lock(mutex_);
+    posted_.push_back(news);
+  }
+  // Hands each piece of news to `handle` in order, also news posted meanwhile.
+  void Drain(const std::function<void(DeviceNews)>& handle) {
+    for (;;) {
+      DeviceNews news;
+      {
+        std::lock_guard lock(mutex_);
+        if (posted_.empty()) return;
+        news = posted_.front();
+        posted_.pop_front();
+      }
+      handle(news);
+    }
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    posted_.clear();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<DeviceNews> posted_;
 };
 
 class MemoryWallpaper : public WallpaperService {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <thread>
 
@@ -67,6 +69,13 @@ class PlaybackTest : public testing::Test {
   TempDir dir;
   std::filesystem::path output;
   SdlAudioSink sink;
+  // What the drive's reader thread reports; it outlives the drive, whose thread may still be
+  // telling when a test ends.
+  struct {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<DeviceNews> items;
+  } newsLog;
   std::unique_ptr<CdioDrive> drive;
   CDDA layer;
 };
@@ -79,6 +88,71 @@ TEST_F(PlaybackTest, RangeOfTwoTracksPlaysBitExactWithoutGap) {
   PollUntilStopped();
   EXPECT_EQ(layer.CDCurrentTrack(), 4);  // the head stands at the end of the range
   EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[1].Start, image.toc.Tracks[3].Start)));
+}
+
+// A range handed over once the one playing was read through follows it at the next sample: the
+// output holds no silence between them. The news tells of the reading, then of the hearing.
+TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
+  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace, so that the hand-over has its time
+  GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {75}, {75}});
+  Open(image);
+  std::mutex& mutex = newsLog.mutex;
+  std::condition_variable& changed = newsLog.changed;
+  std::vector<DeviceNews>& news = newsLog.items;
+  drive->SetNewsListener([&](DeviceNews item) {
+    {
+      std::lock_guard lock(mutex);
+      news.push_back(item);
+    }
+    changed.notify_all();
+  });
+  layer.CDPlay(3, 3);
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return !news.empty(); }));
+    EXPECT_EQ(news.front(), DeviceNews::RangeRead);
+  }
+  EXPECT_TRUE(layer.CDPlayNext(3, 1, 2));
+  EXPECT_TRUE(layer.CDNextPending());
+  PollUntilStopped();
+  EXPECT_FALSE(layer.CDNextPending());
+
+  const auto& tracks = image.toc.Tracks;
+  const std::string expected = image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
+  std::string played = test::ReadFile(output);
+  const std::string silence(4, '\0');
+  std::size_t first = 0, end = played.size();
+  while (first + 4 <= end && played.compare(first, 4, silence) == 0) first += 4;
+  while (end >= first + 4 && played.compare(end - 4, 4, silence) == 0) end -= 4;
+  EXPECT_EQ(end - first, expected.size());
+  EXPECT_TRUE(played.compare(first, end - first, expected) == 0);
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(std::count(news.begin(), news.end(), DeviceNews::RangeRead), 2);  // each range read through
+  EXPECT_GE(std::count(news.begin(), news.end(), DeviceNews::Heard), 2);      // tracks 1 and 2 heard
+}
+
+// A play while playing (next, previous) lets the old sound go on until the new range's first
+// chunk takes its place: no silence between them, and the new range whole.
+TEST_F(PlaybackTest, PlayWhilePlayingSwitchesWithoutSilence) {
+  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace
+  GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {150}});
+  Open(image);
+  layer.CDPlay(2, 2);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (sink.PlayedFrames() < 44100 / 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  layer.CDPlay(1, 1);
+  PollUntilStopped();
+  std::string played = test::ReadFile(output);
+  const std::string silence(4, '\0');
+  std::size_t first = 0, end = played.size();
+  while (first + 4 <= end && played.compare(first, 4, silence) == 0) first += 4;
+  while (end >= first + 4 && played.compare(end - 4, 4, silence) == 0) end -= 4;
+  std::size_t gaps = 0;
+  for (std::size_t at = first; at + 4 <= end; at += 4) gaps += played.compare(at, 4, silence) == 0;
+  EXPECT_EQ(gaps, 0u);
+  const std::string track1 = image.Bytes(image.toc.Tracks[0].Start, image.toc.Tracks[1].Start);
+  ASSERT_GE(end - first, track1.size());
+  EXPECT_TRUE(played.compare(end - track1.size(), track1.size(), track1) == 0);
 }
 
 TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {

@@ -126,22 +126,25 @@ TEST_F(MonitorTest, PlayOrderRunsRangeByRange) {
   EXPECT_EQ(view.tray_icon, "STOP");
 }
 
-TEST_F(MonitorTest, RepeatOnePlaysEachEntryAloneAndTheLastOneForever) {
+// Ticks alone (no device news): when a range ends, repeat-one plays the entry just heard again
+// and random draws among the others, without moving the position on first.
+TEST_F(MonitorTest, RangeEndRepeatsTheEntryHeardOrDrawsAnother) {
   TQVRDM& dm = StartWithDisc("", "", {5, 5, 5, 5, 5});
   dm.RepeatOneMNUClick();
   dm.PlayIndex = 2;
   dm.PlayMNUClick();
   EXPECT_EQ((std::pair(dm.CD.PlayFrom, dm.CD.PlayTo)), (std::pair<std::uint8_t, std::uint8_t>(2, 2)));
   Tick(6000);
-  EXPECT_EQ(dm.PlayIndex, 3u);
-  EXPECT_EQ(dm.CD.PlayFrom, 3);
-  dm.PlayIndex = 5;
-  dm.PlayMNUClick();
   Tick(6000);
-  Tick(6000);
-  EXPECT_EQ(dm.PlayIndex, 5u);
-  EXPECT_EQ(dm.CD.PlayFrom, 5);
+  EXPECT_EQ(dm.PlayIndex, 2u);
+  EXPECT_EQ(dm.CD.PlayFrom, 2);
   EXPECT_EQ(dm.CD.CDState, cdPlaying);
+
+  dm.RandomMNUClick();
+  random.draws = {2, 2, 4};  // the entry just heard (2) is drawn twice and passed over
+  Tick(6000);
+  EXPECT_EQ(dm.PlayIndex, 4u);
+  EXPECT_EQ(dm.CD.PlayFrom, 4);
 }
 
 TEST_F(MonitorTest, DriveReportingStopAfterPauseEndsPlay) {
