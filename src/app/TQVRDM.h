@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/NowPlaying.h"
 #include "app/QVRMenu.h"
 #include "app/QVRTimer.h"
 #include "app/QVRView.h"
@@ -36,7 +37,8 @@ struct TQVRDMPorts {
   RandomSource& random;
   WallpaperService& wallpaper;
   // The CD audio device for the "Drive" setting (file-system encoding; empty: the system's
-  // default drive), asked once at start-up; it must live as long as the controller.
+  // default drive), asked at start-up and again by ChangeDrive; it must live as long as the
+  // controller or until the next call.
   std::function<CDDevice&(const std::string& drive)> drive;
   TDateSource& today;           // today's date for new disc records
   TSearchProgress& progress;    // shows the database search on the lyrics line
@@ -134,6 +136,14 @@ class TQVRDM {
   PluginIdentity QueryPlugin(const std::string& path);  // shows its own error box
   void PluginClick(std::size_t tag);
   bool RunPlugin(const std::string& path);               // shows its own error box
+
+  // Clients outside the windows (app/ClientEntries.cpp). ChangeDrive plays another drive, image
+  // or image folder (file-system encoding) without changing the "Drive" setting; false while a
+  // disc check runs (try again later). SeekTo moves the play head inside the track being heard
+  // (milliseconds from its start); false when nothing plays or the place is outside the track.
+  bool ChangeDrive(const std::string& drive);
+  bool SeekTo(std::uint32_t milliseconds);
+  NowPlaying NowPlayingSnapshot();
 
   // Status presentation.
   void UpdateControls();

@@ -214,20 +214,23 @@ std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
   return toc_->TrackPositionReply(format_, track);
 }
 
-void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
+void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to, bool paused) {
   std::vector<FrameRange> ranges = toc_->AudioRanges(from, to);
   if (ranges.empty()) {
     // Nothing audible in the range: nothing plays.
     player_.Stop();
     return;
   }
-  player_.Play(*Source(), std::move(ranges));
+  player_.Play(*Source(), std::move(ranges), paused);
 }
 
 void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {
   RequireOpen();
   if (!toc_) return;
-  PlayFrames(toc_->FrameOf(format_, from), toc_->FrameOf(format_, to));
+  const std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
+  PlayFrames(first, end);
+  rangeFrom_ = first;
+  rangeTo_ = end;
 }
 
 void CdioDrive::PlayOn() {
@@ -235,6 +238,19 @@ void CdioDrive::PlayOn() {
   if (!toc_) return;
   std::uint32_t from = player_.HeardFrame();
   PlayFrames(from, toc_->LeadOut - 1);
+  rangeFrom_ = from;
+  rangeTo_ = toc_->LeadOut - 1;
+}
+
+bool CdioDrive::Seek(std::uint32_t position) {
+  RequireOpen();
+  if (!toc_) return false;
+  const DigitalPlayer::State state = player_.CurrentState();
+  if (state == DigitalPlayer::State::Stopped) return false;
+  const std::uint32_t frame = toc_->FrameOf(format_, position);
+  if (frame < rangeFrom_ || frame >= rangeTo_) return false;
+  PlayFrames(frame, rangeTo_, state == DigitalPlayer::State::Paused);
+  return true;
 }
 
 void CdioDrive::Stop() {
@@ -268,6 +284,17 @@ void CdioDrive::OpenDoor() {
 std::string CdioDrive::MediaIdentity() {
   if (!open_ || !toc_) return {};
   return MediaIdentityText(*toc_);
+}
+
+std::string DriveProblem(const std::string& drive, AudioSink& sink) {
+  CdioDrive probe(drive, sink);
+  try {
+    probe.Open();
+    probe.StatusMode();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return probe.Problem();
 }
 
 }  // namespace qvr

@@ -33,13 +33,13 @@ DigitalPlayer::~DigitalPlayer() {
   reader_.join();
 }
 
-void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges) {
+void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges, bool paused) {
   std::lock_guard lock(mutex_);
   sink_.Open();  // throws before anything changes
   if (active_) sink_.Clear();
   ++generation_;
   active_ = true;
-  paused_ = false;
+  paused_ = paused;
   readDone_ = ranges.empty();
   source_ = &source;
   ranges_ = std::move(ranges);
@@ -48,7 +48,7 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   stoppedAt_ = nextFrame_;
   playedBase_ = sink_.PlayedFrames();
   lastError_.clear();
-  sink_.SetPaused(false);
+  sink_.SetPaused(paused);
   wake_.notify_all();
 }
 

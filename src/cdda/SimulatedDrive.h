@@ -60,6 +60,7 @@ class SimulatedDrive : public CDDevice {
   void Stop() override;
   void Pause() override;
   bool Resume() override;
+  bool Seek(std::uint32_t position) override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
 
@@ -84,6 +85,7 @@ class SimulatedDrive : public CDDevice {
   Head head_ = Head::Stopped;
   std::uint64_t headMilliFrames_ = 0;
   std::uint32_t endFrame_ = 0;
+  std::uint32_t startFrame_ = 0;  // the first frame of the range last played
 };
 
 }  // namespace qvr

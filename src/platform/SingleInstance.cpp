@@ -34,4 +34,10 @@ std::filesystem::path SingleInstance::LockFile(std::string_view name) {
   return std::filesystem::temp_directory_path() / (std::string(name) + "-" + std::to_string(::getuid()));
 }
 
+std::filesystem::path SingleInstance::HandOverSocket(std::string_view name) {
+  std::filesystem::path socket = LockFile(name);
+  socket += ".socket";
+  return socket;
+}
+
 }  // namespace qvr

@@ -24,6 +24,9 @@ class SingleInstance {
   // The lock file for a guard name: $XDG_RUNTIME_DIR/name, or, without a runtime folder, a file
   // in the temporary folder that carries the user's id.
   static std::filesystem::path LockFile(std::string_view name);
+  // The hand-over socket of a guard name: beside its lock file, so that it shares the lock's
+  // folder and rules.
+  static std::filesystem::path HandOverSocket(std::string_view name);
 
  private:
   int descriptor_ = -1;
