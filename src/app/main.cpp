@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -62,6 +63,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  // The lyrics line places itself at a screen edge and reserves that strip, which only X11
+  // allows: under Wayland the program runs through XWayland unless told otherwise.
+  if (std::getenv("WAYLAND_DISPLAY") && std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName("qvr");
   // The program lives in the notification area: closing a pad or a dialog does not end it;

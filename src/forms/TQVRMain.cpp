@@ -24,8 +24,6 @@ TQVRMain::TQVRMain(ControllerLink& link)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), link_(link) {
   setObjectName("QVRMain");
   setAttribute(Qt::WA_ShowWithoutActivating);
-  // A dock with its strip reserved: maximised windows and panels keep clear of the line.
-  MakeDockWindow(*this);
   LrcLine = new QLabel(this);
   LrcLine->setObjectName("LrcLine");
   LrcLine->setAlignment(Qt::AlignCenter);
@@ -98,6 +96,7 @@ void TQVRMain::Relayout() {
 
 void TQVRMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // A dock with its strip reserved: maximised windows and panels keep clear of the line.
   ReserveScreenEdge(*this, at_top_);
 }
 

@@ -34,8 +34,6 @@ xcb_connection_t* X11Connection() {
 
 }  // namespace
 
-void MakeDockWindow(QWidget& window) { window.setAttribute(Qt::WA_X11NetWmWindowTypeDock); }
-
 void ReserveScreenEdge(QWidget& window, bool at_top) {
   xcb_connection_t* connection = X11Connection();
   QScreen* screen = window.screen();
@@ -58,6 +56,10 @@ void ReserveScreenEdge(QWidget& window, bool at_top) {
     strut[11] = last_x;
   }
   const auto id = static_cast<xcb_window_t>(window.winId());
+  // Only the dock type: Qt's own types for a frameless tool window would make it a utility.
+  const xcb_atom_t dock = Atom(connection, "_NET_WM_WINDOW_TYPE_DOCK");
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
+                      32, 1, &dock);
   xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_STRUT_PARTIAL"),
                       XCB_ATOM_CARDINAL, 32, 12, strut.data());
   xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL,

@@ -7,10 +7,9 @@ class QWidget;
 
 namespace qvr {
 
-// Marks `window` as a dock; call before it is first shown.
-void MakeDockWindow(QWidget& window);
-// Reserves the window's current geometry as a strip at the top (`at_top`) or bottom edge of the
-// X screen. The window must exist natively (it is created when needed).
+// Marks `window` as a dock and reserves its current geometry as a strip at the top (`at_top`)
+// or bottom edge of the X screen. Call from its show event (the window manager reads the type
+// when the window is mapped, which follows) and whenever it moves.
 void ReserveScreenEdge(QWidget& window, bool at_top);
 
 }  // namespace qvr

@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Finds where audio written by SDL's disk audio driver came from in a disc image's .bin file.
+
+audio_probe.py locate OUT BIN FROM   prints the sector (bin offset / 2352) of the first
+                                      non-silent stretch of OUT after byte FROM, or -1
+audio_probe.py landing OUT BIN FROM  prints the sector where playback continued after the first
+                                      jump following byte FROM (a seek's landing), or -1
+audio_probe.py silent OUT FROM       exit 0 when every byte after FROM is zero
+"""
+import sys
+
+WINDOW = 1024
+SECTOR = 2352
+
+
+def where(out, bin_data, at):
+    window = out[at:at + WINDOW]
+    if len(window) < WINDOW or not window.strip(b"\0"):
+        return None
+    found = bin_data.find(window)
+    return None if found < 0 else found
+
+
+def main():
+    command = sys.argv[1]
+    if command == "silent":
+        data = open(sys.argv[2], "rb").read()[int(sys.argv[3]):]
+        return 0 if not data.strip(b"\0") else 1
+    out = open(sys.argv[2], "rb").read()
+    bin_data = open(sys.argv[3], "rb").read()
+    start = int(sys.argv[4]) // 4 * 4
+    if command == "locate":
+        for at in range(start, len(out) - WINDOW, SECTOR):
+            found = where(out, bin_data, at)
+            if found is not None:
+                print(found // SECTOR)
+                return 0
+        print(-1)
+        return 0
+    if command == "landing":
+        previous = None
+        for at in range(start, len(out) - WINDOW, 4 * 147):
+            found = where(out, bin_data, at)
+            if found is None:
+                continue
+            if previous is not None and found != previous[1] + (at - previous[0]):
+                print(found // SECTOR)
+                return 0
+            previous = (at, found)
+        print(-1)
+        return 0
+    return 2
+
+
+sys.exit(main())
