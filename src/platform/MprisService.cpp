@@ -55,9 +55,9 @@ const char* const kIntrospection = R"(  <interface name="org.mpris.MediaPlayer2"
     <method name="OpenUri"><arg name="Uri" type="s" direction="in"/></method>
     <signal name="Seeked"><arg name="Position" type="x"/></signal>
     <property name="PlaybackStatus" type="s" access="read"/>
-    <property name="LoopStatus" type="s" access="read"/>
+    <property name="LoopStatus" type="s" access="readwrite"/>
     <property name="Rate" type="d" access="read"/>
-    <property name="Shuffle" type="b" access="read"/>
+    <property name="Shuffle" type="b" access="readwrite"/>
     <property name="Metadata" type="a{sv}" access="read"/>
     <property name="Volume" type="d" access="read"/>
     <property name="Position" type="x" access="read"/>
@@ -226,6 +226,31 @@ class MprisObject : public QDBusVirtualObject {
       return Reply(bus, message, {QVariant::fromValue(QDBusVariant(values->value(name)))});
     }
     if (member == QLatin1String("Set")) {
+      // The play modes, as their pad buttons switch them: Track = repeat one, Playlist =
+      // repeat all, Shuffle = random.
+      const QString name = arguments.value(1).toString();
+      const QVariant value = arguments.value(2).value<QDBusVariant>().variant();
+      const MprisPicture picture = service_.Read();
+      if (interface == kPlayer && name == QLatin1String("LoopStatus")) {
+        const QString loop = value.toString();
+        if (loop != QLatin1String("None") && loop != QLatin1String("Track") && loop != QLatin1String("Playlist")) {
+          return Fail(bus, message, QDBusError::InvalidArgs, QStringLiteral("LoopStatus is None, Track or Playlist"));
+        }
+        Reply(bus, message);
+        // The modes exclude each other: switching one on switches the others off.
+        const bool one = loop == QLatin1String("Track"), all = loop == QLatin1String("Playlist");
+        if ((one && !picture.repeat_one) || (!one && !all && picture.repeat_one)) {
+          Command([](TQVRDM& dm) { dm.RepeatOneMNUClick(); });
+        } else if ((all && !picture.repeat_all) || (!one && !all && picture.repeat_all)) {
+          Command([](TQVRDM& dm) { dm.RepeatAllMNUClick(); });
+        }
+        return true;
+      }
+      if (interface == kPlayer && name == QLatin1String("Shuffle")) {
+        Reply(bus, message);
+        if (value.toBool() != picture.random) Command([](TQVRDM& dm) { dm.RandomMNUClick(); });
+        return true;
+      }
       return Fail(bus, message, QDBusError::PropertyReadOnly, QStringLiteral("The property is read-only"));
     }
     return false;

@@ -3,8 +3,9 @@
 # generated disc image and SDL's disk audio driver:
 #   open-with  `qvr second.cue` while a player runs switches it (its audio arrives), the second
 #              process ends at once with 0, the "Drive" setting stays; no session bus, no error
-#   mpris      under a private session bus, playerctl status, metadata, next, pause, play and
-#              position 5, each seen in the audio output (the seek lands within one disc read)
+#   mpris      under a private session bus, playerctl status, metadata, next, pause, play,
+#              position 5 (each seen in the audio output; the seek lands within one disc read),
+#              loop, shuffle and stop
 #   strut      the lyrics line is a dock reserving its strip at the top and, dragged, the bottom
 #   install    `cmake --install` into a temporary prefix, then the installed qvr, run by an
 #              ordinary user, plays the demo disc with its settings in the per-user folder
@@ -134,6 +135,17 @@ mpris)
   position=$(ctl position)
   [[ ${position%%.*} -ge 5 && ${position%%.*} -le 8 ]] || fail "position after the seek: $position"
   is Playing status || fail "status after the seek: $(ctl status)"
+
+  # The play modes: loop and shuffle switch the pad's repeat and random modes, one at a time.
+  for loop in Track Playlist None; do
+    ctl loop "$loop" || fail "loop $loop failed"
+    wait_for 5 is "$loop" loop || fail "loop after loop $loop: $(ctl loop)"
+  done
+  ctl shuffle On || fail "shuffle failed"
+  wait_for 5 is On shuffle || fail "shuffle: $(ctl shuffle)"
+  ctl loop Track
+  wait_for 5 is Off shuffle || fail "repeat one left random on"
+  ctl loop None
 
   ctl stop || fail "stop failed"
   wait_for 5 is Stopped status || fail "status after stop: $(ctl status)"
