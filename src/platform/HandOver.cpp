@@ -42,10 +42,12 @@ class HandOverReader : public QObject {
     if (static_cast<std::size_t>(buffer_.size()) < 4 + length) return;
     const std::string path(buffer_.constData() + 4, length);
     buffer_.clear();
-    // The receipt goes first: the sender ends at once while the player switches.
+    // The receipt goes first: the sender ends at once while the player switches. The path is
+    // taken from the event loop, not from inside this socket's signal: taking it can open a
+    // modal box, whose loop may delete the socket once the sender has gone.
     socket_->write(&kReceipt, 1);
     socket_->flush();
-    receive_(path);
+    QMetaObject::invokeMethod(socket_->parent(), [receive = receive_, path] { receive(path); }, Qt::QueuedConnection);
   }
 
   QLocalSocket* socket_;

@@ -102,8 +102,10 @@ TEST_F(ClientEntriesTest, ChangeDriveOpensTheNewDiscAndPlaysItKeepingTheSetting)
   EXPECT_EQ(dm.Disc.DiscName.ToUtf8(), "別のアルバム");
   EXPECT_EQ(dm.CD.CDState, cdPlaying);  // also with AutoPlay off
   EXPECT_EQ(dm.NowPlayingSnapshot().title, "別の一曲目");
+  EXPECT_EQ(dm.Drive, "/images/first.cue");
   dm.QVRDMDestroy();
-  EXPECT_NE(ReadFile(dir / "Qvr.ini").find("Drive=/images/first.cue"), std::string::npos);
+  EXPECT_NE(ReadFile(dir / "Qvr.ini").find("/images/first.cue"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "Qvr.ini").find("second.cue"), std::string::npos);
 }
 
 }  // namespace

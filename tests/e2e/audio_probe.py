@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Finds where audio written by SDL's disk audio driver came from in a disc image's .bin file.
 
-audio_probe.py locate OUT BIN FROM   prints the sector (bin offset / 2352) of the first
-                                      non-silent stretch of OUT after byte FROM, or -1
+audio_probe.py locate OUT BIN FROM   prints the sector (bin offset / 2352) of the newest
+                                      stretch of OUT after byte FROM found in BIN, or -1
 audio_probe.py landing OUT BIN FROM  prints the sector where playback continued after the first
                                       jump following byte FROM (a seek's landing), or -1
 audio_probe.py silent OUT FROM       exit 0 when every byte after FROM is zero
@@ -30,7 +30,8 @@ def main():
     bin_data = open(sys.argv[3], "rb").read()
     start = int(sys.argv[4]) // 4 * 4
     if command == "locate":
-        for at in range(start, len(out) - WINDOW, SECTOR):
+        last = (len(out) - WINDOW) // 4 * 4
+        for at in range(last, start - 1, -SECTOR):
             found = where(out, bin_data, at)
             if found is not None:
                 print(found // SECTOR)

@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ArgumentsCase{"Nothing", {}, Action::Run, ""},
                     ArgumentsCase{"Path", {"disc.cue"}, Action::Run, "disc.cue"},
                     ArgumentsCase{"Help", {"--help"}, Action::Help, ""},
-                    ArgumentsCase{"ShortHelpAfterPath", {"a.cue", "-h"}, Action::Help, ""},
+                    ArgumentsCase{"ShortHelpAfterPath", {"a.cue", "-h"}, Action::Help, "a.cue"},
                     ArgumentsCase{"Version", {"--version"}, Action::Version, ""},
                     ArgumentsCase{"ShortVersion", {"-V"}, Action::Version, ""},
                     ArgumentsCase{"UnknownOption", {"--play"}, Action::Usage, ""},
@@ -119,7 +119,8 @@ TEST(HandOver, NoPlayerListeningFailsAfterTheWait) {
 
 TEST(HandOver, TheSocketLivesBesideTheLock) {
   EXPECT_EQ(SingleInstance::HandOverSocket("hZLQVR").parent_path(), SingleInstance::LockFile("hZLQVR").parent_path());
-  EXPECT_EQ(SingleInstance::HandOverSocket("hZLQVR").filename(), "hZLQVR.socket");
+  EXPECT_EQ(SingleInstance::HandOverSocket("hZLQVR").filename().string(),
+            SingleInstance::LockFile("hZLQVR").filename().string() + ".socket");
 }
 
 }  // namespace
