@@ -4,12 +4,14 @@
 audio_probe.py locate OUT BIN FROM   prints the sector (bin offset / 2352) of the newest
                                       stretch of OUT after byte FROM found in BIN, or -1
 audio_probe.py landing OUT BIN FROM  prints the sector where playback continued after the first
-                                      jump following byte FROM (a seek's landing), or -1
+                                      jump in the image following byte FROM (a seek's landing;
+                                      silence between is no jump), or -1
 audio_probe.py silent OUT FROM       exit 0 when every byte after FROM is zero
 """
 import sys
 
 WINDOW = 1024
+CONFIRM = 8192  # a place counts only when this much of the output agrees with the image there
 SECTOR = 2352
 
 
@@ -17,7 +19,10 @@ def where(out, bin_data, at):
     window = out[at:at + WINDOW]
     if len(window) < WINDOW or not window.strip(b"\0"):
         return None
+    longer = out[at:at + CONFIRM]
     found = bin_data.find(window)
+    while found >= 0 and bin_data[found:found + len(longer)] != longer:
+        found = bin_data.find(window, found + 1)
     return None if found < 0 else found
 
 
@@ -44,7 +49,9 @@ def main():
             found = where(out, bin_data, at)
             if found is None:
                 continue
-            if previous is not None and found != previous[1] + (at - previous[0]):
+            # Silence in the output (a pause) lets the output run ahead of the image; a place
+            # behind the last one, or further on than the output moved, is a jump.
+            if previous is not None and (found < previous[1] or found > previous[1] + (at - previous[0])):
                 print(found // SECTOR)
                 return 0
             previous = (at, found)

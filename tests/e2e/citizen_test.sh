@@ -65,7 +65,8 @@ open-with)
   start_player
   wait_for 20 xdotool search --name "^\\$title\$" || fail "no lyrics line with the first track's title"
   wait_for 15 audible_after "$work/audio.raw" || fail "the first image was not played"
-  # "At once": no longer than loading the program takes (`qvr --version`), give or take 2 s.
+  # "At once": no longer than loading the program takes (`qvr --version`) and a few seconds
+  # more on a loaded machine.
   started=$(date +%s%N)
   "$work/program/qvr" --version >/dev/null
   loading=$((($(date +%s%N) - started) / 1000000))
@@ -75,7 +76,7 @@ open-with)
   status=$? elapsed=$((($(date +%s%N) - started) / 1000000))
   [[ $status -eq 0 ]] || fail "the second start ended with $status"
   echo "the second start ended after $elapsed ms (qvr --version: $loading ms)"
-  ((elapsed < loading + 2000)) || fail "the second start took $elapsed ms"
+  ((elapsed < loading + 5000)) || fail "the second start took $elapsed ms"
   kill -0 "$qvr_pid" 2>/dev/null || fail "the running player ended"
   demo_bin="${demo_cue%.cue}.bin"
   from_demo() { [[ $(sector_after "$demo_bin" "$before") -ge 0 ]]; }
@@ -86,7 +87,7 @@ open-with)
   wait_for 10 xdotool search --name '^QVR initializing\.\.\.$' || fail "no error box for a path that cannot be opened"
   xdotool key --window "$(xdotool search --name '^QVR initializing\.\.\.$' | head -1)" Return
   end_player
-  grep -q "^Drive=.*$(basename "$cue")" "$work/program/Qvr.ini" || fail "the Drive setting was changed"
+  LC_ALL=C grep -q "^Drive=.*$(basename "$cue")" "$work/program/Qvr.ini" || fail "the Drive setting was changed"
   grep -q "QvrDemo" "$work/program/Qvr.ini" && fail "the handed-over image was saved as the drive"
   grep -qi "dbus\|mpris" "$work/qvr.log" && fail "messages about the missing session bus"
   ;;
