@@ -133,13 +133,13 @@ mpris)
   sleep 0.5
   before=$(size_of "$work/audio.raw")
   ctl position 5 || fail "position failed"
+  position=$(ctl position)
+  [[ ${position%%.*} -ge 5 && ${position%%.*} -le 7 ]] || fail "position after the seek: $position"
   sleep 1.5
   landing=$(python3 "$probe" landing "$work/audio.raw" "$bin" "$before")
   target=$((2250 + 5 * 75))
   echo "seek to sector $target landed at sector $landing"
   ((landing >= target - 1 && landing <= target + 8)) || fail "the seek landed at sector $landing, not $target"
-  position=$(ctl position)
-  [[ ${position%%.*} -ge 5 && ${position%%.*} -le 8 ]] || fail "position after the seek: $position"
   is Playing status || fail "status after the seek: $(ctl status)"
 
   # The play modes: loop and shuffle switch the pad's repeat and random modes, one at a time.
