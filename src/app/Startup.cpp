@@ -1,6 +1,7 @@
 // The controller's construction, start-up sequence, shut-down and the exit and help commands.
 // Start-up and shut-down report their own errors through the view: an error ends the sequence,
 // the splash screen is released and the program goes on with what was set up.
+#include <filesystem>
 #include <string>
 
 #include "app/PlayerSettings.h"
@@ -51,7 +52,13 @@ void TQVRDM::QVRDMCreate() {
     view.ApplyLyricsAppearance(Lyrics, LyricsAtTop);
     view.SetHintsEnabled(HelpHint);
     CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
-    Database.DBOpen(SjisToUtf8(DataBasePath + "MasterDB.QVR"));
+    const std::filesystem::path master = SjisToUtf8(DataBasePath + "MasterDB.QVR");
+    // A first start in a fresh per-user folder (an installed program) has no database folder
+    // yet; the lookup makes the files, the folder is made here. A folder that cannot be made
+    // shows its error at the first lookup.
+    std::error_code no_folder;
+    std::filesystem::create_directories(master.parent_path(), no_folder);
+    Database.DBOpen(master);
     view.SplashProgress(80, kPleaseWait, "");
     RefreshPlugins();
     view.SplashProgress(100, kPleaseWait, "");

@@ -20,11 +20,15 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds (in tenths) for the command after it to succeed.
+# Waits up to $1 seconds for the command after it to succeed (tried every tenth of a second;
+# the time the command itself takes counts).
 wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
+  local deadline=$(($(date +%s%N) + $1 * 1000000000)); shift
+  while true; do
+    "$@" >/dev/null 2>&1 && return 0
+    (($(date +%s%N) < deadline)) || return 1
+    sleep 0.1
+  done
 }
 
 # A window's left, top, width and height on the screen.
