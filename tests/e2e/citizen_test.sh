@@ -89,7 +89,8 @@ open-with)
   end_player
   LC_ALL=C grep -q "^Drive=.*$(basename "$cue")" "$work/program/Qvr.ini" || fail "the Drive setting was changed"
   grep -q "QvrDemo" "$work/program/Qvr.ini" && fail "the handed-over image was saved as the drive"
-  grep -qi "dbus\|mpris" "$work/qvr.log" && fail "messages about the missing session bus"
+  # (The sanitizers' leak report names the D-Bus library among its suppressions: not a message.)
+  grep -v 'libdbus-1\.so' "$work/qvr.log" | grep -qi "dbus\|mpris" && fail "messages about the missing session bus"
   ;;
 mpris)
   prepare_player
