@@ -1,6 +1,7 @@
 // The controller's construction, start-up sequence, shut-down and the exit and help commands.
 // Start-up and shut-down report their own errors through the view: an error ends the sequence,
 // the splash screen is released and the program goes on with what was set up.
+#include <filesystem>
 #include <string>
 
 #include "app/PlayerSettings.h"

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/NowPlaying.h"
 #include "app/QVRMenu.h"
 #include "app/QVRTimer.h"
 #include "app/QVRView.h"
@@ -167,6 +168,14 @@ class TQVRDM {
   std::vector<PluginIdentity> QueryPlugin(const std::vector<std::string>& paths);
   void PluginClick(std::size_t tag);
   bool RunPlugin(const std::string& path);  // shows its own error box
+
+  // Clients outside the windows (app/ClientEntries.cpp). ChangeDrive plays another drive, image
+  // or image folder (file-system encoding) without changing the "Drive" setting; false while a
+  // disc check runs (try again later). SeekTo moves the play head inside the track being heard
+  // (milliseconds from its start); false when nothing plays or the place is outside the track.
+  bool ChangeDrive(const std::string& drive);
+  bool SeekTo(std::uint32_t milliseconds);
+  NowPlaying NowPlayingSnapshot();
 
   // Status presentation.
   void UpdateControls();

@@ -128,6 +128,14 @@ void CDDA::CDStop() {
   CDPausedFlag = false;
 }
 
+bool CDDA::CDSeek(std::uint8_t track, std::uint32_t frame) {
+  CDDevice& control = Control();
+  control.SetTimeFormat(TimeFormat::TMSF);
+  const std::uint32_t minutes = frame / (75 * 60), seconds = frame / 75 % 60, frames = frame % 75;
+  if (minutes > 0xFF) return false;
+  return control.Seek(track | minutes << 8 | seconds << 16 | frames << 24);
+}
+
 void CDDA::ResumeOrPlayOn() {
   CDDevice& control = Control();
   if (!control.Resume()) control.PlayOn();

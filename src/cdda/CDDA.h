@@ -36,6 +36,10 @@ class CDDA {
   // Plays from the start of track `from` to the end of track `to` without waiting.
   void CDPlay(std::uint8_t from, std::uint8_t to);
   void CDStop();
+  // Moves the play head to `frame` frames after the start of `track` inside the range being
+  // played or paused (the state stays); false when the device refuses (stopped, or outside the
+  // range).
+  bool CDSeek(std::uint8_t track, std::uint32_t frame);
   // Pause/resume toggle.
   void CDPause();
   // Opens the door when the device said at open time that it can.

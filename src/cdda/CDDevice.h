@@ -83,6 +83,12 @@ class CDDevice {
   virtual void Pause() = 0;
   // Resumes a paused playback; false (the device rejects it) when it is not paused.
   virtual bool Resume() = 0;
+  // Moves the play head of the range last started by Play to `position` (current time format)
+  // and plays on from there to that range's end: audio comes from `position` at once, a paused
+  // device stays paused there (Resume plays from it). Refused (false, nothing changes) when
+  // nothing is playing or paused, or when `position` lies outside the range, so a seek never
+  // plays what the range excludes.
+  virtual bool Seek(std::uint32_t position) = 0;
   // Opens the door (for an image changer: takes the image out).
   virtual void OpenDoor() = 0;
 

@@ -225,7 +225,7 @@ std::vector<std::uint32_t> CdioDrive::Marks() const {
   return marks;
 }
 
-void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
+void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to, bool paused) {
   std::vector<FrameRange> ranges = toc_->AudioRanges(from, to);
   if (ranges.empty()) {
     // Nothing audible in the range: nothing plays.
@@ -233,7 +233,7 @@ void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to) {
     return;
   }
   player_.SetMarks(Marks());
-  player_.Play(*Source(), std::move(ranges));
+  player_.Play(*Source(), std::move(ranges), paused);
 }
 
 void CdioDrive::SetNewsListener(std::function<void(DeviceNews)> listener) { player_.SetListener(std::move(listener)); }
@@ -261,7 +261,10 @@ void CdioDrive::NotifyAt(std::vector<std::uint32_t> positions) {
 void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {
   RequireOpen();
   if (!toc_) return;
-  PlayFrames(toc_->FrameOf(format_, from), toc_->FrameOf(format_, to));
+  const std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
+  PlayFrames(first, end);
+  rangeFrom_ = first;
+  rangeTo_ = end;
 }
 
 void CdioDrive::PlayOn() {
@@ -269,6 +272,19 @@ void CdioDrive::PlayOn() {
   if (!toc_) return;
   std::uint32_t from = player_.HeardFrame();
   PlayFrames(from, toc_->LeadOut - 1);
+  rangeFrom_ = from;
+  rangeTo_ = toc_->LeadOut - 1;
+}
+
+bool CdioDrive::Seek(std::uint32_t position) {
+  RequireOpen();
+  if (!toc_) return false;
+  const DigitalPlayer::State state = player_.CurrentState();
+  if (state == DigitalPlayer::State::Stopped) return false;
+  const std::uint32_t frame = toc_->FrameOf(format_, position);
+  if (frame < rangeFrom_ || frame >= rangeTo_) return false;
+  PlayFrames(frame, rangeTo_, state == DigitalPlayer::State::Paused);
+  return true;
 }
 
 void CdioDrive::Stop() {
@@ -303,6 +319,17 @@ void CdioDrive::OpenDoor() {
 std::string CdioDrive::MediaIdentity() {
   if (!open_ || !toc_) return {};
   return MediaIdentityText(*toc_);
+}
+
+std::string DriveProblem(const std::string& drive, AudioSink& sink) {
+  CdioDrive probe(drive, sink);
+  try {
+    probe.Open();
+    probe.StatusMode();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return probe.Problem();
 }
 
 }  // namespace qvr

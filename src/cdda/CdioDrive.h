@@ -56,6 +56,7 @@ class CdioDrive : public CDDevice {
   void Stop() override;
   void Pause() override;
   bool Resume() override;
+  bool Seek(std::uint32_t position) override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
   void SetNewsListener(std::function<void(DeviceNews)> listener) override;
@@ -71,7 +72,7 @@ class CdioDrive : public CDDevice {
   std::uint32_t PlayerMode();
   std::uint32_t DeviceMode();
   AudioSectorSource* Source();
-  void PlayFrames(std::uint32_t from, std::uint32_t to);
+  void PlayFrames(std::uint32_t from, std::uint32_t to, bool paused = false);
   std::vector<std::uint32_t> Marks() const;
 
   std::string setting_;
@@ -85,6 +86,8 @@ class CdioDrive : public CDDevice {
   std::optional<DiscToc> toc_;
   std::string problem_;
   std::vector<std::uint32_t> notifyAt_;  // frames given to NotifyAt
+  // The frames of the range last started by Play or PlayOn (end exclusive): where a seek may go.
+  std::uint32_t rangeFrom_ = 0, rangeTo_ = 0;
 
   // Drive.
   std::unique_ptr<CdioSource> device_;
@@ -95,5 +98,9 @@ class CdioDrive : public CDDevice {
   std::unique_ptr<CueImage> cue_;
   std::unique_ptr<CdioSource> image_;
 };
+
+// Why `drive` (a setting as CdioDrive takes it) cannot be played now, in Japanese; empty when it
+// holds a readable disc. Opens and reads the table of contents once; plays nothing.
+std::string DriveProblem(const std::string& drive, AudioSink& sink);
 
 }  // namespace qvr

@@ -47,7 +47,7 @@ DigitalPlayer::~DigitalPlayer() {
   reader_.join();
 }
 
-void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges) {
+void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges, bool paused) {
   std::lock_guard lock(mutex_);
   sink_.Open();  // throws before anything changes
   // What plays now goes on until the first chunk of the new range replaces it (Run), so that
@@ -56,7 +56,7 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   if (active_ && paused_) sink_.Clear();
   ++generation_;
   active_ = true;
-  paused_ = false;
+  paused_ = paused;
   readDone_ = ranges.empty();
   source_ = &source;
   ranges_ = std::move(ranges);
@@ -71,7 +71,7 @@ void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> rang
   readNews_ = false;
   heardRange_ = 0;
   heardMark_ = MarkIndexLocked(nextFrame_);
-  sink_.SetPaused(false);
+  sink_.SetPaused(paused);
   wake_.notify_all();
 }
 

@@ -33,8 +33,9 @@ class DigitalPlayer {
   // Plays `ranges` of `source` one after the other with no gap, replacing what plays now; returns
   // at once. Opens the audio output first and throws qvr::Error (Japanese, with the system's
   // reason) when it cannot, leaving the current playback as it was. `source` must stay valid
-  // until Stop, Detach or another Play.
-  void Play(AudioSectorSource& source, std::vector<FrameRange> ranges);
+  // until Stop, Detach or another Play. `paused`: the new playback starts paused (a seek while
+  // paused), so nothing of it is heard before Resume.
+  void Play(AudioSectorSource& source, std::vector<FrameRange> ranges, bool paused = false);
   // Stops and closes the audio output; the heard position stays where it was. Does not wait
   // for a disc read in progress.
   void Stop();

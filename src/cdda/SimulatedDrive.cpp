@@ -151,6 +151,7 @@ void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
   std::uint32_t first = disc_->FrameOf(format_, from);
   std::uint32_t end = disc_->FrameOf(format_, to);
   headMilliFrames_ = std::uint64_t{first} * 1000;
+  startFrame_ = first;
   endFrame_ = end;
   next_.reset();
   readTold_ = false;
@@ -187,6 +188,7 @@ void SimulatedDrive::PlayOn() {
   Log("PlayOn");
   RequireOpen("PlayOn");
   if (!HasDisc()) return;
+  startFrame_ = HeadFrame();
   endFrame_ = disc_->LeadOut - 1;
   head_ = HeadFrame() < endFrame_ ? Head::Playing : Head::Stopped;
 }
@@ -209,6 +211,16 @@ bool SimulatedDrive::Resume() {
   RequireOpen("Resume");
   if (rejectResume_ || head_ != Head::Paused) return false;
   head_ = Head::Playing;
+  return true;
+}
+
+bool SimulatedDrive::Seek(std::uint32_t position) {
+  Log("Seek " + std::to_string(position));
+  RequireOpen("Seek");
+  if (!HasDisc() || head_ == Head::Stopped) return false;
+  const std::uint32_t frame = disc_->FrameOf(format_, position);
+  if (frame < startFrame_ || frame >= endFrame_) return false;
+  headMilliFrames_ = std::uint64_t{frame} * 1000;
   return true;
 }
 

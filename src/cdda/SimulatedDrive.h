@@ -68,6 +68,7 @@ class SimulatedDrive : public CDDevice {
   void Stop() override;
   void Pause() override;
   bool Resume() override;
+  bool Seek(std::uint32_t position) override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
   std::string Problem() override { return problem_; }
@@ -107,6 +108,7 @@ class SimulatedDrive : public CDDevice {
   bool readTold_ = false;           // RangeRead given for what plays now
   std::vector<std::uint32_t> notifyAt_;
   std::function<void(DeviceNews)> listener_;
+  std::uint32_t startFrame_ = 0;  // the first frame of the range last played
 };
 
 }  // namespace qvr

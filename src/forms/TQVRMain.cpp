@@ -10,6 +10,7 @@
 
 #include "app/TQVRDM.h"
 #include "forms/QtSupport.h"
+#include "platform/ScreenEdgeStrut.h"
 
 namespace qvr {
 namespace {
@@ -90,6 +91,13 @@ void TQVRMain::Relayout() {
   const int top = at_top_ ? area.top() : area.top() + area.height() - height;
   setGeometry(area.left(), top, area.width(), height);
   LrcLine->setGeometry(0, 0, area.width(), height);
+  if (isVisible()) ReserveScreenEdge(*this, at_top_);
+}
+
+void TQVRMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // A dock with its strip reserved: maximised windows and panels keep clear of the line.
+  ReserveScreenEdge(*this, at_top_);
 }
 
 void TQVRMain::mouseMoveEvent(QMouseEvent* event) {

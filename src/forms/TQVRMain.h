@@ -33,6 +33,7 @@ class TQVRMain : public QWidget {
   bool AtTop() const { return at_top_; }
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

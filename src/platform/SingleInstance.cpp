@@ -95,4 +95,8 @@ std::filesystem::path SingleInstance::RuntimeFolder() {
   return UserDataHome() / ("qvr-runtime-" + name);
 }
 
+std::filesystem::path SingleInstance::HandOverSocket(std::string_view name) {
+  return RuntimeFolder() / (std::string(name) + ".socket");
+}
+
 }  // namespace qvr

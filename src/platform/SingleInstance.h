@@ -33,6 +33,8 @@ class SingleInstance {
   // a folder of this user closed to others, else "qvr-runtime-<host>" in the user's data folder
   // (never the shared temporary folder).
   static std::filesystem::path RuntimeFolder();
+  // The hand-over socket of a guard name: beside its lock file, in the same private folder.
+  static std::filesystem::path HandOverSocket(std::string_view name);
 
  private:
   int descriptor_ = -1;

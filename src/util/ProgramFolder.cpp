@@ -38,9 +38,12 @@ std::filesystem::path UserConfigHome() { return XdgFolder("XDG_CONFIG_HOME", ".c
 std::filesystem::path ProgramFolderFor(const std::filesystem::path& program_file,
                                        const std::filesystem::path& data_home) {
   std::filesystem::path folder = program_file.parent_path();
-  if (access(folder.c_str(), W_OK) == 0) return folder;
-  std::filesystem::path fallback = data_home / "qvr";
+  // An installed program (PREFIX/bin beside PREFIX/share/qvr) keeps users' files apart even
+  // where its folder is writable (root, or a prefix in the user's home).
   std::error_code error;
+  const bool installed = std::filesystem::is_directory(folder.parent_path() / "share" / "qvr", error);
+  if (!installed && access(folder.c_str(), W_OK) == 0) return folder;
+  std::filesystem::path fallback = data_home / "qvr";
   std::filesystem::create_directories(fallback, error);
   if (error) throw Error(fallback.string() + " を作成できません: " + error.message());
   return fallback;

@@ -9,7 +9,8 @@ namespace qvr {
 // The running executable's full path.
 std::filesystem::path ProgramFile();
 
-// The program folder, created when it is the per-user data folder and does not exist yet.
+// The program folder, created when it is the per-user data folder and does not exist yet. An
+// installed program (its folder's parent holds share/qvr) always uses the per-user folder.
 std::filesystem::path ProgramFolder();
 
 // The program folder for an executable at `program_file`, with `data_home` standing for the

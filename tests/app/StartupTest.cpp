@@ -42,6 +42,15 @@ TEST_F(StartupTest, RunsTheSequenceInOrderAndTicksOnceByHand) {
   EXPECT_TRUE(std::filesystem::exists(dir / "DB" / "MasterDB.QVR"));
 }
 
+TEST_F(StartupTest, FirstStartMakesTheMissingDatabaseFolder) {
+  std::filesystem::remove_all(dir / "DB");
+  WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n");
+  drive.InsertDisc(Toc({10, 10}));
+  Started();
+  EXPECT_TRUE(view.errors.empty()) << view.errors.front();
+  EXPECT_TRUE(std::filesystem::exists(dir / "DB" / "MasterDB.QVR"));
+}
+
 TEST_F(StartupTest, RegistrationDialogAtStartHidesAndShowsTheSplash) {
   WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=1\r\n");
   drive.InsertDisc(Toc({10, 10}));

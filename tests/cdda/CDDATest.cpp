@@ -247,6 +247,52 @@ TEST_F(CDDATest, PauseThenResume) {
   EXPECT_EQ(drive.Mode(), kModePlaying);
 }
 
+// A seek moves the head inside the range being played, in TMSF, and keeps the state; a place
+// outside the range (or no playback at all) is refused and changes nothing.
+struct SeekCase {
+  const char* name;
+  bool paused;
+  std::uint8_t track;
+  std::uint32_t frame;  // from the track's start
+  bool moves;
+};
+
+class CDDASeekTest : public CDDATest, public testing::WithParamInterface<SeekCase> {};
+
+TEST_P(CDDASeekTest, SeekStaysInsideTheRangeAndKeepsTheState) {
+  const SeekCase& c = GetParam();
+  OpenWithDisc();
+  layer.CDPlay(2, 3);  // frames 16000 .. 47377
+  drive.Advance(1000);
+  if (c.paused) layer.CDPause();
+  const std::uint32_t before = drive.HeadFrame();
+  drive.Requests.clear();
+  EXPECT_EQ(layer.CDSeek(c.track, c.frame), c.moves);
+  const std::uint32_t packed = c.track | (c.frame / 4500) << 8 | (c.frame / 75 % 60) << 16 | (c.frame % 75) << 24;
+  EXPECT_EQ(drive.Requests, (Requests{"SetTimeFormat TMSF", "Seek " + std::to_string(packed)}));
+  EXPECT_EQ(drive.HeadFrame(), c.moves ? TenTracks().Tracks[c.track - 1].Start + c.frame : before);
+  EXPECT_EQ(drive.Mode(), c.paused ? kModePaused : kModePlaying);
+  EXPECT_EQ(drive.EndFrame(), 47377u);
+  EXPECT_EQ(layer.CDState, c.paused ? cdPaused : cdPlaying);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, CDDASeekTest,
+                         testing::Values(SeekCase{"IntoTheFirstTrack", false, 2, 375, true},
+                                         SeekCase{"IntoTheLastTrackOfTheRange", false, 3, 8000, true},
+                                         SeekCase{"ToTheRangesLastFrame", false, 3, 16375, true},
+                                         SeekCase{"WhilePausedStaysPaused", true, 3, 75, true},
+                                         SeekCase{"BeforeTheRange", false, 1, 75, false},
+                                         SeekCase{"AtTheRangesEnd", false, 4, 0, false},
+                                         SeekCase{"PastTheRange", false, 5, 10, false}),
+                         test::CaseName{});
+
+TEST_F(CDDATest, SeekWithNothingPlayingIsRefused) {
+  OpenWithDisc();
+  EXPECT_FALSE(layer.CDSeek(1, 75));
+  EXPECT_EQ(layer.CDState, cdStopped);
+  EXPECT_EQ(drive.Mode(), kModeStopped);
+}
+
 TEST_F(CDDATest, RejectedResumePlaysOnFromTheCurrentPosition) {
   OpenWithDisc();
   layer.CDPlay(2, 2);

@@ -18,6 +18,7 @@
 #include "support/CdImage.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
+#include "util/Msf.h"
 
 namespace qvr {
 namespace {
@@ -200,6 +201,48 @@ TEST_F(PlaybackTest, PauseAndResumeLoseAndRepeatNothing) {
   EXPECT_EQ(layer.CDState, cdPlaying);
   PollUntilStopped();
   EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1)));
+}
+
+// A seek: what was heard before it, then the image from the seek's place to the range's end.
+TEST_F(PlaybackTest, SeekPlaysOnFromThePlaceToTheRangesEnd) {
+  setenv("SDL_DISKAUDIODELAY", "2", 1);
+  GeneratedImage image = test::WriteImage(dir.Path(), {{1500}, {300}});
+  Open(image);
+  layer.CDPlay(1, 1);
+  const std::uint32_t start = image.toc.Tracks[0].Start, end = image.toc.Tracks[1].Start;
+  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(layer.CDSeek(1, 900));
+  EXPECT_EQ(layer.CDState, cdPlaying);
+  // The second track lies outside the range.
+  EXPECT_FALSE(layer.CDSeek(2, 10));
+  PollUntilStopped();
+  const std::string played = test::WithoutSilence(test::ReadFile(output));
+  const std::string tail = image.Bytes(start + 900, end);
+  ASSERT_GE(played.size(), tail.size());
+  const std::size_t before = played.size() - tail.size();
+  EXPECT_LT(before, std::size_t{900} * kSectorBytes);
+  EXPECT_EQ(played.substr(before), tail);
+  EXPECT_EQ(played.substr(0, before), image.Bytes(start, end).substr(0, before));
+}
+
+TEST_F(PlaybackTest, SeekWhilePausedWaitsForResume) {
+  setenv("SDL_DISKAUDIODELAY", "2", 1);
+  GeneratedImage image = test::WriteImage(dir.Path(), {{1500}});
+  Open(image);
+  layer.CDPlay(1, 1);
+  layer.CDPause();
+  ASSERT_TRUE(layer.CDSeek(1, 1200));
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdPaused);
+  EXPECT_EQ(layer.CDPosition(), PackTMSF(1, 0, 16, 0));  // 1200 frames: 16 seconds
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(layer.CDPosition(), PackTMSF(1, 0, 16, 0));
+  layer.CDPause();
+  PollUntilStopped();
+  const std::string played = test::WithoutSilence(test::ReadFile(output));
+  const std::string tail = image.Bytes(image.toc.Tracks[0].Start + 1200, image.toc.LeadOut - 1);
+  ASSERT_GE(played.size(), tail.size());
+  EXPECT_EQ(played.substr(played.size() - tail.size()), tail);
 }
 
 TEST_F(PlaybackTest, StopEndsPlaybackAndKeepsThePosition) {

@@ -31,5 +31,13 @@ TEST(ProgramFolder, FallsBackToUserDataFolderWhenReadOnly) {
   EXPECT_TRUE(std::filesystem::is_directory(data / "qvr"));
 }
 
+TEST(ProgramFolder, InstalledProgramUsesUserDataFolderEvenWhenWritable) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "prefix" / "bin");
+  std::filesystem::create_directories(dir / "prefix" / "share" / "qvr" / "demo");
+  EXPECT_EQ(ProgramFolderFor(dir / "prefix" / "bin" / "qvr", dir / "data"), dir / "data" / "qvr");
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "data" / "qvr"));
+}
+
 }  // namespace
 }  // namespace qvr
