@@ -157,13 +157,23 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
 
 TDiscRegDLG::~TDiscRegDLG() { qApp->removeEventFilter(this); }
 
-QWidget* TDiscRegDLG::BuildDiscPage() {
-  auto* page = new QWidget;
-  page->setObjectName("DiscDataPage");
+namespace {
+
+// Names a page and gives it the grid both pages lay their controls out on.
+QGridLayout* PageGrid(QWidget* page, const char* name) {
+  page->setObjectName(name);
   auto* grid = new QGridLayout(page);
   grid->setContentsMargins(8, 8, 8, 6);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(4);
+  return grid;
+}
+
+}  // namespace
+
+QWidget* TDiscRegDLG::BuildDiscPage() {
+  auto* page = new QWidget;
+  auto* grid = PageGrid(page, "DiscDataPage");
 
   DiscNameEDT = Edit("DiscNameEDT");
   ArtistNameEDT = Edit("ArtistNameEDT");
@@ -255,11 +265,7 @@ QWidget* TDiscRegDLG::FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField
 
 QWidget* TDiscRegDLG::BuildTrackPage() {
   auto* page = new QWidget;
-  page->setObjectName("TrackDataPage");
-  auto* grid = new QGridLayout(page);
-  grid->setContentsMargins(8, 8, 8, 6);
-  grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(4);
+  auto* grid = PageGrid(page, "TrackDataPage");
 
   TrackNameEDT = Edit("TrackNameEDT");
   LyricsbyCMB = NameCombo("LyricsbyCMB");

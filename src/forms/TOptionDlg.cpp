@@ -336,6 +336,13 @@ QWidget* TOptionDlg::BuildOtherPage() {
                         "歌詞ウィンドウ・コントロールパッド・プラグインパッドでヘルプヒントを表示します",
                         &TOptionValues::help_hint);
   connect(TipHelpCBX, &QCheckBox::toggled, this, &TOptionDlg::ShowToolTips);
+  // On a desktop whose wallpaper the program cannot change, the box is off limits and says why.
+  if (const TQVRDM* controller = Link().Controller()) {
+    if (const std::string reason = controller->WallpaperUnavailableReason(); !reason.empty()) {
+      AutoWallCBX->setEnabled(false);
+      SetHint(AutoWallCBX, reason + "|" + reason);
+    }
+  }
   grid->addWidget(AutoPlayCBX, 0, 0);
   grid->addWidget(AutoWallCBX, 0, 1, 1, 2);
   grid->addWidget(AutoDLGOpenCBX, 1, 0, 1, 3);

@@ -86,9 +86,9 @@ TEST_F(DriveSettingTest, ADriveThatCannotBeOpenedSaysWhy) {
   TQVRDM& dm = Started();
   ApplyDrive(dm, kOther);
   EXPECT_EQ(dm.CD.CDState, cdNotReady);
-  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません：シミュレーションのドライブが開けません");
-  EXPECT_EQ(view.pad_caption, view.lyrics_text);
-  EXPECT_EQ(view.tray_hint, "Not Ready: シミュレーションのドライブが開けません");
+  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません");
+  EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません");
+  EXPECT_NE(view.tray_hint.find("シミュレーションのドライブが開けません"), std::string::npos) << view.tray_hint;
   EXPECT_EQ(view.tray_icon, "NOTREADY");
 
   // Back to a drive that works: its disc is found, the reason goes.

@@ -6,24 +6,8 @@
 # Usage: gapless_test.sh QVR   (exit 77: skipped, no Xvfb here)
 set -uo pipefail
 qvr_binary=$1
-for tool in Xvfb xdpyinfo od cmp; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/qvr-e2e-gapless-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
-wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb xdpyinfo od cmp
 
 # Two tracks of 3 s (225 sectors of 2352 bytes) of noise without a zero byte, so that any
 # silence the output adds shows as zeros.

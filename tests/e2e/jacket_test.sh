@@ -7,31 +7,11 @@
 # Usage: jacket_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT QVRDB QVR_E2E_PICTURE   (77: skipped)
 set -uo pipefail
 qvr_binary=$1 disc_tool=$2 shot_tool=$3 qvrdb=$4 picture_tool=$5
-for tool in Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/qvr-e2e-jacket-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
-wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
-window_geometry() {
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-                           /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
-}
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo
 
 # The program folder, the disc, and its record naming a 320 x 240 PNG jacket.
-mkdir -p "$work/program" "$work/run" "$work/config" && chmod 700 "$work/run"
+mkdir -p "$work/program" "$work/config"
 cp "$qvr_binary" "$work/program/qvr"
 cue=$("$disc_tool" "$work/disc" "$work/program/DB") || fail "could not make the disc image"
 jacket="$work/jacket.png"
@@ -42,27 +22,10 @@ sed -i "s|\"JacketFile\": \"\"|\"JacketFile\": \"$jacket\"|" "$work/db.json"
 "$qvrdb" --db "$work/program/DB" export | grep -q "\"JacketFile\": \"$jacket\"" || fail "the jacket was not stored"
 printf '[Other]\r\nDrive=%s\r\nAutoWall=1\r\nAutoPlay=0\r\n' "$cue" > "$work/program/Qvr.ini"
 
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=":$display"
-wait_for 10 xdpyinfo || fail "Xvfb did not start"
-openbox >"$work/openbox.log" 2>&1 & pids+=($!)
-wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
-for attempt in 1 2 3; do
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
-    --tint 0x303030 >"$work/trayer.log" 2>&1 & trayer_pid=$!
-  pids+=($trayer_pid)
-  wait_for 5 xdotool search --name '^panel$' && break
-  kill $trayer_pid 2>/dev/null
-done
-xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
+start_desktop
 
 # A GNOME session as far as the wallpaper is concerned: GSettings keeps its values in a keyfile.
 export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME="$work/config"
-export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
 pids+=($qvr_pid)
 
@@ -76,13 +39,8 @@ wait_for 10 has_wallpaper || { cat "$keyfile" 2>/dev/null; fail "the wallpaper i
 
 # "ジャケット表示..." from the tray menu: from its last item "終了", six items up (the disabled
 # plug-in item is skipped).
-panel=$(xdotool search --name '^panel$' | head -1)
-tray_icon() { xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'; }
 wait_for 10 tray_icon || fail "no icon in the tray"
-icon=$(tray_icon | awk '{print $1; exit}')
-read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-sleep 0.7
+open_tray_menu
 for _ in 1 2 3 4 5 6; do xdotool key Up; sleep 0.1; done
 xdotool key Return
 wait_for 10 xdotool search --name '^ジャケット$' || fail "the jacket viewer did not open"
@@ -95,7 +53,7 @@ shot=${QVR_E2E_SHOT:-$work/jacket.png.shot.png}
 "$shot_tool" "$shot" && echo "screenshot: $shot"
 
 # No error box came up at any point (the program's boxes carry its caption).
-xdotool search --onlyvisible --name '^QVR' >/dev/null 2>&1 && fail "an error box appeared"
+xdotool search --onlyvisible --name '^QVR$' >/dev/null 2>&1 && fail "an error box appeared"
 
 # Esc closes the viewer; the program goes on.
 xdotool key --window "$viewer" Escape
