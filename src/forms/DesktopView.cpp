@@ -180,6 +180,9 @@ void DesktopView::PluginPadApplyHintSetting() {
 void DesktopView::PluginPadSave() { plugin_pad_.Save(); }
 
 void DesktopView::CloseMainWindow() {
+  // An open dialog (the registration dialog of the first tick, say) is cancelled, so that the
+  // program ends even when the end arrives before or inside its event loop.
+  if (active_dialog_) active_dialog_->CloseWith(ModalResult::Cancel);
   main_closed_ = true;
   main_.close();
   QCoreApplication::quit();

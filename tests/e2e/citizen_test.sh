@@ -84,8 +84,8 @@ open-with)
   # A path that cannot be opened: the second start still ends with 0, the player keeps playing.
   timeout 10 "$work/program/qvr" "$work/missing.cue" >/dev/null 2>&1 || fail "the second start with a bad path failed"
   kill -0 "$qvr_pid" 2>/dev/null || fail "a bad path ended the player"
-  wait_for 10 xdotool search --name '^QVR initializing\.\.\.$' || fail "no error box for a path that cannot be opened"
-  xdotool key --window "$(xdotool search --name '^QVR initializing\.\.\.$' | head -1)" Return
+  wait_for 10 xdotool search --name '^QVR$' || fail "no error box for a path that cannot be opened"
+  xdotool key --window "$(xdotool search --name '^QVR$' | head -1)" Return
   end_player
   LC_ALL=C grep -q "^Drive=.*$(basename "$cue")" "$work/program/Qvr.ini" || fail "the Drive setting was changed"
   grep -q "QvrDemo" "$work/program/Qvr.ini" && fail "the handed-over image was saved as the drive"
