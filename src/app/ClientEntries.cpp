@@ -16,12 +16,7 @@ constexpr std::uint32_t FramesToMilliseconds(std::uint32_t frames) { return fram
 bool TQVRDM::ChangeDrive(const std::string& drive) {
   // A disc check in progress keeps the device it reads; the caller tries again later.
   if (looking_up_) return false;
-  if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) CD.CDStop();
-  CD.CDClose();
-  CD.CDInit(ports_.drive(drive));
-  // The old disc leaves as if taken out, then the tick finds the new one as if put in.
-  DiscRemovedSteps();
-  TimerTimer();
+  SwitchDevice(drive);
   // Opening a disc means hearing it, also when the player does not start discs by itself.
   if (CD.CDState == TCDState::cdStopped) PlayMNUClick();
   return true;

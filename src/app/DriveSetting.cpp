@@ -13,9 +13,14 @@ void TQVRDM::ReopenDrive() {
     return;
   }
   drive_changed_ = false;
+  SwitchDevice(SjisToUtf8(Drive));
+}
+
+void TQVRDM::SwitchDevice(const std::string& drive) {
   if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) CD.CDStop();
   CD.CDClose();
-  CD.CDInit(ports_.drive(SjisToUtf8(Drive)));
+  CD.CDInit(ports_.drive(drive));
+  // The old disc leaves as if taken out, then the tick finds the new one as if put in.
   DiscRemovedSteps();
   TimerTimer();
   // A drive that cannot be used says why at once rather than leaving the old disc's texts.

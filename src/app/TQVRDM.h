@@ -226,8 +226,10 @@ class TQVRDM {
   void MonitorSteps(bool blink);
   void RegistrationDialogSteps();
   void ReleaseModes(bool disc_removed);
-  // Closes the device layer and opens it again on the "Drive" setting (app/DriveSetting.cpp).
+  // Closes the device layer and opens it again on the "Drive" setting (app/DriveSetting.cpp);
+  // SwitchDevice is the step both it and ChangeDrive take (file-system encoding).
   void ReopenDrive();
+  void SwitchDevice(const std::string& drive);
 
   // Play order helpers.
   int TrackAt(std::size_t position) const;  // the track number at a position (1-based)

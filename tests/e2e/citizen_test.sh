@@ -13,16 +13,13 @@
 set -uo pipefail
 mode=$1 qvr_binary=$2 disc_tool=$3 demo_cue=$4 cmake_binary=${5:-} build_dir=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/e2e_lib.sh"
+source "$here/e2e_common.sh"
 probe="$here/audio_probe.py"
 needed=(Xvfb openbox xdotool xwininfo xprop xdpyinfo python3)
 [[ $mode == mpris ]] && needed+=(playerctl dbus-daemon)
 [[ $mode == install ]] && needed+=(setpriv)
-for tool in "${needed[@]}"; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+require_tools "${needed[@]}"
 
-e2e_begin
 mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
 export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"

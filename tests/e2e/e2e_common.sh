@@ -3,7 +3,7 @@
 # first free display from 90 on, openbox, trayer) on which the real qvr runs.
 # Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_display (Xvfb
 # and openbox), start_desktop (with trayer, the player's runtime folder and SDL's disk audio in
-# $work/audio.raw), tray_icon, click_tray, open_tray_menu, pids+=(...).
+# $work/audio.raw), tray_icon, click_tray, open_tray_menu, audible_after, pids+=(...).
 
 # Skips (exit 77) unless every tool named is installed.
 require_tools() {
@@ -18,13 +18,22 @@ cleanup() {
   if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
+# Fails the test, showing every log of the work folder.
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do [[ -s "$log" ]] && sed "s|^|  $(basename "$log"): |" "$log"; done
+  exit 1
+}
 
-# Waits up to $1 seconds (in tenths) for the command after it to succeed.
+# Waits up to $1 seconds for the command after it to succeed (tried every tenth of a second;
+# the time the command itself takes counts).
 wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
+  local deadline=$(($(date +%s%N) + $1 * 1000000000)); shift
+  while true; do
+    "$@" >/dev/null 2>&1 && return 0
+    (($(date +%s%N) < deadline)) || return 1
+    sleep 0.1
+  done
 }
 
 # A window's left, top, width and height on the screen.
@@ -36,10 +45,14 @@ window_geometry() {
 # Starts Xvfb on the first free display number from 90 on, and openbox on it; exports DISPLAY.
 start_display() {
   local display=90
+  # Tests running side by side take their numbers one after the other.
+  exec 9>/tmp/.qvr-e2e-display.lock
+  flock 9
   while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & pids+=($!)
   export DISPLAY=":$display"
   wait_for 10 xdpyinfo || fail "Xvfb did not start"
+  flock -u 9
   openbox >"$work/openbox.log" 2>&1 & pids+=($!)
   wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
 }
@@ -84,3 +97,6 @@ open_tray_menu() {
   click_tray 3
   sleep 0.7
 }
+
+# Whether the disk audio file has received non-silent samples after byte $2 (default 0).
+audible_after() { [[ -n "$(tail -c +$((${2:-0} + 1)) "$1" 2>/dev/null | tr -d '\0' | head -c 16)" ]]; }
