@@ -81,7 +81,7 @@ void CheckMasters(const DatabaseSnapshot& snapshot, Findings& findings) {
       findings.Problem(DBFile::Master, record, "曲数 " + std::to_string(m.TrackCount) + " は 99 を超えています");
     }
     if (m.DiscType > 3) findings.Problem(DBFile::Master, record, "DiscType " + std::to_string(m.DiscType) + " は 0..3 の外です");
-    if (!CivilFromDate(m.SaleDate)) findings.Problem(DBFile::Master, record, "SaleDate が日付ではありません");
+    if (!IsUnknownDate(m.SaleDate) && !CivilFromDate(m.SaleDate)) findings.Problem(DBFile::Master, record, "SaleDate が日付ではありません");
     if (artists_usable && !artist_ids.contains(m.ArtistID)) {
       findings.Problem(DBFile::Master, record, "ArtistID " + std::to_string(m.ArtistID) + " が ArtistDB.QVR にありません");
     }

@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadImport{"MissingField", "{\"discs\":[{\"DiscKey\":\"0137EBFA\"}]}", "discs[0].TrackCount: ありません"},
         BadImport{"Unmappable", DISC(",\"DiscName\":\"😀\""), "discs[0].DiscName: Shift-JIS で表せない文字があります: 😀"},
         BadImport{"TooLong", DISC(",\"DiscKey\":\"0137EBFA0\""), "discs[0].DiscKey: Shift-JIS で 9 バイトあり、8 バイトまで"},
-        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付ではありません"},
+        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付か null ではありません"},
         BadImport{"NegativeTime", DISC(",\"DiscTime\":-1"), "discs[0].DiscTime: 0 から 4294967295 までの整数ではありません"},
         BadImport{"TrackCountMismatch", DISC(",\"TrackCount\":2"), "discs[0].Tracks: 2 曲分の配列ではありません"}),
     test::CaseName());
