@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "cddb/BulkStore.h"
-#include "cddb/DatabaseSnapshot.h"
+#include "cddb/DatabaseReader.h"
 #include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
 #include "util/AtomicFile.h"
@@ -228,13 +228,27 @@ int RunExport(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] export\n";
     return kQvrdbError;
   }
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
-  Json discs = Json::array();
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) discs.push_back(DiscJson(snapshot.Disc(i)));
-  Json document;
-  document["discs"] = std::move(discs);
-  context.Out << document.dump(2) << "\n";
-  return ReportUnusableFiles(snapshot, context.Err);
+  DatabaseReader reader(context.MasterPath);
+  reader.IndexTracks();
+  // The document {"discs": [...]} as dump(2) writes it, one disc at a time: each disc is dumped
+  // alone and indented to its place in the array.
+  std::ostream& out = context.Out;
+  out << "{\n  \"discs\": [";
+  bool first = true;
+  reader.ForEachMaster([&](const TMasterRecord& master) {
+    std::string text = DiscJson(reader.Resolve(master)).dump(2);
+    std::string indented;
+    indented.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+      indented += c;
+      if (c == '\n') indented += "    ";
+    }
+    out << (first ? "\n    " : ",\n    ") << indented;
+    first = false;
+    return true;
+  });
+  out << (first ? "]\n}\n" : "\n  ]\n}\n");
+  return ReportUnusableFiles(reader, context.Err);
 }
 
 int RunImport(const QvrdbContext& context, std::span<const std::string> arguments) {
