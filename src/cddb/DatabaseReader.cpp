@@ -104,6 +104,11 @@ void DatabaseReader::IndexTracks() {
   indexed_ = true;
 }
 
+const RecordFile* DatabaseReader::Open(DBFile file) const {
+  const auto i = static_cast<std::size_t>(file);
+  return files_[i].ValidHeader ? &*open_->open[i] : nullptr;
+}
+
 void DatabaseReader::ForEachMaster(const std::function<bool(const TMasterRecord&)>& visit) const {
   const auto m = static_cast<std::size_t>(DBFile::Master);
   if (!files_[m].ValidHeader) return;

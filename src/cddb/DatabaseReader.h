@@ -22,6 +22,10 @@
 #include "cddb/Records.h"
 
 namespace qvr {
+class RecordFile;
+}
+
+namespace qvr {
 
 class DatabaseReader {
  public:
@@ -46,6 +50,9 @@ class DatabaseReader {
   // The disc of `master` as DatabaseSnapshot::Disc gives it: its first track records, names
   // resolved (empty for IDs no record has, and for files of another version).
   TDiscRecord Resolve(const TMasterRecord& master) const;
+
+  // The open file, when it exists and carries its version; else null.
+  const RecordFile* Open(DBFile file) const;
 
   // The name with `id` in a name file (Artist, Label or Genre).
   std::string NameOf(DBFile file, std::int64_t id) const;

@@ -47,12 +47,10 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
 // with or without its trailing separator.
 std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment);
 
-class DatabaseSnapshot;
 class DatabaseReader;
 
 // Tells on `err` about each file that exists but has a wrong version (its contents are left out,
 // as a lookup leaves them out). Returns kQvrdbProblem when there is one, else kQvrdbOk.
-int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
 int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err);
 
 // A packed MSF time for people: minutes, seconds and frames (1/75 s) each with its unit, so that

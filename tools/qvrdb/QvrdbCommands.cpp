@@ -5,7 +5,6 @@
 
 #include "cddb/DatabaseCheck.h"
 #include "cddb/DatabaseReader.h"
-#include "cddb/DatabaseSnapshot.h"
 #include "cddb/DiscDatabase.h"
 #include "tools/qvrdb/Qvrdb.h"
 #include "tools/qvrdb/QvrdbJson.h"
@@ -15,13 +14,10 @@ namespace qvr {
 
 // Reports files that exist but are not usable; their contents are left out of the output, as a
 // lookup leaves them out. Returns the status the command ends with.
-namespace {
-
-template <class Files>
-int ReportUnusable(const Files& files, std::ostream& err) {
+int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err) {
   int status = kQvrdbOk;
   for (DBFile kind : kAllDBFiles) {
-    const SnapshotFile& file = files.File(kind);
+    const SnapshotFile& file = reader.File(kind);
     if (file.Exists && !file.ValidHeader) {
       err << "qvrdb: " << file.Path.string() << " はこのバージョンのデータベースファイルではないため、使われません\n";
       status = kQvrdbProblem;
@@ -29,11 +25,6 @@ int ReportUnusable(const Files& files, std::ostream& err) {
   }
   return status;
 }
-
-}  // namespace
-
-int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err) { return ReportUnusable(snapshot, err); }
-int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err) { return ReportUnusable(reader, err); }
 
 namespace {
 
@@ -97,15 +88,16 @@ int RunShow(const QvrdbContext& context, std::span<const std::string> arguments)
 
 int RunCheck(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!ExpectArguments(context, arguments, 0, "check")) return kQvrdbError;
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
   std::size_t problems = 0;
-  for (const CheckFinding& finding : CheckDatabase(snapshot)) {
+  for (const CheckFinding& finding : CheckDatabase(context.MasterPath)) {
     context.Out << (finding.Problem ? "問題: " : "注意: ") << finding.Text << "\n";
     if (finding.Problem) ++problems;
   }
-  context.Out << "ディスク " << snapshot.Masters().size() << " 枚、トラック " << snapshot.Tracks().size()
-              << " 曲、アーティスト " << snapshot.Artists().size() << " 件、レーベル " << snapshot.Labels().size()
-              << " 件、ジャンル " << snapshot.Genres().size() << " 件。";
+  const DatabaseReader reader(context.MasterPath);
+  auto records = [&](DBFile file) { return reader.File(file).ValidHeader ? reader.File(file).Records - 1 : 0; };
+  context.Out << "ディスク " << records(DBFile::Master) << " 枚、トラック " << records(DBFile::Track)
+              << " 曲、アーティスト " << records(DBFile::Artist) << " 件、レーベル " << records(DBFile::Label)
+              << " 件、ジャンル " << records(DBFile::Genre) << " 件。";
   if (problems == 0) {
     context.Out << "問題は見つかりませんでした。\n";
     return kQvrdbOk;
