@@ -3,10 +3,13 @@
 //   export             the whole database as JSON
 //   import             that JSON into an empty folder; yardstick: writing the five files it
 //                      produced once (written and flushed to disk, as the import leaves them)
-//   show KEY           the last disc; yardstick: reading the five files once
+//   show KEY           the last disc; yardstick: reading the five files once. Also timed
+//                      in-process (this build's code, without the cost of starting a process,
+//                      which `qvrdb --help` shows)
 //   list, check        the whole database
 // The real qvrdb executable runs as a child process, so that another build can be compared:
-//   build/bin/qvrdb_timing [--discs N] [--qvrdb PATH]      (default: 100000 discs, bin/qvrdb)
+//   build/bin/qvrdb_timing [--discs N] [--qvrdb PATH] [--keep DIR]
+// (default: 100000 discs, bin/qvrdb beside it; --keep copies the imported database and its JSON).
 // Everything is made in a temporary folder that is removed at the end.
 #include <fcntl.h>
 #include <spawn.h>
@@ -22,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include <sstream>
+
 #include "GeneratedDatabase.h"
+#include "tools/qvrdb/Qvrdb.h"
 
 extern char** environ;
 
@@ -32,9 +38,25 @@ using Clock = std::chrono::steady_clock;
 
 struct Run {
   double seconds = 0;
+  double cpu_seconds = 0;  // user + system
   long peak_kib = 0;
   int status = 0;
 };
+
+// Runs `work` in a child process, so that its memory never counts in this process's peak (which
+// a spawned child inherits until it starts its program).
+template <class Work>
+void InChild(Work work) {
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    work();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+}
 
 // Runs `arguments` with standard output to `out`, and measures it.
 Run Spawn(const std::vector<std::string>& arguments, const std::string& out) {
@@ -56,6 +78,8 @@ Run Spawn(const std::vector<std::string>& arguments, const std::string& out) {
   wait4(child, &status, 0, &usage);
   run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   run.peak_kib = usage.ru_maxrss;
+  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   posix_spawn_file_actions_destroy(&actions);
   return run;
@@ -104,7 +128,8 @@ double Median(std::vector<double> values) {
 }
 
 void Report(const char* what, const Run& run, double yardstick = 0) {
-  std::printf("%-8s %9.3f s  peak %8.1f MiB", what, run.seconds, static_cast<double>(run.peak_kib) / 1024.0);
+  std::printf("%-8s %9.3f s (cpu %8.3f s)  peak %8.1f MiB", what, run.seconds, run.cpu_seconds,
+              static_cast<double>(run.peak_kib) / 1024.0);
   if (yardstick > 0) std::printf("  yardstick %8.3f s  ratio %6.2f", yardstick, run.seconds / yardstick);
   if (run.status != 0) std::printf("  (exit status %d)", run.status);
   std::printf("\n");
@@ -114,11 +139,13 @@ void Report(const char* what, const Run& run, double yardstick = 0) {
 
 int main(int argc, char** argv) {
   int discs = 100000;
+  std::filesystem::path keep;  // where to copy the imported database and the JSON, if anywhere
   std::string qvrdb = (std::filesystem::canonical("/proc/self/exe").parent_path() / "qvrdb").string();
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--discs") discs = std::atoi(argv[i + 1]);
     else if (option == "--qvrdb") qvrdb = argv[i + 1];
+    else if (option == "--keep") keep = argv[i + 1];
   }
   std::string pattern = (std::filesystem::temp_directory_path() / "qvrdb-timing-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return 2;
@@ -131,7 +158,7 @@ int main(int argc, char** argv) {
     }
   } cleanup{root};
 
-  qvr::bench::Generate(root / "source", discs);
+  InChild([&] { qvr::bench::Generate(root / "source", discs); });
   const std::string json = (root / "discs.json").string();
   const std::string null = "/dev/null";
   std::printf("%d discs of %d tracks, %s\n", discs, qvr::bench::kTracks, qvrdb.c_str());
@@ -143,7 +170,20 @@ int main(int argc, char** argv) {
   const Run imported = Spawn({qvrdb, "--db", (root / "imported").string(), "import", json}, null);
   std::uintmax_t bytes = 0;
   for (const auto& entry : std::filesystem::directory_iterator(root / "imported")) bytes += entry.file_size();
-  const double write_once = WriteFiles(root / "imported", root / "written");
+  // The yardstick's time goes through a file, as its memory must stay out of this process.
+  const std::string timed = (root / "write-seconds").string();
+  InChild([&] {
+    const double seconds = WriteFiles(root / "imported", root / "written");
+    if (FILE* out = std::fopen(timed.c_str(), "w")) {
+      std::fprintf(out, "%.6f\n", seconds);
+      std::fclose(out);
+    }
+  });
+  double write_once = 0;
+  if (FILE* in = std::fopen(timed.c_str(), "r")) {
+    if (std::fscanf(in, "%lf", &write_once) != 1) write_once = 0;
+    std::fclose(in);
+  }
   Report("import", imported, write_once);
   std::printf("         five files %.1f MB\n", static_cast<double>(bytes) / 1e6);
 
@@ -159,5 +199,21 @@ int main(int argc, char** argv) {
   Report("show", show, Median(reads));
   Report("list", Spawn({qvrdb, "--db", db.string(), "list"}, null), Median(reads));
   Report("check", Spawn({qvrdb, "--db", db.string(), "check"}, null), Median(reads));
+  Report("start", Spawn({qvrdb, "--help"}, null));
+  std::vector<double> inside;
+  for (int i = 0; i < 5; ++i) {
+    std::ostringstream out, err;
+    const std::vector<std::string> arguments{"--db", db.string(), "show", qvr::bench::DiscKey(discs - 1)};
+    const auto start = Clock::now();
+    const int status = qvr::RunQvrdb(arguments, out, err, qvr::TIniGTEnvironment{"qvrdb", root, root});
+    inside.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    if (status != 0) std::printf("in-process show failed: %s\n", err.str().c_str());
+  }
+  std::printf("show in-process %.4f s  yardstick %.4f s  ratio %.2f\n", Median(inside), Median(reads),
+              Median(inside) / Median(reads));
+  if (!keep.empty()) {
+    std::filesystem::copy(db, keep, std::filesystem::copy_options::recursive);
+    std::filesystem::copy(json, keep / "discs.json");
+  }
   return 0;
 }
