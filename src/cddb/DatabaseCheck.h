@@ -3,6 +3,7 @@
 // identity. Used by `qvrdb check`.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,14 @@ struct CheckFinding {
   std::string Text;     // UTF-8, one line, naming the file and record
 };
 
-// Everything found in `snapshot`, file by file in the order master, track, artist, label, genre.
+// Everything found in the database of `master_path`: first the files themselves (existence,
+// headers, partial records, damaged fields), then master, track, artist, label and genre records.
+// The files are read record by record under the shared lock; memory holds a compact index of the
+// disc identities and track keys and the names of the name files, never the records themselves.
+// Raises Error when a file exists but cannot be read.
+std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path);
+
+// The same for the database a snapshot was read from (read again from its files).
 std::vector<CheckFinding> CheckDatabase(const DatabaseSnapshot& snapshot);
 
 }  // namespace qvr

@@ -2,7 +2,9 @@
 // is, so that clearing a disc record and creating files can be tested on a fixed day.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 #include "cddb/Records.h"
@@ -31,6 +33,12 @@ struct CivilDate {
   int Day = 30;    // 1..31
   friend bool operator==(const CivilDate&, const CivilDate&) = default;
 };
+
+// The sale date of a disc whose date nobody knows: a NaN. No stored date is a NaN (a date is a
+// day count), so every date already stored keeps its meaning; CivilFromDate gives no day for it
+// and the registration dialog shows today until the user picks one.
+inline constexpr TDateTime kUnknownDate = std::numeric_limits<double>::quiet_NaN();
+inline bool IsUnknownDate(TDateTime value) { return std::isnan(value); }
 
 // The date value of a calendar day (proleptic Gregorian), at midnight.
 TDateTime DateFromCivil(CivilDate date);

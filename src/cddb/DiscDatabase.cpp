@@ -177,7 +177,7 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
   RecordFile master = OpenForOperation(*this, DBFile::Master);
   for (const RecordFile* file : {track_file ? &*track_file : nullptr, &artist_file,
                                  genre_file ? &*genre_file : nullptr, &label_file, &master}) {
-    if (file && !file->HasValidHeader()) throw Error(FormatMessage(kWrongVersion, file->Path().string()));
+    if (file && !file->HasValidHeader()) throw Error(WrongVersionMessage(file->Path()));
   }
 
   // Names in their fixed order: each track's lyricist, composer, arranger and genre, then the
@@ -261,6 +261,10 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
   std::vector<char> bytes(kMasterRecordSize);
   EncodeRecord(record, Bytes<kMasterRecordSize>(bytes, 0));
   master.Write(master_record.value_or(master.Count()), bytes.data());
+}
+
+std::string WrongVersionMessage(const std::filesystem::path& path) {
+  return FormatMessage(kWrongVersion, path.string());
 }
 
 void ClearDisc(TDiscRecord& disc, const TDateSource& dates) {

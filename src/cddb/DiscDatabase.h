@@ -60,6 +60,9 @@ class TDiscDatabase {
 // position 0, disc type 0, sale date today.
 void ClearDisc(TDiscRecord& disc, const TDateSource& dates);
 
+// The message of a store refused because `path` is not a database file of this version.
+std::string WrongVersionMessage(const std::filesystem::path& path);
+
 // A packed MSF value as minutes:seconds:frames in plain decimal ("4:5:12", "0:0:0").
 std::string MSFToStr(std::uint32_t value);
 

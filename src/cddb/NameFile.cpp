@@ -11,7 +11,6 @@
 namespace qvr {
 namespace {
 
-constexpr std::int64_t kMaxGenreID = 255;
 constexpr std::string_view kTooManyGenres =
     "ジャンル「%s」を登録できません。登録できるジャンルは255種類までです。既にあるジャンル名を使ってください。";
 
@@ -48,6 +47,8 @@ std::vector<std::string> NamesOf(const RecordFile& file, std::span<const std::in
   return names;
 }
 
+std::string TooManyGenresMessage(std::string_view name) { return FormatMessage(kTooManyGenres, SjisToUtf8(name)); }
+
 NameAssignment AssignIDs(const RecordFile& file, std::span<const std::string_view> names) {
   // Each distinct name with the ID of its first record, empty while none was seen.
   std::unordered_map<std::string_view, std::optional<std::int64_t>> known;
@@ -71,7 +72,7 @@ NameAssignment AssignIDs(const RecordFile& file, std::span<const std::string_vie
     std::optional<std::int64_t>& id = known[name];
     if (!id) {
       id = static_cast<std::int64_t>(result.FirstNewRecord + result.NewNames.size());
-      if (IsGenre(file) && *id > kMaxGenreID) throw Error(FormatMessage(kTooManyGenres, SjisToUtf8(name)));
+      if (IsGenre(file) && *id > kMaxGenreID) throw Error(TooManyGenresMessage(name));
       result.NewNames.emplace_back(name);
     }
     result.IDs.push_back(*id);

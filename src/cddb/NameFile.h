@@ -33,6 +33,11 @@ struct NameAssignment {
 // assignment then raises Error naming the genre, before anything is written.
 NameAssignment AssignIDs(const RecordFile& file, std::span<const std::string_view> names);
 
+// The highest ID the genre file's one-byte field holds, and the message refusing a genre that
+// would need a higher one (`name` in Shift-JIS).
+inline constexpr std::int64_t kMaxGenreID = 255;
+std::string TooManyGenresMessage(std::string_view name);
+
 // Appends the new names of `assignment` to `file` in one write.
 void AppendNames(RecordFile& file, const NameAssignment& assignment);
 

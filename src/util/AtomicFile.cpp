@@ -182,6 +182,76 @@ bool CreateFileContents(const std::filesystem::path& path, std::string_view cont
   return true;
 }
 
+struct FileReplacement::Temporary : TemporaryFile {
+  using TemporaryFile::TemporaryFile;
+};
+
+FileReplacement::FileReplacement(const std::filesystem::path& path)
+    : path_(path), target_(FinalTarget(path)) {
+  const std::filesystem::path folder = FolderOf(target_);
+  int source = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) throw FileWriteError(path_, SystemReason(errno));
+  struct stat state {};
+  if (fstat(source, &state) != 0 || (state.st_mode & 0222) == 0 || access(target_.c_str(), W_OK) != 0) {
+    close(source);
+    throw FileWriteError(path_, SystemReason(EACCES));
+  }
+  RemoveAbandonedTemporaries(folder, target_);
+  errno = 0;
+  temporary_ = std::make_unique<Temporary>((folder / (TemporaryPrefix(target_) + "XXXXXX")).string());
+  int error = 0;
+  if (!temporary_->Opened()) error = errno != 0 ? errno : EEXIST;
+  if (error == 0 && fchmod(temporary_->Fd(), state.st_mode & 07777) != 0) error = errno;
+  // The copy stays inside the kernel (and shares blocks where the file system can).
+  off_t left = state.st_size;
+  while (error == 0 && left > 0) {
+    ssize_t copied = copy_file_range(source, nullptr, temporary_->Fd(), nullptr, static_cast<std::size_t>(left), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) {
+      error = copied < 0 ? errno : EIO;
+      break;
+    }
+    left -= copied;
+  }
+  close(source);
+  if (error != 0) throw FileWriteError(path_, SystemReason(error));
+}
+
+FileReplacement::~FileReplacement() = default;
+
+void FileReplacement::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = pwrite(temporary_->Fd(), data + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw FileWriteError(path_, SystemReason(n < 0 ? errno : ENOSPC));
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::size_t FileReplacement::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = pread(temporary_->Fd(), data + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileWriteError(path_, SystemReason(errno));
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+void FileReplacement::Sync() {
+  if (fsync(temporary_->Fd()) != 0) throw FileWriteError(path_, SystemReason(errno));
+}
+
+void FileReplacement::Commit() {
+  Sync();
+  if (rename(temporary_->Name().c_str(), target_.c_str()) != 0) throw FileWriteError(path_, SystemReason(errno));
+  temporary_->Keep();
+  SyncFolder(FolderOf(target_));
+}
+
 bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
   contents.clear();
   int open_error = 0;

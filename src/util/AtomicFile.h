@@ -2,7 +2,9 @@
 // temporary file in the same folder, are flushed to disk and renamed over the old file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,34 @@ void ReplaceFileContents(const std::filesystem::path& path, std::string_view con
 // creator's, perhaps already written to) is never replaced. Returns false when it existed.
 // Raises FileWriteError when it cannot be created.
 bool CreateFileContents(const std::filesystem::path& path, std::string_view contents);
+
+// A whole-file replacement written piece by piece, for files too large to build in memory: a
+// locked temporary file beside `path` (as ReplaceFileContents uses) starts as a copy of the
+// file's current contents and takes positioned writes; Commit flushes it to disk and renames it
+// over the file. Destroyed without Commit, it removes the temporary file and the file stays as it
+// was. A killed writer leaves an unlocked temporary that the next replacement of the file removes.
+class FileReplacement {
+ public:
+  // Raises FileWriteError when the file is read-only or the temporary cannot be made or filled.
+  explicit FileReplacement(const std::filesystem::path& path);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  void WriteAt(std::uint64_t offset, const char* data, std::size_t size);
+  // Reads back up to `size` bytes at `offset`; returns how many there were.
+  std::size_t ReadAt(std::uint64_t offset, char* data, std::size_t size) const;
+  // Flushes the new contents to disk (the slow part of a commit; several files can be synced
+  // before the first is renamed).
+  void Sync();
+  // Renames the new contents over the file and makes the rename durable.
+  void Commit();
+
+ private:
+  struct Temporary;
+  std::filesystem::path path_, target_;
+  std::unique_ptr<Temporary> temporary_;
+};
 
 // Reads a whole file. Returns false when it does not exist; raises Error when it exists but
 // cannot be read or is not a regular file (a FIFO or device is refused without blocking).

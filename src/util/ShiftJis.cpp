@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -100,6 +101,11 @@ std::string SjisToUtf8(std::string_view sjis) {
 
 SjisEncoding Utf8ToSjis(std::string_view utf8) {
   SjisEncoding result;
+  // ASCII is the same in both; most texts of a large import are, and skip the converter.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    result.bytes = utf8;
+    return result;
+  }
   result.bytes.reserve(utf8.size());
   std::size_t at = 0;
   while (at < utf8.size()) {

@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "../cddb/DatabaseTestSupport.h"
+#include "cddb/DatabaseSnapshot.h"
+#include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
@@ -57,7 +59,7 @@ TEST_F(QvrdbTest, ListPrintsOneTabSeparatedLinePerDiscInFileOrder) {
   StoreSample();
   ToolRun run = Qvrdb({"list"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "0137EBFA\t3\t48:12:30\tテスト盤\t歌手\n00000002\t1\t4:5:12\tTitle 00000002\tArtist 00000002\n");
+  EXPECT_EQ(run.out, "0137EBFA\t3\t48 min 12 s 30 f\tテスト盤\t歌手\n00000002\t1\t4 min 5 s 12 f\tTitle 00000002\tArtist 00000002\n");
 }
 
 TEST_F(QvrdbTest, ShowPrintsEveryTextAsTheLookupResolvesIt) {
@@ -69,8 +71,8 @@ TEST_F(QvrdbTest, ShowPrintsEveryTextAsTheLookupResolvesIt) {
                          "DiscType: 3 12cmシングル\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("Track 2: StartPos " + MSFToStr(disc.Tracks[2].StartPos) + ", Length " +
-                         MSFToStr(disc.Tracks[2].Length) + "\n  TrackName: Track 0137EBFA-2\n  Lyricsby: 歌手\n"),
+  EXPECT_NE(run.out.find("Track 2: StartPos " + TimeText(disc.Tracks[2].StartPos) + ", Length " +
+                         TimeText(disc.Tracks[2].Length) + "\n  TrackName: Track 0137EBFA-2\n  Lyricsby: 歌手\n"),
             std::string::npos)
       << run.out;
 
@@ -99,6 +101,39 @@ TEST_F(QvrdbTest, ExportImportExportGivesTheSameJson) {
   const auto size = std::filesystem::file_size(dir_ / "restored" / "MasterDB.QVR");
   EXPECT_EQ(Qvrdb({"import", (dir_ / "backup.json").string()}, "restored").status, 0);
   EXPECT_EQ(std::filesystem::file_size(dir_ / "restored" / "MasterDB.QVR"), size);
+}
+
+TEST_F(QvrdbTest, TimesNameTheirUnits) {
+  EXPECT_EQ(TimeText(PackMSF(1, 15, 74)), "1 min 15 s 74 f");
+  EXPECT_EQ(TimeText(0), "0 min 0 s 0 f");
+}
+
+// A date nobody knows: null or missing in the JSON, stored as the unknown value, shown as such,
+// exported as null, and healthy for check.
+TEST_F(QvrdbTest, AnUnknownSaleDateGoesInAndComesOutAsNull) {
+  for (const char* date : {",\"SaleDate\":null", ""}) {
+    const std::string json = std::string("{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,"
+                                         "\"DiscName\":\"t\",\"ArtistName\":\"a\",\"LabelName\":\"l\",\"DiscType\":1,"
+                                         "\"JacketFile\":\"\",\"LyricsFile\":\"\",\"Tracks\":[]") +
+                             date + "}]}";
+    test::WriteFile(dir_ / "in.json", json);
+    ToolRun imported = Qvrdb({"import", (dir_ / "in.json").string()});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_TRUE(IsUnknownDate(DatabaseSnapshot::Read(db_.MasterPath()).Masters().at(0).SaleDate));
+    EXPECT_NE(Qvrdb({"show", "0137EBFA"}).out.find("SaleDate: 不明\n"), std::string::npos);
+    EXPECT_NE(Qvrdb({"export"}).out.find("\"SaleDate\": null,"), std::string::npos);
+    EXPECT_EQ(Qvrdb({"check"}).status, 0);
+  }
+}
+
+TEST_F(QvrdbTest, HelpGoesToStandardOutputWithSuccess) {
+  for (const char* option : {"--help", "-h"}) {
+    ToolRun run = Qvrdb({option});
+    EXPECT_EQ(run.status, 0) << option;
+    EXPECT_NE(run.out.find("使い方: qvrdb"), std::string::npos) << option;
+    EXPECT_NE(run.out.find("1/75"), std::string::npos) << option;
+    EXPECT_EQ(run.err, "") << option;
+  }
 }
 
 TEST_F(QvrdbTest, ExportDecodesInvalidShiftJisAsReplacementCharacters) {
@@ -185,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadImport{"MissingField", "{\"discs\":[{\"DiscKey\":\"0137EBFA\"}]}", "discs[0].TrackCount: ありません"},
         BadImport{"Unmappable", DISC(",\"DiscName\":\"😀\""), "discs[0].DiscName: Shift-JIS で表せない文字があります: 😀"},
         BadImport{"TooLong", DISC(",\"DiscKey\":\"0137EBFA0\""), "discs[0].DiscKey: Shift-JIS で 9 バイトあり、8 バイトまで"},
-        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付ではありません"},
+        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付か null ではありません"},
         BadImport{"NegativeTime", DISC(",\"DiscTime\":-1"), "discs[0].DiscTime: 0 から 4294967295 までの整数ではありません"},
         BadImport{"TrackCountMismatch", DISC(",\"TrackCount\":2"), "discs[0].Tracks: 2 曲分の配列ではありません"}),
     test::CaseName());
@@ -294,7 +329,7 @@ TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
   ToolRun text = Qvrdb({"probe", image.cue.string()});
   EXPECT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("DiscKey: 0137EBFA\nTrackCount: 12\n"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0:2:33)"), std::string::npos);
+  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0 min 2 s 33 f)"), std::string::npos);
   EXPECT_NE(text.out.find("Registered: no\n"), std::string::npos);
 
   ToolRun broken = Qvrdb({"probe", (dir_ / "missing.cue").string()});

@@ -7,6 +7,7 @@
 #include "app/PlayerSettings.h"
 #include "cddb/DatabaseLock.h"
 #include "util/Error.h"
+#include "util/Msf.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -14,7 +15,9 @@ namespace {
 
 void PrintUsage(std::ostream& err) {
   err << "使い方: qvrdb [--db DIR] COMMAND [引数]\n"
-         "  DIR を省くと、プレーヤーの設定ファイル (Qvr.ini) の DataBasePath のフォルダを使います。\n";
+         "       qvrdb --help | -h\n"
+         "  DIR を省くと、プレーヤーの設定ファイル (Qvr.ini) の DataBasePath のフォルダを使います。\n"
+         "  時間は分 (min)、秒 (s)、フレーム (f、1/75 秒) で表示します。例: 1 min 15 s 74 f\n";
   for (const QvrdbCommand& command : QvrdbCommands()) {
     std::string line = "  " + std::string(command.Name);
     if (!command.Arguments.empty()) line += " " + std::string(command.Arguments);
@@ -24,6 +27,12 @@ void PrintUsage(std::ostream& err) {
 }
 
 }  // namespace
+
+std::string TimeText(std::uint32_t msf) {
+  const TMSFParts parts = SplitMSF(msf);
+  return std::to_string(parts.Minute) + " min " + std::to_string(parts.Second) + " s " + std::to_string(parts.Frame) +
+         " f";
+}
 
 std::string OneLine(std::string_view text) {
   std::string line;
@@ -72,7 +81,11 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
       at += 1;
     }
   }
-  if (at >= arguments.size() || arguments[at] == "--help" || arguments[at] == "-h") {
+  if (at < arguments.size() && (arguments[at] == "--help" || arguments[at] == "-h")) {
+    PrintUsage(out);  // asked for: a result, not an error
+    return kQvrdbOk;
+  }
+  if (at >= arguments.size()) {
     PrintUsage(err);
     return kQvrdbError;
   }

@@ -2,6 +2,7 @@
 // database. The commands live in a table (QvrdbCommands.cpp); adding one is adding a row.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <span>
@@ -46,11 +47,15 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
 // with or without its trailing separator.
 std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment);
 
-class DatabaseSnapshot;
+class DatabaseReader;
 
 // Tells on `err` about each file that exists but has a wrong version (its contents are left out,
 // as a lookup leaves them out). Returns kQvrdbProblem when there is one, else kQvrdbOk.
-int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
+int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err);
+
+// A packed MSF time for people: minutes, seconds and frames (1/75 s) each with its unit, so that
+// it cannot be read as hours ("1 min 15 s 74 f", "0 min 0 s 0 f").
+std::string TimeText(std::uint32_t msf);
 
 // probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);

@@ -1,9 +1,10 @@
 // qvrdb's command table and the commands that print the database: list, show, check.
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "cddb/DatabaseCheck.h"
-#include "cddb/DatabaseSnapshot.h"
+#include "cddb/DatabaseReader.h"
 #include "cddb/DiscDatabase.h"
 #include "tools/qvrdb/Qvrdb.h"
 #include "tools/qvrdb/QvrdbJson.h"
@@ -13,10 +14,10 @@ namespace qvr {
 
 // Reports files that exist but are not usable; their contents are left out of the output, as a
 // lookup leaves them out. Returns the status the command ends with.
-int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err) {
+int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err) {
   int status = kQvrdbOk;
   for (DBFile kind : kAllDBFiles) {
-    const SnapshotFile& file = snapshot.File(kind);
+    const SnapshotFile& file = reader.File(kind);
     if (file.Exists && !file.ValidHeader) {
       err << "qvrdb: " << file.Path.string() << " はこのバージョンのデータベースファイルではないため、使われません\n";
       status = kQvrdbProblem;
@@ -36,60 +37,67 @@ bool ExpectArguments(const QvrdbContext& context, std::span<const std::string> a
 
 int RunList(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!ExpectArguments(context, arguments, 0, "list")) return kQvrdbError;
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
-    const TDiscRecord disc = snapshot.Disc(i);
-    context.Out << OneLine(disc.DiscKey.ToUtf8()) << '\t' << int(disc.TrackCount) << '\t' << MSFToStr(disc.DiscTime)
-                << '\t' << OneLine(disc.DiscName.ToUtf8()) << '\t' << OneLine(disc.ArtistName.ToUtf8()) << '\n';
-  }
-  return ReportUnusableFiles(snapshot, context.Err);
+  const DatabaseReader reader(context.MasterPath);
+  reader.ForEachMaster([&](const TMasterRecord& disc) {
+    context.Out << OneLine(disc.DiscKey.ToUtf8()) << '\t' << int(disc.TrackCount) << '\t' << TimeText(disc.DiscTime)
+                << '\t' << OneLine(disc.DiscName.ToUtf8()) << '\t'
+                << OneLine(SjisToUtf8(reader.NameOf(DBFile::Artist, disc.ArtistID))) << '\n';
+    return true;
+  });
+  return ReportUnusableFiles(reader, context.Err);
 }
 
 int RunShow(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!ExpectArguments(context, arguments, 1, "show KEY")) return kQvrdbError;
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
+  const DatabaseReader reader(context.MasterPath);
   const std::string key = Utf8ToSjis(arguments[0]).bytes;
-  const int files = ReportUnusableFiles(snapshot, context.Err);
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
-    if (!SjisEqualsIgnoreAsciiCase(snapshot.Masters()[i].DiscKey.View(), key)) continue;
-    const TDiscRecord disc = snapshot.Disc(i);
-    std::ostream& out = context.Out;
-    out << "DiscKey: " << OneLine(disc.DiscKey.ToUtf8()) << "\n"
-        << "TrackCount: " << int(disc.TrackCount) << "\n"
-        << "DiscTime: " << MSFToStr(disc.DiscTime) << "\n"
-        << "DiscName: " << OneLine(disc.DiscName.ToUtf8()) << "\n"
-        << "ArtistName: " << OneLine(disc.ArtistName.ToUtf8()) << "\n"
-        << "SaleDate: " << FormatSaleDate(disc.SaleDate) << "\n"
-        << "LabelName: " << OneLine(disc.LabelName.ToUtf8()) << "\n"
-        << "DiscType: " << int(disc.DiscType) << " " << DiscTypeText(disc.DiscType) << "\n"
-        << "JacketFile: " << OneLine(disc.JacketFile.ToUtf8()) << "\n"
-        << "LyricsFile: " << OneLine(disc.LyricsFile.ToUtf8()) << "\n";
-    for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
-      const TTrackEntry& track = disc.Tracks[n];
-      out << "Track " << n << ": StartPos " << MSFToStr(track.StartPos) << ", Length " << MSFToStr(track.Length) << "\n"
-          << "  TrackName: " << OneLine(track.TrackName.ToUtf8()) << "\n"
-          << "  Lyricsby: " << OneLine(track.Lyricsby.ToUtf8()) << "\n"
-          << "  Musicby: " << OneLine(track.Musicby.ToUtf8()) << "\n"
-          << "  Arrangeby: " << OneLine(track.Arrangeby.ToUtf8()) << "\n"
-          << "  Genre: " << OneLine(track.Genre.ToUtf8()) << "\n";
-    }
-    return files;
+  const int files = ReportUnusableFiles(reader, context.Err);
+  // The first disc with the key; only its own track and name records are read.
+  std::optional<TMasterRecord> found;
+  reader.ForEachMaster([&](const TMasterRecord& master) {
+    if (SjisEqualsIgnoreAsciiCase(master.DiscKey.View(), key)) found = master;
+    return !found;
+  });
+  if (!found) {
+    context.Err << "qvrdb: キー " << arguments[0] << " のディスクはデータベースにありません\n";
+    return kQvrdbProblem;
   }
-  context.Err << "qvrdb: キー " << arguments[0] << " のディスクはデータベースにありません\n";
-  return kQvrdbProblem;
+  const TDiscRecord disc = reader.Resolve(*found);
+  std::ostream& out = context.Out;
+  out << "DiscKey: " << OneLine(disc.DiscKey.ToUtf8()) << "\n"
+      << "TrackCount: " << int(disc.TrackCount) << "\n"
+      << "DiscTime: " << TimeText(disc.DiscTime) << "\n"
+      << "DiscName: " << OneLine(disc.DiscName.ToUtf8()) << "\n"
+      << "ArtistName: " << OneLine(disc.ArtistName.ToUtf8()) << "\n"
+      << "SaleDate: " << FormatSaleDate(disc.SaleDate) << "\n"
+      << "LabelName: " << OneLine(disc.LabelName.ToUtf8()) << "\n"
+      << "DiscType: " << int(disc.DiscType) << " " << DiscTypeText(disc.DiscType) << "\n"
+      << "JacketFile: " << OneLine(disc.JacketFile.ToUtf8()) << "\n"
+      << "LyricsFile: " << OneLine(disc.LyricsFile.ToUtf8()) << "\n";
+  for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
+    const TTrackEntry& track = disc.Tracks[n];
+    out << "Track " << n << ": StartPos " << TimeText(track.StartPos) << ", Length " << TimeText(track.Length) << "\n"
+        << "  TrackName: " << OneLine(track.TrackName.ToUtf8()) << "\n"
+        << "  Lyricsby: " << OneLine(track.Lyricsby.ToUtf8()) << "\n"
+        << "  Musicby: " << OneLine(track.Musicby.ToUtf8()) << "\n"
+        << "  Arrangeby: " << OneLine(track.Arrangeby.ToUtf8()) << "\n"
+        << "  Genre: " << OneLine(track.Genre.ToUtf8()) << "\n";
+  }
+  return files;
 }
 
 int RunCheck(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!ExpectArguments(context, arguments, 0, "check")) return kQvrdbError;
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
   std::size_t problems = 0;
-  for (const CheckFinding& finding : CheckDatabase(snapshot)) {
+  for (const CheckFinding& finding : CheckDatabase(context.MasterPath)) {
     context.Out << (finding.Problem ? "問題: " : "注意: ") << finding.Text << "\n";
     if (finding.Problem) ++problems;
   }
-  context.Out << "ディスク " << snapshot.Masters().size() << " 枚、トラック " << snapshot.Tracks().size()
-              << " 曲、アーティスト " << snapshot.Artists().size() << " 件、レーベル " << snapshot.Labels().size()
-              << " 件、ジャンル " << snapshot.Genres().size() << " 件。";
+  const DatabaseReader reader(context.MasterPath);
+  auto records = [&](DBFile file) { return reader.File(file).ValidHeader ? reader.File(file).Records - 1 : 0; };
+  context.Out << "ディスク " << records(DBFile::Master) << " 枚、トラック " << records(DBFile::Track)
+              << " 曲、アーティスト " << records(DBFile::Artist) << " 件、レーベル " << records(DBFile::Label)
+              << " 件、ジャンル " << records(DBFile::Genre) << " 件。";
   if (problems == 0) {
     context.Out << "問題は見つかりませんでした。\n";
     return kQvrdbOk;

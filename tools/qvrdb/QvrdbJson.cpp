@@ -1,17 +1,30 @@
 // Export of every disc as JSON, resolved as a lookup resolves it, and import of such a file
-// through the store. Texts are Shift-JIS in the files and UTF-8 in the JSON.
+// through the bulk store. Texts are Shift-JIS in the files and UTF-8 in the JSON.
+//
+// The import reads the file as a stream: each disc object is taken from the parser when it is
+// complete, checked, stored and dropped, so memory does not grow with the file. The whole file is
+// one transaction: bad input anywhere (or an interruption) leaves the database as it was.
 #include "tools/qvrdb/QvrdbJson.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <vector>
 
-#include "cddb/DatabaseSnapshot.h"
+#include "cddb/BulkStore.h"
+#include "cddb/DatabaseReader.h"
 #include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -39,7 +52,9 @@ Json DiscJson(const TDiscRecord& disc) {
   json["DiscTime"] = disc.DiscTime;
   json["DiscName"] = disc.DiscName.ToUtf8();
   json["ArtistName"] = disc.ArtistName.ToUtf8();
-  json["SaleDate"] = FormatSaleDate(disc.SaleDate);
+  // A value that is no day (unknown, or damaged) is written as null: "no known date".
+  if (CivilFromDate(disc.SaleDate)) json["SaleDate"] = FormatSaleDate(disc.SaleDate);
+  else json["SaleDate"] = nullptr;
   json["LabelName"] = disc.LabelName.ToUtf8();
   json["DiscType"] = disc.DiscType;
   json["JacketFile"] = disc.JacketFile.ToUtf8();
@@ -90,14 +105,18 @@ class DiscReader {
     return ShortString<N>(encoded.bytes);
   }
 
+  // A date, or unknown when the field is null or missing.
   static TDateTime Date(const Json& object, const std::string& where, const char* name) {
-    const Json& value = Field(object, where, name);
+    if (!object.is_object()) Fail(where, "オブジェクトではありません");
+    auto found = object.find(name);
+    if (found == object.end() || found->is_null()) return kUnknownDate;
+    const Json& value = *found;
     CivilDate date;
     char rest = 0;
     if (!value.is_string() || value.get<std::string>().size() != 10 ||
         std::sscanf(value.get<std::string>().c_str(), "%4d-%2d-%2d%c", &date.Year, &date.Month, &date.Day, &rest) != 3 ||
         !IsValidCivil(date)) {
-      Fail(where + "." + name, "\"YYYY-MM-DD\" の形の日付ではありません");
+      Fail(where + "." + name, "\"YYYY-MM-DD\" の形の日付か null ではありません");
     }
     return DateFromCivil(date);
   }
@@ -137,9 +156,67 @@ class DiscReader {
   }
 };
 
+// A file read a megabyte at a time, as the characters the JSON parser asks for one by one (the
+// parser's own stream reader is about a third slower).
+class FileChars {
+ public:
+  FileChars(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(1 << 20) { Fill(); }
+  ~FileChars() { close(fd_); }
+  FileChars(const FileChars&) = delete;
+  FileChars& operator=(const FileChars&) = delete;
+
+  // An input iterator; all iterators of one file share its position, as the parser needs.
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    explicit Iterator(FileChars* file = nullptr) : file_(file) {}
+    const char& operator*() const { return file_->buffer_[file_->at_]; }
+    Iterator& operator++() {
+      if (++file_->at_ == file_->end_) file_->Fill();
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const Iterator& other) const { return AtEnd() == other.AtEnd(); }
+
+   private:
+    bool AtEnd() const { return !file_ || file_->at_ == file_->end_; }
+    FileChars* file_;
+  };
+
+  Iterator begin() { return Iterator(this); }
+  Iterator end() { return Iterator(); }
+
+ private:
+  void Fill() {
+    at_ = end_ = 0;
+    for (;;) {
+      const ssize_t got = read(fd_, buffer_.data(), buffer_.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw Error(name_ + " を読み込めません: " + std::strerror(errno));
+      end_ = static_cast<std::size_t>(got);
+      return;
+    }
+  }
+
+  int fd_;
+  std::string name_;
+  std::vector<char> buffer_;
+  std::size_t at_ = 0, end_ = 0;
+};
+
 }  // namespace
 
 std::string FormatSaleDate(TDateTime value) {
+  if (!CivilFromDate(value)) return "不明";
   const CivilDate date = CivilFromDate(value).value_or(CivilDate{});
   char text[16];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
@@ -151,13 +228,27 @@ int RunExport(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] export\n";
     return kQvrdbError;
   }
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
-  Json discs = Json::array();
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) discs.push_back(DiscJson(snapshot.Disc(i)));
-  Json document;
-  document["discs"] = std::move(discs);
-  context.Out << document.dump(2) << "\n";
-  return ReportUnusableFiles(snapshot, context.Err);
+  DatabaseReader reader(context.MasterPath);
+  reader.IndexTracks();
+  // The document {"discs": [...]} as dump(2) writes it, one disc at a time: each disc is dumped
+  // alone and indented to its place in the array.
+  std::ostream& out = context.Out;
+  out << "{\n  \"discs\": [";
+  bool first = true;
+  reader.ForEachMaster([&](const TMasterRecord& master) {
+    std::string text = DiscJson(reader.Resolve(master)).dump(2);
+    std::string indented;
+    indented.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+      indented += c;
+      if (c == '\n') indented += "    ";
+    }
+    out << (first ? "\n    " : ",\n    ") << indented;
+    first = false;
+    return true;
+  });
+  out << (first ? "]\n}\n" : "\n  ]\n}\n");
+  return ReportUnusableFiles(reader, context.Err);
 }
 
 int RunImport(const QvrdbContext& context, std::span<const std::string> arguments) {
@@ -165,35 +256,65 @@ int RunImport(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] import FILE\n";
     return kQvrdbError;
   }
-  std::string text;
-  if (!ReadWholeFile(arguments[0], text)) throw Error(arguments[0] + " がありません");
-  Json document;
-  try {
-    document = Json::parse(text);
-  } catch (const Json::exception& error) {
-    throw Error(arguments[0] + " は JSON として読めません: " + error.what());
+  const std::string& name = arguments[0];
+  int error = 0;
+  const int fd = OpenRegularFile(name, O_RDONLY, error);
+  if (fd < 0) {
+    if (error == ENOENT || error == ENOTDIR) throw Error(name + " がありません");
+    throw Error(name + " を読み込めません: " + OpenFailureReason(error));
   }
-  const Json& discs = DiscReader::Field(document, "(ファイル全体)", "discs");
-  if (!discs.is_array()) DiscReader::Fail("discs", "配列ではありません");
-
-  // Everything is read and checked before the first disc is stored.
-  std::vector<TDiscRecord> records;
-  records.reserve(discs.size());
-  for (std::size_t i = 0; i < discs.size(); ++i) records.push_back(DiscReader::Disc(discs[i], "discs[" + std::to_string(i) + "]"));
+  FileChars input(fd, name);
 
   SystemDateSource today;
   TDiscDatabase database(today);
   database.DBOpen(context.MasterPath);
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    try {
-      database.DBStore(records[i]);
-    } catch (const Error& error) {
-      throw Error("discs[" + std::to_string(i) + "] (" + records[i].DiscKey.ToUtf8() + ") を登録できません (" +
-                  std::to_string(i) + " 枚は登録済み): " + error.what());
+  std::optional<BulkStore> store;  // made at the first good disc: bad input creates nothing
+  std::size_t stored = 0;
+
+  // Where the parser is: the top-level object's current key, and whether its "discs" array is
+  // open. Everything but the discs themselves is dropped as soon as it is parsed.
+  bool top_is_object = false, saw_discs = false, in_discs = false;
+  std::string key;
+  using Event = Json::parse_event_t;
+  auto take = [&](int depth, Event event, Json& parsed) -> bool {
+    if (in_discs && depth >= 3) return true;  // the fields of the disc being read
+    if (depth == 0 && event == Event::object_start) top_is_object = true;
+    if (depth == 1 && event == Event::key) {
+      key = parsed.get<std::string>();
+      if (key == "discs") saw_discs = true;
+      return true;
     }
+    if (depth == 1 && key == "discs") {
+      if (event == Event::array_start) in_discs = true;
+      if (event == Event::array_end) in_discs = false;
+      if (event == Event::value || event == Event::object_end) DiscReader::Fail("discs", "配列ではありません");
+    }
+    if (depth == 2 && in_discs && (event == Event::object_end || event == Event::value || event == Event::array_end)) {
+      const std::string where = "discs[" + std::to_string(stored) + "]";
+      if (event != Event::object_end) DiscReader::Fail(where, "オブジェクトではありません");
+      const TDiscRecord disc = DiscReader::Disc(parsed, where);
+      if (!store) store.emplace(database);
+      try {
+        store->Store(disc);
+      } catch (const Error& failure) {
+        throw Error(where + " (" + disc.DiscKey.ToUtf8() + ") を登録できません (何も登録していません): " + failure.what());
+      }
+      ++stored;
+      return false;
+    }
+    // Dropped once complete: nothing outside the disc being read is kept.
+    return event == Event::object_start || event == Event::array_start || event == Event::key || depth == 0;
+  };
+  try {
+    // What is left is the top-level object without its discs.
+    [[maybe_unused]] const Json rest = Json::parse(input.begin(), input.end(), take);
+  } catch (const Json::exception& failure) {
+    throw Error(name + " は JSON として読めません: " + failure.what());
   }
-  database.DBClose();
-  context.Out << records.size() << " 枚のディスクを登録しました\n";
+  if (!top_is_object) DiscReader::Fail("(ファイル全体)", "オブジェクトではありません");
+  if (!saw_discs) DiscReader::Fail("(ファイル全体).discs", "ありません");
+  if (store) store->Commit();
+  context.Out << stored << " 枚のディスクを登録しました\n";
   return kQvrdbOk;
 }
 

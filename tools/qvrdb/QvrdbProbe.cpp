@@ -69,10 +69,10 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   } else {
     out << "DiscKey: " << disc.DiscKey.Str() << "\n"
         << "TrackCount: " << int(disc.TrackCount) << "\n"
-        << "DiscTime: " << disc.DiscTime << " (" << MSFToStr(disc.DiscTime) << ")\n";
+        << "DiscTime: " << disc.DiscTime << " (" << TimeText(disc.DiscTime) << ")\n";
     for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-      out << "Track " << int(n) << ": StartPos " << disc.Tracks[n].StartPos << " (" << MSFToStr(disc.Tracks[n].StartPos)
-          << "), Length " << disc.Tracks[n].Length << " (" << MSFToStr(disc.Tracks[n].Length) << ")\n";
+      out << "Track " << int(n) << ": StartPos " << disc.Tracks[n].StartPos << " (" << TimeText(disc.Tracks[n].StartPos)
+          << "), Length " << disc.Tracks[n].Length << " (" << TimeText(disc.Tracks[n].Length) << ")\n";
     }
     out << "Registered: " << (registered ? "yes" : "no") << "\n";
   }
