@@ -229,3 +229,31 @@ TEST_F(IniGTTest, FailedWriteNamesTheFileAndKeepsItsContents) {
 
 }  // namespace
 }  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// Start-up reads some eighty keys: the file is read at the first of them and kept. A write
+// re-reads the file first, so that a line another program added meanwhile is kept, and the
+// reads after it see the file as written.
+TEST_F(IniGTTest, ReadsTheFileOnceAndWritesKeepOthersLines) {
+  TIniGT ini = Configured();
+  Store("[S]\r\nA=1\r\n");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "1");
+  Store("[S]\r\nA=2\r\nB=other\r\n");  // changed behind the component's back
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "1");
+  EXPECT_EQ(ini.ReadString("S", "B", "none"), "none");
+  ini.WriteString("S", "C", "3");
+  EXPECT_EQ(Stored(), "[S]\r\nA=2\r\nB=other\r\nC=3\r\n");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "2");
+  EXPECT_EQ(ini.ReadString("S", "B", ""), "other");
+  // Another file name is another file.
+  std::filesystem::create_directories(dir_ / "etc");
+  WriteFile(dir_ / "etc" / "Other.ini", "[S]\r\nA=elsewhere\r\n");
+  ini.SetDefaultDir(TIniGTDefaultDir::ddWindows);
+  ini.SetFileName("Other.ini");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "elsewhere");
+}
+
+}  // namespace
+}  // namespace qvr
