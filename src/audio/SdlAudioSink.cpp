@@ -33,6 +33,7 @@ void SdlAudioSink::Open() {
     head_ = queued_ = 0;
     taken_ = 0;
     lastTaken_ = 0;
+    held_.reset();
   }
   SDL_AudioSpec wanted{};
   wanted.freq = kSampleRate;
@@ -61,6 +62,7 @@ void SdlAudioSink::Close() {
   head_ = queued_ = 0;
   taken_ = 0;
   lastTaken_ = 0;
+  held_.reset();
   wake_ = nullptr;
   armed_ = false;
 }
@@ -103,7 +105,18 @@ std::size_t SdlAudioSink::QueuedFrames() const {
 
 void SdlAudioSink::SetPaused(bool paused) {
   const SDL_AudioDeviceID device = device_;
-  if (device != 0) SDL_PauseAudioDevice(device, paused ? 1 : 0);
+  if (device == 0) return;
+  if (!paused) {
+    std::lock_guard lock(mutex_);
+    held_.reset();
+  }
+  SDL_PauseAudioDevice(device, paused ? 1 : 0);  // returns once Take is not running
+  if (paused) {
+    // The heard position stays where the pause found it; on resuming it goes on from the frames
+    // the device took last.
+    std::lock_guard lock(mutex_);
+    if (!held_) held_ = PlayedLocked();
+  }
 }
 
 void SdlAudioSink::Clear() {
@@ -123,6 +136,10 @@ void SdlAudioSink::Replace(std::span<const std::int16_t> samples) {
 std::uint64_t SdlAudioSink::PlayedFrames() const {
   if (device_ == 0) return 0;
   std::lock_guard lock(mutex_);
+  return held_ ? *held_ : PlayedLocked();
+}
+
+std::uint64_t SdlAudioSink::PlayedLocked() const {
   // Once the queue has run dry everything counts as heard, so the count ends at what was taken.
   if (queued_ == 0) return taken_;
   const auto since = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - lastTakenAt_).count();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "audio/AudioSink.h"
@@ -43,6 +44,7 @@ class SdlAudioSink : public AudioSink {
   void TakeFrames(std::int16_t* out, std::size_t frames);
   void AppendLocked(std::span<const std::int16_t> samples);
   void DropQueuedLocked();
+  std::uint64_t PlayedLocked() const;
 
   // Set by Open and Close only (which the caller serializes); read by any thread.
   std::atomic<SDL_AudioDeviceID> device_{0};
@@ -56,6 +58,7 @@ class SdlAudioSink : public AudioSink {
   std::uint64_t taken_ = 0;
   std::uint32_t lastTaken_ = 0;
   Clock::time_point lastTakenAt_;
+  std::optional<std::uint64_t> held_;  // the heard position while paused
   std::size_t refillMark_ = 0;
   std::function<void()> wake_;
   bool armed_ = false;

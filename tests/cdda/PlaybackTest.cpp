@@ -238,41 +238,41 @@ TEST_F(PlaybackTest, NoAudioOutputFailsThePlayWithTheReason) {
 // between its buffers, stays below what was written while frames wait, and ends at all of it.
 TEST_F(PlaybackTest, OutputWakesTheWriterOnceBelowItsMark) {
   unsetenv("SDL_DISKAUDIODELAY");  // one buffer's length: the real pace
-  SdlAudioSink output;
-  output.Open();
+  SdlAudioSink out;
+  out.Open();
   std::mutex mutex;
   std::condition_variable woken;
   int wakes = 0;
-  output.SetRefillMark(AudioSink::kSampleRate / 4, [&] {
+  out.SetRefillMark(AudioSink::kSampleRate / 4, [&] {
     std::lock_guard lock(mutex);
     ++wakes;
     woken.notify_all();
   });
   const std::vector<std::int16_t> half_second(AudioSink::kSampleRate, 1);  // 0.5 s of frames
-  output.Write(half_second);
-  output.SetPaused(false);
+  out.Write(half_second);
+  out.SetPaused(false);
   auto wait_for_wakes = [&](int count) {
     std::unique_lock lock(mutex);
     return woken.wait_for(lock, 5s, [&] { return wakes >= count; });
   };
   ASSERT_TRUE(wait_for_wakes(1));
-  EXPECT_LT(output.QueuedFrames(), std::size_t{AudioSink::kSampleRate / 4});
-  const std::uint64_t early = output.PlayedFrames();
+  EXPECT_LT(out.QueuedFrames(), std::size_t{AudioSink::kSampleRate / 4});
+  const std::uint64_t early = out.PlayedFrames();
   EXPECT_GT(early, 0u);
   std::this_thread::sleep_for(10ms);
-  EXPECT_GT(output.PlayedFrames(), early) << "the heard position moves within a buffer";
+  EXPECT_GT(out.PlayedFrames(), early) << "the heard position moves within a buffer";
   // Drained further without a write: no second wake-up.
   std::this_thread::sleep_for(300ms);
   {
     std::lock_guard lock(mutex);
     EXPECT_EQ(wakes, 1);
   }
-  EXPECT_EQ(output.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate / 2});
-  output.Write(half_second);
+  EXPECT_EQ(out.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate / 2});
+  out.Write(half_second);
   ASSERT_TRUE(wait_for_wakes(2));
-  EXPECT_LT(output.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate});
-  output.Close();
-  EXPECT_EQ(output.PlayedFrames(), 0u);
+  EXPECT_LT(out.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate});
+  out.Close();
+  EXPECT_EQ(out.PlayedFrames(), 0u);
 }
 
 }  // namespace
