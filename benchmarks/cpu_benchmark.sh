@@ -69,7 +69,7 @@ measure() {
   local pid=$!
   # Start-up is not measured: qvr's audio thread runs, mpv answers that it plays (or is idle).
   case $label in
-    "qvr playing"*) wait_for 60 grep -qs '^SDLAudio' /proc/$pid/task/*/comm || echo "$label: no sound after 60 s" ;;
+    "qvr playing"*) wait_for 60 audio_thread $pid || echo "$label: no sound after 60 s" ;;
     mpv*) wait_for 60 mpv_started || echo "$label: no answer after 60 s" ;;
   esac
   sleep "$settle"
@@ -93,6 +93,8 @@ measure() {
   fi
 }
 
+# Whether process $1 runs SDL's audio thread.
+audio_thread() { grep -qs '^SDLAudio' /proc/"$1"/task/*/comm; }
 # Whether mpv answers on its control socket that it is idle or has played half a second.
 mpv_started() {
   python3 -c '
