@@ -88,7 +88,8 @@ measure() {
   kill -TERM $pid; wait $pid 2>/dev/null
   printf '%-28s %8.1f ms CPU in %s s\n' "$label" "$(awk -v a="$after" -v b="$before" 'BEGIN {print (a - b) / 1e6}')" "$seconds"
   if [[ -n $with_strace ]]; then
-    sed -n '1,/^-.*total/p' "$work/strace.txt" | head -14 | sed 's/^/    /'
+    # The busiest calls and the total.
+    head -12 "$work/strace.txt" | grep -v total | sed 's/^/    /'
     tail -1 "$work/strace.txt" | sed 's/^/    /'
   fi
 }
