@@ -91,6 +91,9 @@ class SegmentedSink : public AudioSink {
   void Clear() override { sink_.Clear(); }
   void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
   std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
+  void SetRefillMark(std::size_t frames, std::function<void()> wake) override {
+    sink_.SetRefillMark(frames, std::move(wake));
+  }
 
   // Takes the segments recorded so far and starts anew.
   std::vector<Segment> Take() {

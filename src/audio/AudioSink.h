@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace qvr {
@@ -52,6 +53,16 @@ class AudioSink {
   // Sample frames played since the stream was opened, as far as the listener has heard them
   // (dropped frames do not count). Any thread; 0 when closed.
   virtual std::uint64_t PlayedFrames() const = 0;
+
+  // Asks for `wake` to be called once, from the output's own thread and with no lock of the
+  // sink held, when the output takes frames and fewer than `frames` stay queued; a Write or
+  // Replace, or another call, arms it again. `wake` must not call the sink. The writer can then
+  // sleep until the output wants more instead of looking at the queue on a timer. Outputs
+  // without a thread of their own never call it (the default).
+  virtual void SetRefillMark(std::size_t frames, std::function<void()> wake) {
+    (void)frames;
+    (void)wake;
+  }
 };
 
 }  // namespace qvr

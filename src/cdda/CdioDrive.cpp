@@ -99,7 +99,15 @@ void CdioDrive::Open() {
                       (S_ISBLK(status.st_mode) || S_ISCHR(status.st_mode));
   isDevice_ = setting_.empty() || isDeviceNode || (!fs::exists(setting_, error) && !IsImageName(setting_));
   if (isDevice_) {
-    device_ = CdioSource::OpenDevice(setting_);
+    // The layer reopens a drive that is not ready at every poll: the search for the default
+    // drive runs again only when the drives may have changed.
+    std::string name = setting_;
+    if (name.empty()) {
+      if (!watch_) watch_ = std::make_unique<DriveWatch>(clock_);
+      if (watch_->SearchDue()) defaultDrive_ = CdioSource::DefaultDevice();
+      name = defaultDrive_;
+    }
+    device_ = CdioSource::OpenDevice(name);
     toc_.reset();
   } else {
     // Reopening (the layer does so while the disc is unreadable) is no eject: a tray the

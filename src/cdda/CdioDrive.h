@@ -17,6 +17,7 @@
 #include "cdda/CdioSource.h"
 #include "cdda/CueImage.h"
 #include "cdda/DigitalPlayer.h"
+#include "cdda/DriveWatch.h"
 #include "cdda/DiscToc.h"
 
 namespace qvr {
@@ -91,6 +92,9 @@ class CdioDrive : public CDDevice {
 
   // Drive.
   std::unique_ptr<CdioSource> device_;
+  // The default drive (empty setting): searched for only when the drives may have changed.
+  std::unique_ptr<DriveWatch> watch_;
+  std::string defaultDrive_;
   // Image changer.
   std::vector<std::filesystem::path> images_;
   std::size_t imageIndex_ = 0;

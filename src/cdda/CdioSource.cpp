@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kNoDrive[] = "CDドライブを開けません: %s";
+constexpr char kNoDriveFound[] = "CDドライブがありません";
 constexpr char kNoImage[] = "CDイメージを開けません: %s";
 constexpr char kReadFailed[] = "CDを読めません: %s";
 constexpr char kBrokenImage[] = "CDイメージが壊れているため読めません: %s";
@@ -99,16 +100,20 @@ void SilenceCdioLog() {
 CdioSource::CdioSource(CdIo_t* handle, std::string name, bool device)
     : handle_(handle), name_(std::move(name)), device_(device) {}
 
+std::string CdioSource::DefaultDevice() {
+  SilenceCdioLog();
+  driver_id_t driver = DRIVER_DEVICE;
+  char* found = cdio_get_default_device_driver(&driver);
+  if (found == nullptr) return {};
+  std::string name = found;
+  cdio_free(found);
+  return name;
+}
+
 std::unique_ptr<CdioSource> CdioSource::OpenDevice(const std::string& device) {
   SilenceCdioLog();
-  std::string name = device;
-  if (name.empty()) {
-    driver_id_t driver = DRIVER_DEVICE;
-    char* found = cdio_get_default_device_driver(&driver);
-    if (found == nullptr) throw Error(FormatMessage(kNoDrive, "CDドライブがありません"));
-    name = found;
-    cdio_free(found);
-  }
+  if (device.empty()) throw Error(FormatMessage(kNoDrive, kNoDriveFound));
+  const std::string& name = device;
   CdIo_t* handle = cdio_open(name.c_str(), DRIVER_DEVICE);
   if (handle == nullptr) throw Error(FormatMessage(kNoDrive, name));
   return std::unique_ptr<CdioSource>(new CdioSource(handle, name, true));

@@ -20,9 +20,12 @@ namespace qvr {
 
 class CdioSource : public AudioSectorSource {
  public:
-  // Opens a drive: `device` is a device path, empty for the system's default CD drive. Throws
-  // qvr::Error (Japanese) when there is no such drive.
+  // Opens a drive by its device path (DefaultDevice finds the system's default). Throws
+  // qvr::Error (Japanese) when there is no such drive; empty `device` means none was found.
   static std::unique_ptr<CdioSource> OpenDevice(const std::string& device);
+  // The system's default CD drive as libcdio finds it (a search through the device names and
+  // mount tables); empty when there is none.
+  static std::string DefaultDevice();
   // Opens an image file of a format libcdio reads (.toc, .nrg), after a child process has read
   // it through without crashing or hanging. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);

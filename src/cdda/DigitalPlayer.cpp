@@ -27,12 +27,18 @@ namespace qvr {
 namespace {
 constexpr std::uint32_t kChunkSectors = 8;  // about 107 ms of sound per read
 constexpr std::size_t kFramesPerSector = kSamplesPerSector / 2;
-constexpr std::size_t kAheadFrames = AudioSink::kSampleRate;  // one second queued ahead
+// The reader fills the output up to a second and a half ahead, then sleeps until less than a
+// second is left (the output's thread wakes it), and reads the half second in one go: about one
+// wake-up a second instead of one per chunk.
+constexpr std::size_t kAheadFrames = AudioSink::kSampleRate * 3 / 2;
+constexpr std::size_t kRefillFrames = AudioSink::kSampleRate;
 constexpr std::size_t kHandoverFrames = AudioSink::kSampleRate / 2;  // begin a hand-over this late
-// While playing, the reader sleeps until the output wants more, a hand-over is due, or the heard
-// position reaches its next mark, range or end; within these bounds.
+// While playing, the reader also sleeps until the heard position reaches its next mark, range or
+// end. The output's wake-up can be missed (it comes just before the reader waits), so the reader
+// also wakes when the queue should have reached its mark, this much later; within these bounds.
+constexpr std::size_t kLateWakeMs = 50;
 constexpr std::size_t kShortestSleepMs = 3;
-constexpr std::size_t kLongestSleepMs = 100;
+constexpr std::size_t kLongestSleepMs = 1000;
 }  // namespace
 
 DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) { reader_ = std::thread([this] { Run(); }); }
@@ -250,17 +256,18 @@ void DigitalPlayer::WatchLocked(std::vector<DeviceNews>& news) {
   if (heard) news.push_back(DeviceNews::Heard);
 }
 
-std::chrono::milliseconds DigitalPlayer::SleepLocked(std::size_t queued) {
+std::size_t DigitalPlayer::RefillMarkLocked() const {
+  if (readDone_) return 1;  // the end: the output has played everything
+  const bool handover = nextFrame_ >= ranges_[rangeIndex_].To && handover_ && rangeIndex_ + 1 >= *handover_;
+  return handover ? kHandoverFrames : kRefillFrames;
+}
+
+std::chrono::milliseconds DigitalPlayer::SleepLocked(std::size_t queued, std::size_t mark) {
   if (ranges_.empty()) return std::chrono::milliseconds(kLongestSleepMs);
   auto milliseconds = [](std::uint64_t frames) { return frames * 1000 / AudioSink::kSampleRate; };
   std::uint64_t sleep = kLongestSleepMs;
-  if (readDone_) {
-    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued));  // the end
-  } else {
-    const bool handover = nextFrame_ >= ranges_[rangeIndex_].To && handover_ && rangeIndex_ + 1 >= *handover_;
-    const std::size_t wanted = handover ? kHandoverFrames : kAheadFrames;
-    sleep = std::min<std::uint64_t>(sleep, milliseconds(queued > wanted ? queued - wanted : 0));
-  }
+  // When the output should have woken the reader.
+  sleep = std::min<std::uint64_t>(sleep, milliseconds(queued >= mark ? queued - mark + 1 : 0) + kLateWakeMs);
   // The next mark or range to be heard, a sector (75 a second) at a time.
   const HeardAt heard = HeardLocked();
   std::uint32_t ahead = ranges_[heard.range].To - heard.frame;
@@ -294,12 +301,15 @@ void DigitalPlayer::Run() {
     // The old sound that the new range's first chunk replaces does not count as queued.
     std::size_t queued = replacing_ ? 0 : sink_.QueuedFrames();
     if (readDone_ || !MayReadLocked(queued)) {
-      // Nothing to read now. While playing, look at the heard position again soon; paused,
-      // nothing moves until Resume, Play or Stop wakes the reader.
+      // Nothing to read now. While playing, sleep until the output runs below the mark that
+      // gives the reader work, or the heard position reaches the next news; paused, nothing
+      // moves until Resume, Play or Stop wakes the reader.
       if (paused_) {
         wake_.wait(lock);
       } else {
-        wake_.wait_for(lock, SleepLocked(queued));
+        const std::size_t mark = RefillMarkLocked();
+        sink_.SetRefillMark(mark, [this] { wake_.notify_all(); });
+        if (replacing_ || sink_.QueuedFrames() >= mark) wake_.wait_for(lock, SleepLocked(queued, mark));
       }
       continue;
     }

@@ -77,7 +77,8 @@ class DigitalPlayer {
   bool FollowHeardRangeLocked();
   void WatchLocked(std::vector<DeviceNews>& news);
   std::size_t MarkIndexLocked(std::uint32_t frame) const;
-  std::chrono::milliseconds SleepLocked(std::size_t queued);
+  std::size_t RefillMarkLocked() const;
+  std::chrono::milliseconds SleepLocked(std::size_t queued, std::size_t mark);
 
   AudioSink& sink_;
   std::mutex mutex_;

@@ -29,7 +29,7 @@ constexpr qint64 kSearchPaintMilliseconds = 33;
 
 DesktopView::DesktopView(TQVRMain& main, TQVRPad& pad, TPlugInPad& plugin_pad, HelpViewer& help, ControllerLink& link)
     : main_(main), pad_(pad), plugin_pad_(plugin_pad), help_(help), link_(link) {
-  tray_.setIcon(TrayIcon("NOTREADY"));
+  tray_.setIcon(TrayIcon(tray_icon_));
   QObject::connect(&tray_, &QSystemTrayIcon::activated, &tray_, [this](QSystemTrayIcon::ActivationReason reason) {
     link_.Run([reason](TQVRDM& dm) {
       switch (reason) {
@@ -56,9 +56,22 @@ void DesktopView::Attach(TQVRMenu& model) {
 
 void DesktopView::ActivateTray() { tray_.show(); }
 
-void DesktopView::SetTrayIcon(std::string_view name) { tray_.setIcon(TrayIcon(name)); }
+// Setting the tray's icon or hint repaints it in the notification area (a round trip to the
+// display server): only a change is sent.
+void DesktopView::SetTrayIcon(std::string_view name) {
+  if (name == tray_icon_) return;
+  tray_icon_ = name;
+  tray_.setIcon(TrayIcon(name));
+  ++tray_updates_;
+}
 
-void DesktopView::SetTrayHint(const std::string& text) { tray_.setToolTip(LabelDisplayText(text)); }
+void DesktopView::SetTrayHint(const std::string& text) {
+  QString hint = LabelDisplayText(text);
+  if (hint == tray_hint_) return;
+  tray_hint_ = std::move(hint);
+  tray_.setToolTip(tray_hint_);
+  ++tray_updates_;
+}
 
 void DesktopView::PopupMenu() {
   if (menu_) menu_->Menu().popup(QCursor::pos());

@@ -80,6 +80,9 @@ class DesktopView final : public QVRView, public TSearchProgress {
   void SearchFinished() override;
   // How many times the search progress was painted (for tests of the repaint limit).
   int SearchPaints() const { return search_paints_; }
+  // How many times the tray's icon and hint were handed to the system tray (for tests: an
+  // unchanged picture or text is not sent again).
+  int TrayUpdates() const { return tray_updates_; }
   // Whether the exit command closed the lyrics line (also before the event loop ran).
   bool MainWindowClosed() const { return main_closed_; }
 
@@ -92,6 +95,10 @@ class DesktopView final : public QVRView, public TSearchProgress {
   HelpViewer& help_;
   ControllerLink& link_;
   QSystemTrayIcon tray_;
+  // What the tray shows now: the tick asks for the same icon every second while nothing changes.
+  std::string tray_icon_ = "NOTREADY";
+  QString tray_hint_;
+  int tray_updates_ = 0;
   std::unique_ptr<MenuView> menu_;
   std::unique_ptr<TSplashDLG> splash_;
   QElapsedTimer since_paint_;

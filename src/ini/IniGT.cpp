@@ -74,17 +74,44 @@ void TIniGT::SetFileName(std::string_view value) {
     }
   }
   profile_ = ProfileFile(full);
+  text_.reset();
+}
+
+const std::string* TIniGT::Text() const {
+  if (!text_) {
+    std::string text;
+    try {
+      ReadWholeFile(FullPath(), text);  // a missing file reads as empty text
+    } catch (const Error&) {
+      return nullptr;  // read again next time: the failure may pass
+    }
+    text_ = std::move(text);
+  }
+  return &*text_;
 }
 
 std::string TIniGT::ReadString(std::string_view section, std::string_view key, std::string_view default_value) const {
-  if (pending_) return FindProfileValue(*pending_, section, key).value_or(std::string(default_value));
-  return profile_.ReadString(section, key, default_value);
+  const std::string* text = pending_ ? &*pending_ : Text();
+  if (text == nullptr) return std::string(default_value);
+  return FindProfileValue(*text, section, key).value_or(std::string(default_value));
 }
 
 void TIniGT::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  const bool writable = pending_ ? IsWritableProfileEntry(section, key, value) : profile_.WriteString(section, key, value);
-  if (!writable) throw Error(FormatMessage(kCannotWrite, FullPath().string()));
-  if (pending_) *pending_ = SetProfileValue(*pending_, section, key, value);
+  if (!IsWritableProfileEntry(section, key, value)) throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  if (pending_) {
+    *pending_ = SetProfileValue(*pending_, section, key, value);
+    return;
+  }
+  // The file as it is now, so that what others wrote into it meanwhile is kept.
+  std::string text;
+  try {
+    ReadWholeFile(FullPath(), text);
+    text = SetProfileValue(text, section, key, value);
+    ReplaceFileContents(FullPath(), text);
+  } catch (const Error&) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  }
+  text_ = std::move(text);
 }
 
 void TIniGT::BeginUpdate() {
@@ -99,13 +126,14 @@ void TIniGT::BeginUpdate() {
 
 void TIniGT::EndUpdate() {
   if (!pending_) return;
-  const std::string text = std::move(*pending_);
+  std::string text = std::move(*pending_);
   pending_.reset();
   try {
     ReplaceFileContents(FullPath(), text);
   } catch (const Error&) {
     throw Error(FormatMessage(kCannotWrite, FullPath().string()));
   }
+  text_ = std::move(text);
 }
 
 std::int32_t TIniGT::ReadInteger(std::string_view section, std::string_view key, std::int32_t default_value) const {

@@ -1,8 +1,10 @@
 // TIniGT: typed values in the program's INI settings file. It finds its own file (a default
 // name derived from the program's file name, in a chosen folder), can fence string values so
 // that leading and trailing blanks survive, and stores colours as hex and fonts as four keys.
-// Every operation goes to the file; nothing is cached, so a value written is in the file when
-// the write returns. All texts are Shift-JIS bytes, as the file holds them.
+// The file is read once, at the first read, and its text kept: later reads answer from memory
+// (start-up reads some eighty keys). Every write goes to the file at once (re-read, changed,
+// replaced), so a value written is in the file when the write returns, and the text kept is then
+// what was written. All texts are Shift-JIS bytes, as the file holds them.
 #pragma once
 
 #include <cstdint>
@@ -84,6 +86,9 @@ class TIniGT {
 
  private:
   std::string Fenced(std::string_view text) const;
+  // The file's text as last read or written, read now when nothing is kept; nothing when the
+  // file exists but cannot be read.
+  const std::string* Text() const;
 
   TIniGTEnvironment environment_;
   TIniGTDefaultDir default_dir_ = TIniGTDefaultDir::ddApplication;
@@ -91,6 +96,7 @@ class TIniGT {
   TIniGTFence fence_ = TIniGTFence::fnNone;
   ProfileFile profile_{std::filesystem::path()};
   std::optional<std::string> pending_;  // the file's text while an update collects writes
+  mutable std::optional<std::string> text_;  // the file's text as last read or written (empty: missing)
 };
 
 }  // namespace qvr

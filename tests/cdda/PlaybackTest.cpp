@@ -94,7 +94,7 @@ TEST_F(PlaybackTest, RangeOfTwoTracksPlaysBitExactWithoutGap) {
 // A range handed over once the one playing was read through follows it at the next sample: the
 // output holds no silence between them. The news tells of the reading, then of the hearing.
 TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
-  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace, so that the hand-over has its time
+  unsetenv("SDL_DISKAUDIODELAY");  // one buffer's length: the real pace, so that the hand-over has its time
   GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {75}, {75}});
   Open(image);
   std::mutex& mutex = newsLog.mutex;
@@ -135,7 +135,7 @@ TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
 // A play while playing (next, previous) lets the old sound go on until the new range's first
 // chunk takes its place: no silence between them, and the new range whole.
 TEST_F(PlaybackTest, PlayWhilePlayingSwitchesWithoutSilence) {
-  setenv("SDL_DISKAUDIODELAY", "23", 1);  // the real pace
+  unsetenv("SDL_DISKAUDIODELAY");  // one buffer's length: the real pace
   GeneratedImage image = test::WriteImage(dir.Path(), {{75}, {150}});
   Open(image);
   layer.CDPlay(2, 2);
@@ -274,6 +274,48 @@ TEST_F(PlaybackTest, NoAudioOutputFailsThePlayWithTheReason) {
   EXPECT_EQ(layer.CDState, cdStopped);
   layer.CDPoll();
   EXPECT_EQ(layer.CDState, cdStopped);
+}
+
+// The output at the real pace: it wakes the writer once when its queue runs below the refill
+// mark, again only after a write armed it anew; the heard position moves on with the clock
+// between its buffers, stays below what was written while frames wait, and ends at all of it.
+TEST_F(PlaybackTest, OutputWakesTheWriterOnceBelowItsMark) {
+  unsetenv("SDL_DISKAUDIODELAY");  // one buffer's length: the real pace
+  SdlAudioSink out;
+  out.Open();
+  std::mutex mutex;
+  std::condition_variable woken;
+  int wakes = 0;
+  out.SetRefillMark(AudioSink::kSampleRate / 4, [&] {
+    std::lock_guard lock(mutex);
+    ++wakes;
+    woken.notify_all();
+  });
+  const std::vector<std::int16_t> half_second(AudioSink::kSampleRate, 1);  // 0.5 s of frames
+  out.Write(half_second);
+  out.SetPaused(false);
+  auto wait_for_wakes = [&](int count) {
+    std::unique_lock lock(mutex);
+    return woken.wait_for(lock, 5s, [&] { return wakes >= count; });
+  };
+  ASSERT_TRUE(wait_for_wakes(1));
+  EXPECT_LT(out.QueuedFrames(), std::size_t{AudioSink::kSampleRate / 4});
+  const std::uint64_t early = out.PlayedFrames();
+  EXPECT_GT(early, 0u);
+  std::this_thread::sleep_for(10ms);
+  EXPECT_GT(out.PlayedFrames(), early) << "the heard position moves within a buffer";
+  // Drained further without a write: no second wake-up.
+  std::this_thread::sleep_for(300ms);
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(wakes, 1);
+  }
+  EXPECT_EQ(out.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate / 2});
+  out.Write(half_second);
+  ASSERT_TRUE(wait_for_wakes(2));
+  EXPECT_LT(out.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate});
+  out.Close();
+  EXPECT_EQ(out.PlayedFrames(), 0u);
 }
 
 }  // namespace

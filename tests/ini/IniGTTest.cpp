@@ -172,7 +172,8 @@ TEST_F(IniGTTest, FontWithoutKeysOrWithABadColourStaysUnchanged) {
   ini.ReadFont("Lyrics", "Font", font);
   EXPECT_EQ(font, original);
   Store("[Lyrics]\nFont.Name=Serif\nFont.Size=20\nFont.Color=0xZZ\n");
-  EXPECT_THROW(ini.ReadFont("Lyrics", "Font", font), Error);
+  TIniGT damaged = Configured();  // the first has read the file already
+  EXPECT_THROW(damaged.ReadFont("Lyrics", "Font", font), Error);
   EXPECT_EQ(font, original);
 }
 
@@ -225,6 +226,34 @@ TEST_F(IniGTTest, FailedWriteNamesTheFileAndKeepsItsContents) {
   });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(Stored(), "[S]\nK=old\n");
+}
+
+}  // namespace
+}  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// Start-up reads some eighty keys: the file is read at the first of them and kept. A write
+// re-reads the file first, so that a line another program added meanwhile is kept, and the
+// reads after it see the file as written.
+TEST_F(IniGTTest, ReadsTheFileOnceAndWritesKeepOthersLines) {
+  TIniGT ini = Configured();
+  Store("[S]\r\nA=1\r\n");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "1");
+  Store("[S]\r\nA=2\r\nB=other\r\n");  // changed behind the component's back
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "1");
+  EXPECT_EQ(ini.ReadString("S", "B", "none"), "none");
+  ini.WriteString("S", "C", "3");
+  EXPECT_EQ(Stored(), "[S]\r\nA=2\r\nB=other\r\nC=3\r\n");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "2");
+  EXPECT_EQ(ini.ReadString("S", "B", ""), "other");
+  // Another file name is another file.
+  std::filesystem::create_directories(dir_ / "etc");
+  WriteFile(dir_ / "etc" / "Other.ini", "[S]\r\nA=elsewhere\r\n");
+  ini.SetDefaultDir(TIniGTDefaultDir::ddWindows);
+  ini.SetFileName("Other.ini");
+  EXPECT_EQ(ini.ReadString("S", "A", ""), "elsewhere");
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ class RecordedSdlSink : public AudioSink {
   void Clear() override { sink_.Clear(); }
   void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
   std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
+  void SetRefillMark(std::size_t frames, std::function<void()> wake) override {
+    sink_.SetRefillMark(frames, std::move(wake));
+  }
 
   std::vector<std::string> ranges;  // what was played, output opening by output opening
 
@@ -49,7 +52,7 @@ class RealDriveTest : public ControllerFixture {
   void SetUp() override {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", (dir / "played.raw").c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "23", 1);  // one 1024-frame buffer per 23 ms: the real pace
+    unsetenv("SDL_DISKAUDIODELAY");  // one buffer per its length: the real pace
   }
   void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
 };
