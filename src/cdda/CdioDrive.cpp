@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "cdda/MediaIdentity.h"
+#include "util/AtomicFile.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -20,6 +21,16 @@ constexpr char kNotOpen[] = "CDドライブが開かれていません";
 constexpr char kNoImages[] = "フォルダにCDイメージがありません: %s";
 constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
 constexpr char kNoDisc[] = "CDが入っていないか、読めません";
+
+// The CD-Text of a .toc image: its CD_TEXT blocks (libcdio would decode them through plain
+// Shift_JIS). Other formats have none the program reads.
+CdText ReadImageCdText(const fs::path& image) {
+  if (ImageExtension(image) != ".toc") return {};
+  std::error_code error;
+  std::string text;
+  if (fs::file_size(image, error) > 256 * 1024 || error || !ReadWholeFile(image, text)) return {};
+  return ReadTocCdText(text);
+}
 
 bool IsImageName(const fs::path& path) {
   std::string extension = ImageExtension(path);
@@ -67,6 +78,7 @@ void CdioDrive::UnloadDisc() {
   player_.Detach();
   notifyAt_.clear();
   toc_.reset();
+  cdText_ = {};
   cue_.reset();
   image_.reset();
 }
@@ -79,11 +91,13 @@ void CdioDrive::LoadImage() {
     if (ImageExtension(image) == ".cue") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
+      cdText_ = cue_->Text();
     } else {
       image_ = CdioSource::OpenImage(image);
       std::lock_guard lock(image_->Lock());
       toc_ = image_->ReadToc();
       if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
+      cdText_ = ReadImageCdText(image);
     }
   } catch (const Error& error) {
     UnloadDisc();
@@ -154,6 +168,7 @@ std::uint32_t CdioDrive::DeviceMode() {
     lock.unlock();
     player_.Stop();
     toc_.reset();
+    cdText_ = {};
     problem_ = kNoDisc;
     return kModeOpen;
   }
@@ -163,6 +178,7 @@ std::uint32_t CdioDrive::DeviceMode() {
   if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
     device_->Reopen();
     toc_ = device_->ReadToc();
+    cdText_ = toc_ ? DecodeCdTextPacks(device_->ReadCdTextPacks()) : CdText{};
     problem_ = toc_ ? "" : kNoDisc;
   }
   lock.unlock();
@@ -293,6 +309,7 @@ void CdioDrive::OpenDoor() {
     std::lock_guard lock(device_->Lock());
     device_->Eject();
     toc_.reset();
+    cdText_ = {};
     return;
   }
   UnloadDisc();
@@ -303,6 +320,11 @@ void CdioDrive::OpenDoor() {
 std::string CdioDrive::MediaIdentity() {
   if (!open_ || !toc_) return {};
   return MediaIdentityText(*toc_);
+}
+
+CdText CdioDrive::ReadCdText() {
+  if (!open_ || !toc_) return {};
+  return cdText_;
 }
 
 }  // namespace qvr

@@ -58,6 +58,7 @@ class CdioDrive : public CDDevice {
   bool Resume() override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
+  CdText ReadCdText() override;
   void SetNewsListener(std::function<void(DeviceNews)> listener) override;
   bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
   bool NextPending() override;
@@ -83,6 +84,7 @@ class CdioDrive : public CDDevice {
   bool isDevice_ = false;
   TimeFormat format_ = TimeFormat::TMSF;
   std::optional<DiscToc> toc_;
+  CdText cdText_;  // of the disc whose table of contents toc_ holds
   std::string problem_;
   std::vector<std::uint32_t> notifyAt_;  // frames given to NotifyAt
 
