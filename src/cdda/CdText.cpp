@@ -44,11 +44,16 @@ bool IsUtf8(std::string_view text) {
   while (at < text.size()) {
     const auto lead = static_cast<unsigned char>(text[at]);
     std::size_t length = 0;
-    if (lead < 0x80) length = 1;
-    else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-    else return false;
+    if (lead < 0x80)
+      length = 1;
+    else if (lead >= 0xC2 && lead <= 0xDF)
+      length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+      length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+      length = 4;
+    else
+      return false;
     if (at + length > text.size()) return false;
     for (std::size_t n = 1; n < length; ++n) {
       if ((static_cast<unsigned char>(text[at + n]) & 0xC0) != 0x80) return false;
@@ -88,7 +93,8 @@ bool Any(const std::vector<std::string_view>& texts, bool (*test)(std::string_vi
 
 // The code a block's bytes are in, given what its flag declares. nullopt: a code the records
 // cannot take (Korean, Mandarin) whose bytes are not Japanese or UTF-8 either.
-std::optional<CdTextCharset> ResolveCharset(std::optional<CdTextCharset> declared, const std::vector<std::string_view>& texts) {
+std::optional<CdTextCharset> ResolveCharset(std::optional<CdTextCharset> declared,
+                                            const std::vector<std::string_view>& texts) {
   if (!AnyHigh(texts)) return declared.value_or(CdTextCharset::Latin1);
   const bool sjis = All(texts, IsSjis);
   const bool utf8 = All(texts, IsUtf8);
@@ -113,7 +119,8 @@ struct Pack {
 };
 
 std::uint16_t Be16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) << 8 | static_cast<unsigned char>(bytes[at + 1]));
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) << 8 |
+                                    static_cast<unsigned char>(bytes[at + 1]));
 }
 
 bool IsPackType(unsigned char byte) { return byte >= 0x80 && byte <= 0x8F; }
@@ -212,8 +219,10 @@ TrackStrings AssembleStrings(const std::vector<const Pack*>& packs) {
       current.clear();
       ++track;
       if (pack->doubleByte) {
-        if (at + 1 < text.size() && text[at + 1] == '\0') ++at;
-        else if (at + 1 == text.size()) skipSecondZero = true;
+        if (at + 1 < text.size() && text[at + 1] == '\0')
+          ++at;
+        else if (at + 1 == text.size())
+          skipSecondZero = true;
       }
     }
     open = std::move(current);
@@ -256,8 +265,9 @@ struct DecodedBlock {
 
 std::optional<DecodedBlock> DecodeBlock(const Block& block, std::uint8_t number) {
   static constexpr std::pair<std::uint8_t, CdTextString CdTextEntry::*> kFields[] = {
-      {kTitle, &CdTextEntry::Title},       {kPerformer, &CdTextEntry::Performer}, {kSongwriter, &CdTextEntry::Songwriter},
-      {kComposer, &CdTextEntry::Composer}, {kArranger, &CdTextEntry::Arranger},
+      {kTitle, &CdTextEntry::Title},           {kPerformer, &CdTextEntry::Performer},
+      {kSongwriter, &CdTextEntry::Songwriter}, {kComposer, &CdTextEntry::Composer},
+      {kArranger, &CdTextEntry::Arranger},
   };
   std::vector<std::pair<CdTextString CdTextEntry::*, TrackStrings>> fields;
   std::vector<std::string_view> all;
@@ -296,8 +306,10 @@ std::optional<DecodedBlock> DecodeBlock(const Block& block, std::uint8_t number)
       entry.*member = CdTextString{bytes, *charset};
     }
   }
-  if (!genreText.empty()) decoded.text.Disc.Genre = CdTextString{genreText, *charset};
-  else if (!CdTextGenreName(genreCode).empty()) decoded.text.Disc.Genre = CdTextString{std::string(CdTextGenreName(genreCode)), CdTextCharset::Latin1};
+  if (!genreText.empty())
+    decoded.text.Disc.Genre = CdTextString{genreText, *charset};
+  else if (!CdTextGenreName(genreCode).empty())
+    decoded.text.Disc.Genre = CdTextString{std::string(CdTextGenreName(genreCode)), CdTextCharset::Latin1};
   if (decoded.text.Empty()) return std::nullopt;
   return decoded;
 }
@@ -306,11 +318,11 @@ std::optional<DecodedBlock> DecodeBlock(const Block& block, std::uint8_t number)
 // code), else the first.
 CdText Preferred(std::vector<DecodedBlock>& blocks) {
   if (blocks.empty()) return {};
-  auto japanese = std::find_if(blocks.begin(), blocks.end(), [](const DecodedBlock& block) {
-    return block.charset == CdTextCharset::MsJis;
-  });
+  auto japanese = std::find_if(blocks.begin(), blocks.end(),
+                               [](const DecodedBlock& block) { return block.charset == CdTextCharset::MsJis; });
   if (japanese == blocks.end()) {
-    japanese = std::find_if(blocks.begin(), blocks.end(), [](const DecodedBlock& block) { return block.language == kJapanese; });
+    japanese = std::find_if(blocks.begin(), blocks.end(),
+                            [](const DecodedBlock& block) { return block.language == kJapanese; });
   }
   return std::move(japanese != blocks.end() ? *japanese : blocks.front()).text;
 }
@@ -318,11 +330,13 @@ CdText Preferred(std::vector<DecodedBlock>& blocks) {
 }  // namespace
 
 bool CdTextEntry::Empty() const {
-  return Title.Empty() && Performer.Empty() && Songwriter.Empty() && Composer.Empty() && Arranger.Empty() && Genre.Empty();
+  return Title.Empty() && Performer.Empty() && Songwriter.Empty() && Composer.Empty() && Arranger.Empty() &&
+         Genre.Empty();
 }
 
 bool CdText::Empty() const {
-  return Disc.Empty() && std::all_of(Tracks.begin(), Tracks.end(), [](const CdTextEntry& entry) { return entry.Empty(); });
+  return Disc.Empty() &&
+         std::all_of(Tracks.begin(), Tracks.end(), [](const CdTextEntry& entry) { return entry.Empty(); });
 }
 
 CdTextEntry& CdText::Track(std::size_t number) {
@@ -391,10 +405,35 @@ CdTextCharset GuessTextCharset(const std::vector<std::string_view>& texts) {
 
 std::string_view CdTextGenreName(std::uint16_t code) {
   static constexpr std::string_view kNames[] = {
-      "",         "",         "Adult Contemporary", "Alternative Rock", "Childrens Music", "Classical",
-      "Contemporary Christian", "Country", "Dance", "Easy Listening", "Erotic", "Folk", "Gospel", "Hip Hop",
-      "Jazz",     "Latin",    "Musical", "New Age", "Opera", "Operetta", "Pop Music", "Rap", "Reggae",
-      "Rock Music", "Rhythm & Blues", "Sound Effects", "Soundtrack", "Spoken Word", "World Music",
+      "",
+      "",
+      "Adult Contemporary",
+      "Alternative Rock",
+      "Childrens Music",
+      "Classical",
+      "Contemporary Christian",
+      "Country",
+      "Dance",
+      "Easy Listening",
+      "Erotic",
+      "Folk",
+      "Gospel",
+      "Hip Hop",
+      "Jazz",
+      "Latin",
+      "Musical",
+      "New Age",
+      "Opera",
+      "Operetta",
+      "Pop Music",
+      "Rap",
+      "Reggae",
+      "Rock Music",
+      "Rhythm & Blues",
+      "Sound Effects",
+      "Soundtrack",
+      "Spoken Word",
+      "World Music",
   };
   return code < std::size(kNames) ? kNames[code] : std::string_view();
 }
@@ -428,7 +467,8 @@ std::vector<TocToken> TocTokens(std::string_view text) {
           ++at;
           if (text[at] >= '0' && text[at] <= '7') {
             int code = 0;
-            for (int n = 0; n < 3 && at < text.size() && text[at] >= '0' && text[at] <= '7'; ++n) code = code * 8 + (text[at++] - '0');
+            for (int n = 0; n < 3 && at < text.size() && text[at] >= '0' && text[at] <= '7'; ++n)
+              code = code * 8 + (text[at++] - '0');
             value.push_back(static_cast<char>(code & 0xFF));
             continue;
           }
@@ -442,12 +482,13 @@ std::vector<TocToken> TocTokens(std::string_view text) {
       ++at;
     } else {
       const std::size_t start = at;
-      while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at])) && text[at] != '{' && text[at] != '}' &&
-             text[at] != ':' && text[at] != ',' && text[at] != '"') {
+      while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at])) && text[at] != '{' &&
+             text[at] != '}' && text[at] != ':' && text[at] != ',' && text[at] != '"') {
         ++at;
       }
       std::string word(text.substr(start, at - start));
-      const bool number = std::all_of(word.begin(), word.end(), [](char d) { return std::isdigit(static_cast<unsigned char>(d)); });
+      const bool number =
+          std::all_of(word.begin(), word.end(), [](char d) { return std::isdigit(static_cast<unsigned char>(d)); });
       tokens.push_back({number ? TocToken::Number : TocToken::Word, std::move(word)});
     }
   }
@@ -467,7 +508,9 @@ CdText ReadTocCdText(std::string_view tocText) {
   std::map<int, std::string> languageCodes;
   std::size_t track = 0;
   std::size_t at = 0;
-  auto is = [&](std::size_t n, const char* text) { return n < tokens.size() && tokens[n].text == text && tokens[n].kind != TocToken::String; };
+  auto is = [&](std::size_t n, const char* text) {
+    return n < tokens.size() && tokens[n].text == text && tokens[n].kind != TocToken::String;
+  };
   // Skips a { ... } group starting at `n` (nested ones too); returns the index after it.
   auto skipGroup = [&](std::size_t n) {
     int depth = 0;
@@ -493,7 +536,8 @@ CdText ReadTocCdText(std::string_view tocText) {
       if (is(n, "LANGUAGE_MAP") && is(n + 1, "{")) {
         const std::size_t mapEnd = skipGroup(n + 1);
         for (std::size_t m = n + 2; m + 2 < mapEnd; ++m) {
-          if (tokens[m].kind == TocToken::Number && is(m + 1, ":")) languageCodes[std::stoi(tokens[m].text.substr(0, 3))] = tokens[m + 2].text;
+          if (tokens[m].kind == TocToken::Number && is(m + 1, ":"))
+            languageCodes[std::stoi(tokens[m].text.substr(0, 3))] = tokens[m + 2].text;
         }
         n = mapEnd;
       } else if (is(n, "LANGUAGE") && n + 2 < end && tokens[n + 1].kind == TocToken::Number && is(n + 2, "{")) {
@@ -511,10 +555,12 @@ CdText ReadTocCdText(std::string_view tocText) {
             const std::size_t listEnd = skipGroup(m + 1);
             std::string bytes;
             for (std::size_t k = m + 2; k < listEnd; ++k) {
-              if (tokens[k].kind == TocToken::Number) bytes.push_back(static_cast<char>(std::stoi(tokens[k].text.substr(0, 3)) & 0xFF));
+              if (tokens[k].kind == TocToken::Number)
+                bytes.push_back(static_cast<char>(std::stoi(tokens[k].text.substr(0, 3)) & 0xFF));
             }
             if (tokens[m].text == "GENRE" && bytes.size() >= 2 && track <= kMaxTrack) {
-              const std::string text = bytes.substr(2, bytes.find('\0', 2) == std::string::npos ? std::string::npos : bytes.find('\0', 2) - 2);
+              const std::string text = bytes.substr(
+                  2, bytes.find('\0', 2) == std::string::npos ? std::string::npos : bytes.find('\0', 2) - 2);
               language.fields[track]["GENRE"] = text.empty() ? std::string(CdTextGenreName(Be16(bytes, 0))) : text;
             }
             m = listEnd;
@@ -531,8 +577,9 @@ CdText ReadTocCdText(std::string_view tocText) {
   }
 
   static constexpr std::pair<const char*, CdTextString CdTextEntry::*> kFields[] = {
-      {"TITLE", &CdTextEntry::Title},       {"PERFORMER", &CdTextEntry::Performer}, {"SONGWRITER", &CdTextEntry::Songwriter},
-      {"COMPOSER", &CdTextEntry::Composer}, {"ARRANGER", &CdTextEntry::Arranger},   {"GENRE", &CdTextEntry::Genre},
+      {"TITLE", &CdTextEntry::Title},           {"PERFORMER", &CdTextEntry::Performer},
+      {"SONGWRITER", &CdTextEntry::Songwriter}, {"COMPOSER", &CdTextEntry::Composer},
+      {"ARRANGER", &CdTextEntry::Arranger},     {"GENRE", &CdTextEntry::Genre},
   };
   std::vector<DecodedBlock> blocks;
   for (const auto& [number, language] : languages) {

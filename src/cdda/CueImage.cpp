@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -311,8 +311,9 @@ CdText ReadSheetText(const fs::path& cueFile, const SheetText& sheetText) {
   }
   const CdTextCharset charset = GuessTextCharset(values);
   static constexpr std::pair<const char*, CdTextString CdTextEntry::*> kMembers[] = {
-      {"TITLE", &CdTextEntry::Title},       {"PERFORMER", &CdTextEntry::Performer}, {"SONGWRITER", &CdTextEntry::Songwriter},
-      {"COMPOSER", &CdTextEntry::Composer}, {"ARRANGER", &CdTextEntry::Arranger},   {"GENRE", &CdTextEntry::Genre},
+      {"TITLE", &CdTextEntry::Title},           {"PERFORMER", &CdTextEntry::Performer},
+      {"SONGWRITER", &CdTextEntry::Songwriter}, {"COMPOSER", &CdTextEntry::Composer},
+      {"ARRANGER", &CdTextEntry::Arranger},     {"GENRE", &CdTextEntry::Genre},
   };
   CdText lines;
   for (const auto& [track, fields] : sheetText.fields) {

@@ -225,8 +225,6 @@ std::string SimulatedDrive::MediaIdentity() {
 }
 
 // Not logged: the media player control has no such request, and the logs are its requests.
-CdText SimulatedDrive::ReadCdText() {
-  return HasDisc() && open_ ? cdText_ : CdText{};
-}
+CdText SimulatedDrive::ReadCdText() { return HasDisc() && open_ ? cdText_ : CdText{}; }
 
 }  // namespace qvr

@@ -44,22 +44,26 @@ TEST_P(CdTextCharsets, TextsKeepTheirBytesAndSayHowToReadThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, CdTextCharsets,
-    testing::Values(
-        CharsetCase{"Latin1", TwoTracks(0x00, false, "Disc", "Caf\xE9 Ol\xE9", "Two"), CdTextCharset::Latin1, "Caf\xE9 Ol\xE9"},
-        CharsetCase{"Ascii", TwoTracks(0x01, false, "Disc", "Plain title", "Two"), CdTextCharset::Latin1, "Plain title"},
-        CharsetCase{"MsJisWithCp932Characters",
-                    TwoTracks(0x80, true, Sjis("ディスク"), Sjis("①㈱テスト～髙"), Sjis("二曲目")), CdTextCharset::MsJis,
-                    Sjis("①㈱テスト～髙")},
-        CharsetCase{"MsJisMixedWidth", TwoTracks(0x80, true, Sjis("A面"), Sjis("Love ソング 2"), Sjis("B")),
-                    CdTextCharset::MsJis, Sjis("Love ソング 2")},
-        // Writers that flag Shift-JIS texts as ISO 8859-1, and the reverse.
-        CharsetCase{"ShiftJisFlaggedLatin1", TwoTracks(0x00, false, Sjis("ディスク"), Sjis("恋のうた①"), Sjis("二")),
-                    CdTextCharset::MsJis, Sjis("恋のうた①")},
-        CharsetCase{"Latin1FlaggedMsJis", TwoTracks(0x80, true, "Disc", "Caf\xE9", "Two"), CdTextCharset::Latin1, "Caf\xE9"},
-        CharsetCase{"Utf8FlaggedLatin1", TwoTracks(0x00, false, "Disc", "Café ①", "Two"), CdTextCharset::Utf8, "Café ①"},
-        // Latin-1 bytes that happen to form Shift-JIS (é followed by l) stay Latin-1.
-        CharsetCase{"Latin1ThatLooksLikeShiftJis", TwoTracks(0x00, false, "Disc", "H\xE9llo", "Two"), CdTextCharset::Latin1,
-                    "H\xE9llo"}),
+    testing::Values(CharsetCase{"Latin1", TwoTracks(0x00, false, "Disc", "Caf\xE9 Ol\xE9", "Two"),
+                                CdTextCharset::Latin1, "Caf\xE9 Ol\xE9"},
+                    CharsetCase{"Ascii", TwoTracks(0x01, false, "Disc", "Plain title", "Two"), CdTextCharset::Latin1,
+                                "Plain title"},
+                    CharsetCase{"MsJisWithCp932Characters",
+                                TwoTracks(0x80, true, Sjis("ディスク"), Sjis("①㈱テスト～髙"), Sjis("二曲目")),
+                                CdTextCharset::MsJis, Sjis("①㈱テスト～髙")},
+                    CharsetCase{"MsJisMixedWidth", TwoTracks(0x80, true, Sjis("A面"), Sjis("Love ソング 2"), Sjis("B")),
+                                CdTextCharset::MsJis, Sjis("Love ソング 2")},
+                    // Writers that flag Shift-JIS texts as ISO 8859-1, and the reverse.
+                    CharsetCase{"ShiftJisFlaggedLatin1",
+                                TwoTracks(0x00, false, Sjis("ディスク"), Sjis("恋のうた①"), Sjis("二")),
+                                CdTextCharset::MsJis, Sjis("恋のうた①")},
+                    CharsetCase{"Latin1FlaggedMsJis", TwoTracks(0x80, true, "Disc", "Caf\xE9", "Two"),
+                                CdTextCharset::Latin1, "Caf\xE9"},
+                    CharsetCase{"Utf8FlaggedLatin1", TwoTracks(0x00, false, "Disc", "Café ①", "Two"),
+                                CdTextCharset::Utf8, "Café ①"},
+                    // Latin-1 bytes that happen to form Shift-JIS (é followed by l) stay Latin-1.
+                    CharsetCase{"Latin1ThatLooksLikeShiftJis", TwoTracks(0x00, false, "Disc", "H\xE9llo", "Two"),
+                                CdTextCharset::Latin1, "H\xE9llo"}),
     CaseName());
 
 TEST(CdText, HeaderTrailingByteAndLongTextsAcrossPacks) {
@@ -145,10 +149,14 @@ TEST(CdText, TocFileCdTextBlocks) {
       "CD_TEXT {\n  LANGUAGE_MAP {\n    0 : EN\n    1 : JA\n  }\n"
       "  LANGUAGE 0 {\n    TITLE \"English \\\"quoted\\\" title\"\n    PERFORMER \"Band\"\n"
       "    GENRE { 0, 23, 0}\n  }\n"
-      "  LANGUAGE 1 {\n    TITLE \"" + Sjis("日本語の題①") + "\"\n    PERFORMER \"" + Sjis("バンド") + "\"\n  }\n}\n"
+      "  LANGUAGE 1 {\n    TITLE \"" +
+      Sjis("日本語の題①") + "\"\n    PERFORMER \"" + Sjis("バンド") +
+      "\"\n  }\n}\n"
       "// a comment with TRACK in it\n"
       "TRACK AUDIO\nCD_TEXT {\n  LANGUAGE 0 {\n    TITLE \"Caf\\351\"\n    COMPOSER \"Composer\"\n  }\n"
-      "  LANGUAGE 1 {\n    TITLE \"" + Sjis("一曲目") + "\"\n  }\n}\nFILE \"disc.bin\" 0 00:10:00\n"
+      "  LANGUAGE 1 {\n    TITLE \"" +
+      Sjis("一曲目") +
+      "\"\n  }\n}\nFILE \"disc.bin\" 0 00:10:00\n"
       "TRACK AUDIO\nFILE \"disc.bin\" 00:10:00 00:10:00\n";
   const CdText text = ReadTocCdText(toc);
   EXPECT_EQ(text.Disc.Title.Bytes, Sjis("日本語の題①"));
@@ -156,8 +164,9 @@ TEST(CdText, TocFileCdTextBlocks) {
   EXPECT_EQ(text.TrackOrEmpty(1).Title.Bytes, Sjis("一曲目"));
   EXPECT_EQ(text.Tracks.size(), 1u);
 
-  const std::string english = "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 {\n  TITLE \"Caf\\351 \\\"X\\\"\"\n"
-                              "  GENRE { 0, 23, 0}\n }\n}\nTRACK AUDIO\nCD_TEXT { LANGUAGE 0 { PERFORMER \"P\" } }\n";
+  const std::string english =
+      "CD_DA\nCD_TEXT {\n LANGUAGE_MAP { 0 : EN }\n LANGUAGE 0 {\n  TITLE \"Caf\\351 \\\"X\\\"\"\n"
+      "  GENRE { 0, 23, 0}\n }\n}\nTRACK AUDIO\nCD_TEXT { LANGUAGE 0 { PERFORMER \"P\" } }\n";
   const CdText western = ReadTocCdText(english);
   EXPECT_EQ(western.Disc.Title.Bytes, "Caf\xE9 \"X\"");
   EXPECT_EQ(western.Disc.Title.Charset, CdTextCharset::Latin1);

@@ -2,8 +2,8 @@
 // codes converted with the nearest Shift-JIS form, fields filled only where empty.
 #include <gtest/gtest.h>
 
-#include "cddb/DiscDatabase.h"
 #include "cddb/DatabaseTestSupport.h"
+#include "cddb/DiscDatabase.h"
 #include "metadata/CdTextRecord.h"
 #include "support/CaseName.h"
 #include "util/ShiftJis.h"
@@ -36,10 +36,23 @@ INSTANTIATE_TEST_SUITE_P(
         BytesCase{"MsJisCutAtCharacter", {Sjis("あいう"), CdTextCharset::MsJis}, 5, Sjis("あい")},
         BytesCase{"MsJisControlsBlank", {Sjis(" 歌\tの\x01題 "), CdTextCharset::MsJis}, 96, Sjis("歌 の 題")},
         BytesCase{"Latin1Accents", {"Caf\xE9 \xC6on \xDF\xF8", CdTextCharset::Latin1}, 96, "Cafe AEon sso"},
-        BytesCase{"Latin1SignsWithForms", {"\xB1\xD7\xA7 \xA9\xAE \xA5" "1", CdTextCharset::Latin1}, 96,
+        BytesCase{"Latin1SignsWithForms",
+                  {"\xB1\xD7\xA7 \xA9\xAE \xA5"
+                   "1",
+                   CdTextCharset::Latin1},
+                  96,
                   Sjis("±×§ (C)(R) ￥1")},
-        BytesCase{"Latin1ControlCodesLeftOut", {"A\x85" "B\x9F", CdTextCharset::Latin1}, 96, "AB"},
-        BytesCase{"Windows1252Quotes", {"\x93Hi\x94 \x96 \x80" "5 \x85", CdTextCharset::Windows1252}, 96,
+        BytesCase{"Latin1ControlCodesLeftOut",
+                  {"A\x85"
+                   "B\x9F",
+                   CdTextCharset::Latin1},
+                  96,
+                  "AB"},
+        BytesCase{"Windows1252Quotes",
+                  {"\x93Hi\x94 \x96 \x80"
+                   "5 \x85",
+                   CdTextCharset::Windows1252},
+                  96,
                   Sjis("“Hi” - EUR5 …")},
         BytesCase{"Utf8", {"Ünïcode ① ♪ 漢字 ✓", CdTextCharset::Utf8}, 96, Sjis("Unicode ① ♪ 漢字")},
         BytesCase{"Utf8Broken", {"A\xC3", CdTextCharset::Utf8}, 96, "AA"}),
@@ -59,8 +72,9 @@ TEST(CdTextProposal, FieldsOfTheRecord) {
   text.Disc.Title = {Sjis("アルバム①"), CdTextCharset::MsJis};
   text.Disc.Performer = {"Band", CdTextCharset::Latin1};
   text.Disc.Genre = {"Rock Music", CdTextCharset::Latin1};
-  text.Track(1) = {{"One", CdTextCharset::Latin1}, {}, {"Lyricist", CdTextCharset::Latin1},
-                   {"Composer", CdTextCharset::Latin1}, {"Arranger", CdTextCharset::Latin1}, {}};
+  text.Track(1) = {{"One", CdTextCharset::Latin1},      {},
+                   {"Lyricist", CdTextCharset::Latin1}, {"Composer", CdTextCharset::Latin1},
+                   {"Arranger", CdTextCharset::Latin1}, {}};
   text.Track(2).Title = {"Two", CdTextCharset::Latin1};
   text.Track(2).Genre = {"Ballad", CdTextCharset::Latin1};
   text.Track(5).Title = {"Not on this disc", CdTextCharset::Latin1};

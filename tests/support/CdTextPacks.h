@@ -13,7 +13,7 @@
 namespace qvr::test {
 
 struct PackBlock {
-  std::uint8_t charset = 0x00;  // 0x00 ISO 8859-1, 0x01 ASCII, 0x80 MS-JIS
+  std::uint8_t charset = 0x00;   // 0x00 ISO 8859-1, 0x01 ASCII, 0x80 MS-JIS
   std::uint8_t language = 0x09;  // English; 0x69 Japanese
   bool doubleByte = false;
   // Texts by pack type (0x80 title ... 0x84 arranger): [0] the disc's, [n] track n's.
@@ -61,7 +61,8 @@ inline std::string MakeCdTextPacks(const std::vector<PackBlock>& blocks, bool he
       for (std::size_t at = 0; at < run.size(); at += 12) {
         std::size_t track = 0;
         while (track + 1 < starts.size() && starts[track + 1] <= at) ++track;
-        PutPack(out, type, static_cast<std::uint8_t>(track), sequence++, flagsFor(at - starts[track]), run.substr(at, 12));
+        PutPack(out, type, static_cast<std::uint8_t>(track), sequence++, flagsFor(at - starts[track]),
+                run.substr(at, 12));
         ++counts[type & 0x0F];
       }
     }
@@ -82,8 +83,10 @@ inline std::string MakeCdTextPacks(const std::vector<PackBlock>& blocks, bool he
     counts[15] = 3;
     for (int type = 0; type < 16; ++type) size[4 + type] = static_cast<char>(counts[type]);
     size[20 + number] = static_cast<char>(sequence + 2);
-    for (std::size_t other = 0; other < blocks.size(); ++other) size[28 + other] = static_cast<char>(blocks[other].language);
-    for (std::uint8_t part = 0; part < 3; ++part) PutPack(out, 0x8F, part, sequence++, flagsFor(0), size.substr(part * 12, 12));
+    for (std::size_t other = 0; other < blocks.size(); ++other)
+      size[28 + other] = static_cast<char>(blocks[other].language);
+    for (std::uint8_t part = 0; part < 3; ++part)
+      PutPack(out, 0x8F, part, sequence++, flagsFor(0), size.substr(part * 12, 12));
   }
   if (header) {
     const std::size_t length = out.size() + 2;
