@@ -3,13 +3,17 @@
 // and answers positions from what the digital player has made heard.
 #include "cdda/CdioDrive.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "cdda/MediaIdentity.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 
 namespace qvr {
 
@@ -22,10 +26,58 @@ constexpr char kNoImages[] = "フォルダにCDイメージがありません: %
 constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
 constexpr char kNoDisc[] = "CDが入っていないか、読めません";
 
-// The CD-Text of a .toc image: its CD_TEXT blocks (libcdio would decode them through plain
-// Shift_JIS). Other formats have none the program reads.
+std::uint64_t BigEndian(const unsigned char* bytes, int count) {
+  std::uint64_t value = 0;
+  for (int n = 0; n < count; ++n) value = value << 8 | bytes[n];
+  return value;
+}
+
+// The CD-Text packs of a Nero image: its "CDTX" chunk. The chunks lie after the sectors; the
+// footer ("NER5" and a 64-bit offset, or "NERO" and a 32-bit one) says where.
+std::string NrgCdTextPacks(const fs::path& image) {
+  constexpr std::uint64_t kMaxChunkBytes = 1024 * 1024;
+  int error = 0;
+  const int descriptor = OpenRegularFile(image, O_RDONLY, error);
+  if (descriptor < 0) return {};
+  std::string packs;
+  struct stat status {};
+  unsigned char footer[12];
+  if (fstat(descriptor, &status) == 0 && status.st_size >= 12 &&
+      pread(descriptor, footer, 12, status.st_size - 12) == 12) {
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    std::uint64_t start = 0, end = 0;
+    if (std::memcmp(footer, "NER5", 4) == 0) {
+      start = BigEndian(footer + 4, 8);
+      end = size - 12;
+    } else if (std::memcmp(footer + 4, "NERO", 4) == 0) {
+      start = BigEndian(footer + 8, 4);
+      end = size - 8;
+    }
+    if (start < end && end - start <= kMaxChunkBytes) {
+      std::string chunks(end - start, '\0');
+      if (pread(descriptor, chunks.data(), chunks.size(), static_cast<off_t>(start)) == static_cast<ssize_t>(chunks.size())) {
+        for (std::size_t at = 0; at + 8 <= chunks.size();) {
+          const std::uint64_t length = BigEndian(reinterpret_cast<const unsigned char*>(chunks.data()) + at + 4, 4);
+          if (chunks.compare(at, 4, "END!") == 0 || length > chunks.size() - at - 8) break;
+          if (chunks.compare(at, 4, "CDTX") == 0) {
+            packs = chunks.substr(at + 8, length);
+            break;
+          }
+          at += 8 + length;
+        }
+      }
+    }
+  }
+  ::close(descriptor);
+  return packs;
+}
+
+// The CD-Text of an image libcdio reads: a .toc's CD_TEXT blocks and a Nero image's packs, both
+// read here (libcdio would decode them through plain Shift_JIS).
 CdText ReadImageCdText(const fs::path& image) {
-  if (ImageExtension(image) != ".toc") return {};
+  const std::string extension = ImageExtension(image);
+  if (extension == ".nrg") return DecodeCdTextPacks(NrgCdTextPacks(image));
+  if (extension != ".toc") return {};
   std::error_code error;
   std::string text;
   if (fs::file_size(image, error) > 256 * 1024 || error || !ReadWholeFile(image, text)) return {};

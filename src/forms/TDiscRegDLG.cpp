@@ -159,13 +159,17 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
   ShowTrack();
   qApp->installEventFilter(this);
 
+  FitAndCentre();
+  DiscNameEDT->setFocus();
+}
+
+void TDiscRegDLG::FitAndCentre() {
   // The client area keeps its size unless the labels in the installed fonts need more room.
   const QSize needed = sizeHint().expandedTo(minimumSizeHint());
   setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
-  DiscNameEDT->setFocus();
 }
 
 TDiscRegDLG::~TDiscRegDLG() { qApp->removeEventFilter(this); }
@@ -399,6 +403,7 @@ std::size_t TDiscRegDLG::Propose(const TDiscRecord& proposed) {
 void TDiscRegDLG::OfferCdText(const TDiscRecord& proposal, bool fill_now) {
   cd_text_ = proposal;
   CdTextBTN->show();
+  FitAndCentre();  // the button row may need more room now
   if (fill_now) {
     const std::size_t filled = Propose(proposal);
     if (filled > 0) opening_status_ = Q(FormatMessage(kCdTextPrefilled, std::to_string(filled)));

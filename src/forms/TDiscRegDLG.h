@@ -81,6 +81,8 @@ class TDiscRegDLG final : public ModalDialog {
   bool event(QEvent* event) override;
 
  private:
+  // Fixes the size at the client area's or more when the controls need it, centred on the screen.
+  void FitAndCentre();
   QWidget* BuildDiscPage();
   QWidget* BuildTrackPage();
   QWidget* FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField field);

@@ -1,5 +1,6 @@
 // CD-Text of images through the cdio driver and the layer: cue sheet lines in each code people
-// write them in, a CDTEXTFILE of packs, and the CD_TEXT blocks of a cdrdao .toc file.
+// write them in, a CDTEXTFILE of packs, a Nero image's CDTX chunk, and the CD_TEXT blocks of a
+// cdrdao .toc file.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include "support/CaseName.h"
 #include "support/CdImage.h"
 #include "support/CdTextPacks.h"
+#include "support/NrgImage.h"
 #include "support/TempDir.h"
 #include "util/ShiftJis.h"
 
@@ -145,6 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {},
                   {}},
+        ImageCase{"NeroCdtxChunk",
+                  [](const auto& folder) {
+                    WriteFile(folder / "disc.nrg", MakeNrgImage({150, 150}, MakeCdTextPacks({JapanesePacks()})).bytes);
+                    return folder / "disc.nrg";
+                  },
+                  {Sjis("①㈱のアルバム"), kJis}, {Sjis("歌手"), kJis}, {Sjis("一曲目"), kJis}, {}, {}, {}},
         ImageCase{"TocCdText",
                   [](const auto& folder) {
                     WriteImage(folder, {{150}, {150}});

@@ -263,6 +263,9 @@ TEST_F(DiscRegDialogTest, AnUnregisteredDiscOpensFilledFromItsCdTextStoredOnlyOn
     EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("ミニアルバム"));  // not proposed
     EXPECT_TRUE(dialog.CdTextBTN->isVisible());
     EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("CD-TEXTから5項目を入力しました (更新で登録します)"));
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
     Shot(dialog, "registration-cdtext");
     dialog.CancelBTN->click();
   });
