@@ -55,7 +55,8 @@ std::string NrgCdTextPacks(const fs::path& image) {
     }
     if (start < end && end - start <= kMaxChunkBytes) {
       std::string chunks(end - start, '\0');
-      if (pread(descriptor, chunks.data(), chunks.size(), static_cast<off_t>(start)) == static_cast<ssize_t>(chunks.size())) {
+      if (pread(descriptor, chunks.data(), chunks.size(), static_cast<off_t>(start)) ==
+          static_cast<ssize_t>(chunks.size())) {
         for (std::size_t at = 0; at + 8 <= chunks.size();) {
           const std::uint64_t length = BigEndian(reinterpret_cast<const unsigned char*>(chunks.data()) + at + 4, 4);
           if (chunks.compare(at, 4, "END!") == 0 || length > chunks.size() - at - 8) break;

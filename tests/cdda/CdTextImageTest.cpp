@@ -152,7 +152,12 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteFile(folder / "disc.nrg", MakeNrgImage({150, 150}, MakeCdTextPacks({JapanesePacks()})).bytes);
                     return folder / "disc.nrg";
                   },
-                  {Sjis("①㈱のアルバム"), kJis}, {Sjis("歌手"), kJis}, {Sjis("一曲目"), kJis}, {}, {}, {}},
+                  {Sjis("①㈱のアルバム"), kJis},
+                  {Sjis("歌手"), kJis},
+                  {Sjis("一曲目"), kJis},
+                  {},
+                  {},
+                  {}},
         ImageCase{"TocCdText",
                   [](const auto& folder) {
                     WriteImage(folder, {{150}, {150}});
