@@ -32,6 +32,7 @@
 #include "cdda/CDDA.h"
 #include "cddb/DiscDatabase.h"
 #include "ini/IniGT.h"
+#include "metadata/CdTextPrefill.h"
 #include "plugins/PluginHostSet.h"
 
 namespace qvr {
@@ -191,6 +192,7 @@ class TQVRDM {
   TDiscDatabase Database;  // the disc database
   TDiscRecord Disc;        // the disc in the drive
   WallpaperKeeper Wallpaper;  // disc jackets on the desktop, the user's own picture kept aside
+  CdTextPrefill DiscCdText;   // the disc's CD-Text: titles of an unregistered disc, the dialog's prefill
 
   std::vector<std::string> PlayOrder;  // track numbers in decimal, positions from 1
   std::size_t PlayIndex = 0;           // position being played or to be played next

@@ -224,4 +224,9 @@ std::uint32_t CDDA::CDTrackLength(std::uint8_t track) {
   return control.StatusTrackLength(track);
 }
 
+CdText CDDA::CDText() {
+  if (control_ == nullptr || !control_->IsOpen()) return {};
+  return control_->ReadCdText();
+}
+
 }  // namespace qvr

@@ -55,6 +55,8 @@ class CDDA {
   std::uint32_t CDPosition();             // packed TMSF
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
+  // The disc's CD-Text; empty when the device is not open or the disc has none.
+  CdText CDText();
 
   // Hands the device the range from the start of track `from` to the end of track `to`, to
   // follow at the next sample once the end of track `after` is heard; `from` 0 ends playback

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cdda/CdText.h"
+
 namespace qvr {
 
 // Time formats of positions and lengths, with the device's own numbers.
@@ -94,6 +96,9 @@ class CDDevice {
 
   // The media identity of the disc as unsigned decimal text; empty when there is no disc.
   virtual std::string MediaIdentity() = 0;
+  // The disc's CD-Text, read with its table of contents (a drive's lead-in, an image's cue sheet,
+  // CDTEXTFILE or .toc file); empty when the disc has none or the device cannot read it.
+  virtual CdText ReadCdText() { return {}; }
 
   // Why the device reports itself not ready, in the user's language, as the driver knows it (an
   // image that is missing or not a cue sheet, a drive without permission); empty when it is

@@ -3,12 +3,17 @@
 // and answers positions from what the digital player has made heard.
 #include "cdda/CdioDrive.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "cdda/MediaIdentity.h"
+#include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 
 namespace qvr {
 
@@ -20,6 +25,65 @@ constexpr char kNotOpen[] = "CDドライブが開かれていません";
 constexpr char kNoImages[] = "フォルダにCDイメージがありません: %s";
 constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
 constexpr char kNoDisc[] = "CDが入っていないか、読めません";
+
+std::uint64_t BigEndian(const unsigned char* bytes, int count) {
+  std::uint64_t value = 0;
+  for (int n = 0; n < count; ++n) value = value << 8 | bytes[n];
+  return value;
+}
+
+// The CD-Text packs of a Nero image: its "CDTX" chunk. The chunks lie after the sectors; the
+// footer ("NER5" and a 64-bit offset, or "NERO" and a 32-bit one) says where.
+std::string NrgCdTextPacks(const fs::path& image) {
+  constexpr std::uint64_t kMaxChunkBytes = 1024 * 1024;
+  int error = 0;
+  const int descriptor = OpenRegularFile(image, O_RDONLY, error);
+  if (descriptor < 0) return {};
+  std::string packs;
+  struct stat status {};
+  unsigned char footer[12];
+  if (fstat(descriptor, &status) == 0 && status.st_size >= 12 &&
+      pread(descriptor, footer, 12, status.st_size - 12) == 12) {
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    std::uint64_t start = 0, end = 0;
+    if (std::memcmp(footer, "NER5", 4) == 0) {
+      start = BigEndian(footer + 4, 8);
+      end = size - 12;
+    } else if (std::memcmp(footer + 4, "NERO", 4) == 0) {
+      start = BigEndian(footer + 8, 4);
+      end = size - 8;
+    }
+    if (start < end && end - start <= kMaxChunkBytes) {
+      std::string chunks(end - start, '\0');
+      if (pread(descriptor, chunks.data(), chunks.size(), static_cast<off_t>(start)) ==
+          static_cast<ssize_t>(chunks.size())) {
+        for (std::size_t at = 0; at + 8 <= chunks.size();) {
+          const std::uint64_t length = BigEndian(reinterpret_cast<const unsigned char*>(chunks.data()) + at + 4, 4);
+          if (chunks.compare(at, 4, "END!") == 0 || length > chunks.size() - at - 8) break;
+          if (chunks.compare(at, 4, "CDTX") == 0) {
+            packs = chunks.substr(at + 8, length);
+            break;
+          }
+          at += 8 + length;
+        }
+      }
+    }
+  }
+  ::close(descriptor);
+  return packs;
+}
+
+// The CD-Text of an image libcdio reads: a .toc's CD_TEXT blocks and a Nero image's packs, both
+// read here (libcdio would decode them through plain Shift_JIS).
+CdText ReadImageCdText(const fs::path& image) {
+  const std::string extension = ImageExtension(image);
+  if (extension == ".nrg") return DecodeCdTextPacks(NrgCdTextPacks(image));
+  if (extension != ".toc") return {};
+  std::error_code error;
+  std::string text;
+  if (fs::file_size(image, error) > 256 * 1024 || error || !ReadWholeFile(image, text)) return {};
+  return ReadTocCdText(text);
+}
 
 bool IsImageName(const fs::path& path) {
   std::string extension = ImageExtension(path);
@@ -67,6 +131,7 @@ void CdioDrive::UnloadDisc() {
   player_.Detach();
   notifyAt_.clear();
   toc_.reset();
+  cdText_ = {};
   cue_.reset();
   image_.reset();
 }
@@ -79,11 +144,13 @@ void CdioDrive::LoadImage() {
     if (ImageExtension(image) == ".cue") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
+      cdText_ = cue_->Text();
     } else {
       image_ = CdioSource::OpenImage(image);
       std::lock_guard lock(image_->Lock());
       toc_ = image_->ReadToc();
       if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
+      cdText_ = ReadImageCdText(image);
     }
   } catch (const Error& error) {
     UnloadDisc();
@@ -162,6 +229,7 @@ std::uint32_t CdioDrive::DeviceMode() {
     lock.unlock();
     player_.Stop();
     toc_.reset();
+    cdText_ = {};
     problem_ = kNoDisc;
     return kModeOpen;
   }
@@ -171,6 +239,7 @@ std::uint32_t CdioDrive::DeviceMode() {
   if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
     device_->Reopen();
     toc_ = device_->ReadToc();
+    cdText_ = toc_ ? DecodeCdTextPacks(device_->ReadCdTextPacks()) : CdText{};
     problem_ = toc_ ? "" : kNoDisc;
   }
   lock.unlock();
@@ -317,6 +386,7 @@ void CdioDrive::OpenDoor() {
     std::lock_guard lock(device_->Lock());
     device_->Eject();
     toc_.reset();
+    cdText_ = {};
     return;
   }
   UnloadDisc();
@@ -338,6 +408,11 @@ std::string DriveProblem(const std::string& drive, AudioSink& sink) {
     return error.what();
   }
   return probe.Problem();
+}
+
+CdText CdioDrive::ReadCdText() {
+  if (!open_ || !toc_) return {};
+  return cdText_;
 }
 
 }  // namespace qvr

@@ -60,6 +60,7 @@ class CdioDrive : public CDDevice {
   bool Seek(std::uint32_t position) override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
+  CdText ReadCdText() override;
   void SetNewsListener(std::function<void(DeviceNews)> listener) override;
   bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
   bool NextPending() override;
@@ -85,6 +86,7 @@ class CdioDrive : public CDDevice {
   bool isDevice_ = false;
   TimeFormat format_ = TimeFormat::TMSF;
   std::optional<DiscToc> toc_;
+  CdText cdText_;  // of the disc whose table of contents toc_ holds
   std::string problem_;
   std::vector<std::uint32_t> notifyAt_;  // frames given to NotifyAt
   // The frames of the range last started by Play or PlayOn (end exclusive): where a seek may go.

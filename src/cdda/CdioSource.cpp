@@ -218,6 +218,18 @@ std::optional<DiscToc> CdioSource::ReadToc() {
   return toc;
 }
 
+std::string CdioSource::ReadCdTextPacks() {
+  if (!device_) return {};
+  // libcdio's own decoding turns Shift-JIS into UTF-8 through plain Shift_JIS, losing code page
+  // 932's characters; the packs are decoded by the program instead.
+  std::uint8_t* reply = cdio_get_cdtext_raw(handle_);
+  if (reply == nullptr) return {};
+  const std::size_t length = std::size_t{reply[0]} << 8 | reply[1];
+  std::string packs(reinterpret_cast<const char*>(reply), length + 2);
+  cdio_free(reply);
+  return packs;
+}
+
 bool CdioSource::TrayOpen() {
   if (!device_) return false;
   return mmc_get_tray_status(handle_) == 1;

@@ -43,6 +43,9 @@ class CdioSource : public AudioSectorSource {
 
   // The table of contents; nullopt when no disc can be read.
   std::optional<DiscToc> ReadToc();
+  // The CD-Text packs of the disc in the drive as the drive replies them (4-byte header first);
+  // empty when it has none or the drive cannot read them.
+  std::string ReadCdTextPacks();
   // Whether the drive's tray is open (false for images and drives that cannot tell).
   bool TrayOpen();
   // Whether the drive saw a new disc since the last call.

@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "util/AtomicFile.h"
@@ -28,6 +30,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uintmax_t kMaxCueBytes = 256 * 1024;
+// The largest CDTEXTFILE: 8 blocks of 256 packs, a header and a spare byte.
+constexpr std::uintmax_t kMaxCdTextFileBytes = 8 * 256 * 18 + 5;
+
+const std::set<std::string> kCdTextFields = {"TITLE", "PERFORMER", "SONGWRITER", "COMPOSER", "ARRANGER", "GENRE"};
 
 constexpr char kCannotRead[] = "キューシートを読めません: %s";
 constexpr char kNotCue[] = "キューシートではありません: %s";
@@ -183,6 +189,12 @@ struct SheetFile {
   int line = 0;
 };
 
+// The sheet's CD-Text lines as written (bytes of the sheet's own code), by track (0 the disc).
+struct SheetText {
+  std::map<unsigned, std::map<std::string, std::string>> fields;
+  std::string textFile;  // CDTEXTFILE
+};
+
 // Sector size of a track mode; 0 for a mode that is not known.
 std::uint32_t SectorBytesOf(const std::string& mode) {
   if (mode == "AUDIO" || mode == "MODE1/2352" || mode == "MODE2/2352" || mode == "CDI/2352") return 2352;
@@ -193,7 +205,7 @@ std::uint32_t SectorBytesOf(const std::string& mode) {
   return 0;
 }
 
-std::vector<SheetFile> ParseSheet(const fs::path& cueFile) {
+std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText) {
   std::error_code error;
   auto size = fs::file_size(cueFile, error);
   if (error) throw Error(FormatMessage(kCannotRead, cueFile.string()));
@@ -254,8 +266,19 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile) {
         (command == "PREGAP" ? track.pregap : track.postgap) = *time;
       }
     }
-    // REM, TITLE, PERFORMER, SONGWRITER, CATALOG, CDTEXTFILE, FLAGS, ISRC and anything unknown
-    // say nothing about where the audio is.
+    // CD-Text lines: before the first TRACK the disc's, after it the track's. "REM GENRE" is
+    // how ripping programs write the genre.
+    std::string field = command == "REM" && words.size() >= 3 && Upper(words[1]) == "GENRE" ? "GENRE" : command;
+    const std::size_t valueAt = command == "REM" ? 2 : 1;
+    if (kCdTextFields.contains(field) && words.size() > valueAt) {
+      std::string value = words[valueAt];
+      // An unquoted value with blanks (REM GENRE J-Pop Rock) is the rest of the line.
+      for (std::size_t n = valueAt + 1; n < words.size(); ++n) value += " " + words[n];
+      sheetText.fields[lastTrack][field] = value;
+    } else if (command == "CDTEXTFILE" && words.size() >= 2) {
+      sheetText.textFile = words[1];
+    }
+    // CATALOG, FLAGS, ISRC and anything unknown say nothing about where the audio is.
   }
   if (files.empty() || lastTrack == 0) throw Error(FormatMessage(kNotCue, cueFile.string()));
   for (const SheetFile& file : files) {
@@ -269,10 +292,47 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile) {
   return files;
 }
 
+// The sheet's CD-Text: a CDTEXTFILE's packs (a missing or unreadable one is passed over), with
+// the text lines filling what it lacks. The lines are in the sheet's code, guessed from them all.
+CdText ReadSheetText(const fs::path& cueFile, const SheetText& sheetText) {
+  CdText text;
+  if (!sheetText.textFile.empty()) {
+    if (auto path = ResolveDataFile(cueFile, sheetText.textFile, false)) {
+      std::error_code error;
+      std::string packs;
+      if (fs::file_size(*path, error) <= kMaxCdTextFileBytes && !error && ReadWholeFile(*path, packs)) {
+        text = DecodeCdTextPacks(packs);
+      }
+    }
+  }
+  std::vector<std::string_view> values;
+  for (const auto& entry : sheetText.fields) {
+    for (const auto& field : entry.second) values.push_back(field.second);
+  }
+  const CdTextCharset charset = GuessTextCharset(values);
+  static constexpr std::pair<const char*, CdTextString CdTextEntry::*> kMembers[] = {
+      {"TITLE", &CdTextEntry::Title},           {"PERFORMER", &CdTextEntry::Performer},
+      {"SONGWRITER", &CdTextEntry::Songwriter}, {"COMPOSER", &CdTextEntry::Composer},
+      {"ARRANGER", &CdTextEntry::Arranger},     {"GENRE", &CdTextEntry::Genre},
+  };
+  CdText lines;
+  for (const auto& [track, fields] : sheetText.fields) {
+    CdTextEntry& entry = track == 0 ? lines.Disc : lines.Track(track);
+    for (const auto& [name, member] : kMembers) {
+      auto found = fields.find(name);
+      if (found != fields.end() && !found->second.empty()) entry.*member = CdTextString{found->second, charset};
+    }
+  }
+  text.FillFrom(lines);
+  return text;
+}
+
 }  // namespace
 
 CueImage::CueImage(const fs::path& cueFile) {
-  std::vector<SheetFile> sheet = ParseSheet(cueFile);
+  SheetText sheetText;
+  std::vector<SheetFile> sheet = ParseSheet(cueFile, sheetText);
+  text_ = ReadSheetText(cueFile, sheetText);
   std::uint32_t sector = 0;  // next disc sector to lay out
   try {
     for (const SheetFile& entry : sheet) {

@@ -1,6 +1,7 @@
 // A CD image described by a cue sheet: its table of contents and its audio sectors, read from the
 // files the sheet names (BINARY or MOTOROLA raw sectors, or 16-bit 44.1 kHz stereo WAVE files),
-// with INDEX 00 pregaps and PREGAP/POSTGAP silence laid out as the disc has them.
+// with INDEX 00 pregaps and PREGAP/POSTGAP silence laid out as the disc has them, and the
+// sheet's CD-Text.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "cdda/AudioSectorSource.h"
+#include "cdda/CdText.h"
 #include "cdda/DiscToc.h"
 
 namespace qvr {
@@ -23,6 +25,8 @@ class CueImage : public AudioSectorSource {
   CueImage& operator=(const CueImage&) = delete;
 
   const DiscToc& Toc() const { return toc_; }
+  // The sheet's CD-Text (its CDTEXTFILE and its TITLE, PERFORMER, ... lines); empty when none.
+  const CdText& Text() const { return text_; }
 
   void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override;
 
@@ -44,6 +48,7 @@ class CueImage : public AudioSectorSource {
   void ReadRun(const Extent& extent, std::uint32_t sector, std::uint32_t count, std::int16_t* samples);
 
   DiscToc toc_;
+  CdText text_;
   std::vector<DataFile> files_;
   std::vector<Extent> extents_;
 };

@@ -236,4 +236,7 @@ std::string SimulatedDrive::MediaIdentity() {
   return open_ && HasDisc() ? MediaIdentityText(*disc_) : std::string();
 }
 
+// Not logged: the media player control has no such request, and the logs are its requests.
+CdText SimulatedDrive::ReadCdText() { return HasDisc() && open_ ? cdText_ : CdText{}; }
+
 }  // namespace qvr

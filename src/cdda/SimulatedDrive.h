@@ -37,6 +37,8 @@ class SimulatedDrive : public CDDevice {
   void SetCanEject(bool canEject) { canEject_ = canEject; }
   // The reason the driver gives while not ready (empty: none).
   void SetProblem(std::string problem) { problem_ = std::move(problem); }
+  // The CD-Text the disc in the drive carries (kept until replaced).
+  void SetCdText(CdText text) { cdText_ = std::move(text); }
   // Replaces the identity text the drive reports (nullopt: computed from the disc).
   void SetMediaIdentity(std::optional<std::string> text) { identity_ = std::move(text); }
   // Moves the clock on; a playing head moves with it, goes on into a range handed over by
@@ -71,6 +73,7 @@ class SimulatedDrive : public CDDevice {
   bool Seek(std::uint32_t position) override;
   void OpenDoor() override;
   std::string MediaIdentity() override;
+  CdText ReadCdText() override;
   std::string Problem() override { return problem_; }
   void SetNewsListener(std::function<void(DeviceNews)> listener) override { listener_ = std::move(listener); }
   // Taken until half a second before the end of what plays (a cut inside it: one second).
@@ -99,6 +102,7 @@ class SimulatedDrive : public CDDevice {
   bool open_ = false;
   std::optional<std::uint32_t> forcedMode_;
   std::optional<std::string> identity_;
+  CdText cdText_;
   std::string problem_;
   TimeFormat format_ = TimeFormat::MSF;
   Head head_ = Head::Stopped;

@@ -157,13 +157,20 @@ std::string DiscRegModel::StartPosText() const { return "開始時間  " + MSFTo
 
 std::string DiscRegModel::LengthText() const { return "演奏時間  " + MSFToStr(length_[current_ - 1]); }
 
-void DiscRegModel::Propose(const TDiscRecord& proposed) {
-  auto fill = [](Text& text, std::string_view bytes) {
-    if (Trim(text.shown).empty() && !Trim(bytes).empty()) text = FromBytes(Trim(bytes));
+std::size_t DiscRegModel::Propose(const TDiscRecord& proposed) {
+  std::size_t filled = 0;
+  auto fill = [&filled](Text& text, std::string_view bytes) {
+    if (Trim(text.shown).empty() && !Trim(bytes).empty()) {
+      text = FromBytes(Trim(bytes));
+      ++filled;
+    }
   };
   CommitTrackPage();
   for (DiscField field : kDiscFields) fill(disc_[static_cast<std::size_t>(field)], DiscBytes(proposed, field));
-  if (disc_type_ < 0 && proposed.DiscType < 4) disc_type_ = proposed.DiscType;
+  if (disc_type_ < 0 && proposed.DiscType < 4) {
+    disc_type_ = proposed.DiscType;
+    ++filled;
+  }
   const std::size_t tracks = std::min(track_count_, UsedTracks(proposed.TrackCount));
   for (std::size_t n = 1; n <= tracks; ++n) {
     for (TrackField field : kTrackFields) {
@@ -171,6 +178,7 @@ void DiscRegModel::Propose(const TDiscRecord& proposed) {
     }
   }
   LoadPage();
+  return filled;
 }
 
 std::optional<UnstorableText> DiscRegModel::FirstUnstorable() {

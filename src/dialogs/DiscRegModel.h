@@ -79,8 +79,9 @@ class DiscRegModel {
 
   // Fills the fields that are still empty from a proposed record (disc texts, type when none
   // is selected, and the texts of tracks 1..TrackCount), leaving everything the user typed as
-  // it is. The proposal's texts are record bytes, trimmed and cut to their fields.
-  void Propose(const TDiscRecord& proposed);
+  // it is. The proposal's texts are record bytes, trimmed and cut to their fields. Returns how
+  // many fields it filled.
+  std::size_t Propose(const TDiscRecord& proposed);
 
   // The first edited text (after committing the track page) that cannot be stored whole: a
   // character without a Shift-JIS form, or more bytes than its field holds.

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -23,11 +24,17 @@
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
 #include "forms/ShiftJisValidator.h"
+#include "util/Error.h"
 
 namespace qvr {
 namespace {
 
 constexpr const char* kCaption = "ＣＤデータ登録";
+constexpr const char* kCdTextCaption = "CD-TEXTから入力(&T)";
+constexpr const char* kCdTextHint = "|ディスクのCD-TEXTで空欄を埋めます (入力済みの欄はそのままです)";
+constexpr char kCdTextPrefilled[] = "CD-TEXTから%s項目を入力しました (更新で登録します)";
+constexpr char kCdTextFilled[] = "CD-TEXTから%s項目を入力しました";
+constexpr const char* kCdTextNothing = "CD-TEXTで埋められる空欄はありません";
 constexpr int kClientWidth = 433;
 constexpr int kClientHeight = 315;
 
@@ -123,36 +130,46 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
   CancelBTN->setObjectName("CancelBTN");
   HelpBTN = new QPushButton(QString::fromUtf8("ヘルプ(&H)"));
   HelpBTN->setObjectName("HelpBTN");
+  CdTextBTN = new QPushButton(QString::fromUtf8(kCdTextCaption));
+  CdTextBTN->setObjectName("CdTextBTN");
+  SetHint(CdTextBTN, kCdTextHint);
+  CdTextBTN->hide();
   SetHint(UpdateBTN, "|データベースを更新します");
   SetHint(CancelBTN, "|登録を中止します");
   SetHint(HelpBTN, "|オンラインヘルプを表示します");
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 6, 0, 0);
+  buttons->addWidget(CdTextBTN);
   buttons->addStretch(1);
-  for (QPushButton* button : {UpdateBTN, CancelBTN, HelpBTN}) {
+  for (QPushButton* button : {CdTextBTN, UpdateBTN, CancelBTN, HelpBTN}) {
     // Return in an edit does not end the dialog; only the buttons (or their Alt keys) do.
     button->setAutoDefault(false);
     button->setDefault(false);
-    buttons->addWidget(button);
+    if (button != CdTextBTN) buttons->addWidget(button);
   }
   Body()->addLayout(buttons);
 
   connect(UpdateBTN, &QPushButton::clicked, this, [this] { UpdateBTNClick(); });
   connect(CancelBTN, &QPushButton::clicked, this, [this] { CloseWith(ModalResult::Cancel); });
   connect(HelpBTN, &QPushButton::clicked, this, [this] { HelpRequested(); });
+  connect(CdTextBTN, &QPushButton::clicked, this, [this] { CdTextBTNClick(); });
   connect(PageControlEx1, &QTabWidget::currentChanged, this, [this](int index) { PageControlEx1Change(index); });
 
   ShowDiscPage();
   ShowTrack();
   qApp->installEventFilter(this);
 
+  FitAndCentre();
+  DiscNameEDT->setFocus();
+}
+
+void TDiscRegDLG::FitAndCentre() {
   // The client area keeps its size unless the labels in the installed fonts need more room.
   const QSize needed = sizeHint().expandedTo(minimumSizeHint());
   setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   }
-  DiscNameEDT->setFocus();
 }
 
 TDiscRegDLG::~TDiscRegDLG() { qApp->removeEventFilter(this); }
@@ -376,10 +393,38 @@ void TDiscRegDLG::ShowTrack() {
   showing_ = false;
 }
 
-void TDiscRegDLG::Propose(const TDiscRecord& proposed) {
-  model_.Propose(proposed);
+std::size_t TDiscRegDLG::Propose(const TDiscRecord& proposed) {
+  const std::size_t filled = model_.Propose(proposed);
   ShowDiscPage();
   ShowTrack();
+  return filled;
+}
+
+void TDiscRegDLG::OfferCdText(const TDiscRecord& proposal, bool fill_now) {
+  cd_text_ = proposal;
+  CdTextBTN->show();
+  FitAndCentre();  // the button row may need more room now
+  if (fill_now) {
+    const std::size_t filled = Propose(proposal);
+    if (filled > 0) opening_status_ = Q(FormatMessage(kCdTextPrefilled, std::to_string(filled)));
+    ShowStatus(opening_status_);
+  }
+}
+
+bool TDiscRegDLG::event(QEvent* event) {
+  // The prefill's result is said once the dialog is active: activation puts the focus into the
+  // first edit, whose hint would take the status bar otherwise.
+  if (event->type() == QEvent::WindowActivate && !opening_status_.isEmpty()) {
+    QTimer::singleShot(0, this, [this, text = opening_status_] { ShowStatus(text); });
+    opening_status_.clear();
+  }
+  return ModalDialog::event(event);
+}
+
+void TDiscRegDLG::CdTextBTNClick() {
+  if (!cd_text_) return;
+  const std::size_t filled = Propose(*cd_text_);
+  ShowStatus(filled > 0 ? Q(FormatMessage(kCdTextFilled, std::to_string(filled))) : QString::fromUtf8(kCdTextNothing));
 }
 
 void TDiscRegDLG::TrackSelectSBRChange(int position) {
@@ -488,7 +533,11 @@ void TDiscRegDLG::BrowseFile(DiscField field) {
 std::unique_ptr<ModalDialog> MakeDiscRegDialog(const DialogContext& context) {
   TQVRDM* controller = context.link.Controller();
   if (!controller) return nullptr;
-  return std::make_unique<TDiscRegDLG>(context.link, context.files, controller->Disc);
+  auto dialog = std::make_unique<TDiscRegDLG>(context.link, context.files, controller->Disc);
+  if (auto cd_text = controller->DiscCdText.ProposalFor(controller->Disc)) {
+    dialog->OfferCdText(*cd_text, controller->DiscCdText.OpeningProposal(controller->Disc).has_value());
+  }
+  return dialog;
 }
 
 }  // namespace qvr

@@ -7,6 +7,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
+
+#include <QString>
 
 #include "dialogs/DiscRegModel.h"
 #include "forms/ModalDialog.h"
@@ -35,8 +39,11 @@ class TDiscRegDLG final : public ModalDialog {
   ~TDiscRegDLG() override;
 
   // Fills the fields that are still empty from a proposed record (texts found elsewhere) and
-  // shows the result; what the user typed stays.
-  void Propose(const TDiscRecord& proposed);
+  // shows the result; what the user typed stays. Returns how many fields it filled.
+  std::size_t Propose(const TDiscRecord& proposed);
+  // The disc has CD-Text: shows CdTextBTN, which fills the empty fields from `proposal`; with
+  // `fill_now` (an unregistered disc) they are filled at once. The status bar tells the result.
+  void OfferCdText(const TDiscRecord& proposal, bool fill_now);
 
   // The controls, named as the program names them.
   QTabWidget* PageControlEx1 = nullptr;
@@ -61,6 +68,7 @@ class TDiscRegDLG final : public ModalDialog {
   QLabel* LengthLBL = nullptr;
   QScrollBar* TrackSelectSBR = nullptr;
   QLabel* CurrentTrackLBL = nullptr;
+  QPushButton* CdTextBTN = nullptr;  // shown only when the disc has CD-Text
   QPushButton* UpdateBTN = nullptr;
   QPushButton* CancelBTN = nullptr;
   QPushButton* HelpBTN = nullptr;
@@ -70,8 +78,11 @@ class TDiscRegDLG final : public ModalDialog {
  protected:
   void Commit(ModalResult result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
+  // Fixes the size at the client area's or more when the controls need it, centred on the screen.
+  void FitAndCentre();
   QWidget* BuildDiscPage();
   QWidget* BuildTrackPage();
   QWidget* FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField field);
@@ -80,6 +91,7 @@ class TDiscRegDLG final : public ModalDialog {
   void TrackSelectSBRChange(int position);
   void PageControlEx1Change(int index);
   void UpdateBTNClick();
+  void CdTextBTNClick();
   void BrowseFile(DiscField field);
   // Keys seen for every control (keyboard preview): Alt+Left/Alt+Right on the track page.
   bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);  // true: it moved the track or page
@@ -88,6 +100,8 @@ class TDiscRegDLG final : public ModalDialog {
 
   FileDialogs& files_;
   DiscRegModel model_;
+  std::optional<TDiscRecord> cd_text_;  // the disc's CD-Text, offered by CdTextBTN
+  QString opening_status_;              // said once the dialog is up (the prefill's result)
   bool showing_ = false;  // controls are being filled from the model, not edited by the user
 };
 

@@ -202,6 +202,7 @@ void TQVRDM::LoadDisc() {
     throw;
   }
   looking_up_ = false;
+  DiscCdText.DiscLoaded(CD, Disc);
   ResetPlayOrder();
   LoadLyrics();
 }

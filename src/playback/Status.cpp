@@ -1,7 +1,8 @@
 // Status presentation: the enabled state of the menu items and pad buttons, and the texts of
 // the tray hint, the pad caption and the lyrics line, all taken from the drive state and the
-// disc record. Record texts are Shift-JIS and are decoded here; '&' is doubled wherever a
-// text reaches a label or the tray hint, so that it shows literally.
+// disc record (for an unregistered disc, the titles of its CD-Text). Record texts are Shift-JIS
+// and are decoded here; '&' is doubled wherever a text reaches a label or the tray hint, so that
+// it shows literally.
 #include "app/TQVRDM.h"
 #include "util/ZLUtils.h"
 
@@ -56,7 +57,8 @@ void TQVRDM::UpdateControls() {
 std::string TQVRDM::TrackTitleCaption() {
   const int track = CD.CDCurrentTrack() & 0x7F;
   std::string title;
-  if (track >= 1 && track <= 99) title = Disc.Tracks[static_cast<std::size_t>(track)].TrackName.ToUtf8();
+  if (track >= 1 && track <= 99)
+    title = DiscCdText.Shown(Disc).Tracks[static_cast<std::size_t>(track)].TrackName.ToUtf8();
   return title.empty() ? kNoTrackName : "[" + title + "]";
 }
 
@@ -77,14 +79,14 @@ void TQVRDM::UpdateStatus() {
       view.SetTrayHint(kNoDiscHint);
       break;
     case TCDState::cdStopped: {
-      const std::string caption = DiscCaption(Disc, false);
+      const std::string caption = DiscCaption(DiscCdText.Shown(Disc), false);
       view.SetPadCaption(caption);
       view.SetLyricsText(Amp(caption));
       view.SetTrayHint(view.LyricsText());
       break;
     }
     case TCDState::cdPlaying: {
-      view.SetTrayHint(DiscCaption(Disc, true));
+      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true));
       const std::string caption = TrackTitleCaption();
       view.SetPadCaption(caption);
       view.SetLyricsText(Amp(caption));
@@ -92,7 +94,7 @@ void TQVRDM::UpdateStatus() {
       break;
     }
     case TCDState::cdPaused: {
-      view.SetTrayHint(DiscCaption(Disc, true));
+      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true));
       const std::string caption = view.LyricsText() == kPausedText ? TrackTitleCaption() : kPausedText;
       view.SetPadCaption(caption);
       view.SetLyricsText(Amp(caption));

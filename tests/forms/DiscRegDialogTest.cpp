@@ -20,6 +20,7 @@
 #include "cddb/DatabaseSnapshot.h"
 #include "forms/DesktopFixture.h"
 #include "forms/TDiscRegDLG.h"
+#include "util/ShiftJis.h"
 
 namespace qvr::test {
 namespace {
@@ -233,6 +234,82 @@ TEST_F(DiscRegDialogTest, ClosedFromOutsideWithUpdateKeepsTheShownTrackAndCancel
   });
   EXPECT_EQ(program->controller.Disc, before);
   EXPECT_EQ(Stored().Tracks[3].TrackName.ToUtf8(), "三曲目");
+}
+
+// The disc's CD-Text: Shift-JIS with code page 932 characters, as a Japanese disc has it.
+CdText JapaneseCdText() {
+  auto sjis = [](std::string_view utf8) { return CdTextString{Utf8ToSjis(utf8).bytes, CdTextCharset::MsJis}; };
+  CdText text;
+  text.Disc.Title = sjis("①㈱のアルバム");
+  text.Disc.Performer = sjis("髙橋バンド");
+  text.Track(1).Title = sjis("一曲目");
+  text.Track(1).Songwriter = sjis("作詞家");
+  text.Track(2).Title = sjis("二曲目");
+  return text;
+}
+
+void Shot(QWidget& dialog, const char* name) {
+  const QByteArray folder = qgetenv("QVR_SCREENSHOT_DIR");
+  if (!folder.isEmpty()) dialog.grab().save(QString::fromUtf8(folder) + "/" + name + ".png");
+}
+
+TEST_F(DiscRegDialogTest, AnUnregisteredDiscOpensFilledFromItsCdTextStoredOnlyOnUpdate) {
+  drive.SetCdText(JapaneseCdText());
+  auto program = Start();
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    QCoreApplication::processEvents();  // the dialog becomes active and says what it filled in
+    EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("①㈱のアルバム"));
+    EXPECT_EQ(dialog.ArtistNameEDT->text(), QString::fromUtf8("髙橋バンド"));
+    EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("ミニアルバム"));  // not proposed
+    EXPECT_TRUE(dialog.CdTextBTN->isVisible());
+    EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("CD-TEXTから5項目を入力しました (更新で登録します)"));
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
+    Shot(dialog, "registration-cdtext");
+    dialog.CancelBTN->click();
+  });
+  EXPECT_TRUE(DatabaseSnapshot::Read(dir / "DB" / "MasterDB.QVR").Masters().empty());
+
+  // The user's own texts stay; the button fills the fields left empty; Update stores the disc's
+  // bytes as they are.
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    Retype(dialog.DiscNameEDT, QString::fromUtf8("自分の題"));
+    dialog.ArtistNameEDT->clear();
+    dialog.PageControlEx1->setCurrentWidget(dialog.TrackDataPage);
+    dialog.TrackSelectSBR->setValue(2);
+    Retype(dialog.TrackNameEDT, "");
+    dialog.CdTextBTN->click();
+    EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("CD-TEXTから2項目を入力しました"));
+    EXPECT_EQ(dialog.TrackNameEDT->text(), QString::fromUtf8("二曲目"));
+    EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("自分の題"));
+    dialog.CdTextBTN->click();
+    EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("CD-TEXTで埋められる空欄はありません"));
+    dialog.UpdateBTN->click();
+  });
+  const TDiscRecord stored = Stored();
+  EXPECT_EQ(stored.DiscName.ToUtf8(), "自分の題");
+  EXPECT_EQ(stored.ArtistName, Utf8ToSjis("髙橋バンド").bytes);
+  EXPECT_EQ(stored.Tracks[1].TrackName, Utf8ToSjis("一曲目").bytes);
+  EXPECT_EQ(stored.Tracks[1].Lyricsby, Utf8ToSjis("作詞家").bytes);
+  EXPECT_EQ(stored.Tracks[2].TrackName, Utf8ToSjis("二曲目").bytes);
+
+  // Registered now: the dialog opens with the record's texts and offers the CD-Text.
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("自分の題"));
+    EXPECT_TRUE(dialog.CdTextBTN->isVisible());
+    EXPECT_EQ(dialog.CdTextBTN->statusTip(),
+              QString::fromUtf8("ディスクのCD-TEXTで空欄を埋めます (入力済みの欄はそのままです)"));
+    dialog.CancelBTN->click();
+  });
+}
+
+TEST_F(DiscRegDialogTest, NoCdTextNoButton) {
+  auto program = Start();
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    EXPECT_FALSE(dialog.CdTextBTN->isVisible());
+    dialog.CancelBTN->click();
+  });
 }
 
 }  // namespace

@@ -24,8 +24,9 @@ struct NrgImage {
   std::size_t cue_length_at = 0;  // offset of the CUEX chunk's 4-byte length
 };
 
-// An image of audio tracks of `sectors` each (no sample zero), the first at 00:02:00.
-inline NrgImage MakeNrgImage(const std::vector<std::uint32_t>& sectors) {
+// An image of audio tracks of `sectors` each (no sample zero), the first at 00:02:00; with
+// `cdText`, a CDTX chunk of those CD-Text packs.
+inline NrgImage MakeNrgImage(const std::vector<std::uint32_t>& sectors, const std::string& cdText = "") {
   using nrg::Be;
   NrgImage image;
   std::string& out = image.bytes;
@@ -79,6 +80,11 @@ inline NrgImage MakeNrgImage(const std::vector<std::uint32_t>& sectors) {
   out += "MTYP";
   Be(out, 4, 4);
   Be(out, 1, 4);
+  if (!cdText.empty()) {
+    out += "CDTX";
+    Be(out, cdText.size(), 4);
+    out += cdText;
+  }
   out += "END!";
   Be(out, 0, 4);
   out += "NER5";
