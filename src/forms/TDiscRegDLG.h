@@ -7,9 +7,12 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
+#include <memory>
 
 #include "dialogs/DiscRegModel.h"
 #include "forms/ModalDialog.h"
+#include "metadata/OnlineLookup.h"
 
 class QComboBox;
 class QDateEdit;
@@ -24,6 +27,7 @@ class QWidget;
 namespace qvr {
 
 class FileDialogs;
+class OnlineSearch;
 
 class TDiscRegDLG final : public ModalDialog {
  public:
@@ -37,6 +41,12 @@ class TDiscRegDLG final : public ModalDialog {
   // Fills the fields that are still empty from a proposed record (texts found elsewhere) and
   // shows the result; what the user typed stays.
   void Propose(const TDiscRecord& proposed);
+
+  // Enables "オンラインで検索" with these servers, saving covers into `jacket_folder`; with
+  // `search_now` the search starts as soon as the dialog shows.
+  void EnableOnlineSearch(const OnlineLookupSettings& servers, const std::filesystem::path& jacket_folder,
+                          bool search_now);
+  OnlineSearch* Online() const { return online_.get(); }
 
   // The controls, named as the program names them.
   QTabWidget* PageControlEx1 = nullptr;
@@ -64,6 +74,7 @@ class TDiscRegDLG final : public ModalDialog {
   QPushButton* UpdateBTN = nullptr;
   QPushButton* CancelBTN = nullptr;
   QPushButton* HelpBTN = nullptr;
+  QPushButton* OnlineSearchBTN = nullptr;
 
   const DiscRegModel& Model() const { return model_; }
 
@@ -89,6 +100,8 @@ class TDiscRegDLG final : public ModalDialog {
   FileDialogs& files_;
   DiscRegModel model_;
   bool showing_ = false;  // controls are being filled from the model, not edited by the user
+  TDiscRecord disc_;      // the disc as the dialog opened on it: its key and table of contents
+  std::unique_ptr<OnlineSearch> online_;
 };
 
 }  // namespace qvr

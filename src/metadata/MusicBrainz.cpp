@@ -158,7 +158,8 @@ DiscProposal ProposalOf(const Json& release, std::string_view disc_id, const TDi
   const std::size_t tracks = UsedTracks(disc.TrackCount);
   for (std::size_t n = 1; n <= tracks; ++n) {
     TTrackEntry& entry = record.Tracks[n];
-    entry.TrackName = entry.Lyricsby = entry.Musicby = entry.Arrangeby = entry.Genre = "";
+    entry.TrackName = entry.Lyricsby = entry.Musicby = entry.Arrangeby = "";
+    entry.Genre = "";
   }
   if (const Json* medium = MediumOf(release, disc_id, tracks)) {
     const Json& listed = Array(*medium, "tracks");

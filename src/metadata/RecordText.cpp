@@ -46,11 +46,11 @@ struct Replacement {
   std::string_view to;  // UTF-8
 };
 
-// Replaced even where Shift-JIS has a form: typographic quotes (online databases write them where
-// the disc prints plain ones), the yen sign (code page 932 would store it as "\") and the
-// no-break space.
+// Replaced even where Shift-JIS has a form: typographic quotes and hyphens (online databases write
+// them where the disc prints plain ones; their Shift-JIS forms are full-width), the yen sign (code
+// page 932 would store it as "\") and the no-break space.
 constexpr Replacement kAlways[] = {
-    {0x00A0, " "},  {0x00A5, "￥"}, {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"}, {0x201B, "'"},
+    {0x00A0, " "},  {0x00A5, "￥"}, {0x2010, "-"},  {0x2011, "-"},  {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"}, {0x201B, "'"},
     {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, {0x201F, "\""}, {0x2032, "'"}, {0x2033, "\""},
 };
 
@@ -60,7 +60,7 @@ constexpr Replacement kNearest[] = {
     {0x00B9, "1"},  {0x00B7, "・"}, {0x00BC, "1/4"}, {0x00BD, "1/2"}, {0x00BE, "3/4"}, {0x00C6, "AE"},
     {0x00D0, "D"},  {0x00D8, "O"},  {0x00DE, "Th"},  {0x00DF, "ss"},  {0x00E6, "ae"},  {0x00F0, "d"},
     {0x00F8, "o"},  {0x00FE, "th"}, {0x0110, "D"},   {0x0111, "d"},   {0x0131, "i"},   {0x0141, "L"},
-    {0x0142, "l"},  {0x0152, "OE"}, {0x0153, "oe"},  {0x2010, "-"},   {0x2011, "-"},   {0x2012, "-"},
+    {0x0142, "l"},  {0x0152, "OE"}, {0x0153, "oe"},  {0x2012, "-"},
     {0x2013, "-"},  {0x216A, "XI"}, {0x216B, "XII"}, {0x2022, "・"}, {0x2027, "・"}, {0x2044, "/"},   {0x2122, "TM"},  
     {0x2212, "－"}, {0x2215, "/"},  {0x2219, "・"}, {0x22C5, "・"}, {0x2236, ":"},   
     {0x301C, "～"}, {0x30A0, "＝"}, {0x30FB, "・"},

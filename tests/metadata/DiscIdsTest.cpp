@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CaseName.h"
+#include "util/Error.h"
 #include "util/Msf.h"
 
 namespace qvr {
@@ -48,7 +49,9 @@ class DiscIdTest : public testing::TestWithParam<IdCase> {};
 
 TEST_P(DiscIdTest, MatchesPublishedIds) {
   const DiscToc toc = TocOf(GetParam());
-  if (*GetParam().musicbrainz) EXPECT_EQ(MusicBrainzDiscId(toc), GetParam().musicbrainz);
+  if (*GetParam().musicbrainz) {
+    EXPECT_EQ(MusicBrainzDiscId(toc), GetParam().musicbrainz);
+  }
   EXPECT_EQ(CddbDiscIdText(toc), GetParam().cddb);
 }
 

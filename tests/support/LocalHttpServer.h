@@ -27,11 +27,15 @@ struct HttpRequest {
 };
 
 struct HttpReply {
-  int Status = 200;
+  HttpReply(int status = 200, std::string body = {}, std::string content_type = "application/json",
+            std::vector<std::string> headers = {}, std::chrono::milliseconds delay = std::chrono::milliseconds(0))
+      : Status(status), Body(std::move(body)), ContentType(std::move(content_type)), Headers(std::move(headers)),
+        Delay(delay) {}
+  int Status;
   std::string Body;
-  std::string ContentType = "application/json";
+  std::string ContentType;
   std::vector<std::string> Headers;  // extra "Name: value" lines
-  std::chrono::milliseconds Delay{0};  // before the answer is sent
+  std::chrono::milliseconds Delay;   // before the answer is sent
 };
 
 class LocalHttpServer {

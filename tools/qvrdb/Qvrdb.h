@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "cddb/DiscRecord.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
@@ -51,6 +53,13 @@ class DatabaseSnapshot;
 // Tells on `err` about each file that exists but has a wrong version (its contents are left out,
 // as a lookup leaves them out). Returns kQvrdbProblem when there is one, else kQvrdbOk.
 int ReportUnusableFiles(const DatabaseSnapshot& snapshot, std::ostream& err);
+
+// Reads the disc in `drive` (a drive or an image) through the device layer: key, track count,
+// disc time, track starts and lengths, texts empty. Tells on `err` why not when it cannot.
+std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& err);
+
+// lookup: what the online sources propose for a disc of the database (by key) or in a drive.
+int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);

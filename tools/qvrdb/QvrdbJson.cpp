@@ -146,17 +146,23 @@ std::string FormatSaleDate(TDateTime value) {
   return text;
 }
 
+std::string DiscsDocument(std::span<const TDiscRecord> discs) {
+  Json list = Json::array();
+  for (const TDiscRecord& disc : discs) list.push_back(DiscJson(disc));
+  Json document;
+  document["discs"] = std::move(list);
+  return document.dump(2) + "\n";
+}
+
 int RunExport(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!arguments.empty()) {
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] export\n";
     return kQvrdbError;
   }
   const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
-  Json discs = Json::array();
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) discs.push_back(DiscJson(snapshot.Disc(i)));
-  Json document;
-  document["discs"] = std::move(discs);
-  context.Out << document.dump(2) << "\n";
+  std::vector<TDiscRecord> discs;
+  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) discs.push_back(snapshot.Disc(i));
+  context.Out << DiscsDocument(discs);
   return ReportUnusableFiles(snapshot, context.Err);
 }
 
