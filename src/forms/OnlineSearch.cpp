@@ -27,7 +27,10 @@ OnlineSearch::OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDisc
       jacket_folder_(std::move(jacket_folder)),
       // The worker's news comes on its own thread: it is only posted to this object on the GUI
       // thread, which takes it from there.
-      worker_(std::move(settings), [this] { QMetaObject::invokeMethod(this, [this] { TakeNews(); }, Qt::QueuedConnection); }) {
+      worker_(std::move(settings), [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { TakeNews(); }, Qt::QueuedConnection);
+      }) {
   chooser_ = [this](const std::vector<DiscProposal>& proposals) { return ChooseProposal(&dialog_, proposals); };
   ShowIdle();
 }
@@ -84,14 +87,9 @@ void OnlineSearch::Finished(const LookupNews& news) {
       dialog_.ShowStatus(QString::fromUtf8("カバー画像のパスはジャケットファイルに登録できません"));
       return;
     }
-    TDiscRecord jacket = disc_;
-    jacket.DiscName = jacket.ArtistName = jacket.LabelName = jacket.LyricsFile = "";
-    for (TTrackEntry& track : jacket.Tracks) {
-      track.TrackName = track.Lyricsby = track.Musicby = track.Arrangeby = "";
-      track.Genre = "";
-    }
-    jacket.DiscType = 0xFF;
-    jacket.SaleDate = 0;
+    // A proposal of the jacket alone: every other text empty, no type, no date.
+    TDiscRecord jacket;
+    jacket.DiscType = kNoDiscType;
     jacket.JacketFile = path.bytes;
     dialog_.Propose(jacket);
     dialog_.ShowStatus(QString::fromUtf8("カバー画像をジャケットにしました"));

@@ -31,8 +31,8 @@ TLookupChooserDLG::TLookupChooserDLG(QWidget* parent, const std::vector<DiscProp
   CandidateLST->setWordWrap(false);
   for (int row = 0; row < static_cast<int>(proposals.size()); ++row) {
     const DiscProposal& proposal = proposals[static_cast<std::size_t>(row)];
-    const std::string cells[] = {proposal.Title, proposal.Artist, proposal.Country, proposal.Date, proposal.Label,
-                                 proposal.Source};
+    const std::string cells[] = {proposal.Title, proposal.Artist, proposal.Country,
+                                 proposal.Date,  proposal.Label,  proposal.Source};
     for (int column = 0; column < 6; ++column) {
       CandidateLST->setItem(row, column, new QTableWidgetItem(QString::fromStdString(cells[column])));
     }

@@ -19,7 +19,7 @@ struct DiscProposal {
   TDiscRecord Record;
   // For the chooser, UTF-8 as the database gives them.
   std::string Title, Artist, Country, Date, Label;
-  std::string ReleaseId;  // MusicBrainz: the release, for its cover art
+  std::string ReleaseId;    // MusicBrainz: the release, for its cover art
   bool FrontCover = false;  // MusicBrainz says the Cover Art Archive has a front cover
   bool Japanese = false;    // released in Japan or written in Japanese
 };

@@ -33,7 +33,8 @@ int StatusOf(std::string_view line) {
 
 [[noreturn]] void FailStatus(int code, std::string_view line) {
   if (code == 202) throw LookupError(LookupFailure::NotFound, "このディスクは gnudb に登録されていません");
-  if (code >= 400 && code < 600) throw LookupError(LookupFailure::ServerError, "gnudb がエラーを返しました: " + std::string(line));
+  if (code >= 400 && code < 600)
+    throw LookupError(LookupFailure::ServerError, "gnudb がエラーを返しました: " + std::string(line));
   throw LookupError(LookupFailure::BadAnswer, "gnudb の応答を読めません");
 }
 
@@ -65,7 +66,8 @@ std::string Unescape(std::string_view value) {
 bool SafeWord(std::string_view word) {
   if (word.empty()) return false;
   for (char c : word) {
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) return false;
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+      return false;
   }
   return true;
 }

@@ -50,7 +50,8 @@ std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* us
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::string_view value = line.substr(colon + 1);
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) value.remove_suffix(1);
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+      value.remove_suffix(1);
     if (name == "content-type") transfer.content_type = value;
     if (name == "retry-after" && !value.empty() && std::isdigit(static_cast<unsigned char>(value.front()))) {
       transfer.retry_after = std::strtol(std::string(value).c_str(), nullptr, 10);
@@ -72,15 +73,14 @@ LookupError Failed(CURLcode code, const std::string& server, const Transfer& tra
     case CURLE_COULDNT_RESOLVE_PROXY:
       return LookupError(LookupFailure::NoNetwork,
                          "サーバー " + server + " が見つかりません。ネットワークに接続されているか確かめてください");
-    case CURLE_COULDNT_CONNECT:
-      return LookupError(LookupFailure::Refused, "サーバー " + server + " に接続できません");
+    case CURLE_COULDNT_CONNECT: return LookupError(LookupFailure::Refused, "サーバー " + server + " に接続できません");
     case CURLE_OPERATION_TIMEDOUT:
       return LookupError(LookupFailure::TimedOut, "サーバー " + server + " から時間内に応答がありません");
     case CURLE_WRITE_ERROR:
-      if (transfer.too_large) return LookupError(LookupFailure::BadAnswer, "サーバー " + server + " の応答が大きすぎます");
+      if (transfer.too_large)
+        return LookupError(LookupFailure::BadAnswer, "サーバー " + server + " の応答が大きすぎます");
       break;
-    default:
-      break;
+    default: break;
   }
   return LookupError(LookupFailure::BadAnswer, "サーバー " + server + " と通信できません: " + curl_easy_strerror(code));
 }
@@ -161,7 +161,8 @@ std::string UrlEncode(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+    const bool letter_or_digit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (letter_or_digit || c == '-' || c == '_' || c == '.' || c == '~') {
       encoded += static_cast<char>(c);
     } else {
       encoded += '%';

@@ -75,8 +75,9 @@ bool LookupWorker::Start(Job job) {
 }
 
 bool LookupWorker::StartFind(const TDiscRecord& disc) {
-  return Start([disc](OnlineLookup& lookup, const CancelFlag& cancel, const OnlineLookup::Progress& progress,
-                      LookupNews& result) { result.Proposals = lookup.Find(TocOfRecord(disc), disc, cancel, progress); });
+  return Start(
+      [disc](OnlineLookup& lookup, const CancelFlag& cancel, const OnlineLookup::Progress& progress,
+             LookupNews& result) { result.Proposals = lookup.Find(TocOfRecord(disc), disc, cancel, progress); });
 }
 
 bool LookupWorker::StartCover(const DiscProposal& proposal, const std::filesystem::path& jacket_folder) {

@@ -190,7 +190,8 @@ std::string MusicBrainzDiscIdPath(std::string_view disc_id) {
          "work-level-rels&cdstubs=no&fmt=json";
 }
 
-std::vector<DiscProposal> ParseMusicBrainzDiscId(std::string_view json, std::string_view disc_id, const TDiscRecord& disc) {
+std::vector<DiscProposal> ParseMusicBrainzDiscId(std::string_view json, std::string_view disc_id,
+                                                 const TDiscRecord& disc) {
   Json document = Json::parse(json, nullptr, false);
   if (document.is_discarded() || !document.is_object() || !Field(document, "releases").is_array()) {
     throw LookupError(LookupFailure::BadAnswer, "MusicBrainz の応答を読めません");

@@ -18,6 +18,7 @@ std::string MusicBrainzDiscIdPath(std::string_view disc_id);
 // or in Japanese first, otherwise in the service's order. The tracks are those of the medium that
 // carries `disc_id` (else the first medium with as many tracks as the disc). Raises LookupError
 // (BadAnswer) when `json` is not such an answer, NotFound when it lists no release.
-std::vector<DiscProposal> ParseMusicBrainzDiscId(std::string_view json, std::string_view disc_id, const TDiscRecord& disc);
+std::vector<DiscProposal> ParseMusicBrainzDiscId(std::string_view json, std::string_view disc_id,
+                                                 const TDiscRecord& disc);
 
 }  // namespace qvr

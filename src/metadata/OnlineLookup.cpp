@@ -113,7 +113,8 @@ std::vector<DiscProposal> OnlineLookup::Find(const DiscToc& toc, const TDiscReco
   };
   std::vector<DiscProposal> proposals =
       attempt(settings_.MusicBrainzServer, "MusicBrainz で検索しています…", &OnlineLookup::FindMusicBrainz);
-  if (proposals.empty()) proposals = attempt(settings_.GnudbServer, "gnudb で検索しています…", &OnlineLookup::FindGnudb);
+  if (proposals.empty())
+    proposals = attempt(settings_.GnudbServer, "gnudb で検索しています…", &OnlineLookup::FindGnudb);
   if (!proposals.empty()) return proposals;
   if (!first_failure || all_not_found) {
     throw LookupError(LookupFailure::NotFound, "このディスクはオンラインのデータベースに見つかりませんでした");
@@ -146,7 +147,8 @@ std::vector<DiscProposal> OnlineLookup::FindMusicBrainz(const DiscToc& toc, cons
   return ParseMusicBrainzDiscId(response.Body, disc_id, disc);
 }
 
-std::vector<DiscProposal> OnlineLookup::FindGnudb(const DiscToc& toc, const TDiscRecord& disc, const CancelFlag& cancel) {
+std::vector<DiscProposal> OnlineLookup::FindGnudb(const DiscToc& toc, const TDiscRecord& disc,
+                                                  const CancelFlag& cancel) {
   const std::string cgi = settings_.GnudbServer + "/~cddb/cddb.cgi?";
   const std::string version = QvrUserAgent().substr(4, QvrUserAgent().find(' ') - 4);
   auto get = [&](const std::string& command) {
@@ -181,7 +183,8 @@ std::filesystem::path OnlineLookup::FetchCover(const DiscProposal& proposal, con
   if (response.Status != 200) throw StatusError(ServerOf(release), response.Status);
   const std::string_view suffix = ImageSuffix(response.Body);
   if (suffix.empty()) {
-    throw LookupError(LookupFailure::BadAnswer, "サーバー " + ServerOf(release) + " のカバー画像は画像ファイルではありません");
+    throw LookupError(LookupFailure::BadAnswer,
+                      "サーバー " + ServerOf(release) + " のカバー画像は画像ファイルではありません");
   }
   std::error_code error;
   std::filesystem::create_directories(jacket_folder, error);

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 
 #include "cddb/DatabaseSnapshot.h"
@@ -98,7 +99,8 @@ TEST_F(OnlineSearchTest, FillsEmptyFieldsAndTakesTheCoverAsJacketStoredOnlyByUpd
     dialog.ArtistNameEDT->setText(QString::fromUtf8("自分で入力"));
     dialog.OnlineSearchBTN->click();
     EXPECT_EQ(dialog.OnlineSearchBTN->text(), QString::fromUtf8("検索を中止(&O)"));
-    ASSERT_TRUE(WaitUntil([&] { return !dialog.JacketFileEDT->text().isEmpty(); })) << dialog.CurrentHintText().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return !dialog.JacketFileEDT->text().isEmpty(); }))
+        << dialog.CurrentHintText().toStdString();
     EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("見つかった盤"));
     EXPECT_EQ(dialog.ArtistNameEDT->text(), QString::fromUtf8("自分で入力")) << "typed text stays";
     EXPECT_EQ(dialog.LabelNameEDT->text(), "Label");
@@ -136,6 +138,13 @@ TEST_F(OnlineSearchTest, SeveralReleasesAreChosenFrom) {
     dialog.Online()->SetChooser([&](const std::vector<DiscProposal>& proposals) -> std::optional<std::size_t> {
       // The real chooser lists them in the order given, Japanese first.
       TLookupChooserDLG chooser(&dialog, proposals);
+      // QVR_SCREENSHOT_DIR=folder keeps pictures of the chooser and the dialog to look at.
+      if (const char* shots = std::getenv("QVR_SCREENSHOT_DIR")) {
+        chooser.show();
+        QApplication::processEvents();
+        chooser.grab().save(QString::fromUtf8(shots) + "/lookup-chooser.png");
+        dialog.grab().save(QString::fromUtf8(shots) + "/registration-online.png");
+      }
       for (int row = 0; row < chooser.CandidateLST->rowCount(); ++row) {
         listed.push_back(chooser.CandidateLST->item(row, 0)->text().toStdString() + "/" +
                          chooser.CandidateLST->item(row, 2)->text().toStdString());

@@ -30,7 +30,7 @@ DiscToc TocOf(const IdCase& disc) {
 }
 
 std::vector<std::uint32_t> TwelveTrackStarts() {
-  const std::uint8_t starts[][3] = {{0, 2, 33},  {4, 32, 65},  {8, 46, 55},  {13, 1, 13}, {18, 10, 3}, {23, 30, 70},
+  const std::uint8_t starts[][3] = {{0, 2, 33},   {4, 32, 65},  {8, 46, 55},  {13, 1, 13},  {18, 10, 3}, {23, 30, 70},
                                     {29, 39, 15}, {34, 24, 33}, {40, 12, 73}, {43, 22, 53}, {47, 7, 63}, {52, 9, 30}};
   std::vector<std::uint32_t> frames;
   for (const auto& start : starts) frames.push_back(MSFToFrames(PackMSF(start[0], start[1], start[2])));
@@ -55,24 +55,23 @@ TEST_P(DiscIdTest, MatchesPublishedIds) {
   EXPECT_EQ(CddbDiscIdText(toc), GetParam().cddb);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Discs, DiscIdTest,
-    testing::Values(
-        // libdiscid's test disc (Guano Apes, "Don't Give Me Names"), as its tests publish it.
-        IdCase{"LibdiscidDisc", kGuanoApes, 258725, "TqvKjMu7dMliSfmVEBtrL7sBSno-", "b60d770f"},
-        // The same disc with its data track: MusicBrainz leaves the data track out and takes the
-        // audio lead-out 11400 frames before it; CDDB counts every track.
-        IdCase{"EnhancedCd", WithDataTrack(kGuanoApes, 258725 + 11400), 300000, "TqvKjMu7dMliSfmVEBtrL7sBSno-",
-               "c00f9e10", true},
-        // libcddb's test disc: 3826 s from the start of the disc to the lead-out.
-        IdCase{"LibcddbDisc",
-               {150, 28615, 51027, 75835, 102620, 121460, 148977, 175697, 204322, 231082, 268002},
-               3826 * 75,
-               "",
-               "920ef00b"},
-        IdCase{"TwelveTracks", TwelveTrackStarts(), MSFToFrames(PackMSF(56, 0, 0)), "6U80GKjWJ2Wfrg8V.1dSw5PZL9E-",
-               "930d1e0c"}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Discs, DiscIdTest,
+                         testing::Values(
+                             // libdiscid's test disc (Guano Apes, "Don't Give Me Names"), as its tests publish it.
+                             IdCase{"LibdiscidDisc", kGuanoApes, 258725, "TqvKjMu7dMliSfmVEBtrL7sBSno-", "b60d770f"},
+                             // The same disc with its data track: MusicBrainz leaves the data track out and takes the
+                             // audio lead-out 11400 frames before it; CDDB counts every track.
+                             IdCase{"EnhancedCd", WithDataTrack(kGuanoApes, 258725 + 11400), 300000,
+                                    "TqvKjMu7dMliSfmVEBtrL7sBSno-", "c00f9e10", true},
+                             // libcddb's test disc: 3826 s from the start of the disc to the lead-out.
+                             IdCase{"LibcddbDisc",
+                                    {150, 28615, 51027, 75835, 102620, 121460, 148977, 175697, 204322, 231082, 268002},
+                                    3826 * 75,
+                                    "",
+                                    "920ef00b"},
+                             IdCase{"TwelveTracks", TwelveTrackStarts(), MSFToFrames(PackMSF(56, 0, 0)),
+                                    "6U80GKjWJ2Wfrg8V.1dSw5PZL9E-", "930d1e0c"}),
+                         test::CaseName());
 
 TEST(DiscIdTest, RecordGivesTheDeviceTableOfContents) {
   // A record holds starts and lengths as the device reports them: the last track ends one frame

@@ -14,7 +14,8 @@ TEST(GnudbTest, QueryCommandNamesTheTableOfContents) {
   const TDiscRecord disc = test::TwelveTrackDisc();
   EXPECT_EQ(CddbQueryCommand(TocOfRecord(disc)),
             "cddb query 930d1e0c 12 183 20465 39505 58588 81753 105820 133440 154833 180973 195203 212088 234705 3360");
-  EXPECT_EQ(CddbRequestQuery("cddb read rock 930d1e0c", "1.2"), "cmd=cddb+read+rock+930d1e0c&hello=qvr+localhost+QVR+1.2&proto=6");
+  EXPECT_EQ(CddbRequestQuery("cddb read rock 930d1e0c", "1.2"),
+            "cmd=cddb+read+rock+930d1e0c&hello=qvr+localhost+QVR+1.2&proto=6");
 }
 
 struct QueryCase {
@@ -43,16 +44,19 @@ TEST_P(CddbQueryTest, ListsMatches) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, CddbQueryTest,
-    testing::Values(QueryCase{"Exact", "200 rock 930d1e0c Artist / Title\r\n", {"rock"}},
-                    QueryCase{"Several", "210 Found exact matches, list follows (until terminating `.')\r\n"
-                                         "rock 930d1e0c A / B\r\nmisc 930d1e0d C / D\r\n.\r\n", {"rock", "misc"}},
-                    QueryCase{"Inexact", "211 Found inexact matches, list follows\r\nsoundtrack 930d1e0c A / B\r\n.\r\n",
-                              {"soundtrack"}},
-                    QueryCase{"UnsafeWordsLeftOut", "210 list\r\n../x 1 A / B\r\nrock 930d1e0c A / B\r\n.\r\n", {"rock"}},
-                    QueryCase{"NoMatch", "202 No match for disc ID 930d1e0c.\r\n", {}, LookupFailure::NotFound},
-                    QueryCase{"ServerError", "500 Command syntax error\r\n", {}, LookupFailure::ServerError},
-                    QueryCase{"Garbage", "<html>busy</html>", {}, LookupFailure::BadAnswer},
-                    QueryCase{"EmptyList", "210 list\r\n.\r\n", {}, LookupFailure::NotFound}),
+    testing::Values(
+        QueryCase{"Exact", "200 rock 930d1e0c Artist / Title\r\n", {"rock"}},
+        QueryCase{"Several",
+                  "210 Found exact matches, list follows (until terminating `.')\r\n"
+                  "rock 930d1e0c A / B\r\nmisc 930d1e0d C / D\r\n.\r\n",
+                  {"rock", "misc"}},
+        QueryCase{
+            "Inexact", "211 Found inexact matches, list follows\r\nsoundtrack 930d1e0c A / B\r\n.\r\n", {"soundtrack"}},
+        QueryCase{"UnsafeWordsLeftOut", "210 list\r\n../x 1 A / B\r\nrock 930d1e0c A / B\r\n.\r\n", {"rock"}},
+        QueryCase{"NoMatch", "202 No match for disc ID 930d1e0c.\r\n", {}, LookupFailure::NotFound},
+        QueryCase{"ServerError", "500 Command syntax error\r\n", {}, LookupFailure::ServerError},
+        QueryCase{"Garbage", "<html>busy</html>", {}, LookupFailure::BadAnswer},
+        QueryCase{"EmptyList", "210 list\r\n.\r\n", {}, LookupFailure::NotFound}),
     test::CaseName());
 
 TEST(GnudbTest, ReadFillsDiscNameArtistGenreAndTitles) {

@@ -52,7 +52,11 @@ OnlineLookupSettings SettingsFor(const test::LocalHttpServer& server) {
 
 TEST(LookupWorkerTest, FindsOnItsThreadAndHandsTheResultOverOnce) {
   test::LocalHttpServer server([](const HttpRequest&) {
-    return HttpReply{200, test::DiscIdAnswer("6U80GKjWJ2Wfrg8V.1dSw5PZL9E-", {test::ReleaseFixture{}}), "application/json", {}, 200ms};
+    return HttpReply{200,
+                     test::DiscIdAnswer("6U80GKjWJ2Wfrg8V.1dSw5PZL9E-", {test::ReleaseFixture{}}),
+                     "application/json",
+                     {},
+                     200ms};
   });
   Posts posts;
   LookupWorker worker(SettingsFor(server), [&] { posts.Post(); });

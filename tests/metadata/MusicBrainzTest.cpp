@@ -113,7 +113,8 @@ TEST_P(BadAnswerTest, IsRefusedWithItsReason) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, BadAnswerTest,
                          testing::Values(BadCase{"NotJson", "{\"releases\": [", LookupFailure::BadAnswer},
-                                         BadCase{"NoReleaseList", "{\"error\": \"Not Found\"}", LookupFailure::BadAnswer},
+                                         BadCase{"NoReleaseList", "{\"error\": \"Not Found\"}",
+                                                 LookupFailure::BadAnswer},
                                          BadCase{"ReleasesNotAList", "{\"releases\": 3}", LookupFailure::BadAnswer},
                                          BadCase{"NoRelease", "{\"releases\": []}", LookupFailure::NotFound}),
                          test::CaseName());

@@ -15,7 +15,7 @@ namespace qvr::test {
 
 // The twelve-track disc of the device tests, as the player's record holds it.
 inline TDiscRecord TwelveTrackDisc() {
-  const std::uint8_t starts[][3] = {{0, 2, 33},  {4, 32, 65},  {8, 46, 55},  {13, 1, 13}, {18, 10, 3}, {23, 30, 70},
+  const std::uint8_t starts[][3] = {{0, 2, 33},   {4, 32, 65},  {8, 46, 55},  {13, 1, 13},  {18, 10, 3}, {23, 30, 70},
                                     {29, 39, 15}, {34, 24, 33}, {40, 12, 73}, {43, 22, 53}, {47, 7, 63}, {52, 9, 30}};
   DiscToc toc;
   for (const auto& start : starts) toc.Tracks.push_back({MSFToFrames(PackMSF(start[0], start[1], start[2])), true});
@@ -59,12 +59,13 @@ inline nlohmann::json ReleaseJson(const ReleaseFixture& release) {
             {"target-type", "work"},
             {"work",
              {{"title", "Work"},
-              {"relations", Json::array({{{"type", "lyricist"}, {"target-type", "artist"}, {"artist", {{"name", "作詞者"}}}},
-                                         {{"type", "composer"}, {"target-type", "artist"}, {"artist", {{"name", "作曲者"}}}},
-                                         {{"type", "composer"},
-                                          {"target-type", "artist"},
-                                          {"target-credit", "Second Composer"},
-                                          {"artist", {{"name", "Other Name"}}}}})}}}}});
+              {"relations",
+               Json::array({{{"type", "lyricist"}, {"target-type", "artist"}, {"artist", {{"name", "作詞者"}}}},
+                            {{"type", "composer"}, {"target-type", "artist"}, {"artist", {{"name", "作曲者"}}}},
+                            {{"type", "composer"},
+                             {"target-type", "artist"},
+                             {"target-credit", "Second Composer"},
+                             {"artist", {{"name", "Other Name"}}}}})}}}}});
     }
     tracks.push_back({{"position", n},
                       {"number", std::to_string(n)},
@@ -77,22 +78,25 @@ inline nlohmann::json ReleaseJson(const ReleaseFixture& release) {
   // A first medium that does not carry the disc, so that the right one must be found.
   media.push_back({{"position", 1}, {"format", "CD"}, {"discs", Json::array()}, {"tracks", Json::array()}});
   media.push_back({{"position", 2}, {"format", "CD"}, {"discs", discs}, {"tracks", tracks}});
-  return {{"id", release.id},
-          {"title", release.title},
-          {"status", "Official"},
-          {"country", release.country},
-          {"date", release.date},
-          {"text-representation", {{"language", release.language}, {"script", "Jpan"}}},
-          {"artist-credit", Json::array({{{"name", release.artist}, {"joinphrase", " & "}, {"artist", {{"name", release.artist}}}},
-                                         {{"name", "Guest"}, {"joinphrase", ""}}})},
-          {"label-info", Json::array({{{"catalog-number", "X-1"}, {"label", {{"name", release.label}}}}})},
-          {"release-group", {{"primary-type", release.type}, {"title", release.title}}},
-          {"cover-art-archive", {{"front", release.front}, {"artwork", release.front}, {"count", release.front ? 1 : 0}}},
-          {"media", media}};
+  return {
+      {"id", release.id},
+      {"title", release.title},
+      {"status", "Official"},
+      {"country", release.country},
+      {"date", release.date},
+      {"text-representation", {{"language", release.language}, {"script", "Jpan"}}},
+      {"artist-credit",
+       Json::array({{{"name", release.artist}, {"joinphrase", " & "}, {"artist", {{"name", release.artist}}}},
+                    {{"name", "Guest"}, {"joinphrase", ""}}})},
+      {"label-info", Json::array({{{"catalog-number", "X-1"}, {"label", {{"name", release.label}}}}})},
+      {"release-group", {{"primary-type", release.type}, {"title", release.title}}},
+      {"cover-art-archive", {{"front", release.front}, {"artwork", release.front}, {"count", release.front ? 1 : 0}}},
+      {"media", media}};
 }
 
 inline std::string DiscIdAnswer(const std::string& disc_id, const std::vector<ReleaseFixture>& releases) {
-  nlohmann::json answer = {{"id", disc_id}, {"sectors", 252000}, {"offset-count", 12}, {"releases", nlohmann::json::array()}};
+  nlohmann::json answer = {
+      {"id", disc_id}, {"sectors", 252000}, {"offset-count", 12}, {"releases", nlohmann::json::array()}};
   for (ReleaseFixture release : releases) {
     if (release.disc_id.empty()) release.disc_id = disc_id;
     answer["releases"].push_back(ReleaseJson(release));

@@ -113,7 +113,8 @@ TEST_F(OnlineLookupTest, UnknownToMusicBrainzAsksGnudb) {
 
 TEST_F(OnlineLookupTest, NoMatchAnywhereIsNotFound) {
   test::LocalHttpServer server([&](const HttpRequest& request) {
-    if (request.Target.starts_with("/~cddb/")) return HttpReply{200, "202 No match for disc ID 930d1e0c.\r\n", "text/plain"};
+    if (request.Target.starts_with("/~cddb/"))
+      return HttpReply{200, "202 No match for disc ID 930d1e0c.\r\n", "text/plain"};
     return NotFound();
   });
   EXPECT_EQ(FailureOf(SettingsFor(server)), LookupFailure::NotFound);

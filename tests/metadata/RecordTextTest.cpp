@@ -25,17 +25,14 @@ TEST_P(RecordTextTest, StoresNearestShiftJisForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RecordTextTest,
-    testing::Values(TextCase{"Japanese", "君が代①〜ｶﾀｶﾅ～Ⅹ Ⅻ", "君が代①～ｶﾀｶﾅ～Ⅹ XII"},
-                    TextCase{"AccentsToBaseLetters", "Beyoncé Knowles · Ærø Łódź", "Beyonce Knowles ・ AEro Lodz"},
-                    TextCase{"TypographicQuotes", "Don’t “Stop” ‘Me’", "Don't \"Stop\" 'Me'"},
-                    TextCase{"Dashes", "A–B—C‐D−E", "A-B―C-D－E"},
-                    TextCase{"YenIsNeverBackslash", "¥1000", "￥1000"},
-                    TextCase{"CircledPastTwenty", "⑳㉑㊿", "⑳(21)(50)"},
-                    TextCase{"Ligatures", "ﬁnal ™ ©", "final TM (C)"},
-                    TextCase{"NoFormDropped", "한국 Hello 🎵", "Hello"},
-                    TextCase{"ControlsAreBlanks", "\tA\nB\x01", "A B"},
-                    TextCase{"InvalidUtf8Dropped", "A\xFF\xC3(B", "A(B"},
-                    TextCase{"DecomposedAccent", "Cafe\xCC\x81", "Cafe"}),
+    testing::Values(
+        TextCase{"Japanese", "君が代①〜ｶﾀｶﾅ～Ⅹ Ⅻ", "君が代①～ｶﾀｶﾅ～Ⅹ XII"},
+        TextCase{"AccentsToBaseLetters", "Beyoncé Knowles · Ærø Łódź", "Beyonce Knowles ・ AEro Lodz"},
+        TextCase{"TypographicQuotes", "Don’t “Stop” ‘Me’", "Don't \"Stop\" 'Me'"},
+        TextCase{"Dashes", "A–B—C‐D−E", "A-B―C-D－E"}, TextCase{"YenIsNeverBackslash", "¥1000", "￥1000"},
+        TextCase{"CircledPastTwenty", "⑳㉑㊿", "⑳(21)(50)"}, TextCase{"Ligatures", "ﬁnal ™ ©", "final TM (C)"},
+        TextCase{"NoFormDropped", "한국 Hello 🎵", "Hello"}, TextCase{"ControlsAreBlanks", "\tA\nB\x01", "A B"},
+        TextCase{"InvalidUtf8Dropped", "A\xFF\xC3(B", "A(B"}, TextCase{"DecomposedAccent", "Cafe\xCC\x81", "Cafe"}),
     test::CaseName());
 
 TEST(RecordTextTest, CutsAtCharacterBoundary) {

@@ -29,7 +29,10 @@ struct HttpRequest {
 struct HttpReply {
   HttpReply(int status = 200, std::string body = {}, std::string content_type = "application/json",
             std::vector<std::string> headers = {}, std::chrono::milliseconds delay = std::chrono::milliseconds(0))
-      : Status(status), Body(std::move(body)), ContentType(std::move(content_type)), Headers(std::move(headers)),
+      : Status(status),
+        Body(std::move(body)),
+        ContentType(std::move(content_type)),
+        Headers(std::move(headers)),
         Delay(delay) {}
   int Status;
   std::string Body;
