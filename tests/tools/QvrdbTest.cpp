@@ -341,6 +341,7 @@ TEST_F(QvrdbTest, LookupPrintsProposalsInTheExportForm) {
   test::ReleaseFixture release;
   release.title = "検索された盤";
   release.type = "EP";
+  release.tracks = 3;
   test::LocalHttpServer server([&](const test::HttpRequest& request) {
     if (request.Target.starts_with("/ws/2/discid/")) return test::HttpReply{200, test::DiscIdAnswer("any", {release})};
     return test::HttpReply{404, "{}"};
