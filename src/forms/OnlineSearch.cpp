@@ -60,6 +60,7 @@ void OnlineSearch::TakeNews() {
 
 std::optional<std::size_t> OnlineSearch::Choose(const std::vector<DiscProposal>& proposals) {
   if (proposals.size() == 1) return 0;
+  dialog_.ShowStatus(QString::fromUtf8("候補を選んでください"));
   choosing_ = true;
   const std::optional<std::size_t> chosen = chooser_(proposals);
   choosing_ = false;

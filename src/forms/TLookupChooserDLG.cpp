@@ -38,10 +38,9 @@ TLookupChooserDLG::TLookupChooserDLG(QWidget* parent, const std::vector<DiscProp
     }
   }
   CandidateLST->resizeColumnsToContents();
-  for (int column = 0; column < 2; ++column) {
-    CandidateLST->setColumnWidth(column, std::min(CandidateLST->columnWidth(column), 220));
-  }
-  CandidateLST->horizontalHeader()->setStretchLastSection(true);
+  CandidateLST->setColumnWidth(1, std::min(CandidateLST->columnWidth(1), 220));
+  // The title takes the room that is left.
+  CandidateLST->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   CandidateLST->selectRow(0);
   layout->addWidget(CandidateLST, 1);
 
