@@ -33,4 +33,22 @@ std::filesystem::path MasterFileIn(std::string_view data_base_path) {
   return SjisToUtf8(folder + "MasterDB.QVR");
 }
 
+std::filesystem::path JacketFolderIn(std::string_view data_base_path) {
+  return MasterFileIn(data_base_path).parent_path() / "Jacket";
+}
+
+OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini) {
+  OnlineLookupSettings settings;
+  settings.MusicBrainzServer = SjisToUtf8(ini.ReadString(kOtherSection, "MusicBrainzServer", kDefaultMusicBrainzServer));
+  settings.GnudbServer = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbServer", kDefaultGnudbServer));
+  settings.CoverArtServer = SjisToUtf8(ini.ReadString(kOtherSection, "CoverArtServer", kDefaultCoverArtServer));
+  return settings;
+}
+
+void WriteOnlineLookupSettings(TIniGT& ini, const OnlineLookupSettings& settings) {
+  ini.WriteString(kOtherSection, "MusicBrainzServer", Utf8ToSjis(settings.MusicBrainzServer).bytes);
+  ini.WriteString(kOtherSection, "GnudbServer", Utf8ToSjis(settings.GnudbServer).bytes);
+  ini.WriteString(kOtherSection, "CoverArtServer", Utf8ToSjis(settings.CoverArtServer).bytes);
+}
+
 }  // namespace qvr

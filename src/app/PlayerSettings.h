@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "ini/IniGT.h"
+#include "metadata/OnlineLookup.h"
 
 namespace qvr {
 
@@ -36,5 +37,14 @@ std::string ReadDataBasePath(const TIniGT& ini, const std::filesystem::path& pro
 // The master file "MasterDB.QVR" in the database folder `data_base_path` (Shift-JIS bytes), with
 // or without its trailing separator: the setting always names a folder.
 std::filesystem::path MasterFileIn(std::string_view data_base_path);
+
+// The folder beside the database where jackets found online are saved: "Jacket" in the database
+// folder `data_base_path`.
+std::filesystem::path JacketFolderIn(std::string_view data_base_path);
+
+// "Other"/"MusicBrainzServer", "GnudbServer", "CoverArtServer": the online lookup's servers
+// (base addresses; empty leaves the source out), by default the services' own.
+OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini);
+void WriteOnlineLookupSettings(TIniGT& ini, const OnlineLookupSettings& settings);
 
 }  // namespace qvr

@@ -38,6 +38,8 @@ void TQVRDM::LoadSettings() {
   Wallpaper.Load();
   AutoDLGOpen = ini.ReadBool(kOtherSection, "AutoDLGOpen", true);
   HelpHint = ini.ReadBool(kOtherSection, "HelpHint", true);
+  AutoLookup = ini.ReadBool(kOtherSection, "AutoLookup", false);
+  LookupServers = ReadOnlineLookupSettings(ini);
 
   DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
   PluginPath = ini.ReadFencedString(kOtherSection, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
@@ -73,6 +75,8 @@ void TQVRDM::SaveSettings() {
   ini.WriteBool(kOtherSection, "AutoWall", AutoWall);
   ini.WriteBool(kOtherSection, "AutoDLGOpen", AutoDLGOpen);
   ini.WriteBool(kOtherSection, "HelpHint", HelpHint);
+  ini.WriteBool(kOtherSection, "AutoLookup", AutoLookup);
+  WriteOnlineLookupSettings(ini, LookupServers);
   ini.WriteFencedString(kOtherSection, "DataBasePath", DataBasePath);
   ini.WriteFencedString(kOtherSection, "PluginPath", PluginPath);
   ini.WriteFencedString(kOtherSection, "Drive", Drive);
@@ -111,6 +115,7 @@ TOptionValues TQVRDM::CurrentOptions() const {
   values.auto_wall = AutoWall;
   values.auto_dlg_open = AutoDLGOpen;
   values.help_hint = HelpHint;
+  values.auto_lookup = AutoLookup;
   values.data_base_path = DataBasePath;
   values.plugin_path = PluginPath;
   values.drive = Drive;
@@ -138,6 +143,7 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   AutoWall = values.auto_wall;
   AutoDLGOpen = values.auto_dlg_open;
   HelpHint = values.help_hint;
+  AutoLookup = values.auto_lookup;
   DataBasePath = values.data_base_path;
   PluginPath = values.plugin_path;
   RefreshPlugins();

@@ -33,6 +33,7 @@
 #include "cddb/DiscDatabase.h"
 #include "ini/IniGT.h"
 #include "metadata/CdTextPrefill.h"
+#include "metadata/OnlineLookup.h"
 #include "plugins/PluginHostSet.h"
 
 namespace qvr {
@@ -61,6 +62,7 @@ struct TOptionValues {
   bool pad_status = true, pad_stay_on_top = true, pad_dock_info = true, pad_children_status = true, pad_snap = true;
   int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
   bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
+  bool auto_lookup = false;  // look unregistered discs up online when they arrive
   std::string data_base_path, plugin_path;  // Shift-JIS bytes
   std::string drive;                         // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
@@ -214,6 +216,10 @@ class TQVRDM {
   bool PadStatus = false, PadStayOnTop = false, PadDockInfo = false, PadChildrenStatus = false, PadSnap = false;
   int RepeatOneUnlock = 0, RepeatAllUnlock = 0, RandomUnlock = 0;
   bool AutoPlay = false, AutoWall = false, AutoDLGOpen = false, HelpHint = false;
+  // "AutoLookup": an unregistered disc that arrives opens the registration dialog, which looks
+  // it up online at once. Off by default: it sends the disc's table of contents to a server.
+  bool AutoLookup = false;
+  OnlineLookupSettings LookupServers;  // the online lookup's servers ("Other")
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
   std::string Drive;                     // CD drive, image or image folder; empty: the default drive
   LyricsAppearance Lyrics;               // the lyrics line: font, background, stay-on-top, height

@@ -87,6 +87,7 @@ std::optional<UnstorableText> DiscRegModel::Check(const Text& text, std::size_t 
 
 DiscRegModel::DiscRegModel(const TDiscRecord& disc)
     : sale_date_(disc.SaleDate),
+      registered_(!disc.DiscName.Empty()),
       disc_type_(disc.DiscType < 4 ? disc.DiscType : -1),
       disc_time_(disc.DiscTime),
       track_count_(UsedTracks(disc.TrackCount)) {
@@ -120,7 +121,10 @@ void DiscRegModel::SetSaleDay(CivilDate day) {
   else picked_day_ = day;
 }
 
-void DiscRegModel::SetDiscTypeIndex(int index) { disc_type_ = index >= 0 && index < 4 ? index : -1; }
+void DiscRegModel::SetDiscTypeIndex(int index) {
+  disc_type_ = index >= 0 && index < 4 ? index : -1;
+  type_picked_ = true;
+}
 
 std::string DiscRegModel::DiscTimeText() const { return MSFToStr(disc_time_); }
 
@@ -167,9 +171,17 @@ std::size_t DiscRegModel::Propose(const TDiscRecord& proposed) {
   };
   CommitTrackPage();
   for (DiscField field : kDiscFields) fill(disc_[static_cast<std::size_t>(field)], DiscBytes(proposed, field));
-  if (disc_type_ < 0 && proposed.DiscType < 4) {
+  // A disc not registered yet has only the type guessed from its track count, which a proposed
+  // type replaces unless the user chose one.
+  if ((disc_type_ < 0 || (!registered_ && !type_picked_)) && proposed.DiscType < 4 &&
+      disc_type_ != proposed.DiscType) {
     disc_type_ = proposed.DiscType;
     ++filled;
+  }
+  // The sale date of a disc not registered yet is only the day its record was made: a proposed
+  // date takes its place unless the user picked a day.
+  if (!registered_ && !picked_day_ && proposed.SaleDate != 0) {
+    if (const auto day = CivilFromDate(proposed.SaleDate)) SetSaleDay(*day);
   }
   const std::size_t tracks = std::min(track_count_, UsedTracks(proposed.TrackCount));
   for (std::size_t n = 1; n <= tracks; ++n) {

@@ -79,8 +79,9 @@ class DiscRegModel {
 
   // Fills the fields that are still empty from a proposed record (disc texts, type when none
   // is selected, and the texts of tracks 1..TrackCount), leaving everything the user typed as
-  // it is. The proposal's texts are record bytes, trimmed and cut to their fields. Returns how
-  // many fields it filled.
+  // it is. The proposal's texts are record bytes, trimmed and cut to their fields. For a disc not
+  // registered yet, the proposal's sale date (when it has one) too, unless the user picked a day.
+  // Returns how many fields it filled.
   std::size_t Propose(const TDiscRecord& proposed);
 
   // The first edited text (after committing the track page) that cannot be stored whole: a
@@ -111,6 +112,8 @@ class DiscRegModel {
   std::array<Text, kDiscFieldCount> disc_{};
   TDateTime sale_date_ = 0;
   std::optional<CivilDate> picked_day_;  // set once the user picks a day
+  bool registered_ = false;              // the record had a disc name when the dialog opened
+  bool type_picked_ = false;             // set once the user chooses a type
   int disc_type_ = -1;
   std::uint32_t disc_time_ = 0;
   std::size_t track_count_ = 1;

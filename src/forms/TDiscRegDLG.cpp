@@ -23,6 +23,8 @@
 #include "dialogs/FileDialogs.h"
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
+#include "forms/OnlineSearch.h"
+#include "app/PlayerSettings.h"
 #include "forms/ShiftJisValidator.h"
 #include "util/Error.h"
 
@@ -110,7 +112,7 @@ CivilDate FromQDate(QDate date) { return CivilDate{date.year(), date.month(), da
 }  // namespace
 
 TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRecord& disc)
-    : ModalDialog(link, QString::fromUtf8(kCaption), kDiscPageHelp), files_(files), model_(disc) {
+    : ModalDialog(link, QString::fromUtf8(kCaption), kDiscPageHelp), files_(files), model_(disc), disc_(disc) {
   setObjectName("DiscRegDLG");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -137,15 +139,20 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
   SetHint(UpdateBTN, "|データベースを更新します");
   SetHint(CancelBTN, "|登録を中止します");
   SetHint(HelpBTN, "|オンラインヘルプを表示します");
+  OnlineSearchBTN = new QPushButton(QString::fromUtf8("オンラインで検索(&O)"));
+  OnlineSearchBTN->setObjectName("OnlineSearchBTN");
+  OnlineSearchBTN->setEnabled(false);
+  SetHint(OnlineSearchBTN, "|MusicBrainzとgnudbでこのＣＤを検索し、空いている欄を埋めます (更新するまで登録されません)");
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 6, 0, 0);
   buttons->addWidget(CdTextBTN);
+  buttons->addWidget(OnlineSearchBTN);
   buttons->addStretch(1);
-  for (QPushButton* button : {CdTextBTN, UpdateBTN, CancelBTN, HelpBTN}) {
+  for (QPushButton* button : {CdTextBTN, OnlineSearchBTN, UpdateBTN, CancelBTN, HelpBTN}) {
     // Return in an edit does not end the dialog; only the buttons (or their Alt keys) do.
     button->setAutoDefault(false);
     button->setDefault(false);
-    if (button != CdTextBTN) buttons->addWidget(button);
+    if (button != CdTextBTN && button != OnlineSearchBTN) buttons->addWidget(button);
   }
   Body()->addLayout(buttons);
 
@@ -173,6 +180,14 @@ void TDiscRegDLG::FitAndCentre() {
 }
 
 TDiscRegDLG::~TDiscRegDLG() { qApp->removeEventFilter(this); }
+
+void TDiscRegDLG::EnableOnlineSearch(const OnlineLookupSettings& servers, const std::filesystem::path& jacket_folder,
+                                     bool search_now) {
+  online_ = std::make_unique<OnlineSearch>(*this, *OnlineSearchBTN, disc_, servers, jacket_folder);
+  OnlineSearchBTN->setEnabled(disc_.TrackCount >= 1 && disc_.TrackCount <= kMaxTracks);
+  connect(OnlineSearchBTN, &QPushButton::clicked, this, [this] { online_->Click(); });
+  if (search_now && OnlineSearchBTN->isEnabled()) QTimer::singleShot(0, this, [this] { online_->Click(); });
+}
 
 namespace {
 
@@ -537,6 +552,9 @@ std::unique_ptr<ModalDialog> MakeDiscRegDialog(const DialogContext& context) {
   if (auto cd_text = controller->DiscCdText.ProposalFor(controller->Disc)) {
     dialog->OfferCdText(*cd_text, controller->DiscCdText.OpeningProposal(controller->Disc).has_value());
   }
+  // An unregistered disc is looked up at once when the user asked for that in the options.
+  dialog->EnableOnlineSearch(controller->LookupServers, JacketFolderIn(controller->DataBasePath),
+                             controller->AutoLookup && controller->Disc.DiscName.Empty());
   return dialog;
 }
 

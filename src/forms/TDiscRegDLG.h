@@ -11,9 +11,12 @@
 #include <optional>
 
 #include <QString>
+#include <filesystem>
+#include <memory>
 
 #include "dialogs/DiscRegModel.h"
 #include "forms/ModalDialog.h"
+#include "metadata/OnlineLookup.h"
 
 class QComboBox;
 class QDateEdit;
@@ -28,6 +31,7 @@ class QWidget;
 namespace qvr {
 
 class FileDialogs;
+class OnlineSearch;
 
 class TDiscRegDLG final : public ModalDialog {
  public:
@@ -44,6 +48,12 @@ class TDiscRegDLG final : public ModalDialog {
   // The disc has CD-Text: shows CdTextBTN, which fills the empty fields from `proposal`; with
   // `fill_now` (an unregistered disc) they are filled at once. The status bar tells the result.
   void OfferCdText(const TDiscRecord& proposal, bool fill_now);
+
+  // Enables "オンラインで検索" with these servers, saving covers into `jacket_folder`; with
+  // `search_now` the search starts as soon as the dialog shows.
+  void EnableOnlineSearch(const OnlineLookupSettings& servers, const std::filesystem::path& jacket_folder,
+                          bool search_now);
+  OnlineSearch* Online() const { return online_.get(); }
 
   // The controls, named as the program names them.
   QTabWidget* PageControlEx1 = nullptr;
@@ -72,6 +82,7 @@ class TDiscRegDLG final : public ModalDialog {
   QPushButton* UpdateBTN = nullptr;
   QPushButton* CancelBTN = nullptr;
   QPushButton* HelpBTN = nullptr;
+  QPushButton* OnlineSearchBTN = nullptr;
 
   const DiscRegModel& Model() const { return model_; }
 
@@ -103,6 +114,8 @@ class TDiscRegDLG final : public ModalDialog {
   std::optional<TDiscRecord> cd_text_;  // the disc's CD-Text, offered by CdTextBTN
   QString opening_status_;              // said once the dialog is up (the prefill's result)
   bool showing_ = false;  // controls are being filled from the model, not edited by the user
+  TDiscRecord disc_;      // the disc as the dialog opened on it: its key and table of contents
+  std::unique_ptr<OnlineSearch> online_;
 };
 
 }  // namespace qvr

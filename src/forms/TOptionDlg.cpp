@@ -336,6 +336,10 @@ QWidget* TOptionDlg::BuildOtherPage() {
                         "歌詞ウィンドウ・コントロールパッド・プラグインパッドでヘルプヒントを表示します",
                         &TOptionValues::help_hint);
   connect(TipHelpCBX, &QCheckBox::toggled, this, &TOptionDlg::ShowToolTips);
+  AutoLookupCBX = CheckBox(page, "AutoLookupCBX", "未登録CDをオンラインで自動検索",
+                           "|データベースに登録されていないＣＤをセットした時に、登録ダイアログを開いてMusicBrainzと"
+                           "gnudbで自動的に検索します (ＣＤの目次がサーバーに送られます)",
+                           &TOptionValues::auto_lookup);
   // On a desktop whose wallpaper the program cannot change, the box is off limits and says why.
   if (const TQVRDM* controller = Link().Controller()) {
     if (const std::string reason = controller->WallpaperUnavailableReason(); !reason.empty()) {
@@ -346,7 +350,8 @@ QWidget* TOptionDlg::BuildOtherPage() {
   grid->addWidget(AutoPlayCBX, 0, 0);
   grid->addWidget(AutoWallCBX, 0, 1, 1, 2);
   grid->addWidget(AutoDLGOpenCBX, 1, 0, 1, 3);
-  grid->addWidget(TipHelpCBX, 2, 0, 1, 3);
+  grid->addWidget(TipHelpCBX, 2, 0);
+  grid->addWidget(AutoLookupCBX, 2, 1, 1, 2);
 
   auto path_row = [&](int row, const char* label_name, const char* caption, const char* panel_name,
                       const char* button_name, const char* hint, OptionModel::Folder folder) {
@@ -451,6 +456,7 @@ void TOptionDlg::ShowValues() {
   AutoPlayCBX->setChecked(values.auto_play);
   AutoWallCBX->setChecked(values.auto_wall);
   AutoDLGOpenCBX->setChecked(values.auto_dlg_open);
+  AutoLookupCBX->setChecked(values.auto_lookup);
   TipHelpCBX->setChecked(values.help_hint);
   for (auto [panel, folder] : {std::pair{DBPathPNL, OptionModel::Folder::DataBase}, std::pair{PluginPathPNL, OptionModel::Folder::Plugin}}) {
     const QString path = Text(model_->FolderText(folder));

@@ -99,6 +99,7 @@ class TOptionDlg final : public ModalDialog {
   QCheckBox* AutoPlayCBX = nullptr;
   QCheckBox* AutoWallCBX = nullptr;
   QCheckBox* AutoDLGOpenCBX = nullptr;
+  QCheckBox* AutoLookupCBX = nullptr;
   QCheckBox* TipHelpCBX = nullptr;
   QLabel* DBPathPNL = nullptr;
   QLabel* PluginPathPNL = nullptr;

@@ -120,7 +120,7 @@ void TQVRDM::DiscArrivedSteps() {
   StopMNUClick(StopSender::Timer);
   CheckDisc();
   if (AutoPlay) PlayMNUClick();
-  if (AutoDLGOpen && Disc.DiscName.Empty()) RegistrationDialogSteps();
+  if ((AutoDLGOpen || AutoLookup) && Disc.DiscName.Empty()) RegistrationDialogSteps();
   UpdateStatus();
 }
 
@@ -128,7 +128,7 @@ void TQVRDM::AlreadyPlayingSteps() {
   CheckDisc();
   UpdateStatus();
   LastTrack = CD.CDCurrentTrack();
-  if (AutoDLGOpen && Disc.DiscName.Empty()) RegistrationDialogSteps();
+  if ((AutoDLGOpen || AutoLookup) && Disc.DiscName.Empty()) RegistrationDialogSteps();
 }
 
 void TQVRDM::RegistrationDialogSteps() {

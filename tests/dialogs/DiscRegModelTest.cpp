@@ -220,7 +220,44 @@ const ModelCase kCases[] = {
        }
        d.Tracks[1].TrackName = Sjis("一曲目 (手入力)");
        d.Tracks[3].Genre = "Rock";
+       d.SaleDate = DateFromCivil(*CivilFromDate(proposed.SaleDate));  // not registered yet
      }},
+    // An unregistered disc's type is only guessed from its track count and its date is the day
+    // its record was made: a proposal's type and date replace them.
+    {"AProposalGivesAnUnregisteredDiscItsTypeAndDate", [] { return Unregistered(5); },
+     [](DiscRegModel& m) {
+       TDiscRecord proposed = Unregistered(5);
+       proposed.DiscType = dtAlbum;
+       proposed.SaleDate = DateFromCivil({2005, 6, 7});
+       m.Propose(proposed);
+       EXPECT_EQ(m.DiscTypeIndex(), dtAlbum);
+       EXPECT_EQ(m.SaleDay({2000, 1, 1}), (CivilDate{2005, 6, 7}));
+     },
+     [](TDiscRecord& d) {
+       d.DiscType = dtAlbum;
+       d.SaleDate = DateFromCivil({2005, 6, 7});
+     }},
+    {"ATypeAndDayTheUserChoseStay", [] { return Unregistered(5); },
+     [](DiscRegModel& m) {
+       m.SetDiscTypeIndex(dtMaxiSingle);
+       m.SetSaleDay({2020, 1, 2});
+       TDiscRecord proposed = Unregistered(5);
+       proposed.DiscType = dtAlbum;
+       proposed.SaleDate = DateFromCivil({2005, 6, 7});
+       m.Propose(proposed);
+     },
+     [](TDiscRecord& d) {
+       d.DiscType = dtMaxiSingle;
+       d.SaleDate = DateFromCivil({2020, 1, 2});
+     }},
+    {"ARegisteredDiscKeepsItsTypeAndDate", [] { return Registered(5); },
+     [](DiscRegModel& m) {
+       TDiscRecord proposed = Unregistered(5);
+       proposed.DiscType = dtSingle;
+       proposed.SaleDate = DateFromCivil({2005, 6, 7});
+       m.Propose(proposed);
+     },
+     [](TDiscRecord&) {}},
 };
 
 class DiscRegModelTest : public testing::TestWithParam<ModelCase> {};

@@ -14,6 +14,8 @@
 #include "support/CdImage.h"
 #include "support/NrgImage.h"
 #include "support/TempDir.h"
+#include "support/LocalHttpServer.h"
+#include "../metadata/OnlineFixtures.h"
 
 namespace qvr {
 namespace {
@@ -366,6 +368,53 @@ TEST_F(QvrdbTest, TheDemoDiscsEntryRegistersTheDemoDisc) {
   EXPECT_NE(probe.out.find("Registered: yes\n"), std::string::npos) << probe.out << probe.err;
   EXPECT_NE(Qvrdb({"show", probe.out.substr(9, 8)}).out.find("TrackName: Morning Arpeggios"), std::string::npos);
   unsetenv("SDL_AUDIODRIVER");
+}
+
+// lookup asks the servers of the player's settings (a local server here) about a disc of the
+// database or in an image, and prints the proposals as discs of the export format.
+TEST_F(QvrdbTest, LookupPrintsProposalsInTheExportForm) {
+  test::ReleaseFixture release;
+  release.title = "検索された盤";
+  release.type = "EP";
+  release.tracks = 3;
+  test::LocalHttpServer server([&](const test::HttpRequest& request) {
+    if (request.Target.starts_with("/ws/2/discid/")) return test::HttpReply{200, test::DiscIdAnswer("any", {release})};
+    return test::HttpReply{404, "{}"};
+  });
+  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=\r\n");
+  StoreSample();
+  ToolRun run = Qvrdb({"lookup", "0137ebfa"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("{\n  \"discs\": [\n    {\n      \"DiscKey\": \"0137EBFA\",\n      \"TrackCount\": 3,", 0), 0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\"DiscName\": \"検索された盤\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"DiscType\": 2"), std::string::npos);
+  EXPECT_NE(run.out.find("\"TrackName\": \"検索された盤 1\""), std::string::npos);
+  EXPECT_NE(run.err.find("MusicBrainz"), std::string::npos) << "the step under way is told";
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_TRUE(server.Requests()[0].UserAgent.starts_with("QVR/"));
+
+  // What it prints can be imported as it stands.
+  test::WriteFile(dir_ / "found.json", run.out);
+  ASSERT_EQ(Qvrdb({"import", (dir_ / "found.json").string()}).status, 0);
+  EXPECT_NE(Qvrdb({"show", "0137EBFA"}).out.find("DiscName: 検索された盤\n"), std::string::npos);
+
+  EXPECT_EQ(Qvrdb({"lookup", "FFFFFFFF"}).status, 1);
+  EXPECT_EQ(Qvrdb({"lookup"}).status, 2);
+}
+
+TEST_F(QvrdbTest, LookupTellsWhyNothingWasFound) {
+  test::LocalHttpServer server([](const test::HttpRequest& request) {
+    if (request.Target.starts_with("/~cddb/")) return test::HttpReply{200, "202 No match\r\n", "text/plain"};
+    return test::HttpReply{404, "{}"};
+  });
+  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=" + server.Url() +
+                                         "\r\n");
+  StoreSample();
+  ToolRun run = Qvrdb({"lookup", "0137EBFA"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("見つかりませんでした"), std::string::npos) << run.err;
 }
 
 }  // namespace

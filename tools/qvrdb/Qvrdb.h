@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "cddb/DiscRecord.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
@@ -56,6 +58,13 @@ int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err);
 // A packed MSF time for people: minutes, seconds and frames (1/75 s) each with its unit, so that
 // it cannot be read as hours ("1 min 15 s 74 f", "0 min 0 s 0 f").
 std::string TimeText(std::uint32_t msf);
+
+// Reads the disc in `drive` (a drive or an image) through the device layer: key, track count,
+// disc time, track starts and lengths, texts empty. Tells on `err` why not when it cannot.
+std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& err);
+
+// lookup: what the online sources propose for a disc of the database (by key) or in a drive.
+int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);

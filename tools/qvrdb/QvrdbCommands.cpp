@@ -112,6 +112,7 @@ constexpr QvrdbCommand kCommands[] = {
     {"export", "", "データベース全体を JSON で標準出力へ", true, RunExport},
     {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き; フォルダがなければ作成)", false, RunImport},
     {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", true, RunCheck},
+    {"lookup", "KEY|DRIVE", "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON で表示", false, RunLookup},
     {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false, RunProbe},
 };
 

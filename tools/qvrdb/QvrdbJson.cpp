@@ -223,6 +223,14 @@ std::string FormatSaleDate(TDateTime value) {
   return text;
 }
 
+std::string DiscsDocument(std::span<const TDiscRecord> discs) {
+  Json list = Json::array();
+  for (const TDiscRecord& disc : discs) list.push_back(DiscJson(disc));
+  Json document;
+  document["discs"] = std::move(list);
+  return document.dump(2) + "\n";
+}
+
 int RunExport(const QvrdbContext& context, std::span<const std::string> arguments) {
   if (!arguments.empty()) {
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] export\n";

@@ -9,6 +9,9 @@
 
 namespace qvr {
 
+// The export document of `discs`: {"discs": [...]}, indented by two, with a final line break.
+std::string DiscsDocument(std::span<const TDiscRecord> discs);
+
 int RunExport(const QvrdbContext& context, std::span<const std::string> arguments);
 int RunImport(const QvrdbContext& context, std::span<const std::string> arguments);
 

@@ -13,6 +13,27 @@
 
 namespace qvr {
 
+std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& err) {
+  std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive);
+  CDDA& layer = opened->Layer;
+  if (layer.CDState != cdStopped && layer.CDState != cdPlaying && layer.CDState != cdPaused) {
+    const std::string& problem = opened->Drive->Problem();
+    err << "qvrdb: ディスクを読めません" << (problem.empty() ? "" : ": " + problem) << "\n";
+    return std::nullopt;
+  }
+  SystemDateSource dates;
+  TDiscRecord disc;
+  ClearDisc(disc, dates);
+  disc.DiscKey = layer.CDMediaID();
+  disc.TrackCount = static_cast<std::uint8_t>(std::min(layer.CDTrackCount(), 99));
+  disc.DiscTime = layer.CDDiscLength();
+  for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
+    disc.Tracks[n].StartPos = layer.CDTrackStart(n);
+    disc.Tracks[n].Length = layer.CDTrackLength(n);
+  }
+  return disc;
+}
+
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments) {
   bool json = false;
   std::optional<std::string> drive;
@@ -31,24 +52,10 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
     drive = SjisToUtf8(ini.ReadFencedString(kOtherSection, "Drive", ""));
   }
 
-  std::unique_ptr<DriveLayer> opened = OpenDriveLayer(*drive);
-  CDDA& layer = opened->Layer;
-  if (layer.CDState != cdStopped && layer.CDState != cdPlaying && layer.CDState != cdPaused) {
-    const std::string& problem = opened->Drive->Problem();
-    context.Err << "qvrdb: ディスクを読めません" << (problem.empty() ? "" : ": " + problem) << "\n";
-    return kQvrdbProblem;
-  }
-
+  const std::optional<TDiscRecord> read = ReadDiscIn(*drive, context.Err);
+  if (!read) return kQvrdbProblem;
+  const TDiscRecord& disc = *read;
   SystemDateSource dates;
-  TDiscRecord disc;
-  ClearDisc(disc, dates);
-  disc.DiscKey = layer.CDMediaID();
-  disc.TrackCount = static_cast<std::uint8_t>(std::min(layer.CDTrackCount(), 99));
-  disc.DiscTime = layer.CDDiscLength();
-  for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-    disc.Tracks[n].StartPos = layer.CDTrackStart(n);
-    disc.Tracks[n].Length = layer.CDTrackLength(n);
-  }
   TDiscDatabase database(dates);
   database.DBOpen(context.MasterPath);
   TNoSearchProgress quiet;

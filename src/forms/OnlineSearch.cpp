@@ -1,0 +1,113 @@
+// The registration dialog's online search.
+#include "forms/OnlineSearch.h"
+
+#include <QMetaObject>
+#include <QPushButton>
+#include <QString>
+
+#include "forms/TDiscRegDLG.h"
+#include "forms/TLookupChooserDLG.h"
+#include "util/ShiftJis.h"
+
+namespace qvr {
+namespace {
+
+constexpr const char* kSearchCaption = "オンラインで検索(&O)";
+constexpr const char* kCancelCaption = "検索を中止(&O)";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+OnlineSearch::OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDiscRecord& disc,
+                           OnlineLookupSettings settings, std::filesystem::path jacket_folder)
+    : dialog_(dialog),
+      button_(button),
+      disc_(disc),
+      jacket_folder_(std::move(jacket_folder)),
+      // The worker's news comes on its own thread: it is only posted to this object on the GUI
+      // thread, which takes it from there.
+      worker_(std::move(settings), [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { TakeNews(); }, Qt::QueuedConnection);
+      }) {
+  chooser_ = [this](const std::vector<DiscProposal>& proposals) { return ChooseProposal(&dialog_, proposals); };
+  ShowIdle();
+}
+
+OnlineSearch::~OnlineSearch() = default;
+
+void OnlineSearch::ShowIdle() { button_.setText(QString::fromUtf8(kSearchCaption)); }
+
+void OnlineSearch::Click() {
+  if (choosing_) return;
+  if (worker_.Running()) {
+    worker_.Cancel();
+    return;
+  }
+  fetching_cover_ = false;
+  if (worker_.StartFind(disc_)) {
+    button_.setText(QString::fromUtf8(kCancelCaption));
+    dialog_.ShowStatus(QString::fromUtf8("オンラインで検索しています…"));
+  }
+}
+
+void OnlineSearch::TakeNews() {
+  const LookupNews news = worker_.Poll();
+  if (news.Running && !news.Progress.empty()) dialog_.ShowStatus(Q(news.Progress));
+  if (news.Finished) Finished(news);
+}
+
+std::optional<std::size_t> OnlineSearch::Choose(const std::vector<DiscProposal>& proposals) {
+  if (proposals.size() == 1) return 0;
+  dialog_.ShowStatus(QString::fromUtf8("候補を選んでください"));
+  choosing_ = true;
+  const std::optional<std::size_t> chosen = chooser_(proposals);
+  choosing_ = false;
+  return chosen;
+}
+
+void OnlineSearch::Finished(const LookupNews& news) {
+  ShowIdle();
+  if (news.Failure) {
+    const bool cover = fetching_cover_;
+    fetching_cover_ = false;
+    dialog_.ShowStatus(Q(cover ? "カバー画像を取得できません: " + news.Message : news.Message));
+    return;
+  }
+  if (fetching_cover_) {
+    fetching_cover_ = false;
+    if (news.Cover.empty()) {
+      dialog_.ShowStatus(QString::fromUtf8("カバー画像は見つかりませんでした"));
+      return;
+    }
+    // The jacket field holds the path as record bytes; a path without a Shift-JIS form is left
+    // out rather than stored wrong.
+    const SjisEncoding path = Utf8ToSjis(news.Cover.string());
+    if (!path.ok() || path.bytes.size() > 255) {
+      dialog_.ShowStatus(QString::fromUtf8("カバー画像のパスはジャケットファイルに登録できません"));
+      return;
+    }
+    // A proposal of the jacket alone: every other text empty, no type, no date.
+    TDiscRecord jacket;
+    jacket.DiscType = kNoDiscType;
+    jacket.JacketFile = path.bytes;
+    dialog_.Propose(jacket);
+    dialog_.ShowStatus(QString::fromUtf8("カバー画像をジャケットにしました"));
+    return;
+  }
+  const std::optional<std::size_t> chosen = Choose(news.Proposals);
+  if (!chosen || *chosen >= news.Proposals.size()) {
+    dialog_.ShowStatus(QString::fromUtf8("検索結果は使われませんでした"));
+    return;
+  }
+  const DiscProposal& proposal = news.Proposals[*chosen];
+  dialog_.Propose(proposal.Record);
+  dialog_.ShowStatus(QString::fromUtf8("%1 の「%2」を入力しました").arg(Q(proposal.Source), Q(proposal.Title)));
+  if (proposal.FrontCover && dialog_.Model().DiscText(DiscField::JacketFile).empty()) {
+    fetching_cover_ = worker_.StartCover(proposal, jacket_folder_);
+    if (fetching_cover_) button_.setText(QString::fromUtf8(kCancelCaption));
+  }
+}
+
+}  // namespace qvr

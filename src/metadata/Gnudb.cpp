@@ -1,0 +1,154 @@
+// CDDB over HTTP: building requests and reading the answers.
+#include "metadata/Gnudb.h"
+
+#include <charconv>
+#include <map>
+
+#include "metadata/DiscIds.h"
+#include "metadata/HttpClient.h"
+#include "metadata/RecordText.h"
+
+namespace qvr {
+namespace {
+
+// The answer's lines without their CR LF ends.
+std::vector<std::string_view> Lines(std::string_view answer) {
+  std::vector<std::string_view> lines;
+  while (!answer.empty()) {
+    const auto end = answer.find('\n');
+    std::string_view line = answer.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    answer.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+int StatusOf(std::string_view line) {
+  int code = 0;
+  if (line.size() < 3 || std::from_chars(line.data(), line.data() + 3, code).ec != std::errc()) return -1;
+  return code;
+}
+
+[[noreturn]] void FailStatus(int code, std::string_view line) {
+  if (code == 202) throw LookupError(LookupFailure::NotFound, "このディスクは gnudb に登録されていません");
+  if (code >= 400 && code < 600)
+    throw LookupError(LookupFailure::ServerError, "gnudb がエラーを返しました: " + std::string(line));
+  throw LookupError(LookupFailure::BadAnswer, "gnudb の応答を読めません");
+}
+
+// "category discid title" of a query's answer line.
+CddbMatch MatchOf(std::string_view line) {
+  CddbMatch match;
+  const auto first = line.find(' ');
+  const auto second = first == std::string_view::npos ? first : line.find(' ', first + 1);
+  if (second == std::string_view::npos) throw LookupError(LookupFailure::BadAnswer, "gnudb の応答を読めません");
+  match.Category = line.substr(0, first);
+  match.DiscId = line.substr(first + 1, second - first - 1);
+  match.Title = line.substr(second + 1);
+  return match;
+}
+
+std::string Unescape(std::string_view value) {
+  std::string text;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      const char next = value[++i];
+      text += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+    } else {
+      text += value[i];
+    }
+  }
+  return text;
+}
+
+bool SafeWord(std::string_view word) {
+  if (word.empty()) return false;
+  for (char c : word) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string CddbRequestQuery(std::string_view command, std::string_view program_version) {
+  std::string query = "cmd=";
+  for (char c : command) query += c == ' ' ? std::string("+") : UrlEncode(std::string_view(&c, 1));
+  query += "&hello=qvr+localhost+QVR+" + UrlEncode(program_version) + "&proto=6";
+  return query;
+}
+
+std::string CddbQueryCommand(const DiscToc& toc) {
+  std::string command = "cddb query " + CddbDiscIdText(toc) + " " + std::to_string(toc.Tracks.size());
+  for (const TocTrack& track : toc.Tracks) command += " " + std::to_string(track.Start);
+  return command + " " + std::to_string(toc.LeadOut / 75);
+}
+
+std::vector<CddbMatch> ParseCddbQuery(std::string_view answer) {
+  const std::vector<std::string_view> lines = Lines(answer);
+  const int code = lines.empty() ? -1 : StatusOf(lines.front());
+  std::vector<CddbMatch> matches;
+  if (code == 200) {
+    matches.push_back(MatchOf(lines.front().substr(4)));
+  } else if (code == 210 || code == 211) {
+    for (std::size_t i = 1; i < lines.size() && lines[i] != "."; ++i) {
+      if (!lines[i].empty()) matches.push_back(MatchOf(lines[i]));
+    }
+  } else {
+    FailStatus(code, lines.empty() ? "" : lines.front());
+  }
+  // The category and ID go back into a read command: only plain words are taken.
+  std::erase_if(matches, [](const CddbMatch& match) { return !SafeWord(match.Category) || !SafeWord(match.DiscId); });
+  if (matches.empty()) throw LookupError(LookupFailure::NotFound, "このディスクは gnudb に登録されていません");
+  return matches;
+}
+
+DiscProposal ParseCddbRead(std::string_view answer, const CddbMatch& match, const TDiscRecord& disc) {
+  const std::vector<std::string_view> lines = Lines(answer);
+  const int code = lines.empty() ? -1 : StatusOf(lines.front());
+  if (code != 210) FailStatus(code, lines.empty() ? "" : lines.front());
+  std::map<std::string, std::string, std::less<>> values;
+  for (std::size_t i = 1; i < lines.size() && lines[i] != "."; ++i) {
+    const std::string_view line = lines[i];
+    if (line.starts_with("#")) continue;
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    values[std::string(line.substr(0, equals))] += line.substr(equals + 1);
+  }
+  auto value = [&](const std::string& key) {
+    const auto found = values.find(key);
+    return found == values.end() ? std::string() : Unescape(found->second);
+  };
+
+  DiscProposal proposal;
+  proposal.Source = "gnudb";
+  const std::string title = value("DTITLE");
+  const auto slash = title.find(" / ");
+  proposal.Artist = slash == std::string::npos ? title : title.substr(0, slash);
+  proposal.Title = slash == std::string::npos ? title : title.substr(slash + 3);
+  proposal.Date = value("DYEAR");
+  std::string genre = value("DGENRE");
+  if (genre.empty()) genre = match.Category;
+
+  TDiscRecord& record = proposal.Record;
+  record = disc;
+  record.DiscName = ToRecordText(proposal.Title, 96);
+  record.ArtistName = ToRecordText(proposal.Artist, 96);
+  record.LabelName = "";
+  record.SaleDate = 0;
+  record.DiscType = kNoDiscType;
+  record.JacketFile = "";
+  record.LyricsFile = "";
+  for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
+    TTrackEntry& entry = record.Tracks[n];
+    entry.TrackName = ToRecordText(value("TTITLE" + std::to_string(n - 1)), 96);
+    entry.Lyricsby = entry.Musicby = entry.Arrangeby = "";
+    entry.Genre = ToRecordText(genre, 16);
+  }
+  return proposal;
+}
+
+}  // namespace qvr

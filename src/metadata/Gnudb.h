@@ -1,0 +1,36 @@
+// gnudb: the CDDB protocol over HTTP (protocol level 6, UTF-8). A query names the disc by its
+// CDDB disc ID and table of contents and answers with matching entries (category, ID, title);
+// a read returns one entry in the xmcd format.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cdda/DiscToc.h"
+#include "metadata/DiscProposal.h"
+
+namespace qvr {
+
+struct CddbMatch {
+  std::string Category;
+  std::string DiscId;
+  std::string Title;  // "Artist / Disc title"
+};
+
+// The query string of the request for `command` ("cddb query ...", "cddb read ..."), with the
+// program's greeting and protocol level 6.
+std::string CddbRequestQuery(std::string_view command, std::string_view program_version);
+// "cddb query <discid> <tracks> <offset>... <seconds>" for `toc`.
+std::string CddbQueryCommand(const DiscToc& toc);
+
+// The entries a query's answer lists (code 200: one; 210 or 211: a list up to "."). Raises
+// LookupError: NotFound for 202, ServerError for other error codes, BadAnswer for anything else.
+std::vector<CddbMatch> ParseCddbQuery(std::string_view answer);
+
+// A read's answer (code 210 and an xmcd entry up to ".") as a proposal for `disc`: DTITLE's
+// "Artist / Title", DGENRE (every track's genre; the category when empty), TTITLEn. Lines of the
+// same key are joined; "\n", "\t" and "\\" are unescaped. Raises LookupError like the query.
+DiscProposal ParseCddbRead(std::string_view answer, const CddbMatch& match, const TDiscRecord& disc);
+
+}  // namespace qvr
