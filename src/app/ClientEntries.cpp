@@ -9,7 +9,7 @@ namespace qvr {
 
 namespace {
 
-constexpr std::uint32_t FramesToMilliseconds(std::uint32_t frames) { return frames * 1000 / 75; }
+constexpr std::uint32_t FramesAsMilliseconds(std::uint32_t frames) { return frames * 1000 / 75; }
 
 }  // namespace
 
@@ -64,8 +64,8 @@ NowPlaying TQVRDM::NowPlayingSnapshot() {
   }
   const auto track = static_cast<std::uint8_t>(now.track);
   now.title = Disc.Tracks[track].TrackName.ToUtf8();
-  now.length_ms = FramesToMilliseconds(MSFToFrames(CD.CDTrackLength(track)));
-  if (heard) now.position_ms = FramesToMilliseconds(MSFToFrames(position >> 8));
+  now.length_ms = FramesAsMilliseconds(MSFToFrames(CD.CDTrackLength(track)));
+  if (heard) now.position_ms = FramesAsMilliseconds(MSFToFrames(position >> 8));
   return now;
 }
 
