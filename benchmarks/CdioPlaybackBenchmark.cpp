@@ -109,7 +109,13 @@ void BM_MonitorTickWhilePlaying(benchmark::State& state) {
   test::MemoryWallpaper wallpaper;
   SystemDateSource today;
   TNoSearchProgress progress;
-  TQVRDM dm({view, timer, random, wallpaper, [&](const std::string&) -> CDDevice& { return drive; }, today, progress,
+  TQVRDM dm({view,
+             timer,
+             random,
+             wallpaper,
+             [&](const std::string&) -> CDDevice& { return drive; },
+             today,
+             progress,
              {"qvr", dir.Path(), dir.Path()}});
   dm.QVRDMCreate();
   if (dm.CD.CDState != cdPlaying) state.SkipWithError("the disc does not play");

@@ -23,7 +23,9 @@ inline std::string DiscKey(int disc) {
   return key;
 }
 
-inline std::uint32_t DiscTime(int disc) { return PackMSF(static_cast<std::uint8_t>(40 + disc % 30), disc % 60, disc % 75); }
+inline std::uint32_t DiscTime(int disc) {
+  return PackMSF(static_cast<std::uint8_t>(40 + disc % 30), disc % 60, disc % 75);
+}
 
 template <std::size_t N, class Record>
 inline void Append(std::string& file, const Record& record) {
@@ -55,7 +57,8 @@ inline void Generate(const std::filesystem::path& folder, int discs) {
   for (int i = 0; i < pools.people; ++i) {
     Append<kNameRecordSize>(artist, TNameRecord{1 + pools.artists + i, "Person " + std::to_string(i)});
   }
-  for (int i = 0; i < pools.labels; ++i) Append<kNameRecordSize>(label, TNameRecord{1 + i, "Label " + std::to_string(i)});
+  for (int i = 0; i < pools.labels; ++i)
+    Append<kNameRecordSize>(label, TNameRecord{1 + i, "Label " + std::to_string(i)});
   for (int i = 0; i < pools.genres; ++i) {
     Append<kGenreRecordSize>(genre, TGenreRecord{static_cast<std::uint8_t>(1 + i), "Genre " + std::to_string(i)});
   }

@@ -143,9 +143,12 @@ int main(int argc, char** argv) {
   std::string qvrdb = (std::filesystem::canonical("/proc/self/exe").parent_path() / "qvrdb").string();
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
-    if (option == "--discs") discs = std::atoi(argv[i + 1]);
-    else if (option == "--qvrdb") qvrdb = argv[i + 1];
-    else if (option == "--keep") keep = argv[i + 1];
+    if (option == "--discs")
+      discs = std::atoi(argv[i + 1]);
+    else if (option == "--qvrdb")
+      qvrdb = argv[i + 1];
+    else if (option == "--keep")
+      keep = argv[i + 1];
   }
   std::string pattern = (std::filesystem::temp_directory_path() / "qvrdb-timing-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return 2;

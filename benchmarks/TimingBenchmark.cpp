@@ -14,9 +14,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -43,8 +43,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr double kBytesPerSecond = 44100.0 * 4;
 constexpr int kTracks = 5;
-constexpr std::uint32_t kTrackFrames = 150;             // 2 s
-constexpr std::uint32_t kLyricsAt[] = {30, 90};          // 0.4 s and 1.2 s into each track
+constexpr std::uint32_t kTrackFrames = 150;      // 2 s
+constexpr std::uint32_t kLyricsAt[] = {30, 90};  // 0.4 s and 1.2 s into each track
 constexpr std::size_t kSamples = 10;
 
 const Clock::time_point kStart = Clock::now();
@@ -247,9 +247,10 @@ std::string Summary(std::vector<double> values) {
   if (values.size() > kSamples) values.resize(kSamples);
   std::vector<double> sorted = values;
   std::sort(sorted.begin(), sorted.end());
-  double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
-                                    : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
-  double worst = *std::max_element(values.begin(), values.end(), [](double a, double b) { return std::abs(a) < std::abs(b); });
+  double median =
+      sorted.size() % 2 ? sorted[sorted.size() / 2] : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+  double worst =
+      *std::max_element(values.begin(), values.end(), [](double a, double b) { return std::abs(a) < std::abs(b); });
   char text[64];
   std::snprintf(text, sizeof text, "%7.0f ms  %7.0f ms (%zu)", median * 1000, worst * 1000, values.size());
   return text;
@@ -282,7 +283,8 @@ Figures Measure(const test::GeneratedImage& image, const std::vector<Heard>& hea
     // The title, where it changes: shown after the previous boundary (a play command shows it
     // before the sound) and before the next one.
     if (image.toc.TrackAt(heard[n - 1].sector) != track) {
-      if (auto at = firstShown("[T" + std::to_string(track) + "]", previous, next)) figures.titles.push_back(*at - now.time);
+      if (auto at = firstShown("[T" + std::to_string(track) + "]", previous, next))
+        figures.titles.push_back(*at - now.time);
     }
     // Each lyrics line of this play of the track, against its sector.
     for (std::uint32_t offset : kLyricsAt) {
@@ -353,8 +355,14 @@ int main() {
   test::MemoryWallpaper wallpaper;
   TNoSearchProgress progress;
   EventLoop loop;
-  TQVRDM dm(TQVRDMPorts{view, timer, random, wallpaper, [&](const std::string&) -> CDDevice& { return drive; },
-                        today, progress, {"qvr", dir.Path(), dir.Path()}});
+  TQVRDM dm(TQVRDMPorts{view,
+                        timer,
+                        random,
+                        wallpaper,
+                        [&](const std::string&) -> CDDevice& { return drive; },
+                        today,
+                        progress,
+                        {"qvr", dir.Path(), dir.Path()}});
   dm.QVRDMCreate();
   if (dm.CD.CDState != cdStopped || !dm.LyricsLoaded) {
     std::fprintf(stderr, "the disc could not be played: %s\n", drive.Problem().c_str());

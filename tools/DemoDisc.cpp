@@ -32,7 +32,8 @@ struct Piece {
   // Adds a mono voice at `start` seconds, placed by `pan` (-1 left .. 1 right).
   void Add(const std::vector<float>& voice, double start, double pan, float gain) {
     auto at = static_cast<std::size_t>(start * kRate);
-    float l = gain * static_cast<float>(std::sqrt((1 - pan) / 2)), r = gain * static_cast<float>(std::sqrt((1 + pan) / 2));
+    float l = gain * static_cast<float>(std::sqrt((1 - pan) / 2)),
+          r = gain * static_cast<float>(std::sqrt((1 + pan) / 2));
     for (std::size_t n = 0; n < voice.size() && at + n < Size(); ++n) {
       left[at + n] += voice[n] * l;
       right[at + n] += voice[n] * r;
@@ -170,8 +171,8 @@ Piece LittleGroove() {
 // 5: a music-box lullaby in 3/4 with an echo.
 Piece Lullaby() {
   Piece piece(18.0);
-  const int melody[] = {76, 74, 72, 74, 76, 76, 76, 0, 74, 74, 74, 0, 76, 79, 79, 0,
-                        76, 74, 72, 74, 76, 76, 76, 76, 74, 74, 76, 74, 72, 0, 0, 0};
+  const int melody[] = {76, 74, 72, 74, 76, 76, 76, 0,  74, 74, 74, 0,  76, 79, 79, 0,
+                        76, 74, 72, 74, 76, 76, 76, 76, 74, 74, 76, 74, 72, 0,  0,  0};
   for (int n = 0; n < 32; ++n) {
     if (melody[n] == 0) continue;
     piece.Add(MusicBox(melody[n], 1.5), 0.5 + n * 0.5, -0.3, 0.35f);
@@ -184,7 +185,8 @@ Piece Lullaby() {
 // padded with silence to whole sectors.
 void AppendSectors(const Piece& piece, std::string& bin) {
   float peak = 1e-6f;
-  for (std::size_t n = 0; n < piece.Size(); ++n) peak = std::max({peak, std::abs(piece.left[n]), std::abs(piece.right[n])});
+  for (std::size_t n = 0; n < piece.Size(); ++n)
+    peak = std::max({peak, std::abs(piece.left[n]), std::abs(piece.right[n])});
   float scale = 0.7f * 32767.0f / peak;
   constexpr std::size_t kPerSector = qvr::kSamplesPerSector / 2;  // stereo sample frames in a sector
   std::size_t frames = (piece.Size() + kPerSector - 1) / kPerSector * kPerSector;
@@ -226,8 +228,9 @@ int main(int argc, char** argv) {
   try {
     std::filesystem::create_directories(folder);
     std::string bin;
-    std::string cue = "REM COMMENT \"QVR demo disc, synthesized by qvr-demo-disc\"\nPERFORMER \"QVR\"\nTITLE \"QVR Demo Disc\"\n"
-                      "FILE \"QvrDemo.bin\" BINARY\n";
+    std::string cue =
+        "REM COMMENT \"QVR demo disc, synthesized by qvr-demo-disc\"\nPERFORMER \"QVR\"\nTITLE \"QVR Demo Disc\"\n"
+        "FILE \"QvrDemo.bin\" BINARY\n";
     qvr::DiscToc toc;
     int number = 1;
     for (const Track& track : tracks) {

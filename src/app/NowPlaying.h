@@ -10,15 +10,15 @@ namespace qvr {
 struct NowPlaying {
   enum class Status : std::uint8_t { Stopped, Playing, Paused };
   Status status = Status::Stopped;
-  bool disc = false;            // a readable disc is in the drive
-  std::string disc_key;         // the disc's key (8 hexadecimal digits), empty without a disc
-  int track = 0;                // the track heard, or the one the play command starts; 0: none
-  std::string title;            // the track's name (UTF-8), empty when the disc record has none
-  std::string album, artist;    // the disc's name and artist (UTF-8)
-  std::string jacket;           // the jacket image file, empty when none is given
-  std::uint32_t length_ms = 0;  // the track's length
+  bool disc = false;              // a readable disc is in the drive
+  std::string disc_key;           // the disc's key (8 hexadecimal digits), empty without a disc
+  int track = 0;                  // the track heard, or the one the play command starts; 0: none
+  std::string title;              // the track's name (UTF-8), empty when the disc record has none
+  std::string album, artist;      // the disc's name and artist (UTF-8)
+  std::string jacket;             // the jacket image file, empty when none is given
+  std::uint32_t length_ms = 0;    // the track's length
   std::uint32_t position_ms = 0;  // the play head inside the track
-  bool can_play = false;        // the play command has something to play
+  bool can_play = false;          // the play command has something to play
 };
 
 }  // namespace qvr

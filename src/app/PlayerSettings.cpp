@@ -39,7 +39,8 @@ std::filesystem::path JacketFolderIn(std::string_view data_base_path) {
 
 OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini) {
   OnlineLookupSettings settings;
-  settings.MusicBrainzServer = SjisToUtf8(ini.ReadString(kOtherSection, "MusicBrainzServer", kDefaultMusicBrainzServer));
+  settings.MusicBrainzServer =
+      SjisToUtf8(ini.ReadString(kOtherSection, "MusicBrainzServer", kDefaultMusicBrainzServer));
   settings.GnudbServer = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbServer", kDefaultGnudbServer));
   settings.CoverArtServer = SjisToUtf8(ini.ReadString(kOtherSection, "CoverArtServer", kDefaultCoverArtServer));
   return settings;

@@ -26,7 +26,8 @@ std::vector<std::string> PluginFiles(const std::filesystem::path& folder) {
     std::string name = entry.path().filename().string();
     if (entry.is_directory(error) || name.size() < 4) continue;
     std::string extension = name.substr(name.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     if (extension == ".QPI") files.push_back(entry.path().string());
   }
   std::sort(files.begin(), files.end());
@@ -41,7 +42,6 @@ std::string Lines(const std::vector<std::string>& lines) {
   if (lines.size() > kShown) text += "\nほか " + std::to_string(lines.size() - kShown) + " 件";
   return text;
 }
-
 
 // One refresh: the list, the menu entries and the pad buttons rebuilt from the plug-in folder.
 // Returns what went wrong, a line for each library.
@@ -69,7 +69,8 @@ std::vector<std::string> RefreshPluginList(TQVRDM& dm, QVRView& view) {
       if (!IsPluginIdentifier(identity.PluginName)) {
         problems.push_back("[" + path + "] のプラグイン名「" + SjisToUtf8(identity.PluginName) + "」は使えません");
       } else if (!names.insert(identity.PluginName).second) {
-        problems.push_back("[" + path + "] のプラグイン名「" + identity.PluginName + "」は他のプラグインが使っています");
+        problems.push_back("[" + path + "] のプラグイン名「" + identity.PluginName +
+                           "」は他のプラグインが使っています");
       } else {
         accepted.push_back(path);
       }

@@ -42,28 +42,29 @@ constexpr ItemDefinition kItems[] = {
     {ExitMNU, "ExitMNU", "終了", true, false},
 };
 static_assert(std::size(kItems) == kMenuItemCount);
-static_assert([] {
-  for (std::size_t i = 0; i < kMenuItemCount; ++i) {
-    if (static_cast<std::size_t>(kItems[i].item) != i) return false;
-  }
-  return true;
-}(), "the item table must follow the order of MenuItemId");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < kMenuItemCount; ++i) {
+        if (static_cast<std::size_t>(kItems[i].item) != i) return false;
+      }
+      return true;
+    }(),
+    "the item table must follow the order of MenuItemId");
 
 constexpr MenuEntry Item(MenuItemId item) { return {false, item}; }
 constexpr MenuEntry kSeparator{true, Count};
 
 constexpr MenuEntry kTopLevel[] = {
-    Item(PlayMNU),       Item(StopMNU),        Item(PauseMNU),  kSeparator,
-    Item(NextMNU),       Item(PreviousMNU),    Item(PlayListMNU), kSeparator,
-    Item(RepeatOneMNU),  Item(RepeatAllMNU),   Item(RandomMNU), kSeparator,
-    Item(LyricsViewMNU), Item(PadMNU),         kSeparator,
-    Item(JacketViewMNU), Item(LibraryEditMNU), kSeparator,
-    Item(PluginMNU),     Item(EjectMNU),       Item(OptionMNU), Item(HelpMNU), Item(ExitMNU),
+    Item(PlayMNU),       Item(StopMNU),        Item(PauseMNU),      kSeparator,         Item(NextMNU),
+    Item(PreviousMNU),   Item(PlayListMNU),    kSeparator,          Item(RepeatOneMNU), Item(RepeatAllMNU),
+    Item(RandomMNU),     kSeparator,           Item(LyricsViewMNU), Item(PadMNU),       kSeparator,
+    Item(JacketViewMNU), Item(LibraryEditMNU), kSeparator,          Item(PluginMNU),    Item(EjectMNU),
+    Item(OptionMNU),     Item(HelpMNU),        Item(ExitMNU),
 };
 
 constexpr MenuEntry kPadSubMenu[] = {
-    Item(BaseMNU),    kSeparator,          Item(BasicPadMNU), Item(ControlPadMNU), Item(ModePadMNU),
-    Item(WindowPadMNU), Item(DiscPadMNU), Item(OtherPadMNU),
+    Item(BaseMNU),    kSeparator,         Item(BasicPadMNU), Item(ControlPadMNU),
+    Item(ModePadMNU), Item(WindowPadMNU), Item(DiscPadMNU),  Item(OtherPadMNU),
 };
 
 }  // namespace

@@ -15,12 +15,31 @@
 namespace qvr {
 
 enum class MenuItemId : std::uint8_t {
-  PlayMNU, StopMNU, PauseMNU, NextMNU, PreviousMNU, PlayListMNU,
-  RepeatOneMNU, RepeatAllMNU, RandomMNU,
-  LyricsViewMNU, PadMNU,
-  BaseMNU, BasicPadMNU, ControlPadMNU, ModePadMNU, WindowPadMNU, DiscPadMNU, OtherPadMNU,
-  JacketViewMNU, LibraryEditMNU,
-  PluginMNU, EjectMNU, OptionMNU, HelpMNU, ExitMNU,
+  PlayMNU,
+  StopMNU,
+  PauseMNU,
+  NextMNU,
+  PreviousMNU,
+  PlayListMNU,
+  RepeatOneMNU,
+  RepeatAllMNU,
+  RandomMNU,
+  LyricsViewMNU,
+  PadMNU,
+  BaseMNU,
+  BasicPadMNU,
+  ControlPadMNU,
+  ModePadMNU,
+  WindowPadMNU,
+  DiscPadMNU,
+  OtherPadMNU,
+  JacketViewMNU,
+  LibraryEditMNU,
+  PluginMNU,
+  EjectMNU,
+  OptionMNU,
+  HelpMNU,
+  ExitMNU,
   Count
 };
 

@@ -31,9 +31,9 @@ enum class PadToggle : std::uint8_t { RepeatOneBTN, RepeatAllBTN, RandomBTN, Lyr
 
 // A button of the plug-in pad: one accepted plug-in.
 struct PluginButton {
-  std::string name;   // the plug-in's identifier, the button's name
-  std::string hint;   // UTF-8
-  std::string image;  // PNG or BMP bytes of its picture; empty: the program's plug picture
+  std::string name;     // the plug-in's identifier, the button's name
+  std::string hint;     // UTF-8
+  std::string image;    // PNG or BMP bytes of its picture; empty: the program's plug picture
   std::size_t tag = 0;  // its place in the controller's PluginList; its click runs PluginClick(tag)
   friend bool operator==(const PluginButton&, const PluginButton&) = default;
 };
@@ -49,10 +49,10 @@ struct SplashTexts {
 
 // How the lyrics line looks and where it sits.
 struct LyricsAppearance {
-  TIniFont font;                   // the label font (face name in Shift-JIS, as stored)
-  std::int32_t background = 0;     // 0x00BBGGRR, or 0x80000000 | system colour index
+  TIniFont font;                // the label font (face name in Shift-JIS, as stored)
+  std::int32_t background = 0;  // 0x00BBGGRR, or 0x80000000 | system colour index
   bool stay_on_top = true;
-  int client_height = 16;          // pixels: the font's pixel height + 4
+  int client_height = 16;  // pixels: the font's pixel height + 4
 };
 
 class QVRView {

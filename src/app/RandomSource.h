@@ -17,9 +17,7 @@ class RandomSource {
 class ClockRandomSource : public RandomSource {
  public:
   void Seed() override { engine_.seed(static_cast<std::mt19937::result_type>(std::random_device{}())); }
-  std::size_t Draw(std::size_t count) override {
-    return std::uniform_int_distribution<std::size_t>(1, count)(engine_);
-  }
+  std::size_t Draw(std::size_t count) override { return std::uniform_int_distribution<std::size_t>(1, count)(engine_); }
 
  private:
   std::mt19937 engine_;

@@ -42,7 +42,8 @@ void TQVRDM::LoadSettings() {
   LookupServers = ReadOnlineLookupSettings(ini);
 
   DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
-  PluginPath = ini.ReadFencedString(kOtherSection, "PluginPath", ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
+  PluginPath = ini.ReadFencedString(kOtherSection, "PluginPath",
+                                    ProgramFolderSetting(ports_.settings.ProgramFolder) + "Plugin/");
   Drive = ini.ReadFencedString(kOtherSection, "Drive", "");
 
   switch (ini.ReadInteger(kRepeatSection, "PlayMode", 0)) {

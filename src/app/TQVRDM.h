@@ -49,9 +49,9 @@ struct TQVRDMPorts {
   // closed before the next call, so a device must live until then (the last one as long as the
   // controller).
   std::function<CDDevice&(const std::string& drive)> drive;
-  TDateSource& today;           // today's date for new disc records
-  TSearchProgress& progress;    // shows the database search on the lyrics line
-  TIniGTEnvironment settings;   // where the settings file is
+  TDateSource& today;          // today's date for new disc records
+  TSearchProgress& progress;   // shows the database search on the lyrics line
+  TIniGTEnvironment settings;  // where the settings file is
 };
 
 // Values of the options dialog that ApplyOptions takes over.
@@ -62,9 +62,9 @@ struct TOptionValues {
   bool pad_status = true, pad_stay_on_top = true, pad_dock_info = true, pad_children_status = true, pad_snap = true;
   int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
   bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
-  bool auto_lookup = false;  // look unregistered discs up online when they arrive
+  bool auto_lookup = false;                 // look unregistered discs up online when they arrive
   std::string data_base_path, plugin_path;  // Shift-JIS bytes
-  std::string drive;                         // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
+  std::string drive;                        // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;
 };
 
@@ -190,9 +190,9 @@ class TQVRDM {
   // Components and state, read by the views and the dialogs.
   TQVRMenu QVRMenu;
   TIniGT IniCTRL;
-  CDDA CD;                // the CD audio device layer
-  TDiscDatabase Database;  // the disc database
-  TDiscRecord Disc;        // the disc in the drive
+  CDDA CD;                    // the CD audio device layer
+  TDiscDatabase Database;     // the disc database
+  TDiscRecord Disc;           // the disc in the drive
   WallpaperKeeper Wallpaper;  // disc jackets on the desktop, the user's own picture kept aside
   CdTextPrefill DiscCdText;   // the disc's CD-Text: titles of an unregistered disc, the dialog's prefill
 
@@ -219,7 +219,7 @@ class TQVRDM {
   // "AutoLookup": an unregistered disc that arrives opens the registration dialog, which looks
   // it up online at once. Off by default: it sends the disc's table of contents to a server.
   bool AutoLookup = false;
-  OnlineLookupSettings LookupServers;  // the online lookup's servers ("Other")
+  OnlineLookupSettings LookupServers;    // the online lookup's servers ("Other")
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
   std::string Drive;                     // CD drive, image or image folder; empty: the default drive
   LyricsAppearance Lyrics;               // the lyrics line: font, background, stay-on-top, height
@@ -256,15 +256,15 @@ class TQVRDM {
   void SetLyricsHeightFromFont();
 
   TQVRDMPorts ports_;
-  bool looking_up_ = false;  // a lookup is running; nested ticks return at once
+  bool looking_up_ = false;       // a lookup is running; nested ticks return at once
   bool settings_loaded_ = false;  // start-up read the settings: shut-down may write them back
   bool layout_restored_ = false;  // start-up restored the pad's layout: shut-down may save it
   // Why the drive is not ready, as the status texts show it; nothing while it is ready.
   std::optional<std::string> shown_reason_;
   bool drive_changed_ = false;  // the "Drive" setting changed during a lookup; the next tick reopens
   struct HandedRange {
-    bool pending = false;       // handed to the device, not heard yet
-    std::size_t index = 0;      // the play order position it plays
+    bool pending = false;   // handed to the device, not heard yet
+    std::size_t index = 0;  // the play order position it plays
     std::uint8_t from = 0, to = 0;
   } handed_;
   bool range_read_ = false;  // the device has read all of the range: what follows may be handed over

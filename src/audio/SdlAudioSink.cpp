@@ -155,8 +155,9 @@ void SdlAudioSink::SetRefillMark(std::size_t frames, std::function<void()> wake)
 }
 
 void SdlAudioSink::Take(void* sink, Uint8* stream, int length) {
-  static_cast<SdlAudioSink*>(sink)->TakeFrames(reinterpret_cast<std::int16_t*>(stream),
-                                               static_cast<std::size_t>(length) / (kChannelCount * sizeof(std::int16_t)));
+  static_cast<SdlAudioSink*>(sink)->TakeFrames(
+      reinterpret_cast<std::int16_t*>(stream),
+      static_cast<std::size_t>(length) / (kChannelCount * sizeof(std::int16_t)));
 }
 
 void SdlAudioSink::TakeFrames(std::int16_t* out, std::size_t frames) {

@@ -50,9 +50,9 @@ class CDDA {
   // The disc key: the media identity as 8 upper-case hexadecimal digits.
   ShortString<8> CDMediaID();
   int CDTrackCount();
-  std::uint32_t CDDiscLength();           // packed MSF
-  std::uint8_t CDCurrentTrack();          // track under the play head
-  std::uint32_t CDPosition();             // packed TMSF
+  std::uint32_t CDDiscLength();                     // packed MSF
+  std::uint8_t CDCurrentTrack();                    // track under the play head
+  std::uint32_t CDPosition();                       // packed TMSF
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
   // The disc's CD-Text; empty when the device is not open or the disc has none.

@@ -124,7 +124,8 @@ void CdioDrive::ListImages() {
   fs::path current = CurrentImage();
   images_ = std::move(found);
   auto at = std::find(images_.begin(), images_.end(), current);
-  imageIndex_ = at != images_.end() ? static_cast<std::size_t>(at - images_.begin()) : std::min(imageIndex_, images_.size() - 1);
+  imageIndex_ =
+      at != images_.end() ? static_cast<std::size_t>(at - images_.begin()) : std::min(imageIndex_, images_.size() - 1);
 }
 
 void CdioDrive::UnloadDisc() {

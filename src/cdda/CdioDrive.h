@@ -17,8 +17,8 @@
 #include "cdda/CdioSource.h"
 #include "cdda/CueImage.h"
 #include "cdda/DigitalPlayer.h"
-#include "cdda/DriveWatch.h"
 #include "cdda/DiscToc.h"
+#include "cdda/DriveWatch.h"
 
 namespace qvr {
 

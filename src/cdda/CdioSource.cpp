@@ -16,8 +16,8 @@
 
 #include "cdda/ChildProbe.h"
 #include "util/AtomicFile.h"
-#include "util/RegularFile.h"
 #include "util/Error.h"
+#include "util/RegularFile.h"
 
 namespace qvr {
 
@@ -30,7 +30,8 @@ constexpr char kNoDriveFound[] = "CDドライブがありません";
 constexpr char kNoImage[] = "CDイメージを開けません: %s";
 constexpr char kReadFailed[] = "CDを読めません: %s";
 constexpr char kBrokenImage[] = "CDイメージが壊れているため読めません: %s";
-constexpr char kStuckImage[] = "CDイメージを読み終えられません (壊れているか、通常のファイルでないものを指しています): %s";
+constexpr char kStuckImage[] =
+    "CDイメージを読み終えられません (壊れているか、通常のファイルでないものを指しています): %s";
 // How long a child process may take to read an image's table of contents and sample sectors.
 constexpr std::chrono::seconds kProbeTime{10};
 constexpr int kQuietSpeed = 4;
@@ -210,7 +211,8 @@ std::optional<DiscToc> CdioSource::ReadToc() {
     auto track = static_cast<track_t>(first + n);
     lba_t start = cdio_get_track_lba(handle_, track);
     if (start == CDIO_INVALID_LBA) return std::nullopt;
-    toc.Tracks.push_back({static_cast<std::uint32_t>(start), cdio_get_track_format(handle_, track) == TRACK_FORMAT_AUDIO});
+    toc.Tracks.push_back(
+        {static_cast<std::uint32_t>(start), cdio_get_track_format(handle_, track) == TRACK_FORMAT_AUDIO});
   }
   lba_t leadOut = cdio_get_track_lba(handle_, CDIO_CDROM_LEADOUT_TRACK);
   if (leadOut == CDIO_INVALID_LBA) return std::nullopt;

@@ -362,7 +362,8 @@ CueImage::CueImage(const fs::path& cueFile) {
       auto layOut = [&](std::uint32_t untilFrame, std::uint32_t bytes) {
         if (untilFrame <= fileFrame) return;
         std::uint32_t count = untilFrame - fileFrame;
-        if (byteCursor + std::uint64_t{count} * bytes > dataBytes) throw Error(FormatMessage(kShortFile, path->string()));
+        if (byteCursor + std::uint64_t{count} * bytes > dataBytes)
+          throw Error(FormatMessage(kShortFile, path->string()));
         extents_.push_back({sector, count, fileIndex, dataOffset + byteCursor, bytes});
         byteCursor += std::uint64_t{count} * bytes;
         sector += count;
@@ -388,7 +389,8 @@ CueImage::CueImage(const fs::path& cueFile) {
         pendingPostgap = track.postgap;
       }
       // The last track of the file runs to the file's end, which must reach past its INDEX 01.
-      std::uint32_t endFrame = fileFrame + static_cast<std::uint32_t>((dataBytes - std::min(byteCursor, dataBytes)) / previousBytes);
+      std::uint32_t endFrame =
+          fileFrame + static_cast<std::uint32_t>((dataBytes - std::min(byteCursor, dataBytes)) / previousBytes);
       std::uint32_t lastStart = *entry.tracks.back().index1;
       if (endFrame <= lastStart) throw Error(FormatMessage(kShortFile, path->string()));
       layOut(endFrame, previousBytes);

@@ -41,7 +41,7 @@ class CueImage : public AudioSectorSource {
     std::uint32_t firstSector = 0;  // disc sector (frame address less the lead-in)
     std::uint32_t count = 0;
     std::size_t file = 0;
-    std::uint64_t offset = 0;       // byte offset of the first sector in the file
+    std::uint64_t offset = 0;  // byte offset of the first sector in the file
     std::uint32_t sectorBytes = kSectorBytes;
   };
 

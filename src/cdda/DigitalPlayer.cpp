@@ -41,7 +41,9 @@ constexpr std::size_t kShortestSleepMs = 3;
 constexpr std::size_t kLongestSleepMs = 1000;
 }  // namespace
 
-DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) { reader_ = std::thread([this] { Run(); }); }
+DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) {
+  reader_ = std::thread([this] { Run(); });
+}
 
 DigitalPlayer::~DigitalPlayer() {
   {

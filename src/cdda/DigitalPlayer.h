@@ -7,8 +7,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,13 +100,13 @@ class DigitalPlayer {
   std::uint64_t playedBase_ = 0;  // the sink's played count when the job started
   std::uint32_t stoppedAt_ = 0;
   std::string lastError_;
-  std::uint32_t readingTo_ = 0;  // the end of the chunk being read
-  bool replacing_ = false;       // the old job's sound plays until the new job's first chunk
+  std::uint32_t readingTo_ = 0;          // the end of the chunk being read
+  bool replacing_ = false;               // the old job's sound plays until the new job's first chunk
   std::optional<std::size_t> handover_;  // where ranges handed over begin in ranges_
-  bool readNews_ = false;        // RangeRead is due
-  std::size_t heardRange_ = 0;   // the range of ranges_ heard at the last look
-  std::vector<std::uint32_t> marks_;  // sorted
-  std::size_t heardMark_ = 0;    // marks at or before the heard frame at the last look
+  bool readNews_ = false;                // RangeRead is due
+  std::size_t heardRange_ = 0;           // the range of ranges_ heard at the last look
+  std::vector<std::uint32_t> marks_;     // sorted
+  std::size_t heardMark_ = 0;            // marks at or before the heard frame at the last look
   NewsListener listener_;
 
   std::thread reader_;

@@ -327,8 +327,8 @@ void BulkStore::Store(const TDiscRecord& disc) {
   const std::size_t used = UsedTracks(disc.TrackCount);
 
   // The refusals of DBStore, before anything of this disc is written.
-  for (const Output* out : {used > 0 ? &s.track : nullptr, &s.artist, used > 0 ? &s.genre : nullptr, &s.label,
-                            &s.master}) {
+  for (const Output* out :
+       {used > 0 ? &s.track : nullptr, &s.artist, used > 0 ? &s.genre : nullptr, &s.label, &s.master}) {
     if (out && !out->Valid()) throw Error(WrongVersionMessage(out->Old().Path()));
   }
   std::vector<std::string_view> artist_names, genre_names;

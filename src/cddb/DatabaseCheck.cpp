@@ -46,12 +46,14 @@ void CheckFiles(const DatabaseReader& db, Findings& findings) {
     if (file.Records == 0) {
       findings.Problem(kind, 0, "ヘッダーレコードがありません (" + std::to_string(file.Size) + " バイト)");
     } else if (!file.ValidHeader) {
-      findings.Problem(kind, 0, "ヘッダーのバージョンが \"" + std::string(InfoOf(kind).Version) +
-                                    "\" ではありません。このファイルは使われません");
+      findings.Problem(kind, 0,
+                       "ヘッダーのバージョンが \"" + std::string(InfoOf(kind).Version) +
+                           "\" ではありません。このファイルは使われません");
     }
     if (file.TrailingBytes > 0 && file.Records > 0) {
-      findings.Problem(kind, 0, "末尾に不完全なレコード (" + std::to_string(file.TrailingBytes) +
-                                    " バイト) があります。読み込みでは無視され、次の追加で上書きされます");
+      findings.Problem(kind, 0,
+                       "末尾に不完全なレコード (" + std::to_string(file.TrailingBytes) +
+                           " バイト) があります。読み込みでは無視され、次の追加で上書きされます");
     }
   }
 }
@@ -76,8 +78,10 @@ void CheckLength(const char* record, FieldSpan field, DBFile file, std::size_t i
 void CheckDamage(const DatabaseReader& db, Findings& findings) {
   namespace m = master_layout;
   Scan(db, DBFile::Master, [&](const char* r, std::size_t i) {
-    for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"}, {m::DiscName, "DiscName"},
-                               {m::JacketFile, "JacketFile"}, {m::LyricsFile, "LyricsFile"}}) {
+    for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"},
+                               {m::DiscName, "DiscName"},
+                               {m::JacketFile, "JacketFile"},
+                               {m::LyricsFile, "LyricsFile"}}) {
       CheckLength(r, field, DBFile::Master, i, name, findings);
     }
   });
@@ -99,19 +103,23 @@ std::unordered_set<std::int64_t> CheckNames(const DatabaseReader& db, DBFile fil
   std::unordered_map<std::string, std::size_t> names;
   const bool genre = file == DBFile::Genre;
   Scan(db, file, [&](const char* r, std::size_t record) {
-    const std::int64_t id = genre ? static_cast<unsigned char>(r[genre_layout::ID.Offset]) : ReadInt32At(r, name_layout::ID.Offset);
-    const std::string name(genre ? ShortStringAt(r, genre_layout::Name.Offset, 16) : ShortStringAt(r, name_layout::Name.Offset, 96));
+    const std::int64_t id =
+        genre ? static_cast<unsigned char>(r[genre_layout::ID.Offset]) : ReadInt32At(r, name_layout::ID.Offset);
+    const std::string name(genre ? ShortStringAt(r, genre_layout::Name.Offset, 16)
+                                 : ShortStringAt(r, name_layout::Name.Offset, 96));
     // A name's ID is the record number it was appended at; one that is not would collide with
     // the ID a later name gets.
     if (id != static_cast<std::int64_t>(record)) {
       findings.Problem(file, record, "ID " + std::to_string(id) + " がレコード番号と違います");
     }
     if (auto [at, inserted] = ids.try_emplace(id, record); !inserted) {
-      findings.Problem(file, record, "ID " + std::to_string(id) + " はレコード " + std::to_string(at->second) + " と重複しています");
+      findings.Problem(file, record,
+                       "ID " + std::to_string(id) + " はレコード " + std::to_string(at->second) + " と重複しています");
     }
     if (auto [at, inserted] = names.try_emplace(name, record); !inserted) {
-      findings.Problem(file, record,
-                       "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(at->second) + " と重複しています");
+      findings.Problem(
+          file, record,
+          "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(at->second) + " と重複しています");
     }
   });
   std::unordered_set<std::int64_t> result;
@@ -135,13 +143,15 @@ class TrackIndex {
       entry.Record = static_cast<std::uint32_t>(i);
       entries_.push_back(entry);
     });
-    std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.View() < b.View(); });
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const Entry& a, const Entry& b) { return a.View() < b.View(); });
   }
 
   static std::string KeyOf(const char* r) {
     namespace t = track_layout;
-    return TrackKey(ShortString<8>(ShortStringAt(r, t::DiscKey.Offset, 8)), static_cast<std::uint8_t>(r[t::TrackCount.Offset]),
-                    ReadUInt32At(r, t::DiscTime.Offset), static_cast<std::uint8_t>(r[t::TrackNo.Offset]));
+    return TrackKey(ShortString<8>(ShortStringAt(r, t::DiscKey.Offset, 8)),
+                    static_cast<std::uint8_t>(r[t::TrackCount.Offset]), ReadUInt32At(r, t::DiscTime.Offset),
+                    static_cast<std::uint8_t>(r[t::TrackNo.Offset]));
   }
 
   // The number of the first record with `key`, or 0.
@@ -165,9 +175,9 @@ class TrackIndex {
 // empty (a file of another version is a problem of its own).
 bool Checkable(const DatabaseReader& db, DBFile file) { return db.File(file).ValidHeader || !db.File(file).Exists; }
 
-void CheckMasters(const DatabaseReader& db, const TrackIndex& tracks, const std::unordered_set<std::int64_t>& artist_ids,
-                  const std::unordered_set<std::int64_t>& label_ids, std::unordered_set<std::string>& discs,
-                  Findings& findings) {
+void CheckMasters(const DatabaseReader& db, const TrackIndex& tracks,
+                  const std::unordered_set<std::int64_t>& artist_ids, const std::unordered_set<std::int64_t>& label_ids,
+                  std::unordered_set<std::string>& discs, Findings& findings) {
   const bool artists_usable = Checkable(db, DBFile::Artist);
   const bool labels_usable = Checkable(db, DBFile::Label);
   const bool tracks_usable = Checkable(db, DBFile::Track);
@@ -185,12 +195,14 @@ void CheckMasters(const DatabaseReader& db, const TrackIndex& tracks, const std:
     if (m.TrackCount > kMaxTracks) {
       findings.Problem(DBFile::Master, record, "曲数 " + std::to_string(m.TrackCount) + " は 99 を超えています");
     }
-    if (m.DiscType > 3) findings.Problem(DBFile::Master, record, "DiscType " + std::to_string(m.DiscType) + " は 0..3 の外です");
+    if (m.DiscType > 3)
+      findings.Problem(DBFile::Master, record, "DiscType " + std::to_string(m.DiscType) + " は 0..3 の外です");
     if (!IsUnknownDate(m.SaleDate) && !CivilFromDate(m.SaleDate)) {
       findings.Problem(DBFile::Master, record, "SaleDate が日付ではありません");
     }
     if (artists_usable && !artist_ids.contains(m.ArtistID)) {
-      findings.Problem(DBFile::Master, record, "ArtistID " + std::to_string(m.ArtistID) + " が ArtistDB.QVR にありません");
+      findings.Problem(DBFile::Master, record,
+                       "ArtistID " + std::to_string(m.ArtistID) + " が ArtistDB.QVR にありません");
     }
     if (labels_usable && !label_ids.contains(m.LabelID)) {
       findings.Problem(DBFile::Master, record, "LabelID " + std::to_string(m.LabelID) + " が LabelDB.QVR にありません");
@@ -198,7 +210,8 @@ void CheckMasters(const DatabaseReader& db, const TrackIndex& tracks, const std:
     if (tracks_usable && inserted) {
       for (std::size_t n = 1; n <= UsedTracks(m.TrackCount); ++n) {
         if (tracks.First(TrackKey(m.DiscKey, m.TrackCount, m.DiscTime, static_cast<std::uint8_t>(n))) == 0) {
-          findings.Problem(DBFile::Master, record, "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
+          findings.Problem(DBFile::Master, record,
+                           "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
         }
       }
     }
@@ -224,8 +237,8 @@ void CheckTracks(const DatabaseReader& db, const TrackIndex& tracks, const std::
     }
     if (!discs.contains(TrackKey(t.DiscKey, t.TrackCount, t.DiscTime, 0))) ++orphans;
     if (artists_usable) {
-      for (auto [id, field] : {std::pair{t.LyricsbyID, "LyricsbyID"}, {t.MusicbyID, "MusicbyID"},
-                               {t.ArrangebyID, "ArrangebyID"}}) {
+      for (auto [id, field] :
+           {std::pair{t.LyricsbyID, "LyricsbyID"}, {t.MusicbyID, "MusicbyID"}, {t.ArrangebyID, "ArrangebyID"}}) {
         if (!artist_ids.contains(id)) {
           findings.Problem(DBFile::Track, record,
                            std::string(field) + " " + std::to_string(id) + " が ArtistDB.QVR にありません");
@@ -238,7 +251,8 @@ void CheckTracks(const DatabaseReader& db, const TrackIndex& tracks, const std::
   });
   if (orphans > 0 && db.File(DBFile::Master).ValidHeader) {
     findings.Remark(DBFile::Track, 0,
-                    std::to_string(orphans) + " 件のトラックレコードにはマスターレコードがありません (登録の途中で中断された跡です)");
+                    std::to_string(orphans) +
+                        " 件のトラックレコードにはマスターレコードがありません (登録の途中で中断された跡です)");
   }
 }
 

@@ -12,14 +12,14 @@ namespace qvr {
 
 enum class DBFile : std::uint8_t { Master, Track, Artist, Label, Genre };
 
-inline constexpr std::array<DBFile, 5> kAllDBFiles = {DBFile::Master, DBFile::Track, DBFile::Artist,
-                                                      DBFile::Label, DBFile::Genre};
+inline constexpr std::array<DBFile, 5> kAllDBFiles = {DBFile::Master, DBFile::Track, DBFile::Artist, DBFile::Label,
+                                                      DBFile::Genre};
 
 struct DBFileInfo {
-  std::string_view FileName;    // "MasterDB.QVR", ...
-  std::size_t RecordSize;       // 652, 144, 104, 104, 18
-  std::size_t VersionOffset;    // offset of the short string in record 0 that holds the version
-  std::string_view Version;     // the text it must hold
+  std::string_view FileName;  // "MasterDB.QVR", ...
+  std::size_t RecordSize;     // 652, 144, 104, 104, 18
+  std::size_t VersionOffset;  // offset of the short string in record 0 that holds the version
+  std::string_view Version;   // the text it must hold
 };
 
 const DBFileInfo& InfoOf(DBFile file);

@@ -94,10 +94,9 @@ void DatabaseReader::IndexTracks() {
   namespace l = track_layout;
   while (const char* record = scan.Next()) {
     if (static_cast<unsigned char>(record[l::DiscKey.Offset]) > 8) continue;  // a damaged key never matches
-    const std::uint64_t hash = TrackHash(ShortStringAt(record, l::DiscKey.Offset, 8),
-                                         static_cast<std::uint8_t>(record[l::TrackCount.Offset]),
-                                         ReadUInt32At(record, l::DiscTime.Offset),
-                                         static_cast<std::uint8_t>(record[l::TrackNo.Offset]));
+    const std::uint64_t hash =
+        TrackHash(ShortStringAt(record, l::DiscKey.Offset, 8), static_cast<std::uint8_t>(record[l::TrackCount.Offset]),
+                  ReadUInt32At(record, l::DiscTime.Offset), static_cast<std::uint8_t>(record[l::TrackNo.Offset]));
     index.emplace_back(hash, static_cast<std::uint32_t>(scan.Index()));
   }
   std::stable_sort(index.begin(), index.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -60,11 +60,14 @@ DatabaseSnapshot DatabaseSnapshot::Read(const std::filesystem::path& master_path
       case DBFile::Master:
         ReadAll(file, [&](const char* r, std::size_t i) {
           namespace m = master_layout;
-          for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"}, {m::DiscName, "DiscName"},
-                                     {m::JacketFile, "JacketFile"}, {m::LyricsFile, "LyricsFile"}}) {
+          for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"},
+                                     {m::DiscName, "DiscName"},
+                                     {m::JacketFile, "JacketFile"},
+                                     {m::LyricsFile, "LyricsFile"}}) {
             CheckLength(r, field, kind, i, name, damaged);
           }
-          snapshot.masters_.push_back(DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize)));
+          snapshot.masters_.push_back(
+              DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize)));
         });
         break;
       case DBFile::Track:

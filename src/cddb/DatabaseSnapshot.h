@@ -20,10 +20,10 @@ namespace qvr {
 struct SnapshotFile {
   std::filesystem::path Path;
   bool Exists = false;
-  bool ValidHeader = false;         // record 0 carries the version; otherwise its records are unused
-  std::uintmax_t Size = 0;          // bytes
-  std::size_t TrailingBytes = 0;    // bytes of a partial record at the end
-  std::size_t Records = 0;          // whole records, header included
+  bool ValidHeader = false;       // record 0 carries the version; otherwise its records are unused
+  std::uintmax_t Size = 0;        // bytes
+  std::size_t TrailingBytes = 0;  // bytes of a partial record at the end
+  std::size_t Records = 0;        // whole records, header included
 };
 
 // A short string whose length byte exceeds its capacity (read as the capacity).
@@ -71,7 +71,7 @@ class DatabaseSnapshot {
   std::vector<DamagedField> damaged_;
   NameMaps names_;
   std::unordered_map<std::string, std::size_t> first_track_;  // identity + track number -> index
-  std::vector<bool> track_key_damaged_;  // such a record never matches a disc
+  std::vector<bool> track_key_damaged_;                       // such a record never matches a disc
 };
 
 // The key under which FindTrack indexes a track.

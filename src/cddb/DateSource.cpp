@@ -43,9 +43,8 @@ TDateTime SystemDateSource::Today() const {
 }
 
 TDateTime DateFromCivil(CivilDate date) {
-  return static_cast<TDateTime>(DaysFromCivil(date.Year, static_cast<unsigned>(date.Month),
-                                              static_cast<unsigned>(date.Day)) -
-                                kEpochOffset);
+  return static_cast<TDateTime>(
+      DaysFromCivil(date.Year, static_cast<unsigned>(date.Month), static_cast<unsigned>(date.Day)) - kEpochOffset);
 }
 
 std::optional<CivilDate> CivilFromDate(TDateTime value) {

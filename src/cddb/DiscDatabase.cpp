@@ -175,8 +175,8 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
   if (used > 0) genre_file.emplace(OpenForOperation(*this, DBFile::Genre));
   RecordFile label_file = OpenForOperation(*this, DBFile::Label);
   RecordFile master = OpenForOperation(*this, DBFile::Master);
-  for (const RecordFile* file : {track_file ? &*track_file : nullptr, &artist_file,
-                                 genre_file ? &*genre_file : nullptr, &label_file, &master}) {
+  for (const RecordFile* file :
+       {track_file ? &*track_file : nullptr, &artist_file, genre_file ? &*genre_file : nullptr, &label_file, &master}) {
     if (file && !file->HasValidHeader()) throw Error(WrongVersionMessage(file->Path()));
   }
 

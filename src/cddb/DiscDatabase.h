@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <string>
 
-#include "cddb/DateSource.h"
 #include "cddb/DatabaseFiles.h"
+#include "cddb/DateSource.h"
 #include "cddb/DiscRecord.h"
 #include "cddb/SearchProgress.h"
 

@@ -28,8 +28,7 @@ std::vector<std::int64_t> GenreIDsOf(const DiscTracks& tracks) {
   return ids;
 }
 
-void FillFromMaster(TDiscRecord& result, const TMasterRecord& master, const DiscTracks& tracks,
-                    const NameMaps& names) {
+void FillFromMaster(TDiscRecord& result, const TMasterRecord& master, const DiscTracks& tracks, const NameMaps& names) {
   result.Reserved = master.Reserved;
   result.DiscKey = master.DiscKey;
   result.TrackCount = master.TrackCount;

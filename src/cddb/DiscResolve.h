@@ -35,7 +35,6 @@ std::vector<std::int64_t> GenreIDsOf(const DiscTracks& tracks);
 // from the record, names through `names`; track n (up to TrackCount, at most 99) from its record,
 // or, without one, keeping the StartPos and Length already in `result` with empty texts; the
 // entries above TrackCount cleared.
-void FillFromMaster(TDiscRecord& result, const TMasterRecord& master, const DiscTracks& tracks,
-                    const NameMaps& names);
+void FillFromMaster(TDiscRecord& result, const TMasterRecord& master, const DiscTracks& tracks, const NameMaps& names);
 
 }  // namespace qvr

@@ -20,9 +20,9 @@ std::vector<std::string> NamesOf(const RecordFile& file, std::span<const std::in
 
 // Name -> ID, adding names that are new. The result of AssignIDs, before anything is written.
 struct NameAssignment {
-  std::vector<std::int64_t> IDs;          // one per requested name, in request order
-  std::vector<std::string> NewNames;      // names to append, in the order they were first asked for
-  std::size_t FirstNewRecord = 0;         // record number (and ID) of NewNames[0]
+  std::vector<std::int64_t> IDs;      // one per requested name, in request order
+  std::vector<std::string> NewNames;  // names to append, in the order they were first asked for
+  std::size_t FirstNewRecord = 0;     // record number (and ID) of NewNames[0]
 };
 
 // For each of `names` in order: the ID of the first record whose name is byte for byte equal,

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "cddb/Records.h"
@@ -31,8 +31,9 @@ RecordFile::RecordFile(std::filesystem::path path, DBFile kind, Access access)
   fd_ = OpenRegularFile(path_, mode, error);
   if (fd_ >= 0) return;
   if (access == Access::ReadWrite && (error == EACCES || error == EPERM || error == EROFS)) {
-    throw Error(FormatMessage("データベースファイル %s に書き込む権限がありません。ディスクを登録できません", path_.string()) +
-                ": " + std::strerror(error));
+    throw Error(
+        FormatMessage("データベースファイル %s に書き込む権限がありません。ディスクを登録できません", path_.string()) +
+        ": " + std::strerror(error));
   }
   throw Error(FormatMessage("データベースファイル %s を開けません", path_.string()) + ": " + OpenFailureReason(error));
 }

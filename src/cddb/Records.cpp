@@ -25,8 +25,8 @@ namespace t = track_layout;
 namespace n = name_layout;
 namespace g = genre_layout;
 
-static_assert(Tiles({m::Reserved, m::DiscKey, m::TrackCount, m::Pad1, m::DiscTime, m::DiscName, m::Pad2,
-                     m::ArtistID, m::SaleDate, m::LabelID, m::DiscType, m::JacketFile, m::LyricsFile, m::Pad3},
+static_assert(Tiles({m::Reserved, m::DiscKey, m::TrackCount, m::Pad1, m::DiscTime, m::DiscName, m::Pad2, m::ArtistID,
+                     m::SaleDate, m::LabelID, m::DiscType, m::JacketFile, m::LyricsFile, m::Pad3},
                     kMasterRecordSize),
               "TMasterRecord layout must fill exactly 652 bytes");
 static_assert(Tiles({t::DiscKey, t::TrackCount, t::Pad1, t::DiscTime, t::TrackNo, t::Pad2, t::StartPos, t::Length,

@@ -83,9 +83,9 @@ inline constexpr FieldSpan Reserved{0, 4}, DiscKey{4, 9}, TrackCount{13, 1}, Pad
     JacketFile{137, 256}, LyricsFile{393, 256}, Pad3{649, 3};
 }
 namespace track_layout {
-inline constexpr FieldSpan DiscKey{0, 9}, TrackCount{9, 1}, Pad1{10, 2}, DiscTime{12, 4}, TrackNo{16, 1},
-    Pad2{17, 3}, StartPos{20, 4}, Length{24, 4}, TrackName{28, 97}, Pad3{125, 3}, LyricsbyID{128, 4},
-    MusicbyID{132, 4}, ArrangebyID{136, 4}, GenreID{140, 1}, Pad4{141, 3};
+inline constexpr FieldSpan DiscKey{0, 9}, TrackCount{9, 1}, Pad1{10, 2}, DiscTime{12, 4}, TrackNo{16, 1}, Pad2{17, 3},
+    StartPos{20, 4}, Length{24, 4}, TrackName{28, 97}, Pad3{125, 3}, LyricsbyID{128, 4}, MusicbyID{132, 4},
+    ArrangebyID{136, 4}, GenreID{140, 1}, Pad4{141, 3};
 }
 namespace name_layout {
 inline constexpr FieldSpan ID{0, 4}, Name{4, 97}, Pad1{101, 3};

@@ -5,8 +5,8 @@
 
 namespace qvr {
 
-bool MatchesIdentity(const char* record, std::size_t key_offset, std::size_t count_offset,
-                     std::size_t time_offset, const DiscIdentity& identity) {
+bool MatchesIdentity(const char* record, std::size_t key_offset, std::size_t count_offset, std::size_t time_offset,
+                     const DiscIdentity& identity) {
   const std::string_view key = identity.DiscKey.View();
   return static_cast<unsigned char>(record[count_offset]) == identity.TrackCount &&
          ReadUInt32At(record, time_offset) == identity.DiscTime &&

@@ -23,8 +23,8 @@ struct DiscIdentity {
 
 // True when the record bytes hold `identity` in the fields at the given offsets. The key's
 // length byte is compared as stored, so a damaged length above 8 never matches.
-bool MatchesIdentity(const char* record, std::size_t key_offset, std::size_t count_offset,
-                     std::size_t time_offset, const DiscIdentity& identity);
+bool MatchesIdentity(const char* record, std::size_t key_offset, std::size_t count_offset, std::size_t time_offset,
+                     const DiscIdentity& identity);
 
 struct FoundTrack {
   std::size_t Record = 0;  // record number in the file

@@ -47,12 +47,10 @@ void SetDiscBytes(TDiscRecord& disc, DiscField field, std::string_view bytes) {
   WithDiscText(disc, field, [bytes](auto& text) { text.Assign(bytes); });
 }
 
-constexpr std::array<DiscField, kDiscFieldCount> kDiscFields{DiscField::DiscName, DiscField::ArtistName,
-                                                              DiscField::LabelName, DiscField::JacketFile,
-                                                              DiscField::LyricsFile};
-constexpr std::array<TrackField, kTrackFieldCount> kTrackFields{TrackField::TrackName, TrackField::Lyricsby,
-                                                                 TrackField::Musicby, TrackField::Arrangeby,
-                                                                 TrackField::Genre};
+constexpr std::array<DiscField, kDiscFieldCount> kDiscFields{
+    DiscField::DiscName, DiscField::ArtistName, DiscField::LabelName, DiscField::JacketFile, DiscField::LyricsFile};
+constexpr std::array<TrackField, kTrackFieldCount> kTrackFields{
+    TrackField::TrackName, TrackField::Lyricsby, TrackField::Musicby, TrackField::Arrangeby, TrackField::Genre};
 
 }  // namespace
 
@@ -117,8 +115,10 @@ CivilDate DiscRegModel::SaleDay(CivilDate fallback) const {
 
 void DiscRegModel::SetSaleDay(CivilDate day) {
   // The day the record already holds keeps the record's value (with its time of day).
-  if (CivilFromDate(sale_date_) == day) picked_day_.reset();
-  else picked_day_ = day;
+  if (CivilFromDate(sale_date_) == day)
+    picked_day_.reset();
+  else
+    picked_day_ = day;
 }
 
 void DiscRegModel::SetDiscTypeIndex(int index) {
@@ -173,8 +173,7 @@ std::size_t DiscRegModel::Propose(const TDiscRecord& proposed) {
   for (DiscField field : kDiscFields) fill(disc_[static_cast<std::size_t>(field)], DiscBytes(proposed, field));
   // A disc not registered yet has only the type guessed from its track count, which a proposed
   // type replaces unless the user chose one.
-  if ((disc_type_ < 0 || (!registered_ && !type_picked_)) && proposed.DiscType < 4 &&
-      disc_type_ != proposed.DiscType) {
+  if ((disc_type_ < 0 || (!registered_ && !type_picked_)) && proposed.DiscType < 4 && disc_type_ != proposed.DiscType) {
     disc_type_ = proposed.DiscType;
     ++filled;
   }

@@ -17,8 +17,8 @@ std::string_view LongHint(std::string_view hint);
 struct EditCheck {
   enum class Status : unsigned char { Fits, TooLong, Unencodable };
   Status status = Status::Fits;
-  std::size_t bytes = 0;   // the text's length in Shift-JIS bytes
-  std::string offending;   // Unencodable: the first character with no Shift-JIS form (UTF-8)
+  std::size_t bytes = 0;  // the text's length in Shift-JIS bytes
+  std::string offending;  // Unencodable: the first character with no Shift-JIS form (UTF-8)
   bool ok() const { return status == Status::Fits; }
 };
 

@@ -13,7 +13,7 @@ namespace qvr {
 
 // One entry of a file type list: its description and its name patterns ("*.lrc").
 struct FileFilter {
-  std::string description;       // UTF-8
+  std::string description;  // UTF-8
   std::vector<std::string> patterns;
   friend bool operator==(const FileFilter&, const FileFilter&) = default;
 };

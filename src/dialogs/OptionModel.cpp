@@ -124,7 +124,9 @@ OptionChoice OptionModel::AcceptFolder(Folder folder, const std::string& chosen,
   }
   std::string bytes = stored.bytes;
   if (bytes.back() != '/') bytes += '/';
-  Change([&](TOptionValues& values) { (folder == Folder::DataBase ? values.data_base_path : values.plugin_path) = bytes; });
+  Change([&](TOptionValues& values) {
+    (folder == Folder::DataBase ? values.data_base_path : values.plugin_path) = bytes;
+  });
   return {OptionChoice::Outcome::Chosen, {}};
 }
 
@@ -164,7 +166,8 @@ OptionChoice OptionModel::BrowseDriveFolder(FileDialogs& files) {
   const std::string current = DriveText();
   std::error_code error;
   const bool current_is_folder = !current.empty() && fs::is_directory(current, error);
-  std::optional<std::string> chosen = files.ChooseFolder("options-image", kImageFolderTitle, current_is_folder ? current : "");
+  std::optional<std::string> chosen =
+      files.ChooseFolder("options-image", kImageFolderTitle, current_is_folder ? current : "");
   if (!chosen) return {};
   if (!fs::is_directory(*chosen, error)) return Failed(FormatMessage(kNoSuchFolder, *chosen));
   if (!HasImages(*chosen)) return Failed(FormatMessage(kNoImages, *chosen));

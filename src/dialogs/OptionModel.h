@@ -34,8 +34,7 @@ class OptionModel {
   // Asks the user whether a folder that does not exist (UTF-8 path) is to be created.
   using CreateQuestion = std::function<bool(const std::string& folder)>;
 
-  OptionModel(TOptionValues current, TOptionValues defaults, std::filesystem::path program_folder,
-              ApplyFunction apply);
+  OptionModel(TOptionValues current, TOptionValues defaults, std::filesystem::path program_folder, ApplyFunction apply);
 
   const TOptionValues& Values() const { return values_; }
   const TOptionValues& Snapshot() const { return snapshot_; }

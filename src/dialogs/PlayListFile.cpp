@@ -26,8 +26,10 @@ bool ReadLine(std::istream& in, std::string& line, bool& cut) {
   for (int ch = in.get(); ch != std::char_traits<char>::eof(); ch = in.get()) {
     any = true;
     if (ch == '\n') break;
-    if (line.size() < kLineLimit) line.push_back(static_cast<char>(ch));
-    else cut = true;
+    if (line.size() < kLineLimit)
+      line.push_back(static_cast<char>(ch));
+    else
+      cut = true;
   }
   if (!line.empty() && line.back() == '\r' && !cut) line.pop_back();
   return any;

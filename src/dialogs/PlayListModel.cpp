@@ -34,7 +34,8 @@ PlayListModel::PlayListModel(const TDiscRecord& disc, std::vector<std::string> e
 std::optional<int> PlayListModel::TrackOf(std::size_t row) const {
   if (row >= entries_.size()) return std::nullopt;
   std::int32_t track = 0;
-  if (!StrToInt32(entries_[row], track) || track < 1 || static_cast<std::size_t>(track) > UsedTracks(disc_.TrackCount)) {
+  if (!StrToInt32(entries_[row], track) || track < 1 ||
+      static_cast<std::size_t>(track) > UsedTracks(disc_.TrackCount)) {
     return std::nullopt;
   }
   return track;
@@ -64,7 +65,8 @@ std::vector<PlayListTrackItem> PlayListModel::TrackItems() const {
 std::uint64_t PlayListModel::TotalFrames() const {
   std::uint64_t total = 0;
   for (std::size_t row = 0; row < entries_.size(); ++row) {
-    if (std::optional<int> track = TrackOf(row)) total += MSFToFrames(disc_.Tracks[static_cast<std::size_t>(*track)].Length);
+    if (std::optional<int> track = TrackOf(row))
+      total += MSFToFrames(disc_.Tracks[static_cast<std::size_t>(*track)].Length);
   }
   return total;
 }

@@ -8,13 +8,18 @@ namespace {
 
 bool Checkable(MenuItemId item) {
   switch (item) {
-    case MenuItemId::RepeatOneMNU: case MenuItemId::RepeatAllMNU: case MenuItemId::RandomMNU:
-    case MenuItemId::LyricsViewMNU: case MenuItemId::BaseMNU: case MenuItemId::BasicPadMNU:
-    case MenuItemId::ControlPadMNU: case MenuItemId::ModePadMNU: case MenuItemId::WindowPadMNU:
-    case MenuItemId::DiscPadMNU: case MenuItemId::OtherPadMNU:
-      return true;
-    default:
-      return false;
+    case MenuItemId::RepeatOneMNU:
+    case MenuItemId::RepeatAllMNU:
+    case MenuItemId::RandomMNU:
+    case MenuItemId::LyricsViewMNU:
+    case MenuItemId::BaseMNU:
+    case MenuItemId::BasicPadMNU:
+    case MenuItemId::ControlPadMNU:
+    case MenuItemId::ModePadMNU:
+    case MenuItemId::WindowPadMNU:
+    case MenuItemId::DiscPadMNU:
+    case MenuItemId::OtherPadMNU: return true;
+    default: return false;
   }
 }
 
@@ -45,7 +50,9 @@ void RunMenuItem(TQVRDM& dm, MenuItemId item) {
     case MenuItemId::OptionMNU: dm.OptionMNUClick(); break;
     case MenuItemId::HelpMNU: dm.HelpMNUClick(); break;
     case MenuItemId::ExitMNU: dm.ExitMNUClick(); break;
-    case MenuItemId::PadMNU: case MenuItemId::PluginMNU: case MenuItemId::Count: break;
+    case MenuItemId::PadMNU:
+    case MenuItemId::PluginMNU:
+    case MenuItemId::Count: break;
   }
 }
 

@@ -86,12 +86,13 @@ bool ModalDialog::event(QEvent* event) {
   // one when it leaves); the dialog has no main window to show it, so its status bar does.
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-    if (tip.isEmpty()) current_hint_->clearMessage();
-    else current_hint_->showMessage(tip);
+    if (tip.isEmpty())
+      current_hint_->clearMessage();
+    else
+      current_hint_->showMessage(tip);
     return true;
   }
   return QDialog::event(event);
 }
-
 
 }  // namespace qvr

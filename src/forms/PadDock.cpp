@@ -26,7 +26,9 @@ PadToolbarWidget::PadToolbarWidget(PadToolbar id, PadDock& dock) : QFrame(&dock)
   setCursor(Qt::ArrowCursor);
 }
 
-QString PadToolbarWidget::Caption() const { return QString::fromUtf8(Info(id_).caption.data(), Info(id_).caption.size()); }
+QString PadToolbarWidget::Caption() const {
+  return QString::fromUtf8(Info(id_).caption.data(), Info(id_).caption.size());
+}
 
 QToolButton* PadToolbarWidget::AddButton() {
   auto* button = new QToolButton(this);

@@ -40,23 +40,24 @@ QColor ColorFromRef(std::int32_t value) {
   if (bits & 0x80000000u) {
     const QPalette palette = QApplication::palette();
     switch (bits & 0xFF) {
-      case 5: return palette.color(QPalette::Base);              // window background
-      case 8: return palette.color(QPalette::Text);              // window text
+      case 5: return palette.color(QPalette::Base);  // window background
+      case 8: return palette.color(QPalette::Text);  // window text
       case 13: return palette.color(QPalette::Highlight);
       case 14: return palette.color(QPalette::HighlightedText);
-      case 15: return palette.color(QPalette::Button);           // button face
+      case 15: return palette.color(QPalette::Button);  // button face
       case 18: return palette.color(QPalette::ButtonText);
       case 24: return palette.color(QPalette::ToolTipBase);
       case 23: return palette.color(QPalette::ToolTipText);
       default: return palette.color(QPalette::Window);
     }
   }
-  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF), static_cast<int>((bits >> 16) & 0xFF));
+  return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
+                static_cast<int>((bits >> 16) & 0xFF));
 }
 
 const QStringList& JapaneseFallbackFaces() {
-  static const QStringList faces = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "IPAGothic", "VL PGothic",
-                                    "TakaoPGothic", "Noto Sans Mono CJK JP"};
+  static const QStringList faces = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic",           "IPAGothic",
+                                    "VL PGothic",       "TakaoPGothic", "Noto Sans Mono CJK JP"};
   return faces;
 }
 

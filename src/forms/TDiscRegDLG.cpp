@@ -19,12 +19,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
 #include "dialogs/FileDialogs.h"
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
 #include "forms/OnlineSearch.h"
-#include "app/PlayerSettings.h"
 #include "forms/ShiftJisValidator.h"
 #include "util/Error.h"
 
@@ -142,7 +142,8 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
   OnlineSearchBTN = new QPushButton(QString::fromUtf8("オンラインで検索(&O)"));
   OnlineSearchBTN->setObjectName("OnlineSearchBTN");
   OnlineSearchBTN->setEnabled(false);
-  SetHint(OnlineSearchBTN, "|MusicBrainzとgnudbでこのＣＤを検索し、空いている欄を埋めます (更新するまで登録されません)");
+  SetHint(OnlineSearchBTN,
+          "|MusicBrainzとgnudbでこのＣＤを検索し、空いている欄を埋めます (更新するまで登録されません)");
   auto* buttons = new QHBoxLayout;
   buttons->setContentsMargins(0, 6, 0, 0);
   buttons->addWidget(CdTextBTN);
@@ -326,8 +327,11 @@ QWidget* TDiscRegDLG::BuildTrackPage() {
   CurrentTrackLBL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
   int row = 0;
-  const std::pair<const char*, QWidget*> rows[] = {
-      {"曲 名", TrackNameEDT}, {"作 詞", LyricsbyCMB}, {"作 曲", MusicbyCMB}, {"編 曲", ArrangebyCMB}, {"ジャンル", GenreCMB}};
+  const std::pair<const char*, QWidget*> rows[] = {{"曲 名", TrackNameEDT},
+                                                   {"作 詞", LyricsbyCMB},
+                                                   {"作 曲", MusicbyCMB},
+                                                   {"編 曲", ArrangebyCMB},
+                                                   {"ジャンル", GenreCMB}};
   for (const auto& [text, control] : rows) {
     grid->addWidget(Caption(text, control), row, 0);
     grid->addWidget(control, row++, 1, 1, 2);
@@ -343,8 +347,8 @@ QWidget* TDiscRegDLG::BuildTrackPage() {
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
 
-  for (TrackField field : {TrackField::TrackName, TrackField::Lyricsby, TrackField::Musicby, TrackField::Arrangeby,
-                           TrackField::Genre}) {
+  for (TrackField field :
+       {TrackField::TrackName, TrackField::Lyricsby, TrackField::Musicby, TrackField::Arrangeby, TrackField::Genre}) {
     auto forward = [this, field](const QString& text) {
       if (!showing_) model_.SetTrackText(field, S(text));
     };
@@ -486,7 +490,8 @@ bool TDiscRegDLG::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = static_cast<QWidget*>(watched);
     const auto* key = static_cast<QKeyEvent*>(event);
     if (widget == PageControlEx1 && IsPageKey(key->key(), key->modifiers())) return true;
-    const bool first_delivery = widget == QApplication::focusWidget() || (!QApplication::focusWidget() && widget == this);
+    const bool first_delivery =
+        widget == QApplication::focusWidget() || (!QApplication::focusWidget() && widget == this);
     if (first_delivery && (widget == this || isAncestorOf(widget)) && FormKeyDown(key->key(), key->modifiers()) &&
         (widget == TrackSelectSBR || IsPageKey(key->key(), key->modifiers()))) {
       return true;

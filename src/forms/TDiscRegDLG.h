@@ -113,8 +113,8 @@ class TDiscRegDLG final : public ModalDialog {
   DiscRegModel model_;
   std::optional<TDiscRecord> cd_text_;  // the disc's CD-Text, offered by CdTextBTN
   QString opening_status_;              // said once the dialog is up (the prefill's result)
-  bool showing_ = false;  // controls are being filled from the model, not edited by the user
-  TDiscRecord disc_;      // the disc as the dialog opened on it: its key and table of contents
+  bool showing_ = false;                // controls are being filled from the model, not edited by the user
+  TDiscRecord disc_;                    // the disc as the dialog opened on it: its key and table of contents
   std::unique_ptr<OnlineSearch> online_;
 };
 

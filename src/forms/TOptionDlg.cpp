@@ -53,16 +53,17 @@ struct NamedColor {
   std::int32_t value;
 };
 constexpr NamedColor kNamedColors[] = {
-    {"黒", 0x000000},     {"栗色", 0x000080}, {"緑", 0x008000},   {"オリーブ", 0x008080}, {"紺", 0x800000},
-    {"紫", 0x800080},     {"青緑", 0x808000}, {"灰色", 0x808080}, {"銀色", 0xC0C0C0},     {"赤", 0x0000FF},
-    {"ライム", 0x00FF00}, {"黄", 0x00FFFF},   {"青", 0xFF0000},   {"赤紫", 0xFF00FF},     {"水色", 0xFFFF00},
-    {"白", 0xFFFFFF},
+    {"黒", 0x000000},   {"栗色", 0x000080}, {"緑", 0x008000},     {"オリーブ", 0x008080},
+    {"紺", 0x800000},   {"紫", 0x800080},   {"青緑", 0x808000},   {"灰色", 0x808080},
+    {"銀色", 0xC0C0C0}, {"赤", 0x0000FF},   {"ライム", 0x00FF00}, {"黄", 0x00FFFF},
+    {"青", 0xFF0000},   {"赤紫", 0xFF00FF}, {"水色", 0xFFFF00},   {"白", 0xFFFFFF},
 };
 // The item data of the "other colour" entry; no stored colour has these bits.
 constexpr qint64 kOtherColorItem = -1;
 
 std::int32_t RefFromColor(const QColor& color) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(color.red()) | static_cast<std::uint32_t>(color.green()) << 8 |
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(color.red()) |
+                                   static_cast<std::uint32_t>(color.green()) << 8 |
                                    static_cast<std::uint32_t>(color.blue()) << 16);
 }
 
@@ -77,7 +78,9 @@ QIcon Swatch(std::int32_t value) {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-QString Format(const char* pattern, const QString& argument) { return QString::fromUtf8(pattern).replace("%s", argument); }
+QString Format(const char* pattern, const QString& argument) {
+  return QString::fromUtf8(pattern).replace("%s", argument);
+}
 
 // The font as the lyrics line would show it, at its point size.
 QFont DialogFont(const TIniFont& font) {
@@ -121,7 +124,8 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
     return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
   };
   asks_.yes_no = [this](const QString& question) {
-    return QMessageBox::question(this, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(this, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
   };
   asks_.warn = [this](const QString& message) { QMessageBox::warning(this, kMessageCaption, message); };
 
@@ -210,7 +214,8 @@ QCheckBox* TOptionDlg::CheckBox(QWidget* page, const char* name, const char* cap
 QComboBox* TOptionDlg::ColorBox(QWidget* page, const char* name, ColorField field) {
   auto* box = new QComboBox(page);
   box->setObjectName(name);
-  for (const NamedColor& color : kNamedColors) box->addItem(Swatch(color.value), color.name, QVariant::fromValue<qint64>(color.value));
+  for (const NamedColor& color : kNamedColors)
+    box->addItem(Swatch(color.value), color.name, QVariant::fromValue<qint64>(color.value));
   box->addItem(kOtherColor, QVariant::fromValue<qint64>(kOtherColorItem));
   connect(box, &QComboBox::activated, this, [this, box, field](int) {
     qint64 chosen = box->currentData().toLongLong();
@@ -247,7 +252,8 @@ QWidget* TOptionDlg::BuildLyricsPage() {
   connect(font_button, &QPushButton::clicked, this, &TOptionDlg::FontBTNClick);
   auto* color_label = new QLabel("文字色", page);
   color_label->setObjectName("FontColorLBL");
-  FontColorCMB = ColorBox(page, "FontColorCMB", [](TOptionValues& values) -> std::int32_t& { return values.font.Color; });
+  FontColorCMB =
+      ColorBox(page, "FontColorCMB", [](TOptionValues& values) -> std::int32_t& { return values.font.Color; });
   SetHint(FontColorCMB, "|歌詞ウィンドウの文字の色を選びます");
   auto* background_label = new QLabel("背景色", page);
   background_label->setObjectName("BGColorLBL");
@@ -273,18 +279,21 @@ QWidget* TOptionDlg::BuildPadPage() {
   auto* page = new QWidget;
   page->setObjectName("PadPage");
   auto* column = new QVBoxLayout(page);
-  PadStatusCBX = CheckBox(page, "PadStatusCBX", "コントロールパッドの位置・サイズを保存",
-                          "|コントロールパッドの位置を次回起動時に前回の位置・サイズに復元します", &TOptionValues::pad_status);
+  PadStatusCBX =
+      CheckBox(page, "PadStatusCBX", "コントロールパッドの位置・サイズを保存",
+               "|コントロールパッドの位置を次回起動時に前回の位置・サイズに復元します", &TOptionValues::pad_status);
   PadStayOnTopCBX = CheckBox(page, "PadStayOnTopCBX", "コントロールパッドを常に最前列に表示",
                              "|コントロールパッドをほかの最前列指定されていないウィンドウよりも前に表示します",
                              &TOptionValues::pad_stay_on_top);
-  DockSaveCBX = CheckBox(page, "DockSaveCBX", "ドッキング状態を保存", "|ツールバーのドッキング状態を次回起動時に復元します",
-                         &TOptionValues::pad_dock_info);
-  PadChildrenStatusCBX = CheckBox(page, "PadChildrenStatusCBX", "各バンドの位置・サイズを保存",
-                                  "|各ツールバーの位置・サイズを次回起動時に復元します", &TOptionValues::pad_children_status);
+  DockSaveCBX = CheckBox(page, "DockSaveCBX", "ドッキング状態を保存",
+                         "|ツールバーのドッキング状態を次回起動時に復元します", &TOptionValues::pad_dock_info);
+  PadChildrenStatusCBX =
+      CheckBox(page, "PadChildrenStatusCBX", "各バンドの位置・サイズを保存",
+               "|各ツールバーの位置・サイズを次回起動時に復元します", &TOptionValues::pad_children_status);
   PadSnapCBX = CheckBox(page, "PadSnapCBX", "画面端でスナップ", nullptr, &TOptionValues::pad_snap);
   PadSnapCBX->setEnabled(false);
-  for (QCheckBox* box : {PadStatusCBX, PadStayOnTopCBX, DockSaveCBX, PadChildrenStatusCBX, PadSnapCBX}) column->addWidget(box);
+  for (QCheckBox* box : {PadStatusCBX, PadStayOnTopCBX, DockSaveCBX, PadChildrenStatusCBX, PadSnapCBX})
+    column->addWidget(box);
   column->addStretch(1);
   return page;
 }
@@ -384,9 +393,8 @@ QWidget* TOptionDlg::BuildOtherPage() {
   DriveCMB->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   DriveCMB->setMinimumContentsLength(24);
   SetHint(DriveCMB, "|再生に使うCDドライブ、CDイメージ、またはCDイメージのフォルダを選びます");
-  connect(DriveCMB, &QComboBox::activated, this, [this](int index) {
-    TakeChoice(model_->SetDrive(DriveCMB->itemData(index).toString().toStdString()));
-  });
+  connect(DriveCMB, &QComboBox::activated, this,
+          [this](int index) { TakeChoice(model_->SetDrive(DriveCMB->itemData(index).toString().toStdString())); });
   auto* image_button = new QPushButton("イメージ(&I)...", page);
   image_button->setObjectName("DriveImageBTN");
   SetHint(image_button, "|CDイメージ (.cue .toc .nrg .bin) をドライブとして使います");
@@ -436,7 +444,8 @@ void TOptionDlg::ShowValues() {
     while (box->count() > named + 1) box->removeItem(named);
     int index = box->findData(QVariant::fromValue<qint64>(value));
     if (index < 0) {
-      box->insertItem(named, Swatch(value), ColorFromRef(value).name(QColor::HexRgb).toUpper(), QVariant::fromValue<qint64>(value));
+      box->insertItem(named, Swatch(value), ColorFromRef(value).name(QColor::HexRgb).toUpper(),
+                      QVariant::fromValue<qint64>(value));
       index = named;
     }
     box->setCurrentIndex(index);
@@ -449,8 +458,9 @@ void TOptionDlg::ShowValues() {
   DockSaveCBX->setChecked(values.pad_dock_info);
   PadChildrenStatusCBX->setChecked(values.pad_children_status);
   PadSnapCBX->setChecked(values.pad_snap);
-  for (auto [group, index] : {std::pair{RepeatOneRGP, values.repeat_one_unlock}, std::pair{RepeatAllRGP, values.repeat_all_unlock},
-                              std::pair{RandomRGP, values.random_unlock}}) {
+  for (auto [group, index] :
+       {std::pair{RepeatOneRGP, values.repeat_one_unlock}, std::pair{RepeatAllRGP, values.repeat_all_unlock},
+        std::pair{RandomRGP, values.random_unlock}}) {
     if (QAbstractButton* button = group->button(std::clamp(index, 0, 2))) button->setChecked(true);
   }
   AutoPlayCBX->setChecked(values.auto_play);
@@ -458,7 +468,8 @@ void TOptionDlg::ShowValues() {
   AutoDLGOpenCBX->setChecked(values.auto_dlg_open);
   AutoLookupCBX->setChecked(values.auto_lookup);
   TipHelpCBX->setChecked(values.help_hint);
-  for (auto [panel, folder] : {std::pair{DBPathPNL, OptionModel::Folder::DataBase}, std::pair{PluginPathPNL, OptionModel::Folder::Plugin}}) {
+  for (auto [panel, folder] :
+       {std::pair{DBPathPNL, OptionModel::Folder::DataBase}, std::pair{PluginPathPNL, OptionModel::Folder::Plugin}}) {
     const QString path = Text(model_->FolderText(folder));
     panel->setText(path);
     panel->setToolTip(path);
@@ -477,7 +488,8 @@ void TOptionDlg::ShowToolTips(bool on) {
   // The short hints show only while help hints are on; the status bar's long hints always do.
   if (tool_tips_.empty()) {
     for (QWidget* widget : findChildren<QWidget*>()) {
-      if (!widget->toolTip().isEmpty() && widget != DBPathPNL && widget != PluginPathPNL) tool_tips_.emplace_back(widget, widget->toolTip());
+      if (!widget->toolTip().isEmpty() && widget != DBPathPNL && widget != PluginPathPNL)
+        tool_tips_.emplace_back(widget, widget->toolTip());
     }
   }
   for (auto& [widget, tip] : tool_tips_) widget->setToolTip(on ? tip : QString());
@@ -496,8 +508,8 @@ void TOptionDlg::FontBTNClick() {
   TIniFont font = values.font;
   font.Name = name.bytes;
   font.Size = chosen->pointSize() > 0 ? chosen->pointSize() : std::max(1, chosen->pixelSize() * 72 / 96);
-  font.Style = (chosen->bold() ? fsBold : 0) | (chosen->italic() ? fsItalic : 0) | (chosen->underline() ? fsUnderline : 0) |
-               (chosen->strikeOut() ? fsStrikeOut : 0);
+  font.Style = (chosen->bold() ? fsBold : 0) | (chosen->italic() ? fsItalic : 0) |
+               (chosen->underline() ? fsUnderline : 0) | (chosen->strikeOut() ? fsStrikeOut : 0);
   model_->Change([&](TOptionValues& edited) { edited.font = font; });
   ShowValues();
 }

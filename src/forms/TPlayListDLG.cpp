@@ -90,9 +90,11 @@ TPlayListDLG::TPlayListDLG(const DialogContext& context, const TDiscRecord& disc
   header->setSectionsMovable(false);
   header->setMinimumSectionSize(40);
   header->setSectionResizeMode(1, QHeaderView::Stretch);
-  PlayListLVW->setColumnWidth(0, std::max(50, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("トラック")) + 16));
+  PlayListLVW->setColumnWidth(
+      0, std::max(50, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("トラック")) + 16));
   PlayListLVW->setColumnWidth(1, 160);
-  PlayListLVW->setColumnWidth(2, std::max(60, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("演奏時間")) + 14));
+  PlayListLVW->setColumnWidth(
+      2, std::max(60, PlayListLVW->fontMetrics().horizontalAdvance(QStringLiteral("演奏時間")) + 14));
   PlayListLVW->installEventFilter(this);
   PlayListLVW->viewport()->installEventFilter(this);
   SetHint(PlayListLVW, "右クリックで曲を挿入します|ドラッグで移動、ダブルクリックで再生");
@@ -164,8 +166,8 @@ void TPlayListDLG::BuildMenus() {
           [this] { NewMNUClick(); });
   connect(MenuItem(file, "LoadMNU", "読み込み(&L)...", "このＣＤのプレイリストファイルを読み込みます"),
           &QAction::triggered, this, [this] { LoadMNUClick(); });
-  connect(MenuItem(file, "SaveMNU", "保存(&S)...", "プレイリストを今のファイルに保存します"), &QAction::triggered,
-          this, [this] { SaveMNUClick(); });
+  connect(MenuItem(file, "SaveMNU", "保存(&S)...", "プレイリストを今のファイルに保存します"), &QAction::triggered, this,
+          [this] { SaveMNUClick(); });
   connect(MenuItem(file, "SaveAsMNU", "名前を付けて保存(&A)...", "プレイリストを新しいファイルに保存します"),
           &QAction::triggered, this, [this] { SaveAsMNUClick(); });
   file->addSeparator();
@@ -178,8 +180,8 @@ void TPlayListDLG::BuildMenus() {
           [this] { SelectAllMNUClick(); });
   connect(MenuItem(edit, "InvertMNU", "選択項目を反転(&R)", "選択している曲と選択していない曲を入れ替えます"),
           &QAction::triggered, this, [this] { InvertMNUClick(); });
-  connect(MenuItem(edit, "UnselectMNU", "全て選択解除(&U)", "全ての曲の選択を解除します"), &QAction::triggered,
-          this, [this] { UnselectMNUClick(); });
+  connect(MenuItem(edit, "UnselectMNU", "全て選択解除(&U)", "全ての曲の選択を解除します"), &QAction::triggered, this,
+          [this] { UnselectMNUClick(); });
   edit->addSeparator()->setVisible(false);
   QAction* track_info = MenuItem(edit, "TrackInfoMNU", "トラック情報(&I)...", "");
   track_info->setVisible(false);
@@ -407,8 +409,7 @@ bool TPlayListDLG::ViewportMouse(QEvent* event) {
       PlayListLVWDblClick(RowAt(mouse->position().toPoint()));
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -70,12 +70,12 @@ void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
     button->setProperty(kHintProperty, QString::fromStdString(plugin.hint));
     if (hints_) button->setToolTip(QString::fromStdString(plugin.hint));
     QPixmap picture;
-    const bool own = !plugin.image.empty() &&
-                     picture.loadFromData(reinterpret_cast<const uchar*>(plugin.image.data()),
-                                          static_cast<uint>(plugin.image.size()));
+    const bool own = !plugin.image.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(plugin.image.data()),
+                                                                   static_cast<uint>(plugin.image.size()));
     button->setIcon(own ? QIcon(picture) : ButtonIcon("plugin"));
     const std::size_t tag = plugin.tag;
-    connect(button, &QToolButton::clicked, this, [this, tag] { link_.Run([tag](TQVRDM& dm) { dm.PluginClick(tag); }); });
+    connect(button, &QToolButton::clicked, this,
+            [this, tag] { link_.Run([tag](TQVRDM& dm) { dm.PluginClick(tag); }); });
     buttons_.push_back(button);
   }
   ExitBTN->setGeometry(ToQRect(layout.exit));
@@ -86,10 +86,10 @@ void TPlugInPad::ShowAt(int button_left, const QRect& anchor) {
   QScreen* screen = QGuiApplication::screenAt(anchor.center());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-  const PadRect place = PlacePluginPad(width(), height(), button_left - area.left(),
-                                       {anchor.left() - area.left(), anchor.top() - area.top(), anchor.width(),
-                                        anchor.height()},
-                                       area.width(), area.height());
+  const PadRect place =
+      PlacePluginPad(width(), height(), button_left - area.left(),
+                     {anchor.left() - area.left(), anchor.top() - area.top(), anchor.width(), anchor.height()},
+                     area.width(), area.height());
   move(area.left() + place.left, area.top() + place.top);
   show();
   raise();

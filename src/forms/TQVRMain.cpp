@@ -101,7 +101,8 @@ void TQVRMain::showEvent(QShowEvent* event) {
 }
 
 void TQVRMain::mouseMoveEvent(QMouseEvent* event) {
-  const Qt::KeyboardModifiers modifiers = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  const Qt::KeyboardModifiers modifiers =
+      event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   const bool left_only = event->buttons() == Qt::LeftButton && modifiers == Qt::NoModifier;
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;

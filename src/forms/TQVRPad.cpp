@@ -51,10 +51,14 @@ struct SharedState {
   PadButton button;
 };
 constexpr SharedState kShared[] = {
-    {MenuItemId::PlayMNU, PadButton::PlayBTN},         {MenuItemId::StopMNU, PadButton::StopBTN},
-    {MenuItemId::PauseMNU, PadButton::PauseBTN},       {MenuItemId::NextMNU, PadButton::NextBTN},
-    {MenuItemId::PreviousMNU, PadButton::PreviousBTN}, {MenuItemId::PlayListMNU, PadButton::PlayListBTN},
-    {MenuItemId::JacketViewMNU, PadButton::JacketViewBTN}, {MenuItemId::LibraryEditMNU, PadButton::DiscRegBTN},
+    {MenuItemId::PlayMNU, PadButton::PlayBTN},
+    {MenuItemId::StopMNU, PadButton::StopBTN},
+    {MenuItemId::PauseMNU, PadButton::PauseBTN},
+    {MenuItemId::NextMNU, PadButton::NextBTN},
+    {MenuItemId::PreviousMNU, PadButton::PreviousBTN},
+    {MenuItemId::PlayListMNU, PadButton::PlayListBTN},
+    {MenuItemId::JacketViewMNU, PadButton::JacketViewBTN},
+    {MenuItemId::LibraryEditMNU, PadButton::DiscRegBTN},
     {MenuItemId::PluginMNU, PadButton::PluginBTN},
 };
 
@@ -64,7 +68,8 @@ constexpr int kHelpContext = 9;
 
 TQVRPad::TQVRPad(ControllerLink& link, TPlugInPad& plugin_pad)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      link_(link), plugin_pad_(plugin_pad) {
+      link_(link),
+      plugin_pad_(plugin_pad) {
   setObjectName("QVRPad");
   setWindowTitle(QString::fromUtf8("QVRコントロールパッド"));
   QFont pad_font = FontFromIni({"\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 9, 0, 0}, 12);
@@ -112,7 +117,8 @@ void TQVRPad::ShowPluginPad() {
   // Under the pad window while the toolbar with the plug-in button is docked, else under that
   // toolbar's floating window.
   const PadToolbarWidget* other = DockingBase->Toolbar(PadToolbar::OtherPad);
-  const QRect anchor = other->Docked() || other->Floating() == nullptr ? frameGeometry() : other->Floating()->frameGeometry();
+  const QRect anchor =
+      other->Docked() || other->Floating() == nullptr ? frameGeometry() : other->Floating()->frameGeometry();
   plugin_pad_.ShowAt(Button(PadButton::PluginBTN)->mapToGlobal(QPoint(0, 0)).x(), anchor);
 }
 

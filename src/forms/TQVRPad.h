@@ -20,12 +20,24 @@ class TPlugInPad;
 
 // The eighteen buttons, left to right through the six toolbars.
 enum class PadButton : std::uint8_t {
-  PlayBTN, StopBTN, PauseBTN,
-  PreviousBTN, NextBTN, PlayListBTN,
-  RepeatOneBTN, RepeatAllBTN, RandomBTN,
-  LyricsViewBTN, PadViewBTN,
-  JacketViewBTN, DiscRegBTN,
-  PluginBTN, EjectBTN, OptionBTN, HelpBTN, ExitBTN,
+  PlayBTN,
+  StopBTN,
+  PauseBTN,
+  PreviousBTN,
+  NextBTN,
+  PlayListBTN,
+  RepeatOneBTN,
+  RepeatAllBTN,
+  RandomBTN,
+  LyricsViewBTN,
+  PadViewBTN,
+  JacketViewBTN,
+  DiscRegBTN,
+  PluginBTN,
+  EjectBTN,
+  OptionBTN,
+  HelpBTN,
+  ExitBTN,
   Count
 };
 

@@ -25,16 +25,16 @@ enum TFontStyleBits : std::int32_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, 
 
 // A font as the settings file keeps it; the GUI turns it into a toolkit font.
 struct TIniFont {
-  std::string Name;         // face name, Shift-JIS
-  std::int32_t Size = 9;    // point size
-  std::int32_t Style = 0;   // TFontStyleBits
-  std::int32_t Color = 0;   // 0x00BBGGRR, or 0x80000000 | index for a system colour
+  std::string Name;        // face name, Shift-JIS
+  std::int32_t Size = 9;   // point size
+  std::int32_t Style = 0;  // TFontStyleBits
+  std::int32_t Color = 0;  // 0x00BBGGRR, or 0x80000000 | index for a system colour
   friend bool operator==(const TIniFont&, const TIniFont&) = default;
 };
 
 // Where the component finds the program and the folders it resolves names against.
 struct TIniGTEnvironment {
-  std::string ProgramFileName;         // the executable's file name, without folder
+  std::string ProgramFileName;          // the executable's file name, without folder
   std::filesystem::path ProgramFolder;  // for ddApplication
   std::filesystem::path SystemFolder;   // for ddWindows: the user's configuration folder here
 
@@ -53,7 +53,7 @@ class TIniGT {
   TIniGTDefaultDir DefaultDir() const { return default_dir_; }
   void SetDefaultDir(TIniGTDefaultDir value);  // re-resolves the current FileName
   const std::string& FileName() const { return file_name_; }
-  void SetFileName(std::string_view value);    // resolves the full path at once
+  void SetFileName(std::string_view value);  // resolves the full path at once
   TIniGTFence Fence() const { return fence_; }
   void SetFence(TIniGTFence value) { fence_ = value; }
 
@@ -95,7 +95,7 @@ class TIniGT {
   std::string file_name_;
   TIniGTFence fence_ = TIniGTFence::fnNone;
   ProfileFile profile_{std::filesystem::path()};
-  std::optional<std::string> pending_;  // the file's text while an update collects writes
+  std::optional<std::string> pending_;       // the file's text while an update collects writes
   mutable std::optional<std::string> text_;  // the file's text as last read or written (empty: missing)
 };
 

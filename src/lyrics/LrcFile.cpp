@@ -122,8 +122,9 @@ std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
       if (ParseTime(tag, minutes, seconds, frames)) {
         // Each time tag repeats the line's text: what one file may cost in all is bounded.
         if (lines.size() + times.size() < kMaxLrcLines)
-          times.push_back(TMSFTimeOrder(PackTMSF(static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(minutes),
-                                               static_cast<std::uint8_t>(seconds), static_cast<std::uint8_t>(frames))));
+          times.push_back(
+              TMSFTimeOrder(PackTMSF(static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(minutes),
+                                     static_cast<std::uint8_t>(seconds), static_cast<std::uint8_t>(frames))));
       } else if (ParseTrack(tag, number)) {
         track = number;
       }

@@ -104,12 +104,11 @@ std::string KdeWallpaper::SetScript(const std::string& uri) {
 std::string KdeWallpaper::ReadWallpaper() {
   const auto shell = PlasmaShell();
   const QDBusReply<QString> reply = shell->call(
-      "evaluateScript",
-      QString("var all = desktops();\n"
-              "if (all.length > 0) {\n"
-              "  all[0].currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\");\n"
-              "  print(all[0].readConfig(\"Image\"));\n"
-              "}\n"));
+      "evaluateScript", QString("var all = desktops();\n"
+                                "if (all.length > 0) {\n"
+                                "  all[0].currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\");\n"
+                                "  print(all[0].readConfig(\"Image\"));\n"
+                                "}\n"));
   return reply.isValid() ? PathOfUri(reply.value()) : std::string();
 }
 

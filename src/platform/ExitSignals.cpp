@@ -35,8 +35,9 @@ ExitSignals::ExitSignals(std::function<void()> exit) : exit_(std::move(exit)) {
   action.sa_flags = SA_RESTART;
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
   // Logging out: the session manager asks the program to save and end.
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, notifier_.get(), [this](QSessionManager&) { exit_(); },
-                   Qt::DirectConnection);
+  QObject::connect(
+      qGuiApp, &QGuiApplication::commitDataRequest, notifier_.get(), [this](QSessionManager&) { exit_(); },
+      Qt::DirectConnection);
 }
 
 ExitSignals::~ExitSignals() {

@@ -2,11 +2,11 @@
 // open), plain POSIX calls in the second start, which has no Qt application yet.
 #include "platform/HandOver.h"
 
-#include <QLocalSocket>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <poll.h>
 #include <unistd.h>
+#include <QLocalSocket>
 
 #include <cerrno>
 #include <cstdint>
@@ -47,7 +47,8 @@ class HandOverReader : public QObject {
     // modal box, whose loop may delete the socket once the sender has gone.
     socket_->write(&kReceipt, 1);
     socket_->flush();
-    QMetaObject::invokeMethod(socket_->parent(), [receive = receive_, path] { receive(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        socket_->parent(), [receive = receive_, path] { receive(path); }, Qt::QueuedConnection);
   }
 
   QLocalSocket* socket_;
@@ -115,7 +116,8 @@ bool SendHandOver(const std::filesystem::path& socket, const std::string& path, 
   message += path;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (SendOnce(socket, message, std::max(left, std::chrono::milliseconds(500)))) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -90,7 +90,8 @@ QVariantMap Metadata(const NowPlaying& now) {
   if (!now.album.empty()) metadata.insert(QStringLiteral("xesam:album"), Text(now.album));
   if (!now.artist.empty()) metadata.insert(QStringLiteral("xesam:artist"), QStringList{Text(now.artist)});
   if (!now.jacket.empty() && QFileInfo(Text(now.jacket)).isFile()) {
-    metadata.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(QFileInfo(Text(now.jacket)).absoluteFilePath()).toString());
+    metadata.insert(QStringLiteral("mpris:artUrl"),
+                    QUrl::fromLocalFile(QFileInfo(Text(now.jacket)).absoluteFilePath()).toString());
   }
   return metadata;
 }
@@ -144,7 +145,9 @@ class MprisObject : public QDBusVirtualObject {
  public:
   explicit MprisObject(MprisService& service) : service_(service) {}
 
-  QString introspect(const QString& path) const override { return path == kPath ? QString::fromUtf8(kIntrospection) : QString(); }
+  QString introspect(const QString& path) const override {
+    return path == kPath ? QString::fromUtf8(kIntrospection) : QString();
+  }
 
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     if (message.path() != kPath) return false;
@@ -154,7 +157,8 @@ class MprisObject : public QDBusVirtualObject {
     QDBusConnection bus(connection);
     if (interface == kProperties) return HandleProperties(message, bus, member, arguments);
     if (interface == kIntrospectable) return false;  // answered from introspect()
-    if (interface == kRoot || (interface.isEmpty() && (member == QLatin1String("Quit") || member == QLatin1String("Raise")))) {
+    if (interface == kRoot ||
+        (interface.isEmpty() && (member == QLatin1String("Quit") || member == QLatin1String("Raise")))) {
       if (member == QLatin1String("Raise")) return Reply(bus, message);
       if (member == QLatin1String("Quit")) {
         Reply(bus, message);
@@ -172,7 +176,8 @@ class MprisObject : public QDBusVirtualObject {
     QVariantMap current = PlayerProperties(picture);
     QVariantMap changed;
     for (auto it = current.cbegin(); it != current.cend(); ++it) {
-      if (!announced_.contains(it.key()) || announced_.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+      if (!announced_.contains(it.key()) || announced_.value(it.key()) != it.value())
+        changed.insert(it.key(), it.value());
     }
     const bool first = announced_.isEmpty();
     announced_ = std::move(current);

@@ -11,8 +11,7 @@ namespace qvr {
 
 class NoWallpaper final : public WallpaperService {
  public:
-  explicit NoWallpaper(std::string reason = "このデスクトップでは壁紙を変更できません")
-      : reason_(std::move(reason)) {}
+  explicit NoWallpaper(std::string reason = "このデスクトップでは壁紙を変更できません") : reason_(std::move(reason)) {}
   std::string UnavailableReason() const override { return reason_; }
   std::string ReadWallpaper() override { return {}; }
   void SetWallpaper(const std::string&) override {}

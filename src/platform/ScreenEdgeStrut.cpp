@@ -2,10 +2,10 @@
 // measured from the edges of the whole X screen (all monitors), as the window manager expects.
 #include "platform/ScreenEdgeStrut.h"
 
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-#include <xcb/xcb.h>
 
 #include <array>
 #include <cmath>
@@ -58,12 +58,12 @@ void ReserveScreenEdge(QWidget& window, bool at_top) {
   const auto id = static_cast<xcb_window_t>(window.winId());
   // Only the dock type: Qt's own types for a frameless tool window would make it a utility.
   const xcb_atom_t dock = Atom(connection, "_NET_WM_WINDOW_TYPE_DOCK");
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
-                      32, 1, &dock);
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32,
+                      1, &dock);
   xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_STRUT_PARTIAL"),
                       XCB_ATOM_CARDINAL, 32, 12, strut.data());
-  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL,
-                      32, 4, strut.data());
+  xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, Atom(connection, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32,
+                      4, strut.data());
   xcb_flush(connection);
 }
 

@@ -67,7 +67,8 @@ SingleInstance::SingleInstance(std::string_view name, const std::filesystem::pat
   Descriptor folder_fd(OpenPrivateFolder(folder));
   if (folder_fd.Get() < 0) return;
   const std::string file(name);
-  Descriptor lock(::openat(folder_fd.Get(), file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  Descriptor lock(
+      ::openat(folder_fd.Get(), file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (lock.Get() < 0) return;
   struct stat status {};
   if (::fstat(lock.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return;

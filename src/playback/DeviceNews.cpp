@@ -21,9 +21,7 @@ void TQVRDM::CDControlNotify(DeviceNews news) {
       if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) HandOverNextRange();
       break;
     case DeviceNews::Heard:
-    case DeviceNews::Ended:
-      MonitorSteps(false);
-      break;
+    case DeviceNews::Ended: MonitorSteps(false); break;
   }
 }
 

@@ -70,9 +70,10 @@ void TQVRDM::DiscRemovedSteps() {
   if (DialogState == static_cast<std::uint8_t>(DialogKind::Registration)) {
     const bool was_enabled = ports_.timer.Enabled();
     ports_.timer.SetEnabled(false);
-    MessageAnswer answer = view.ShowMessage(kSaveRegistration, kRegistrationCaption, MessageIcon::Warning,
-                                            MessageButtons::YesNo);
-    view.CloseDialog(DialogKind::Registration, answer == MessageAnswer::Yes ? ModalResult::Update : ModalResult::Cancel);
+    MessageAnswer answer =
+        view.ShowMessage(kSaveRegistration, kRegistrationCaption, MessageIcon::Warning, MessageButtons::YesNo);
+    view.CloseDialog(DialogKind::Registration,
+                     answer == MessageAnswer::Yes ? ModalResult::Update : ModalResult::Cancel);
     ports_.timer.SetEnabled(was_enabled);
   }
   if (DialogState == static_cast<std::uint8_t>(DialogKind::PlayList)) {
@@ -172,8 +173,8 @@ void TQVRDM::PlayingSteps(bool blink) {
 }
 
 void TQVRDM::CheckDisc() {
-  bool differs = !(CD.CDMediaID() == Disc.DiscKey) || CD.CDTrackCount() != Disc.TrackCount ||
-                 CD.CDDiscLength() != Disc.DiscTime;
+  bool differs =
+      !(CD.CDMediaID() == Disc.DiscKey) || CD.CDTrackCount() != Disc.TrackCount || CD.CDDiscLength() != Disc.DiscTime;
   for (int n = 1; !differs && n <= Disc.TrackCount; ++n) {
     const TTrackEntry& track = Disc.Tracks[n];
     differs = CD.CDTrackStart(static_cast<std::uint8_t>(n)) != track.StartPos ||

@@ -159,11 +159,8 @@ PluginIdentity PluginHostSet::ReadIdentity(const std::string& path, const std::s
     return identity;
   }
   switch (reply->outcome) {
-    case PluginOutcome::Done:
-      break;
-    case PluginOutcome::CannotLoad:
-      identity.Problem = file + " をロードできません: " + reply->reason;
-      return identity;
+    case PluginOutcome::Done: break;
+    case PluginOutcome::CannotLoad: identity.Problem = file + " をロードできません: " + reply->reason; return identity;
     case PluginOutcome::NoIdentify:
       identity.Problem = file + " はＱＶＲ用のプラグインではありません: " + reply->reason;
       return identity;
@@ -336,8 +333,7 @@ PluginRunResult PluginHostSet::Run(const std::string path, const std::function<v
           return {true, ""};
         case PluginOutcome::Exception:
           return {false, Who(path) + " の QVR_Plugin_Exec で例外が発生しました: " + reply->reason};
-        default:
-          return {false, cannot_run + reply->reason};
+        default: return {false, cannot_run + reply->reason};
       }
     }
     if (slot->host.Gone()) {

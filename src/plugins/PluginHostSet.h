@@ -68,11 +68,12 @@ class PluginHostSet {
   // file changed since its host loaded it), and the host of a library that cannot be used or
   // declines is ended at once. The results come in the order of `paths`. Raises Error when a
   // host cannot be started (the program is missing, or no process can be made).
-  std::vector<PluginIdentity> Identify(const std::vector<std::string>& paths, const std::function<void()>& pending_work);
+  std::vector<PluginIdentity> Identify(const std::vector<std::string>& paths,
+                                       const std::function<void()>& pending_work);
 
-  // Runs the plug-in at `path` (a copy: the caller's list may be rebuilt meanwhile) in its host (a new one when it has none any more, which identifies
-  // the library first, as a loaded library would have been). `end_hung` is asked, with the
-  // question to show, whether to end a run that takes too long; it returns true to end it.
+  // Runs the plug-in at `path` (a copy: the caller's list may be rebuilt meanwhile) in its host (a new one when it has
+  // none any more, which identifies the library first, as a loaded library would have been). `end_hung` is asked, with
+  // the question to show, whether to end a run that takes too long; it returns true to end it.
   PluginRunResult Run(std::string path, const std::function<void()>& pending_work,
                       const std::function<bool(const std::string& question)>& end_hung);
 

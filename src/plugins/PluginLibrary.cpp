@@ -22,7 +22,9 @@ Function Export(void* library, const char* name) {
 }
 
 // A zero-terminated text of the plug-in, read no further than `limit` bytes.
-std::string BoundedText(const char* text, std::size_t limit) { return text ? std::string(text, strnlen(text, limit)) : ""; }
+std::string BoundedText(const char* text, std::size_t limit) {
+  return text ? std::string(text, strnlen(text, limit)) : "";
+}
 
 std::string ClassName() {
   const std::type_info* type = abi::__cxa_current_exception_type();
@@ -98,7 +100,8 @@ PluginIdentifyReply PluginLibrary::Identify() {
 PluginRunReply PluginLibrary::Run() {
   PluginRunReply reply;
   if (handle_ == nullptr) return {PluginOutcome::CannotLoad, load_error_};
-  if (Export<QVR_Plugin_ID_Function>(handle_, "QVR_Plugin_ID") == nullptr) return {PluginOutcome::NoIdentify, LoaderReason()};
+  if (Export<QVR_Plugin_ID_Function>(handle_, "QVR_Plugin_ID") == nullptr)
+    return {PluginOutcome::NoIdentify, LoaderReason()};
   auto exec = Export<QVR_Plugin_Exec_Function>(handle_, "QVR_Plugin_Exec");
   if (exec == nullptr) return {PluginOutcome::NoExec, LoaderReason()};
   try {

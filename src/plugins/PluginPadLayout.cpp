@@ -9,7 +9,8 @@ constexpr int kMargin = 2;
 PluginPadLayout LayOutPluginPad(std::size_t count) {
   PluginPadLayout layout;
   const int n = static_cast<int>(count);
-  for (int i = 1; i <= n; ++i) layout.buttons.push_back({kButtonSize * (i - 1) + kMargin, kMargin, kButtonSize, kButtonSize});
+  for (int i = 1; i <= n; ++i)
+    layout.buttons.push_back({kButtonSize * (i - 1) + kMargin, kMargin, kButtonSize, kButtonSize});
   layout.exit = {kButtonSize * n + kMargin, kMargin, kButtonSize, kButtonSize};
   layout.client_width = kButtonSize * n + 25;
   layout.client_height = 25;

@@ -21,8 +21,8 @@ inline constexpr std::size_t kPluginNameLimit = 64;      // bytes; a longer name
 inline constexpr std::size_t kPluginCaptionLimit = 255;  // bytes; a longer caption is cut
 inline constexpr std::size_t kPluginImageLimit = 65536;  // bytes; a larger picture is not used
 inline constexpr std::size_t kPluginReasonLimit = 1024;  // bytes of a failure's reason text
-inline constexpr std::size_t kMaxFrameBody = 1 + 2 + 8 + 4 * 4 + (kPluginNameLimit + 1) +
-                                             (kPluginCaptionLimit + 1) + kPluginImageLimit + kPluginReasonLimit;
+inline constexpr std::size_t kMaxFrameBody =
+    1 + 2 + 8 + 4 * 4 + (kPluginNameLimit + 1) + (kPluginCaptionLimit + 1) + kPluginImageLimit + kPluginReasonLimit;
 
 // The first byte of a frame's body.
 enum class PluginMessage : std::uint8_t {
@@ -34,21 +34,21 @@ enum class PluginMessage : std::uint8_t {
 
 // How a call went inside the host.
 enum class PluginOutcome : std::uint8_t {
-  Done = 0,          // the call returned
-  CannotLoad = 1,    // the library could not be loaded; reason: the loader's message
-  NoIdentify = 2,    // the library lacks QVR_Plugin_ID; reason: the loader's message
-  NoExec = 3,        // the library lacks QVR_Plugin_Exec; reason: the loader's message
-  Exception = 4,     // an exception escaped the call; reason: its class name and message
+  Done = 0,        // the call returned
+  CannotLoad = 1,  // the library could not be loaded; reason: the loader's message
+  NoIdentify = 2,  // the library lacks QVR_Plugin_ID; reason: the loader's message
+  NoExec = 3,      // the library lacks QVR_Plugin_Exec; reason: the loader's message
+  Exception = 4,   // an exception escaped the call; reason: its class name and message
 };
 
 struct PluginIdentifyReply {
   PluginOutcome outcome = PluginOutcome::Done;
   bool is_plugin = false;
-  std::string name;             // at most kPluginNameLimit + 1 bytes
-  std::string caption;          // Shift-JIS, at most kPluginCaptionLimit + 1 bytes
-  std::string image;            // the picture's bytes, empty when there is none or it is too large
+  std::string name;              // at most kPluginNameLimit + 1 bytes
+  std::string caption;           // Shift-JIS, at most kPluginCaptionLimit + 1 bytes
+  std::string image;             // the picture's bytes, empty when there is none or it is too large
   std::uint64_t image_size = 0;  // the size the plug-in reported for its picture
-  std::string reason;           // at most kPluginReasonLimit bytes
+  std::string reason;            // at most kPluginReasonLimit bytes
   friend bool operator==(const PluginIdentifyReply&, const PluginIdentifyReply&) = default;
 };
 

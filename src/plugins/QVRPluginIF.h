@@ -44,10 +44,10 @@ extern "C" {
 #endif
 
 typedef struct TPluginInfo {
-  unsigned char IsPlugin;     /* non-zero: the library is a plug-in; 0: skip it */
-  const char* PluginName;     /* zero-terminated identifier */
-  const char* PluginCaption;  /* zero-terminated caption, Shift-JIS */
-  void* PluginModule;         /* set after the call: the library's handle (in its host) */
+  unsigned char IsPlugin;    /* non-zero: the library is a plug-in; 0: skip it */
+  const char* PluginName;    /* zero-terminated identifier */
+  const char* PluginCaption; /* zero-terminated caption, Shift-JIS */
+  void* PluginModule;        /* set after the call: the library's handle (in its host) */
 } TPluginInfo;
 
 typedef void (*QVR_Plugin_ID_Function)(TPluginInfo* info);

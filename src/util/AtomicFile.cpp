@@ -21,7 +21,7 @@ namespace {
 
 std::string SystemReason(int error) { return std::strerror(error); }
 
-constexpr std::size_t kLinkLimit = 40;  // links followed before giving up, as the kernel does
+constexpr std::size_t kLinkLimit = 40;    // links followed before giving up, as the kernel does
 constexpr std::size_t kUniqueLength = 6;  // the "XXXXXX" of the temporary file's name
 
 // The file a path names after following every link, also a link to a file not made yet.
@@ -52,7 +52,8 @@ void RemoveAbandonedTemporaries(const std::filesystem::path& folder, const std::
     if (name.size() != prefix.size() + kUniqueLength || name.compare(0, prefix.size(), prefix) != 0) continue;
     const int fd = openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == geteuid() &&
         flock(fd, LOCK_EX | LOCK_NB) == 0 && fstatat(folder_fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
@@ -73,7 +74,8 @@ class TemporaryFile {
       fd_ = mkstemp(name_.data());
       if (fd_ < 0) return;
       // Another save may have removed the name between its creation and the lock: then again.
-      struct stat opened {}, named {};
+      struct stat opened {
+      }, named{};
       if (flock(fd_, LOCK_EX | LOCK_NB) == 0 && fstat(fd_, &opened) == 0 && lstat(name_.c_str(), &named) == 0 &&
           named.st_ino == opened.st_ino && named.st_dev == opened.st_dev) {
         created_ = true;
@@ -186,8 +188,7 @@ struct FileReplacement::Temporary : TemporaryFile {
   using TemporaryFile::TemporaryFile;
 };
 
-FileReplacement::FileReplacement(const std::filesystem::path& path)
-    : path_(path), target_(FinalTarget(path)) {
+FileReplacement::FileReplacement(const std::filesystem::path& path) : path_(path), target_(FinalTarget(path)) {
   const std::filesystem::path folder = FolderOf(target_);
   int source = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
   if (source < 0) throw FileWriteError(path_, SystemReason(errno));

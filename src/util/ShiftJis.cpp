@@ -91,8 +91,7 @@ std::string SjisToUtf8(std::string_view sjis) {
     // A lead byte with a non-ASCII trail byte is one unassigned character; otherwise only the
     // offending byte is dropped so that the ASCII after it survives.
     auto lead = static_cast<unsigned char>(sjis[at]);
-    bool pair = IsSjisLeadByte(lead) && at + 1 < sjis.size() &&
-                static_cast<unsigned char>(sjis[at + 1]) >= 0x80 &&
+    bool pair = IsSjisLeadByte(lead) && at + 1 < sjis.size() && static_cast<unsigned char>(sjis[at + 1]) >= 0x80 &&
                 static_cast<unsigned char>(sjis[at + 1]) <= 0xFC;
     at += pair ? 2 : 1;
   }

@@ -19,7 +19,7 @@ constexpr bool IsSjisLeadByte(unsigned char byte) {
 std::string SjisToUtf8(std::string_view sjis);
 
 struct SjisEncoding {
-  std::string bytes;                  // the text in code page 932; each unmappable character as '?'
+  std::string bytes;                    // the text in code page 932; each unmappable character as '?'
   std::vector<std::string> unmappable;  // UTF-8 characters (or invalid UTF-8 bytes) with no CP932 form
   bool ok() const { return unmappable.empty(); }
 };

@@ -34,9 +34,7 @@ class ShortString {
 
   // Encodes UTF-8 text; a text longer than N bytes is cut before the first character that does
   // not fit whole. Characters with no Shift-JIS form stand as '?'.
-  static ShortString FromUtf8(std::string_view utf8) {
-    return ShortString(SjisPrefix(Utf8ToSjis(utf8).bytes, N));
-  }
+  static ShortString FromUtf8(std::string_view utf8) { return ShortString(SjisPrefix(Utf8ToSjis(utf8).bytes, N)); }
 
   std::string_view View() const { return {room_.data(), length_}; }
   std::string Str() const { return std::string(View()); }

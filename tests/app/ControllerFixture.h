@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,13 +55,18 @@ class ControllerFixture : public testing::Test {
   }
 
   TQVRDM& Make() {
-    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
-                                              [this](const std::string& name) -> CDDevice& {
-                                                drive_names.push_back(name);
-                                                auto other = other_drives.find(name);
-                                                return other != other_drives.end() ? other->second : drive;
-                                              },
-                                              today, progress, {"qvr", dir.Path(), dir.Path()}});
+    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                      timer,
+                                                      random,
+                                                      wallpaper,
+                                                      [this](const std::string& name) -> CDDevice& {
+                                                        drive_names.push_back(name);
+                                                        auto other = other_drives.find(name);
+                                                        return other != other_drives.end() ? other->second : drive;
+                                                      },
+                                                      today,
+                                                      progress,
+                                                      {"qvr", dir.Path(), dir.Path()}});
     return *controller;
   }
 

@@ -131,14 +131,19 @@ class RealDriveSettingTest : public ControllerFixture {
   TQVRDM& StartOn(const std::string& setting) {
     sink = std::make_unique<SdlAudioSink>();
     WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=1\r\nAutoDLGOpen=0\r\nDrive=" + setting + "\r\n");
-    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
+    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                      timer,
+                                                      random,
+                                                      wallpaper,
                                                       [this](const std::string& name) -> CDDevice& {
                                                         drive_names.push_back(name);
                                                         cdio.reset();
                                                         cdio = std::make_unique<CdioDrive>(name, *sink);
                                                         return *cdio;
                                                       },
-                                                      today, progress, {"qvr", dir.Path(), dir.Path()}});
+                                                      today,
+                                                      progress,
+                                                      {"qvr", dir.Path(), dir.Path()}});
     controller->QVRDMCreate();
     return *controller;
   }

@@ -75,8 +75,7 @@ class TimedLyricsTest : public ControllerFixture {
 };
 
 TEST_F(TimedLyricsTest, LinesFollowThePlayHeadInTimeOrder) {
-  TQVRDM& dm = PlayWithLyrics(
-      "[00:01.00]first\n[00:02.70]second\n[00:05.00]third &\n[track:2]\n[00:01.00]two-one\n");
+  TQVRDM& dm = PlayWithLyrics("[00:01.00]first\n[00:02.70]second\n[00:05.00]third &\n[track:2]\n[00:01.00]two-one\n");
   ASSERT_TRUE(dm.LyricsLoaded);
   EXPECT_EQ(dm.LyricsTexts.size(), 4u);
   EXPECT_EQ(view.lyrics_text, "[One]");

@@ -12,7 +12,8 @@ class PadLayoutTest : public ControllerFixture {
   PadLayoutTest() {
     // The pad as it is built: hidden, every toolbar docked in row 0 at its design position.
     view.pad.window = {7, 776, 500, 53, false};
-    for (const PadToolbarInfo& info : kPadToolbars) view.pad[info.toolbar] = {true, info.design_pos, 0, info.design_pos, 0, 60, 26, true};
+    for (const PadToolbarInfo& info : kPadToolbars)
+      view.pad[info.toolbar] = {true, info.design_pos, 0, info.design_pos, 0, 60, 26, true};
   }
   std::string Saved() const { return ReadFile(dir / "Qvr.ini"); }
   bool Has(const std::string& line) const { return Saved().find(line + "\r\n") != std::string::npos; }
@@ -32,9 +33,10 @@ TEST_F(PadLayoutTest, FirstRunKeepsThePadHiddenWithEveryToolbarDockedAndChecked)
 }
 
 TEST_F(PadLayoutTest, StoredWindowAndToolbarsComeBackAndFollowTheMenu) {
-  WriteSettings("", "[Control Pad]\r\nLeft=40\r\nTop=50\r\nWidth=300\r\nVisible=1\r\nOtherVisible=0\r\n"
-                    "ModeDock=0\r\nModeLeft=600\r\nModeTop=400\r\nControlDockRow=1\r\nControlDockPos=12\r\n"
-                    "[Repeat]\r\nPlayMode=3\r\n");
+  WriteSettings("",
+                "[Control Pad]\r\nLeft=40\r\nTop=50\r\nWidth=300\r\nVisible=1\r\nOtherVisible=0\r\n"
+                "ModeDock=0\r\nModeLeft=600\r\nModeTop=400\r\nControlDockRow=1\r\nControlDockPos=12\r\n"
+                "[Repeat]\r\nPlayMode=3\r\n");
   TQVRDM& dm = Started();
   EXPECT_EQ(view.pad.window, (PadWindowGeometry{40, 50, 300, 53, true}));
   EXPECT_TRUE(view.pad_stay_on_top);
@@ -60,8 +62,9 @@ TEST_F(PadLayoutTest, StoredWindowAndToolbarsComeBackAndFollowTheMenu) {
 }
 
 TEST_F(PadLayoutTest, SwitchesOffIgnoreTheStoredKeys) {
-  WriteSettings("", "[Control Pad]\r\nStatus=0\r\nDockInfo=0\r\nChildrenStatus=0\r\nStayOnTop=0\r\nVisible=1\r\n"
-                    "ModeDock=0\r\nOtherVisible=0\r\n");
+  WriteSettings("",
+                "[Control Pad]\r\nStatus=0\r\nDockInfo=0\r\nChildrenStatus=0\r\nStayOnTop=0\r\nVisible=1\r\n"
+                "ModeDock=0\r\nOtherVisible=0\r\n");
   TQVRDM& dm = Started();
   EXPECT_FALSE(view.pad_visible);
   EXPECT_FALSE(view.pad_stay_on_top);

@@ -20,7 +20,8 @@ TEST_F(SettingsTest, FirstRunUsesEveryDefault) {
   EXPECT_EQ(dm.Lyrics.background, 0);
   EXPECT_EQ(dm.Lyrics.font, (TIniFont{kMsPGothic, 9, 0, 0x0000FFFF}));
   EXPECT_EQ(dm.Lyrics.client_height, 16);
-  for (bool value : {dm.PadStatus, dm.PadStayOnTop, dm.PadDockInfo, dm.PadChildrenStatus, dm.PadSnap}) EXPECT_TRUE(value);
+  for (bool value : {dm.PadStatus, dm.PadStayOnTop, dm.PadDockInfo, dm.PadChildrenStatus, dm.PadSnap})
+    EXPECT_TRUE(value);
   EXPECT_EQ(dm.RepeatOneUnlock, 2);
   EXPECT_EQ(dm.RepeatAllUnlock, 2);
   EXPECT_EQ(dm.RandomUnlock, 2);
@@ -77,7 +78,7 @@ TEST_F(SettingsTest, PlayModeChecksOneItemOrNone) {
   struct {
     const char* stored;
     bool one, all, random;
-  } cases[] = {{"0", false, false, false}, {"1", true, false, false}, {"2", false, true, false},
+  } cases[] = {{"0", false, false, false}, {"1", true, false, false},  {"2", false, true, false},
                {"3", false, false, true},  {"7", false, false, false}, {"x", false, false, false}};
   for (const auto& c : cases) {
     WriteFile(dir / "Qvr.ini", std::string("[Repeat]\r\nPlayMode=") + c.stored + "\r\n");

@@ -23,11 +23,11 @@ TEST_F(StartupTest, RunsTheSequenceInOrderAndTicksOnceByHand) {
   WriteSettings();
   drive.InsertDisc(Toc({10, 10, 10}));
   TQVRDM& dm = Started();
-  EXPECT_TRUE(InOrder(view.log, {"SplashCreate", "SplashProgress 0 Please wait...", "SplashProgress 20 Please wait...",
-                                 "PluginPadApplyHintSetting", "ActivateTray", "SplashProgress 40 Please wait...",
-                                 "SplashProgress 60 Please wait...", "ApplyLyricsAppearance",
-                                 "SplashProgress 80 Please wait...", "SplashProgress 100 Please wait...",
-                                 "SetTrayIcon STOP", "SetPadGeometry", "SplashRelease"}));
+  EXPECT_TRUE(InOrder(view.log,
+                      {"SplashCreate", "SplashProgress 0 Please wait...", "SplashProgress 20 Please wait...",
+                       "PluginPadApplyHintSetting", "ActivateTray", "SplashProgress 40 Please wait...",
+                       "SplashProgress 60 Please wait...", "ApplyLyricsAppearance", "SplashProgress 80 Please wait...",
+                       "SplashProgress 100 Please wait...", "SetTrayIcon STOP", "SetPadGeometry", "SplashRelease"}));
   EXPECT_EQ(view.splash.version, "1.2");
   EXPECT_EQ(view.splash.release, "2");
   EXPECT_EQ(view.splash.build, "249");
@@ -70,7 +70,8 @@ TEST_F(StartupTest, ErrorEndsTheSequenceReleasesTheSplashAndKeepsTheProgramUsabl
   WriteFile(dir / "Qvr.ini", "[Lyrics]\r\nFont.Color=0xZZ\r\n[Other]\r\nAutoPlay=1\r\n");
   drive.InsertDisc(Toc({10}));
   TQVRDM& dm = Started();
-  EXPECT_EQ(view.errors, std::vector<std::string>{(dir / "Qvr.ini").string() + " の [Lyrics] Font.Color: '$ZZ' は整数ではありません"});
+  EXPECT_EQ(view.errors, std::vector<std::string>{(dir / "Qvr.ini").string() +
+                                                  " の [Lyrics] Font.Color: '$ZZ' は整数ではありません"});
   EXPECT_TRUE(view.Lines("ActivateTray").empty());
   EXPECT_TRUE(view.Lines("SetPadGeometry").empty());
   EXPECT_EQ(view.Lines("SplashRelease").size(), 1u);
@@ -127,7 +128,8 @@ TEST_F(StartupTest, SettingsThatFailedToLoadAreNotOverwrittenAtShutDown) {
 TEST_F(StartupTest, ReadOnlySettingsFileIsKeptAndReportedOnce) {
   WriteSettings();
   const std::string text = ReadFile(dir / "Qvr.ini");
-  std::filesystem::permissions(dir / "Qvr.ini", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  std::filesystem::permissions(dir / "Qvr.ini",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   TQVRDM& dm = Started();
   dm.RepeatAllMNUClick();
   dm.QVRDMDestroy();

@@ -75,16 +75,14 @@ TEST_P(CDDAOpenTest, FirstPollOpensAndTakesTheModeTheOpenAccepts) {
   EXPECT_EQ(drive.Requests, (Requests{"Open", "GetDevCaps CanEject", "SetTimeFormat TMSF", "StatusMode"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, CDDAOpenTest,
-                         testing::Values(OpenCase{"Stopped", kModeStopped, cdStopped},
-                                         OpenCase{"Playing", kModePlaying, cdPlaying},
-                                         OpenCase{"Open", kModeOpen, cdOpen},
-                                         OpenCase{"NotReady", kModeNotReady, cdNotReady},
-                                         OpenCase{"Paused", kModePaused, cdNotReady},
-                                         OpenCase{"Seeking", kModeSeeking, cdNotReady},
-                                         OpenCase{"Recording", kModeRecording, cdNotReady},
-                                         OpenCase{"HighBitsIgnored", 0x80 | kModeStopped, cdStopped}),
-                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CDDAOpenTest,
+    testing::Values(OpenCase{"Stopped", kModeStopped, cdStopped}, OpenCase{"Playing", kModePlaying, cdPlaying},
+                    OpenCase{"Open", kModeOpen, cdOpen}, OpenCase{"NotReady", kModeNotReady, cdNotReady},
+                    OpenCase{"Paused", kModePaused, cdNotReady}, OpenCase{"Seeking", kModeSeeking, cdNotReady},
+                    OpenCase{"Recording", kModeRecording, cdNotReady},
+                    OpenCase{"HighBitsIgnored", 0x80 | kModeStopped, cdStopped}),
+    test::CaseName());
 
 TEST_F(CDDATest, RefusedOpenStaysNotReadyAndIsRetriedOnTheNextPoll) {
   drive.InsertDisc(TenTracks());
@@ -133,25 +131,25 @@ TEST_P(CDDAPollTest, PollMapsTheDeviceMode) {
   drive.ForceMode(GetParam().mode);
   layer.CDPoll();
   EXPECT_EQ(layer.CDState, GetParam().expected);
-  bool keptPaused = GetParam().pausedFlag && GetParam().expected == cdPaused && (GetParam().mode & 0x7F) == kModeStopped;
+  bool keptPaused =
+      GetParam().pausedFlag && GetParam().expected == cdPaused && (GetParam().mode & 0x7F) == kModeStopped;
   EXPECT_EQ(drive.Requests, (keptPaused ? Requests{"StatusMode"} : Requests{"StatusMode", "StatusMode"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, CDDAPollTest,
-    testing::Values(PollCase{"NotReady", kModeNotReady, false, cdNotReady},
-                    PollCase{"Stopped", kModeStopped, false, cdStopped},
-                    PollCase{"Playing", kModePlaying, false, cdPlaying},
-                    PollCase{"RecordingIsOpen", kModeRecording, false, cdOpen},
-                    PollCase{"SeekingIsOpen", kModeSeeking, false, cdOpen},
-                    PollCase{"Paused", kModePaused, false, cdPaused},
-                    PollCase{"Open", kModeOpen, false, cdOpen},
-                    PollCase{"UnknownIsOpen", 99, false, cdOpen},
-                    PollCase{"HighBitsIgnored", 0x80 | kModePlaying, false, cdPlaying},
-                    PollCase{"StoppedWhilePausedStaysPaused", kModeStopped, true, cdPaused},
-                    PollCase{"PlayingWhilePausedFlagIsPlaying", kModePlaying, true, cdPlaying},
-                    PollCase{"OpenWhilePausedFlagIsOpen", kModeOpen, true, cdOpen}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Modes, CDDAPollTest,
+                         testing::Values(PollCase{"NotReady", kModeNotReady, false, cdNotReady},
+                                         PollCase{"Stopped", kModeStopped, false, cdStopped},
+                                         PollCase{"Playing", kModePlaying, false, cdPlaying},
+                                         PollCase{"RecordingIsOpen", kModeRecording, false, cdOpen},
+                                         PollCase{"SeekingIsOpen", kModeSeeking, false, cdOpen},
+                                         PollCase{"Paused", kModePaused, false, cdPaused},
+                                         PollCase{"Open", kModeOpen, false, cdOpen},
+                                         PollCase{"UnknownIsOpen", 99, false, cdOpen},
+                                         PollCase{"HighBitsIgnored", 0x80 | kModePlaying, false, cdPlaying},
+                                         PollCase{"StoppedWhilePausedStaysPaused", kModeStopped, true, cdPaused},
+                                         PollCase{"PlayingWhilePausedFlagIsPlaying", kModePlaying, true, cdPlaying},
+                                         PollCase{"OpenWhilePausedFlagIsOpen", kModeOpen, true, cdOpen}),
+                         test::CaseName());
 
 TEST_F(CDDATest, DriveThatReportsPauseAsStopStaysPausedThroughPolls) {
   OpenWithDisc();
@@ -171,8 +169,9 @@ TEST_F(CDDATest, PlaySendsTrackPositionAndLengthInMilliseconds) {
   layer.CDPlay(3, 5);
   std::uint32_t start = FramesToMilliseconds(toc.Tracks[2].Start);
   std::uint32_t end = FramesToMilliseconds(toc.Tracks[4].Start) + FramesToMilliseconds(toc.TrackLength(5));
-  EXPECT_EQ(drive.Requests, (Requests{"SetTimeFormat Milliseconds", "StatusTrackPosition 3", "StatusTrackPosition 5",
-                                      "StatusTrackLength 5", "Play " + std::to_string(start) + " " + std::to_string(end)}));
+  EXPECT_EQ(drive.Requests,
+            (Requests{"SetTimeFormat Milliseconds", "StatusTrackPosition 3", "StatusTrackPosition 5",
+                      "StatusTrackLength 5", "Play " + std::to_string(start) + " " + std::to_string(end)}));
   EXPECT_EQ(layer.StartPos(), start);
   EXPECT_EQ(layer.EndPos(), end);
   EXPECT_EQ(layer.CDState, cdPlaying);
@@ -411,27 +410,20 @@ TEST_P(CDDAMediaIDTest, IdentityTextBecomesEightHexDigits) {
   EXPECT_EQ(drive.Requests, Requests{"MediaIdentity"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, CDDAMediaIDTest,
-                         testing::Values(IdentityCase{"Decimal", "12345", "00003039"},
-                                         IdentityCase{"Hex1234", "4660", "00001234"},
-                                         IdentityCase{"MinusOne", "-1", "FFFFFFFF"},
-                                         IdentityCase{"BlanksAndPlus", "  +42", "0000002A"},
-                                         IdentityCase{"UpperCase", "20442106", "0137EBFA"},
-                                         IdentityCase{"LargestSigned", "2147483647", "7FFFFFFF"},
-                                         IdentityCase{"SmallestSigned", "-2147483648", "80000000"},
-                                         IdentityCase{"UnsignedSum", "4294967295", "FFFFFFFF"},
-                                         IdentityCase{"NoIdentity", "", "00000000"},
-                                         IdentityCase{"TooLarge", "4294967296", ""},
-                                         IdentityCase{"TooSmall", "-2147483649", ""},
-                                         IdentityCase{"NotANumber", "12a4", ""},
-                                         IdentityCase{"TrailingBlank", "12 ", ""},
-                                         IdentityCase{"SignOnly", "-", ""},
-                                         IdentityCase{"Huge", std::string(4095, '9'), ""}),
-                         test::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CDDAMediaIDTest,
+    testing::Values(IdentityCase{"Decimal", "12345", "00003039"}, IdentityCase{"Hex1234", "4660", "00001234"},
+                    IdentityCase{"MinusOne", "-1", "FFFFFFFF"}, IdentityCase{"BlanksAndPlus", "  +42", "0000002A"},
+                    IdentityCase{"UpperCase", "20442106", "0137EBFA"},
+                    IdentityCase{"LargestSigned", "2147483647", "7FFFFFFF"},
+                    IdentityCase{"SmallestSigned", "-2147483648", "80000000"},
+                    IdentityCase{"UnsignedSum", "4294967295", "FFFFFFFF"}, IdentityCase{"NoIdentity", "", "00000000"},
+                    IdentityCase{"TooLarge", "4294967296", ""}, IdentityCase{"TooSmall", "-2147483649", ""},
+                    IdentityCase{"NotANumber", "12a4", ""}, IdentityCase{"TrailingBlank", "12 ", ""},
+                    IdentityCase{"SignOnly", "-", ""}, IdentityCase{"Huge", std::string(4095, '9'), ""}),
+    test::CaseName());
 
-TEST(SplitMSFTest, SplitsBytesLowToHigh) {
-  EXPECT_EQ(SplitMSF(0x00102A03), (TMSFParts{3, 42, 16}));
-}
+TEST(SplitMSFTest, SplitsBytesLowToHigh) { EXPECT_EQ(SplitMSF(0x00102A03), (TMSFParts{3, 42, 16})); }
 
 }  // namespace
 }  // namespace qvr

@@ -13,9 +13,9 @@
 #include "cdda/CDDA.h"
 #include "cdda/CdioSource.h"
 #include "cdda/CueImage.h"
+#include "support/CaseName.h"
 #include "support/CdImage.h"
 #include "support/NrgImage.h"
-#include "support/CaseName.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 #include "util/Msf.h"
@@ -63,7 +63,7 @@ class CdioDriveTest : public testing::Test {
 };
 
 TEST_F(CdioDriveTest, FullLengthDiscsKeepTheirKnownKeys) {
-  const std::uint8_t starts[][3] = {{0, 2, 33},  {4, 32, 65},  {8, 46, 55},  {13, 1, 13}, {18, 10, 3}, {23, 30, 70},
+  const std::uint8_t starts[][3] = {{0, 2, 33},   {4, 32, 65},  {8, 46, 55},  {13, 1, 13},  {18, 10, 3}, {23, 30, 70},
                                     {29, 39, 15}, {34, 24, 33}, {40, 12, 73}, {43, 22, 53}, {47, 7, 63}, {52, 9, 30}};
   std::vector<std::uint32_t> frames;
   for (const auto& start : starts) frames.push_back(MSFToFrames(PackMSF(start[0], start[1], start[2])));
@@ -146,7 +146,8 @@ TEST_F(CdioDriveTest, ImagesAsPeopleHaveThem) {
       {"OtherCase", test::Options("album.cue", "ALBUM.BIN", "album.bin")},
       {"SubFolder", test::Options("album.cue", "data/album.bin", "data/album.bin")},
       {"BigEndian", test::Options("album.cue", "album.bin", "", true)},
-      {"CdText", test::Options("album.cue", "disc.bin", "", false, "TITLE \"デモ\"\nPERFORMER \"QVR\"\nCATALOG 0000000000000\n")},
+      {"CdText",
+       test::Options("album.cue", "disc.bin", "", false, "TITLE \"デモ\"\nPERFORMER \"QVR\"\nCATALOG 0000000000000\n")},
   };
   for (const Case& c : cases) {
     TempDir folder;
@@ -208,9 +209,18 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
     return cue(folder, text);
   };
   const Case cases[] = {
-      {"MissingBin", [&](const auto& folder) { auto image = base(folder); std::filesystem::remove(image.bin); return image.cue; }},
+      {"MissingBin",
+       [&](const auto& folder) {
+         auto image = base(folder);
+         std::filesystem::remove(image.bin);
+         return image.cue;
+       }},
       {"BinShorterThanLastTrackStart",
-       [&](const auto& folder) { auto image = base(folder); std::filesystem::resize_file(image.bin, 150 * 2352); return image.cue; }},
+       [&](const auto& folder) {
+         auto image = base(folder);
+         std::filesystem::resize_file(image.bin, 150 * 2352);
+         return image.cue;
+       }},
       {"EmptyCue", [&](const auto& folder) { return cue(folder, ""); }},
       {"RandomBytes",
        [&](const auto& folder) {
@@ -224,20 +234,28 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
        [&](const auto& folder) { return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n"); }},
       {"IndexGoingBack",
        [&](const auto& folder) {
-         return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n");
+         return sheet(folder,
+                      "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n");
        }},
-      {"BadTime", [&](const auto& folder) { return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:99:00\n"); }},
+      {"BadTime",
+       [&](const auto& folder) { return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:99:00\n"); }},
       {"TrackNumbersSkip",
        [&](const auto& folder) {
-         return sheet(folder, "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n");
+         return sheet(folder,
+                      "FILE disc.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n");
        }},
-      {"Mp3File", [&](const auto& folder) { return sheet(folder, "FILE disc.bin MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"); }},
+      {"Mp3File",
+       [&](const auto& folder) { return sheet(folder, "FILE disc.bin MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"); }},
       {"BadWave",
        [&](const auto& folder) {
          test::WriteFile(folder / "a.wav", "RIFF1234WAVEjunk");
          return cue(folder, "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
        }},
-      {"JunkToc", [](const auto& folder) { test::WriteFile(folder / "x.toc", "junk junk"); return folder / "x.toc"; }},
+      {"JunkToc",
+       [](const auto& folder) {
+         test::WriteFile(folder / "x.toc", "junk junk");
+         return folder / "x.toc";
+       }},
       // libcdio's Nero reader trusts the chunk lengths: this one crashes it.
       {"NrgWithAHugeChunkLength",
        [](const auto& folder) {
@@ -289,7 +307,8 @@ TEST_F(CdioDriveTest, BinCutInsideTheLastTrackShortensIt) {
 }
 
 TEST_F(CdioDriveTest, MissingSourceRefusesTheOpen) {
-  for (std::string drive : {(dir / "nothing.cue").string(), (dir.Path() / "empty").string(), std::string("/dev/no-such-cd")}) {
+  for (std::string drive :
+       {(dir / "nothing.cue").string(), (dir.Path() / "empty").string(), std::string("/dev/no-such-cd")}) {
     std::filesystem::create_directory(dir / "empty");
     CdioDrive device(drive, sink);
     EXPECT_THROW(device.Open(), Error) << drive;

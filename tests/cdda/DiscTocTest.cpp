@@ -55,15 +55,20 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RangeCase{"AllAudio", {{150, true}, {1000, true}, {2000, true}}, 1000, 3999, {{1000, 3999}}},
         RangeCase{"StartInDataMovesToNextAudio", {{150, false}, {1000, true}, {2000, true}}, 150, 2000, {{1000, 2000}}},
-        RangeCase{"DataInTheMiddleIsSkipped", {{150, true}, {1000, false}, {2000, true}}, 150, 3999, {{150, 1000}, {2000, 3999}}},
-        RangeCase{"EndInDataKeepsTheAudioBefore", {{150, true}, {1000, true}, {2000, false}}, 1000, 3999, {{1000, 2000}}},
+        RangeCase{"DataInTheMiddleIsSkipped",
+                  {{150, true}, {1000, false}, {2000, true}},
+                  150,
+                  3999,
+                  {{150, 1000}, {2000, 3999}}},
+        RangeCase{
+            "EndInDataKeepsTheAudioBefore", {{150, true}, {1000, true}, {2000, false}}, 1000, 3999, {{1000, 2000}}},
         RangeCase{"OnlyDataPlaysNothing", {{150, true}, {1000, false}}, 1000, 3999, {}},
         RangeCase{"EndCutAtTheLastPlayableFrame", {{150, true}}, 150, 9999, {{150, 3999}}}),
     test::CaseName());
 
 TEST(MediaIdentityTest, TwelveTrackDisc) {
   DiscToc toc;
-  const std::uint8_t starts[][3] = {{0, 2, 33},  {4, 32, 65},  {8, 46, 55},  {13, 1, 13}, {18, 10, 3}, {23, 30, 70},
+  const std::uint8_t starts[][3] = {{0, 2, 33},   {4, 32, 65},  {8, 46, 55},  {13, 1, 13},  {18, 10, 3}, {23, 30, 70},
                                     {29, 39, 15}, {34, 24, 33}, {40, 12, 73}, {43, 22, 53}, {47, 7, 63}, {52, 9, 30}};
   for (const auto& start : starts) toc.Tracks.push_back({MSFToFrames(PackMSF(start[0], start[1], start[2])), true});
   toc.LeadOut = MSFToFrames(PackMSF(56, 0, 0));

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include "audio/SdlAudioSink.h"
@@ -119,7 +119,8 @@ TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
   EXPECT_FALSE(layer.CDNextPending());
 
   const auto& tracks = image.toc.Tracks;
-  const std::string expected = image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
+  const std::string expected =
+      image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
   std::string played = test::ReadFile(output);
   const std::string silence(4, '\0');
   std::size_t first = 0, end = played.size();
@@ -140,7 +141,8 @@ TEST_F(PlaybackTest, PlayWhilePlayingSwitchesWithoutSilence) {
   Open(image);
   layer.CDPlay(2, 2);
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (sink.PlayedFrames() < 44100 / 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  while (sink.PlayedFrames() < 44100 / 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
   layer.CDPlay(1, 1);
   PollUntilStopped();
   std::string played = test::ReadFile(output);
@@ -187,7 +189,8 @@ TEST_F(PlaybackTest, PauseAndResumeLoseAndRepeatNothing) {
   Open(image);
   layer.CDPlay(1, 2);
   auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (layer.CDPosition() == (1u | 0u << 8) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  while (layer.CDPosition() == (1u | 0u << 8) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
   while (layer.CDCurrentTrack() != 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
   layer.CDPause();
   layer.CDPoll();

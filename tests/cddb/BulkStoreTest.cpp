@@ -24,10 +24,11 @@ std::vector<TDiscRecord> Input() {
   for (int i = 0; i < 12; ++i) {
     char key[9];
     std::snprintf(key, sizeof key, "%08X", 0xA0000000u + static_cast<unsigned>(i));
-    TDiscRecord disc = RegisteredDisc(key, static_cast<std::uint8_t>(1 + i % 5), PackMSF(40, static_cast<std::uint8_t>(i), 0));
+    TDiscRecord disc =
+        RegisteredDisc(key, static_cast<std::uint8_t>(1 + i % 5), PackMSF(40, static_cast<std::uint8_t>(i), 0));
     disc.ArtistName = "Artist " + std::to_string(i % 3);  // shared with other discs
-    disc.Tracks[1].Musicby = disc.ArtistName;               // the same name in two roles
-    if (i % 4 == 0) disc.LabelName = "";                   // the empty name
+    disc.Tracks[1].Musicby = disc.ArtistName;             // the same name in two roles
+    if (i % 4 == 0) disc.LabelName = "";                  // the empty name
     if (i % 2 == 0) disc.SaleDate = kUnknownDate;
     discs.push_back(disc);
   }

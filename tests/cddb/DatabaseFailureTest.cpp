@@ -74,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"Track", DBFile::Track,
                     [](TDiscRecord& disc, const TDiscRecord& drive) {
                       for (std::size_t n = 1; n <= kMaxTracks; ++n) {
-                        disc.Tracks[n] = TTrackEntry{drive.Tracks[n].StartPos, drive.Tracks[n].Length, {}, {}, {}, {}, {}};
+                        disc.Tracks[n] =
+                            TTrackEntry{drive.Tracks[n].StartPos, drive.Tracks[n].Length, {}, {}, {}, {}, {}};
                       }
                     }},
         VersionCase{"Artist", DBFile::Artist,
@@ -139,7 +140,8 @@ TEST_F(DatabaseFailureTest, Genre256IsRefusedBeforeAnythingIsWritten) {
   // A genre file with 254 genres: the 255th still fits its one-byte ID, the 256th does not.
   std::string genres = test::EncodedRecord<kGenreRecordSize>(GenreHeader());
   for (int id = 1; id <= 254; ++id) {
-    genres += test::EncodedRecord<kGenreRecordSize>(TGenreRecord{static_cast<std::uint8_t>(id), "G" + std::to_string(id)});
+    genres +=
+        test::EncodedRecord<kGenreRecordSize>(TGenreRecord{static_cast<std::uint8_t>(id), "G" + std::to_string(id)});
   }
   db_.DBCreate();
   test::WriteFile(db_.FilePath(DBFile::Genre), genres);
@@ -161,7 +163,8 @@ TEST_F(DatabaseFailureTest, Genre256IsRefusedBeforeAnythingIsWritten) {
     ADD_FAILURE() << "a 256th genre was stored";
   } catch (const Error& error) {
     EXPECT_EQ(std::string(error.what()),
-              "ジャンル「ロック」を登録できません。登録できるジャンルは255種類までです。既にあるジャンル名を使ってください。");
+              "ジャンル「ロック」を登録できません。登録できるジャンルは255種類までです。既にあるジャンル名を使ってくだ"
+              "さい。");
   }
   EXPECT_EQ(test::FileContents(db_), before);
 
@@ -175,8 +178,8 @@ TEST_F(DatabaseFailureTest, Genre256IsRefusedBeforeAnythingIsWritten) {
 struct AccessCase {
   const char* name;
   void (*prepare)(const std::filesystem::path& folder);
-  bool store;           // store instead of lookup
-  const char* reason;   // expected in the message; nullptr: the operation succeeds
+  bool store;          // store instead of lookup
+  const char* reason;  // expected in the message; nullptr: the operation succeeds
 };
 
 class FileAccessTest : public testing::TestWithParam<AccessCase> {};
@@ -223,10 +226,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FileAccessTest,
     testing::Values(
         // A missing folder is made again, which needs a writable parent.
-        AccessCase{"MissingFolderUnderAReadOnlyParent", [](const std::filesystem::path& f) { std::filesystem::remove_all(f); },
-                   false, "Permission denied"},
-        AccessCase{"ReadOnlyMasterLookup", [](const std::filesystem::path& f) { chmod((f / "MasterDB.QVR").c_str(), 0444); },
-                   false, nullptr},
+        AccessCase{"MissingFolderUnderAReadOnlyParent",
+                   [](const std::filesystem::path& f) { std::filesystem::remove_all(f); }, false, "Permission denied"},
+        AccessCase{"ReadOnlyMasterLookup",
+                   [](const std::filesystem::path& f) { chmod((f / "MasterDB.QVR").c_str(), 0444); }, false, nullptr},
         AccessCase{"ReadOnlyDatabaseLookup",
                    [](const std::filesystem::path& f) {
                      for (DBFile file : kAllDBFiles) chmod((f / InfoOf(file).FileName).c_str(), 0444);
@@ -239,10 +242,11 @@ INSTANTIATE_TEST_SUITE_P(
                      chmod(f.c_str(), 0555);
                    },
                    true, "に書き込む権限がありません"},
-        AccessCase{"ReadOnlyTrackFileStore", [](const std::filesystem::path& f) { chmod((f / "TrackDB.QVR").c_str(), 0444); },
-                   true, "Permission denied"},
-        AccessCase{"ReadOnlyFolderWithFilesLookup", [](const std::filesystem::path& f) { chmod(f.c_str(), 0555); }, false,
-                   nullptr},
+        AccessCase{"ReadOnlyTrackFileStore",
+                   [](const std::filesystem::path& f) { chmod((f / "TrackDB.QVR").c_str(), 0444); }, true,
+                   "Permission denied"},
+        AccessCase{"ReadOnlyFolderWithFilesLookup", [](const std::filesystem::path& f) { chmod(f.c_str(), 0555); },
+                   false, nullptr},
         AccessCase{"ReadOnlyFolderWithFilesStore", [](const std::filesystem::path& f) { chmod(f.c_str(), 0555); }, true,
                    nullptr},
         AccessCase{"ReadOnlyFolderMissingFile",

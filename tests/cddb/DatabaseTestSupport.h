@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ostream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,8 +31,8 @@ inline void PrintTo(const TTrackEntry& e, std::ostream* out) {
 
 inline void PrintTo(const TDiscRecord& d, std::ostream* out) {
   *out << "{Reserved " << d.Reserved << ", key " << testing::PrintToString(d.DiscKey) << ", tracks "
-       << int(d.TrackCount) << ", time " << d.DiscTime << ", name " << testing::PrintToString(d.DiscName)
-       << ", artist " << testing::PrintToString(d.ArtistName) << ", date " << d.SaleDate << ", label "
+       << int(d.TrackCount) << ", time " << d.DiscTime << ", name " << testing::PrintToString(d.DiscName) << ", artist "
+       << testing::PrintToString(d.ArtistName) << ", date " << d.SaleDate << ", label "
        << testing::PrintToString(d.LabelName) << ", type " << int(d.DiscType) << ", jacket "
        << testing::PrintToString(d.JacketFile) << ", lyrics " << testing::PrintToString(d.LyricsFile);
   for (std::size_t n = 1; n <= kMaxTracks; ++n) {
@@ -69,8 +69,7 @@ class RecordingProgress final : public TSearchProgress {
 };
 
 // A disc as the drive reports it: identity and track positions, texts empty, sale date today.
-inline TDiscRecord DriveDisc(std::string_view key, std::uint8_t tracks, std::uint32_t time,
-                             TDateTime today = 45292) {
+inline TDiscRecord DriveDisc(std::string_view key, std::uint8_t tracks, std::uint32_t time, TDateTime today = 45292) {
   TDiscRecord disc;
   ClearDisc(disc, FixedDate(today));
   disc.DiscKey = key;

@@ -27,8 +27,11 @@ TEST(MSFToStr, WritesMinutesSecondsFramesWithoutPadding) {
     std::uint32_t value;
     const char* text;
   };
-  const Case cases[] = {{PackMSF(4, 5, 12), "4:5:12"}, {0, "0:0:0"}, {PackMSF(12, 0, 0), "12:0:0"},
-                        {PackMSF(255, 59, 74), "255:59:74"}, {0xFF000000u | PackMSF(1, 2, 3), "1:2:3"}};
+  const Case cases[] = {{PackMSF(4, 5, 12), "4:5:12"},
+                        {0, "0:0:0"},
+                        {PackMSF(12, 0, 0), "12:0:0"},
+                        {PackMSF(255, 59, 74), "255:59:74"},
+                        {0xFF000000u | PackMSF(1, 2, 3), "1:2:3"}};
   for (const Case& c : cases) EXPECT_EQ(MSFToStr(c.value), c.text);
 }
 
@@ -37,7 +40,7 @@ TEST(DateValues, CountDaysFrom18991230) {
     CivilDate date;
     double value;
   };
-  const Case cases[] = {{{1899, 12, 30}, 0}, {{1900, 1, 1}, 2}, {{2000, 1, 1}, 36526}, {{2024, 2, 29}, 45351},
+  const Case cases[] = {{{1899, 12, 30}, 0},  {{1900, 1, 1}, 2},    {{2000, 1, 1}, 36526},    {{2024, 2, 29}, 45351},
                         {{1899, 12, 29}, -1}, {{1, 1, 1}, -693593}, {{9999, 12, 31}, 2958465}};
   for (const Case& c : cases) {
     EXPECT_EQ(DateFromCivil(c.date), c.value);

@@ -64,8 +64,8 @@ TEST_F(DiscDatabaseTest, FirstLookupCreatesTheFilesAndGuessesTheDiscType) {
     std::uint8_t tracks;
     std::uint8_t type;
   };
-  const Case cases[] = {{0, dtAlbum}, {1, dtSingle},     {4, dtSingle}, {5, dtMiniAlbum}, {7, dtMiniAlbum},
-                        {8, dtAlbum}, {12, dtAlbum},     {99, dtAlbum}};
+  const Case cases[] = {{0, dtAlbum},     {1, dtSingle}, {4, dtSingle}, {5, dtMiniAlbum},
+                        {7, dtMiniAlbum}, {8, dtAlbum},  {12, dtAlbum}, {99, dtAlbum}};
   for (const Case& c : cases) {
     std::filesystem::remove_all(dir_.Path());
     std::filesystem::create_directory(dir_.Path());
@@ -152,10 +152,12 @@ TEST_F(DiscDatabaseTest, NewNamesGetIDsInTheFixedOrder) {
 
   std::vector<std::pair<std::int32_t, std::string>> artists;
   for (const TNameRecord& r : test::NameRecords(db_.FilePath(DBFile::Artist))) artists.emplace_back(r.ID, r.Name.Str());
-  EXPECT_EQ(artists, (std::vector<std::pair<std::int32_t, std::string>>{
-                         {0, "Q.V.R. Ver.1.2"}, {1, "L1"}, {2, "C1"}, {3, "A1"}, {4, "L2"}, {5, "C2"}, {6, "A2"}, {7, "DA"}}));
+  EXPECT_EQ(artists,
+            (std::vector<std::pair<std::int32_t, std::string>>{
+                {0, "Q.V.R. Ver.1.2"}, {1, "L1"}, {2, "C1"}, {3, "A1"}, {4, "L2"}, {5, "C2"}, {6, "A2"}, {7, "DA"}}));
   EXPECT_EQ(test::ReadFile(db_.FilePath(DBFile::Genre)),
-            test::EncodedRecord<kGenreRecordSize>(GenreHeader()) + test::EncodedRecord<kGenreRecordSize>(TGenreRecord{1, "G1"}) +
+            test::EncodedRecord<kGenreRecordSize>(GenreHeader()) +
+                test::EncodedRecord<kGenreRecordSize>(TGenreRecord{1, "G1"}) +
                 test::EncodedRecord<kGenreRecordSize>(TGenreRecord{2, "G2"}));
   EXPECT_EQ(test::NameRecords(db_.FilePath(DBFile::Label)).back().Name, "LB");
 
@@ -172,9 +174,9 @@ TEST_F(DiscDatabaseTest, NamesAreStoredOnceAndComparedByTheirBytes) {
   disc.Tracks[1].Lyricsby = "abc";
   disc.Tracks[1].Musicby = "abc";
   disc.Tracks[1].Arrangeby = "abc";
-  disc.Tracks[2].Lyricsby = "ABC";   // case differs: another name
-  disc.Tracks[2].Musicby = "abc ";   // trailing blank: another name
-  disc.Tracks[2].Arrangeby = "";     // the empty name gets a record of its own
+  disc.Tracks[2].Lyricsby = "ABC";  // case differs: another name
+  disc.Tracks[2].Musicby = "abc ";  // trailing blank: another name
+  disc.Tracks[2].Arrangeby = "";    // the empty name gets a record of its own
   db_.DBStore(disc);
   TDiscRecord second = DriveDisc("0000BEEF", 1, 10);
   second.ArtistName = "";
@@ -226,8 +228,9 @@ TEST_F(DiscDatabaseTest, FirstMatchingRecordWins) {
   std::string master = test::ReadFile(db_.FilePath(DBFile::Master)) + test::EncodedRecord<kMasterRecordSize>(duplicate);
   test::WriteFile(db_.FilePath(DBFile::Master), master);
   const std::int32_t artist_id = duplicate.ArtistID;
-  test::WriteFile(db_.FilePath(DBFile::Artist), test::ReadFile(db_.FilePath(DBFile::Artist)) +
-                                                    test::EncodedRecord<kNameRecordSize>(TNameRecord{artist_id, "shadow"}));
+  test::WriteFile(db_.FilePath(DBFile::Artist),
+                  test::ReadFile(db_.FilePath(DBFile::Artist)) +
+                      test::EncodedRecord<kNameRecordSize>(TNameRecord{artist_id, "shadow"}));
 
   TDiscRecord found = Lookup(DriveDisc("0137EBFA", 1, 300));
   EXPECT_EQ(found.DiscName, "Title 0137EBFA");

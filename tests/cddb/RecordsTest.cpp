@@ -162,7 +162,8 @@ TEST(RecordLayout, VersionCheckNeedsTheExactLengthAndBytes) {
       {DBFile::Genre, HandRecord(18).Str(1, "Q.V.R. Ver.1.2").U8(1, 15).Bytes(), false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(HasVersion(c.file, c.record0.data()), c.valid) << InfoOf(c.file).FileName << " " << c.record0.substr(0, 20);
+    EXPECT_EQ(HasVersion(c.file, c.record0.data()), c.valid)
+        << InfoOf(c.file).FileName << " " << c.record0.substr(0, 20);
   }
 }
 

@@ -96,7 +96,7 @@ const ModelCase kCases[] = {
      }},
     {"FullFieldsAtADoubleByteBoundaryAreStoredWhole", [] { return Unregistered(2); },
      [](DiscRegModel& m) {
-       m.SetDiscText(DiscField::DiscName, Repeat("漢", 48));   // 96 bytes
+       m.SetDiscText(DiscField::DiscName, Repeat("漢", 48));            // 96 bytes
        m.SetTrackText(TrackField::Genre, "a" + Repeat("曲", 7) + "b");  // 16 bytes
        EXPECT_FALSE(m.FirstUnstorable());
      },
@@ -156,15 +156,21 @@ const ModelCase kCases[] = {
      },
      [](TDiscRecord&) {}},
     {"APickedDayIsStoredAsThatDay", [] { return Registered(1); },
-     [](DiscRegModel& m) { m.SetSaleDay({2021, 3, 4}); },
-     [](TDiscRecord& d) { d.SaleDate = DateFromCivil({2021, 3, 4}); }},
+     [](DiscRegModel& m) {
+       m.SetSaleDay({2021, 3, 4});
+     },
+     [](TDiscRecord& d) {
+       d.SaleDate = DateFromCivil({2021, 3, 4});
+     }},
     {"AnInvalidStoredDateShowsTheFallbackAndStaysUntilPicked",
      [] {
        TDiscRecord d = Registered(1);
        d.SaleDate = -1e300;
        return d;
      },
-     [](DiscRegModel& m) { EXPECT_EQ(m.SaleDay({2024, 1, 1}), (CivilDate{2024, 1, 1})); },
+     [](DiscRegModel& m) {
+       EXPECT_EQ(m.SaleDay({2024, 1, 1}), (CivilDate{2024, 1, 1}));
+     },
      [](TDiscRecord&) {}},
     {"NoTypeSelectedKeepsTheRecordsType",
      [] {

@@ -44,21 +44,19 @@ using Entries = std::vector<std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PlayListReadTest,
-    testing::Values(
-        ReadCase{"CrLf", "0A1B2C3D\r\n3\r\n1\r\n3\r\n", Entries{"3", "1", "3"}},
-        ReadCase{"LfAndNoEndOnTheLastLine", "0A1B2C3D\n10\n2", Entries{"10", "2"}},
-        ReadCase{"OnlyTheKey", "0A1B2C3D\r\n", Entries{}},
-        ReadCase{"NumbersOutsideTheDiscDropped", "0A1B2C3D\r\n12\r\n0\r\n-1\r\n4\r\n", Entries{"4"}},
-        ReadCase{"WrittenOtherwiseKeptAsDecimal", "0A1B2C3D\r\n03\r\n $5\r\n", Entries{"3", "5"}},
-        ReadCase{"OtherDisc", "FFFFFFFF\r\n1\r\n", std::nullopt},
-        ReadCase{"KeyInOtherCase", "0a1b2c3d\r\n1\r\n", std::nullopt},
-        ReadCase{"KeyWithBlanks", "0A1B2C3D \r\n1\r\n", std::nullopt},
-        ReadCase{"Empty", "", std::nullopt},
-        ReadCase{"LongFirstLine", std::string(100000, 'x'), std::nullopt},
-        ReadCase{"NotANumber", "0A1B2C3D\r\n3\r\nthree\r\n", {}, "3 行目「three」"},
-        ReadCase{"EmptyLine", "0A1B2C3D\r\n3\r\n\r\n1\r\n", {}, "3 行目"},
-        ReadCase{"TrailingJunk", "0A1B2C3D\r\n3x\r\n", {}, "2 行目"},
-        ReadCase{"LongLine", "0A1B2C3D\r\n" + std::string(500, '1') + "\r\n", {}, "2 行目"}),
+    testing::Values(ReadCase{"CrLf", "0A1B2C3D\r\n3\r\n1\r\n3\r\n", Entries{"3", "1", "3"}},
+                    ReadCase{"LfAndNoEndOnTheLastLine", "0A1B2C3D\n10\n2", Entries{"10", "2"}},
+                    ReadCase{"OnlyTheKey", "0A1B2C3D\r\n", Entries{}},
+                    ReadCase{"NumbersOutsideTheDiscDropped", "0A1B2C3D\r\n12\r\n0\r\n-1\r\n4\r\n", Entries{"4"}},
+                    ReadCase{"WrittenOtherwiseKeptAsDecimal", "0A1B2C3D\r\n03\r\n $5\r\n", Entries{"3", "5"}},
+                    ReadCase{"OtherDisc", "FFFFFFFF\r\n1\r\n", std::nullopt},
+                    ReadCase{"KeyInOtherCase", "0a1b2c3d\r\n1\r\n", std::nullopt},
+                    ReadCase{"KeyWithBlanks", "0A1B2C3D \r\n1\r\n", std::nullopt}, ReadCase{"Empty", "", std::nullopt},
+                    ReadCase{"LongFirstLine", std::string(100000, 'x'), std::nullopt},
+                    ReadCase{"NotANumber", "0A1B2C3D\r\n3\r\nthree\r\n", {}, "3 行目「three」"},
+                    ReadCase{"EmptyLine", "0A1B2C3D\r\n3\r\n\r\n1\r\n", {}, "3 行目"},
+                    ReadCase{"TrailingJunk", "0A1B2C3D\r\n3x\r\n", {}, "2 行目"},
+                    ReadCase{"LongLine", "0A1B2C3D\r\n" + std::string(500, '1') + "\r\n", {}, "2 行目"}),
     CaseName());
 
 }  // namespace

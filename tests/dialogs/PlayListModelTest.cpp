@@ -55,24 +55,44 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"AddToEmpty", {}, [](auto& m) { return Insert(m, 0, 2); }, {"2"}, true},
         EditCase{"AddRepeatsATrack", {"3"}, [](auto& m) { return Insert(m, 0, 3); }, {"3", "3"}, true},
         EditCase{"DeleteNothingSelected", {"1", "2"}, [](auto& m) { return m.Delete({}); }, {"1", "2"}, false},
-        EditCase{"DeleteSelectionFromTheLastRowBack", {"1", "2", "3", "4"}, [](auto& m) { return m.Delete({3, 0, 2}); },
-                 {"2"}, true},
-        EditCase{"DeleteIgnoresRepeatsAndMissingRows", {"1", "2", "3"}, [](auto& m) { return m.Delete({1, 1, 7}); },
-                 {"1", "3"}, true},
+        EditCase{"DeleteSelectionFromTheLastRowBack",
+                 {"1", "2", "3", "4"},
+                 [](auto& m) {
+                   return m.Delete({3, 0, 2});
+                 },
+                 {"2"},
+                 true},
+        EditCase{"DeleteIgnoresRepeatsAndMissingRows",
+                 {"1", "2", "3"},
+                 [](auto& m) {
+                   return m.Delete({1, 1, 7});
+                 },
+                 {"1", "3"},
+                 true},
         EditCase{"DeleteOnlyMissingRows", {"1"}, [](auto& m) { return m.Delete({4}); }, {"1"}, false},
         EditCase{"MoveDown", {"1", "2", "3", "4"}, [](auto& m) { return m.Move(0, 2); }, {"2", "3", "1", "4"}, true},
         EditCase{"MoveUp", {"1", "2", "3", "4"}, [](auto& m) { return m.Move(3, 0); }, {"4", "1", "2", "3"}, true},
         EditCase{"MoveOntoItself", {"1", "2", "3"}, [](auto& m) { return m.Move(1, 1); }, {"1", "2", "3"}, false},
-        EditCase{"MoveBelowTheLastRow", {"1", "2", "3", "4"}, [](auto& m) { return m.Move(0, std::nullopt); },
-                 {"2", "3", "4", "1"}, true},
-        EditCase{"MoveTheLastRowBelowItself", {"1", "2"}, [](auto& m) { return m.Move(1, std::nullopt); }, {"1", "2"},
+        EditCase{"MoveBelowTheLastRow",
+                 {"1", "2", "3", "4"},
+                 [](auto& m) { return m.Move(0, std::nullopt); },
+                 {"2", "3", "4", "1"},
+                 true},
+        EditCase{"MoveTheLastRowBelowItself",
+                 {"1", "2"},
+                 [](auto& m) { return m.Move(1, std::nullopt); },
+                 {"1", "2"},
                  false},
         EditCase{"MoveFromNoRow", {"1", "2"}, [](auto& m) { return m.Move(5, 0); }, {"1", "2"}, false},
         EditCase{"MoveInEmptyList", {}, [](auto& m) { return m.Move(0, std::nullopt); }, {}, false},
-        EditCase{"ResetToDiscOrder", {"3", "3", "1"}, [](auto& m) {
+        EditCase{"ResetToDiscOrder",
+                 {"3", "3", "1"},
+                 [](auto& m) {
                    m.Reset();
                    return true;
-                 }, {"1", "2", "3", "4"}, true}),
+                 },
+                 {"1", "2", "3", "4"},
+                 true}),
     CaseName());
 
 struct TotalCase {

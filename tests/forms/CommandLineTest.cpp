@@ -1,8 +1,8 @@
 // The command line and the hand-over of a path to the running player over its socket.
 #include "platform/CommandLine.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 #include <chrono>
 #include <future>
@@ -35,20 +35,20 @@ TEST_P(CommandLineTest, Parses) {
   EXPECT_EQ(parsed.error.empty(), GetParam().action != Action::Usage);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CommandLineTest,
-    testing::Values(ArgumentsCase{"Nothing", {}, Action::Run, ""},
-                    ArgumentsCase{"Path", {"disc.cue"}, Action::Run, "disc.cue"},
-                    ArgumentsCase{"Help", {"--help"}, Action::Help, ""},
-                    ArgumentsCase{"ShortHelpAfterPath", {"a.cue", "-h"}, Action::Help, "a.cue"},
-                    ArgumentsCase{"Version", {"--version"}, Action::Version, ""},
-                    ArgumentsCase{"ShortVersion", {"-V"}, Action::Version, ""},
-                    ArgumentsCase{"UnknownOption", {"--play"}, Action::Usage, ""},
-                    ArgumentsCase{"TwoPaths", {"a.cue", "b.cue"}, Action::Usage, "a.cue"},
-                    ArgumentsCase{"EmptyPath", {""}, Action::Usage, ""},
-                    ArgumentsCase{"DashPathAfterEndOfOptions", {"--", "-odd.cue"}, Action::Run, "-odd.cue"},
-                    ArgumentsCase{"LoneDashIsAPath", {"-"}, Action::Run, "-"}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLineTest,
+                         testing::Values(ArgumentsCase{"Nothing", {}, Action::Run, ""},
+                                         ArgumentsCase{"Path", {"disc.cue"}, Action::Run, "disc.cue"},
+                                         ArgumentsCase{"Help", {"--help"}, Action::Help, ""},
+                                         ArgumentsCase{"ShortHelpAfterPath", {"a.cue", "-h"}, Action::Help, "a.cue"},
+                                         ArgumentsCase{"Version", {"--version"}, Action::Version, ""},
+                                         ArgumentsCase{"ShortVersion", {"-V"}, Action::Version, ""},
+                                         ArgumentsCase{"UnknownOption", {"--play"}, Action::Usage, ""},
+                                         ArgumentsCase{"TwoPaths", {"a.cue", "b.cue"}, Action::Usage, "a.cue"},
+                                         ArgumentsCase{"EmptyPath", {""}, Action::Usage, ""},
+                                         ArgumentsCase{
+                                             "DashPathAfterEndOfOptions", {"--", "-odd.cue"}, Action::Run, "-odd.cue"},
+                                         ArgumentsCase{"LoneDashIsAPath", {"-"}, Action::Run, "-"}),
+                         test::CaseName());
 
 TEST(CommandLineTexts, UsageNamesTheOptionsAndVersionTheProgram) {
   EXPECT_NE(UsageText().find("--help"), std::string::npos);

@@ -77,7 +77,8 @@ TEST_F(ControlPadTest, LayoutSavedAtTheEndComesBackAtTheNextStart) {
     dm.QVRDMDestroy();
   }
   const std::string ini = ReadFile(dir / "Qvr.ini");
-  for (const char* key : {"Visible=1", "ModeDock=0", "DiscDockRow=1", "DiscDockPos=30", "OtherVisible=0", "ModeLeft=600"}) {
+  for (const char* key :
+       {"Visible=1", "ModeDock=0", "DiscDockRow=1", "DiscDockPos=30", "OtherVisible=0", "ModeLeft=600"}) {
     EXPECT_NE(ini.find(std::string(key) + "\r\n"), std::string::npos) << key;
   }
   auto program = Start();

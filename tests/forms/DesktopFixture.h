@@ -25,9 +25,18 @@ class DesktopFixture : public testing::Test {
   // One run of the program's objects; a second run over the same folder sees what the first saved.
   struct Program {
     explicit Program(DesktopFixture& fixture)
-        : main(link), plugin_pad(link), pad(link, plugin_pad), view(main, pad, plugin_pad, help, link),
-          controller({view, timer, random, wallpaper, [&fixture](const std::string&) -> CDDevice& { return fixture.drive; },
-                      fixture.today, view, {"qvr", fixture.dir.Path(), fixture.dir.Path()}}) {
+        : main(link),
+          plugin_pad(link),
+          pad(link, plugin_pad),
+          view(main, pad, plugin_pad, help, link),
+          controller({view,
+                      timer,
+                      random,
+                      wallpaper,
+                      [&fixture](const std::string&) -> CDDevice& { return fixture.drive; },
+                      fixture.today,
+                      view,
+                      {"qvr", fixture.dir.Path(), fixture.dir.Path()}}) {
       view.Attach(controller.QVRMenu);
       link.Bind(&controller);
     }

@@ -85,7 +85,6 @@ class DiscRegDialogTest : public DesktopFixture {
   }
 };
 
-
 TEST_F(DiscRegDialogTest, OpensOnTheDiscPageWithTheLayoutAndTextsOfAnUnregisteredDisc) {
   auto program = Start();
   Register(*program, [&](TDiscRegDLG& dialog) {
@@ -97,7 +96,7 @@ TEST_F(DiscRegDialogTest, OpensOnTheDiscPageWithTheLayoutAndTextsOfAnUnregistere
     EXPECT_EQ(dialog.PageControlEx1->tabText(1), QString::fromUtf8("トラックデータ"));
     EXPECT_EQ(dialog.HelpContext(), 12);
     EXPECT_EQ(dialog.DiscNameEDT->text(), "");
-    EXPECT_EQ(dialog.SaleDateDTP->date(), QDate(2024, 1, 1));  // the fixture's today
+    EXPECT_EQ(dialog.SaleDateDTP->date(), QDate(2024, 1, 1));                         // the fixture's today
     EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("ミニアルバム"));  // five tracks
     EXPECT_EQ(dialog.DiscTime->text(), QString::fromStdString(MSFToStr(program->controller.Disc.DiscTime)));
     EXPECT_FALSE(dialog.DiscTime->text().isEmpty());

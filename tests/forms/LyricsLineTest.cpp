@@ -32,7 +32,8 @@ TEST_F(LyricsWindowTest, SpansTheScreenAtTheTopOrBottomEdgeOneLineHigh) {
 }
 
 TEST_F(LyricsWindowTest, StartsFromTheSettingsAndDragsBetweenEdges) {
-  WriteFile(dir / "Qvr.ini", "[Lyrics]\r\nPosition=0\r\nFont.Size=15\r\nBackGroundColor=255\r\n[Other]\r\nAutoPlay=0\r\n");
+  WriteFile(dir / "Qvr.ini",
+            "[Lyrics]\r\nPosition=0\r\nFont.Size=15\r\nBackGroundColor=255\r\n[Other]\r\nAutoPlay=0\r\n");
   auto program = Start();
   TQVRMain& window = program->main;
   const QRect screen = Screen();
@@ -54,7 +55,8 @@ TEST_F(LyricsWindowTest, MissingFaceFallsBackToAnInstalledJapaneseFaceOfTheSameS
   EXPECT_EQ(info.pixelSize(), 12);
   EXPECT_TRUE(info.bold());
   if (QFontDatabase::families().contains(QString::fromUtf8("ＭＳ Ｐゴシック"))) GTEST_SKIP() << "the face is installed";
-  EXPECT_TRUE(QFontDatabase::writingSystems(info.family()).contains(QFontDatabase::Japanese)) << info.family().toStdString();
+  EXPECT_TRUE(QFontDatabase::writingSystems(info.family()).contains(QFontDatabase::Japanese))
+      << info.family().toStdString();
 }
 
 TEST_F(LyricsWindowTest, LabelShowsDoubledAmpersandsOnce) {

@@ -12,22 +12,41 @@ using MenuViewTest = DesktopFixture;
 // The menu's rows as text: each caption, "-" for a separator.
 std::vector<std::string> Rows(const QMenu& menu) {
   std::vector<std::string> rows;
-  for (const QAction* action : menu.actions()) rows.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+  for (const QAction* action : menu.actions())
+    rows.push_back(action->isSeparator() ? "-" : action->text().toStdString());
   return rows;
 }
 
 TEST_F(MenuViewTest, RowsCarryTheExactCaptions) {
   auto program = Start();
   MenuView& menu = *program->view.Menu();
-  EXPECT_EQ(Rows(menu.Menu()),
-            (std::vector<std::string>{"再生", "停止", "一時停止", "-", "次の曲へ", "前の曲へ", "プレイリスト...", "-",
-                                      "1曲リピート", "全曲リピート", "ランダム再生", "-", "歌詞表示",
-                                      "コントロールパッド表示", "-", "ジャケット表示...", "データベース登録...", "-",
-                                      "プラグイン", "CD取り出し", "環境設定...", "ヘルプ(&H)...", "終了"}));
+  EXPECT_EQ(Rows(menu.Menu()), (std::vector<std::string>{"再生",
+                                                         "停止",
+                                                         "一時停止",
+                                                         "-",
+                                                         "次の曲へ",
+                                                         "前の曲へ",
+                                                         "プレイリスト...",
+                                                         "-",
+                                                         "1曲リピート",
+                                                         "全曲リピート",
+                                                         "ランダム再生",
+                                                         "-",
+                                                         "歌詞表示",
+                                                         "コントロールパッド表示",
+                                                         "-",
+                                                         "ジャケット表示...",
+                                                         "データベース登録...",
+                                                         "-",
+                                                         "プラグイン",
+                                                         "CD取り出し",
+                                                         "環境設定...",
+                                                         "ヘルプ(&H)...",
+                                                         "終了"}));
   ASSERT_NE(menu.Action(MenuItemId::PadMNU)->menu(), nullptr);
   EXPECT_EQ(Rows(*menu.Action(MenuItemId::PadMNU)->menu()),
-            (std::vector<std::string>{"ドッキングベース", "-", "基本", "制御", "再生モード", "ウィンドウ", "ディスク情報",
-                                      "その他"}));
+            (std::vector<std::string>{"ドッキングベース", "-", "基本", "制御", "再生モード", "ウィンドウ",
+                                      "ディスク情報", "その他"}));
 }
 
 TEST_F(MenuViewTest, StatesFollowTheModel) {

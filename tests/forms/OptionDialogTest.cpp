@@ -147,9 +147,10 @@ TEST_F(OptionDialogTest, PadPageBoxesEachEnableApplyAndSnapStaysDisabled) {
     const char* name;
     bool TOptionValues::*field;
   };
-  for (const Box& box : {Box{"PadStatusCBX", &TOptionValues::pad_status}, Box{"PadStayOnTopCBX", &TOptionValues::pad_stay_on_top},
-                         Box{"DockSaveCBX", &TOptionValues::pad_dock_info},
-                         Box{"PadChildrenStatusCBX", &TOptionValues::pad_children_status}}) {
+  for (const Box& box :
+       {Box{"PadStatusCBX", &TOptionValues::pad_status}, Box{"PadStayOnTopCBX", &TOptionValues::pad_stay_on_top},
+        Box{"DockSaveCBX", &TOptionValues::pad_dock_info},
+        Box{"PadChildrenStatusCBX", &TOptionValues::pad_children_status}}) {
     Click(Find<QCheckBox>(box.name));
     EXPECT_FALSE(dialog->Model().Values().*box.field) << box.name;
     EXPECT_TRUE(ApplyEnabled()) << box.name;
@@ -164,7 +165,8 @@ TEST_F(OptionDialogTest, PadPageBoxesEachEnableApplyAndSnapStaysDisabled) {
   // F1 opens the page's help topic; the long hint of the focused box is in the status bar.
   Find<QCheckBox>("PadStayOnTopCBX")->setFocus();
   QApplication::processEvents();
-  EXPECT_EQ(dialog->CurrentHintText(), "コントロールパッドをほかの最前列指定されていないウィンドウよりも前に表示します");
+  EXPECT_EQ(dialog->CurrentHintText(),
+            "コントロールパッドをほかの最前列指定されていないウィンドウよりも前に表示します");
   Key(dialog.get(), Qt::Key_F1);
   EXPECT_EQ(helps, std::vector<int>{92});
 
@@ -177,7 +179,8 @@ TEST_F(OptionDialogTest, RepeatPageRadioGroupsSetTheUnlockValues) {
   ShowPage(2);
   EXPECT_EQ(dialog->HelpContext(), 93);
   Shot("repeat");
-  for (const char* name : {"RepeatOneRGP2", "RepeatAllRGP2", "RandomRGP2"}) EXPECT_TRUE(Find<QRadioButton>(name)->isChecked());
+  for (const char* name : {"RepeatOneRGP2", "RepeatAllRGP2", "RandomRGP2"})
+    EXPECT_TRUE(Find<QRadioButton>(name)->isChecked());
   Click(Find<QRadioButton>("RepeatOneRGP0"));
   Click(Find<QRadioButton>("RepeatAllRGP1"));
   Click(Find<QRadioButton>("RandomRGP0"));

@@ -87,27 +87,30 @@ TEST_P(RefusedLock, GuardsNothingStopsNothingAndWritesNothingThroughLinks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedLock,
-    testing::Values(
-        RefusedCase{"FolderIsALink", false, [](const fs::path& folder, const fs::path& elsewhere) {
-                      fs::create_directory_symlink(elsewhere, folder);
-                    }},
-        RefusedCase{"LockIsALink", false, [](const fs::path& folder, const fs::path& elsewhere) {
-                      fs::create_directory(folder);
-                      fs::permissions(folder, fs::perms::owner_all);
-                      fs::create_symlink(elsewhere / "planted", folder / "hZLQVR");
-                    }},
-        RefusedCase{"LockIsAFolder", false, [](const fs::path& folder, const fs::path&) {
-                      fs::create_directories(folder / "hZLQVR");
-                    }},
-        RefusedCase{"FolderOfAnotherUser", true, [](const fs::path& folder, const fs::path&) {
-                      fs::create_directory(folder);
-                      ASSERT_EQ(::chown(folder.c_str(), Nobody(), static_cast<gid_t>(-1)), 0);
-                    }},
-        RefusedCase{"LockOfAnotherUser", true, [](const fs::path& folder, const fs::path&) {
-                      fs::create_directory(folder);
-                      { std::ofstream(folder / "hZLQVR").put('x'); }
-                      ASSERT_EQ(::chown((folder / "hZLQVR").c_str(), Nobody(), static_cast<gid_t>(-1)), 0);
-                    }}),
+    testing::Values(RefusedCase{"FolderIsALink", false,
+                                [](const fs::path& folder, const fs::path& elsewhere) {
+                                  fs::create_directory_symlink(elsewhere, folder);
+                                }},
+                    RefusedCase{"LockIsALink", false,
+                                [](const fs::path& folder, const fs::path& elsewhere) {
+                                  fs::create_directory(folder);
+                                  fs::permissions(folder, fs::perms::owner_all);
+                                  fs::create_symlink(elsewhere / "planted", folder / "hZLQVR");
+                                }},
+                    RefusedCase{
+                        "LockIsAFolder", false,
+                        [](const fs::path& folder, const fs::path&) { fs::create_directories(folder / "hZLQVR"); }},
+                    RefusedCase{"FolderOfAnotherUser", true,
+                                [](const fs::path& folder, const fs::path&) {
+                                  fs::create_directory(folder);
+                                  ASSERT_EQ(::chown(folder.c_str(), Nobody(), static_cast<gid_t>(-1)), 0);
+                                }},
+                    RefusedCase{"LockOfAnotherUser", true,
+                                [](const fs::path& folder, const fs::path&) {
+                                  fs::create_directory(folder);
+                                  { std::ofstream(folder / "hZLQVR").put('x'); }
+                                  ASSERT_EQ(::chown((folder / "hZLQVR").c_str(), Nobody(), static_cast<gid_t>(-1)), 0);
+                                }}),
     test::CaseName());
 
 // Sets an environment variable for the life of the object, then puts the old value back.

@@ -31,7 +31,8 @@ class FixedDate final : public TDateSource {
 
 std::filesystem::path FuzzFolder() {
   static const std::filesystem::path folder = [] {
-    std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::filesystem::path base =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     auto path = base / ("qvr-dbfuzz-" + std::to_string(getpid()));
     std::filesystem::create_directories(path);
     return path;
@@ -128,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t first = i;
     for (std::size_t j = 0; j < i; ++j) {
       const TMasterRecord& o = before.Masters()[j];
-      if (!KeyDamaged(before, j + 1) && o.DiscKey == m.DiscKey && o.TrackCount == m.TrackCount && o.DiscTime == m.DiscTime) {
+      if (!KeyDamaged(before, j + 1) && o.DiscKey == m.DiscKey && o.TrackCount == m.TrackCount &&
+          o.DiscTime == m.DiscTime) {
         first = j;
         break;
       }

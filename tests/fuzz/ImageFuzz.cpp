@@ -60,8 +60,8 @@ fs::path FuzzFolder() {
     Write(path / "fuzz.bin", sectors.data(), sectors.size());
     auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
     auto le16 = [](std::uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-    std::string wave = "RIFF" + le32(36 + static_cast<std::uint32_t>(sectors.size())) + "WAVEfmt " + le32(16) + le16(1) +
-                       le16(2) + le32(44100) + le32(44100 * 4) + le16(4) + le16(16) + "data" +
+    std::string wave = "RIFF" + le32(36 + static_cast<std::uint32_t>(sectors.size())) + "WAVEfmt " + le32(16) +
+                       le16(1) + le16(2) + le32(44100) + le32(44100 * 4) + le16(4) + le16(16) + "data" +
                        le32(static_cast<std::uint32_t>(sectors.size()));
     wave.append(sectors.begin(), sectors.end());
     Write(path / "fuzz.wav", wave.data(), wave.size());

@@ -17,9 +17,7 @@ using test::WriteFile;
 
 class IniGTTest : public testing::Test {
  protected:
-  TIniGT Make(std::string program = "qvr") {
-    return TIniGT({std::move(program), dir_ / "app", dir_ / "etc"});
-  }
+  TIniGT Make(std::string program = "qvr") { return TIniGT({std::move(program), dir_ / "app", dir_ / "etc"}); }
   // A configured component like the controller's: program folder, Ver 1.1 fences.
   TIniGT Configured() {
     TIniGT ini = Make();
@@ -88,24 +86,27 @@ TEST_P(IniGTFence, ReadsStoredValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, IniGTFence,
-    testing::Values(
-        FenceCase{"Ver11Corners", TIniGTFence::fnVer11Mode, "\xA2 abc \xA3", " abc "},
-        FenceCase{"Ver11DoubleQuotes", TIniGTFence::fnVer11Mode, "\"abc\"", "abc"},
-        FenceCase{"Ver11Plain", TIniGTFence::fnVer11Mode, "abc", "abc"},
-        FenceCase{"Ver11OnlyFences", TIniGTFence::fnVer11Mode, "\xA2\xA3", ""},
-        FenceCase{"Ver11InnerFencesStay", TIniGTFence::fnVer11Mode, "\xA2\xA2x\xA3\xA3", "\xA2x\xA3"},
-        FenceCase{"Ver11OneCornerStays", TIniGTFence::fnVer11Mode, "\xA2x", "\xA2x"},
-        // A text ending in a double-byte character whose second byte is 0xA3 has no closing fence.
-        FenceCase{"Ver11TrailByteIsNotAFence", TIniGTFence::fnVer11Mode, "\xA2x\x82\xA3", "\xA2x\x82\xA3"},
-        FenceCase{"DoubleQuoteKeepsCorners", TIniGTFence::fnDoubleQuote, "\xA2" "abc\xA3", "\xA2" "abc\xA3"},
-        FenceCase{"ParenthesisCorners", TIniGTFence::fnParenthesis, "\xA2 a\xA3", " a"},
-        FenceCase{"NoneKeepsCorners", TIniGTFence::fnNone, "\xA2 a\xA3", "\xA2 a\xA3"},
-        FenceCase{"EmptyStored", TIniGTFence::fnVer11Mode, "", ""}),
+    testing::Values(FenceCase{"Ver11Corners", TIniGTFence::fnVer11Mode, "\xA2 abc \xA3", " abc "},
+                    FenceCase{"Ver11DoubleQuotes", TIniGTFence::fnVer11Mode, "\"abc\"", "abc"},
+                    FenceCase{"Ver11Plain", TIniGTFence::fnVer11Mode, "abc", "abc"},
+                    FenceCase{"Ver11OnlyFences", TIniGTFence::fnVer11Mode, "\xA2\xA3", ""},
+                    FenceCase{"Ver11InnerFencesStay", TIniGTFence::fnVer11Mode, "\xA2\xA2x\xA3\xA3", "\xA2x\xA3"},
+                    FenceCase{"Ver11OneCornerStays", TIniGTFence::fnVer11Mode, "\xA2x", "\xA2x"},
+                    // A text ending in a double-byte character whose second byte is 0xA3 has no closing fence.
+                    FenceCase{"Ver11TrailByteIsNotAFence", TIniGTFence::fnVer11Mode, "\xA2x\x82\xA3", "\xA2x\x82\xA3"},
+                    FenceCase{"DoubleQuoteKeepsCorners", TIniGTFence::fnDoubleQuote,
+                              "\xA2"
+                              "abc\xA3",
+                              "\xA2"
+                              "abc\xA3"},
+                    FenceCase{"ParenthesisCorners", TIniGTFence::fnParenthesis, "\xA2 a\xA3", " a"},
+                    FenceCase{"NoneKeepsCorners", TIniGTFence::fnNone, "\xA2 a\xA3", "\xA2 a\xA3"},
+                    FenceCase{"EmptyStored", TIniGTFence::fnVer11Mode, "", ""}),
     test::CaseName());
 
 TEST_F(IniGTTest, MissingFencedKeyGivesTheDefaultItself) {
-  for (TIniGTFence fence : {TIniGTFence::fnDoubleQuote, TIniGTFence::fnParenthesis, TIniGTFence::fnVer11Mode,
-                            TIniGTFence::fnNone}) {
+  for (TIniGTFence fence :
+       {TIniGTFence::fnDoubleQuote, TIniGTFence::fnParenthesis, TIniGTFence::fnVer11Mode, TIniGTFence::fnNone}) {
     TIniGT ini = Configured();
     ini.SetFence(fence);
     EXPECT_EQ(ini.ReadFencedString("S", "Missing", " d "), " d ");
@@ -116,13 +117,14 @@ TEST_F(IniGTTest, MissingFencedKeyGivesTheDefaultItself) {
 
 TEST_F(IniGTTest, ReadIntegerAndBool) {
   TIniGT ini = Configured();
-  Store("[S]\nHex=0x1F\nShort=0x\nJunk=12abc\nNeg=-42\nBig=2147483648\nWrap=0xFFFFFFFF\nEmpty=\nTwo=2\n"
-        "Blank=  7\nDollar=$10\n");
+  Store(
+      "[S]\nHex=0x1F\nShort=0x\nJunk=12abc\nNeg=-42\nBig=2147483648\nWrap=0xFFFFFFFF\nEmpty=\nTwo=2\n"
+      "Blank=  7\nDollar=$10\n");
   struct {
     const char* key;
     std::int32_t value;
-  } cases[] = {{"Hex", 31},      {"Short", -5}, {"Junk", -5}, {"Neg", -42},   {"Big", -5}, {"Wrap", -1},
-               {"Empty", -5},    {"Two", 2},    {"Blank", 7}, {"Dollar", 16}, {"Missing", -5}};
+  } cases[] = {{"Hex", 31},   {"Short", -5}, {"Junk", -5}, {"Neg", -42},   {"Big", -5},    {"Wrap", -1},
+               {"Empty", -5}, {"Two", 2},    {"Blank", 7}, {"Dollar", 16}, {"Missing", -5}};
   for (const auto& c : cases) EXPECT_EQ(ini.ReadInteger("S", c.key, -5), c.value) << c.key;
   EXPECT_TRUE(ini.ReadBool("S", "Two", false));
   EXPECT_TRUE(ini.ReadBool("S", "Empty", true));
@@ -157,7 +159,8 @@ TEST_F(IniGTTest, FontRoundTripsAsFourKeys) {
   TIniGT ini = Configured();
   TIniFont font{"\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 12, fsBold | fsItalic, 0x00FFFFFF};
   ini.WriteFont("Lyrics", "Font", font);
-  EXPECT_EQ(Stored(), "[Lyrics]\r\nFont.Name=" + font.Name + "\r\nFont.Size=12\r\nFont.Style=3\r\nFont.Color=0x00FFFFFF\r\n");
+  EXPECT_EQ(Stored(),
+            "[Lyrics]\r\nFont.Name=" + font.Name + "\r\nFont.Size=12\r\nFont.Style=3\r\nFont.Color=0x00FFFFFF\r\n");
   TIniFont read{"x", 1, 0, 0};
   ini.SetFence(TIniGTFence::fnNone);
   ini.ReadFont("Lyrics", "Font", read);
@@ -184,7 +187,7 @@ TEST_F(IniGTTest, AnUpdateWritesTheFileOnceAtItsEnd) {
   ini.WriteString("S", "K", "new");
   ini.WriteInteger("T", "N", 7);
   EXPECT_EQ(ini.ReadString("S", "K", ""), "new");  // reads see the collected values
-  EXPECT_EQ(Stored(), "[S]\r\nK=old\r\n");        // the file is untouched until the end
+  EXPECT_EQ(Stored(), "[S]\r\nK=old\r\n");         // the file is untouched until the end
   EXPECT_THROW(ini.WriteString("S", "K", "two\nlines"), Error);
   ini.EndUpdate();
   EXPECT_EQ(Stored(), "[S]\r\nK=new\r\n[T]\r\nN=7\r\n");

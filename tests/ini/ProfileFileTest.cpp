@@ -29,26 +29,24 @@ TEST_P(ProfileRead, FindsValue) { EXPECT_EQ(FindProfileValue(GetParam().text, "O
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileRead,
-    testing::Values(
-        ReadCase{"Plain", "[Other]\r\nKey=v\r\n", "v"},
-        ReadCase{"LfOnly", "[Other]\nKey=v\n", "v"},
-        ReadCase{"NoFinalNewline", "[Other]\nKey=v", "v"},
-        ReadCase{"NamesIgnoreCase", "[oTHER]\nkEY=v\n", "v"},
-        ReadCase{"BlanksAroundNamesAndValue", " [ Other ] \n  Key \t=  a b \t\n", "a b"},
-        ReadCase{"EmptyValue", "[Other]\nKey=\n", ""},
-        ReadCase{"DoubleQuotesRemoved", "[Other]\nKey=\" a \"\n", " a "},
-        ReadCase{"SingleQuotesRemoved", "[Other]\nKey=' a '\n", " a "},
-        ReadCase{"OnlyOnePairRemoved", "[Other]\nKey=\"\"a\"\"\n", "\"a\""},
-        ReadCase{"UnmatchedQuotesStay", "[Other]\nKey=\"a'\n", "\"a'"},
-        ReadCase{"ValueKeepsEqualsSigns", "[Other]\nKey=a=b\n", "a=b"},
-        ReadCase{"FirstKeyWins", "[Other]\nKey=1\nKey=2\n", "1"},
-        ReadCase{"FirstSectionWins", "[Other]\nA=1\n[Other]\nKey=2\n", std::nullopt},
-        ReadCase{"KeyInOtherSection", "[Lyrics]\nKey=1\n[Other]\n", std::nullopt},
-        ReadCase{"CommentIsNotAKey", "[Other]\n;Key=1\n", std::nullopt},
-        ReadCase{"MissingSection", "Key=1\n", std::nullopt},
-        ReadCase{"ShiftJisValue", "[Other]\nKey=\x82\xA0\n", "\x82\xA0"},
-        ReadCase{"NulInsideValue", std::string("[Other]\nKey=a\0b\n", 16), std::string("a\0b", 3)},
-        ReadCase{"JunkBeforeSection", "\xFF\xFE garbage\n[Other]\nKey=v\n", "v"}),
+    testing::Values(ReadCase{"Plain", "[Other]\r\nKey=v\r\n", "v"}, ReadCase{"LfOnly", "[Other]\nKey=v\n", "v"},
+                    ReadCase{"NoFinalNewline", "[Other]\nKey=v", "v"},
+                    ReadCase{"NamesIgnoreCase", "[oTHER]\nkEY=v\n", "v"},
+                    ReadCase{"BlanksAroundNamesAndValue", " [ Other ] \n  Key \t=  a b \t\n", "a b"},
+                    ReadCase{"EmptyValue", "[Other]\nKey=\n", ""},
+                    ReadCase{"DoubleQuotesRemoved", "[Other]\nKey=\" a \"\n", " a "},
+                    ReadCase{"SingleQuotesRemoved", "[Other]\nKey=' a '\n", " a "},
+                    ReadCase{"OnlyOnePairRemoved", "[Other]\nKey=\"\"a\"\"\n", "\"a\""},
+                    ReadCase{"UnmatchedQuotesStay", "[Other]\nKey=\"a'\n", "\"a'"},
+                    ReadCase{"ValueKeepsEqualsSigns", "[Other]\nKey=a=b\n", "a=b"},
+                    ReadCase{"FirstKeyWins", "[Other]\nKey=1\nKey=2\n", "1"},
+                    ReadCase{"FirstSectionWins", "[Other]\nA=1\n[Other]\nKey=2\n", std::nullopt},
+                    ReadCase{"KeyInOtherSection", "[Lyrics]\nKey=1\n[Other]\n", std::nullopt},
+                    ReadCase{"CommentIsNotAKey", "[Other]\n;Key=1\n", std::nullopt},
+                    ReadCase{"MissingSection", "Key=1\n", std::nullopt},
+                    ReadCase{"ShiftJisValue", "[Other]\nKey=\x82\xA0\n", "\x82\xA0"},
+                    ReadCase{"NulInsideValue", std::string("[Other]\nKey=a\0b\n", 16), std::string("a\0b", 3)},
+                    ReadCase{"JunkBeforeSection", "\xFF\xFE garbage\n[Other]\nKey=v\n", "v"}),
     test::CaseName());
 
 TEST(ProfileRead, LongValueIsCutAtACharacterBoundary) {
@@ -68,19 +66,22 @@ struct WriteCase {
 
 class ProfileWrite : public testing::TestWithParam<WriteCase> {};
 
-TEST_P(ProfileWrite, ChangesOnlyTheEntry) { EXPECT_EQ(SetProfileValue(GetParam().before, "Other", "Key", "v"), GetParam().after); }
+TEST_P(ProfileWrite, ChangesOnlyTheEntry) {
+  EXPECT_EQ(SetProfileValue(GetParam().before, "Other", "Key", "v"), GetParam().after);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileWrite,
-    testing::Values(
-        WriteCase{"EmptyFile", "", "[Other]\r\nKey=v\r\n"},
-        WriteCase{"ReplacesInPlace", "[Other]\nA=1\nkey = old\nB=2\n", "[Other]\r\nA=1\r\nKey=v\r\nB=2\r\n"},
-        WriteCase{"AppendsAfterLastEntryBeforeBlankLines", "[Other]\nA=1\n\n[Lyrics]\nX=1\n",
-                  "[Other]\r\nA=1\r\nKey=v\r\n\r\n[Lyrics]\r\nX=1\r\n"},
-        WriteCase{"AppendsSection", "[Lyrics]\r\nX=1\r\n", "[Lyrics]\r\nX=1\r\n[Other]\r\nKey=v\r\n"},
-        WriteCase{"KeepsJunkAndComments", "junk\n; note\n[Other]\n???\n", "junk\r\n; note\r\n[Other]\r\n???\r\nKey=v\r\n"},
-        WriteCase{"FirstOfDuplicateSections", "[Other]\nA=1\n[Other]\nKey=2\n",
-                  "[Other]\r\nA=1\r\nKey=v\r\n[Other]\r\nKey=2\r\n"}),
+    testing::Values(WriteCase{"EmptyFile", "", "[Other]\r\nKey=v\r\n"},
+                    WriteCase{"ReplacesInPlace", "[Other]\nA=1\nkey = old\nB=2\n",
+                              "[Other]\r\nA=1\r\nKey=v\r\nB=2\r\n"},
+                    WriteCase{"AppendsAfterLastEntryBeforeBlankLines", "[Other]\nA=1\n\n[Lyrics]\nX=1\n",
+                              "[Other]\r\nA=1\r\nKey=v\r\n\r\n[Lyrics]\r\nX=1\r\n"},
+                    WriteCase{"AppendsSection", "[Lyrics]\r\nX=1\r\n", "[Lyrics]\r\nX=1\r\n[Other]\r\nKey=v\r\n"},
+                    WriteCase{"KeepsJunkAndComments", "junk\n; note\n[Other]\n???\n",
+                              "junk\r\n; note\r\n[Other]\r\n???\r\nKey=v\r\n"},
+                    WriteCase{"FirstOfDuplicateSections", "[Other]\nA=1\n[Other]\nKey=2\n",
+                              "[Other]\r\nA=1\r\nKey=v\r\n[Other]\r\nKey=2\r\n"}),
     test::CaseName());
 
 TEST(ProfileFile, ReadsDefaultsWhenFileMissingAndCreatesItOnWrite) {
@@ -122,7 +123,7 @@ TEST(ProfileFile, SurvivesHostileFiles) {
       junk,
       "[Other]\nKey=" + std::string(1 << 20, '=') + "\n",  // a line of 1 MB
       std::string("[Other\0]\nKey\0=\0\n", 16),
-      "[Other]\nKey=\x82",                                 // truncated double-byte character
+      "[Other]\nKey=\x82",  // truncated double-byte character
       "[[[[]]]]\n=\n==\n[\n]\n",
   };
   for (const std::string& text : cases) {

@@ -45,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "[00:01.00]  spaced  \r\n[00:02.00]\r\n",
                   {{T(1, 0, 1, 0), "spaced"}, {T(1, 0, 2, 0), ""}}},
         ParseCase{"Utf8WithByteOrderMark", "\xEF\xBB\xBF[00:01.00]歌", {{T(1, 0, 1, 0), "歌"}}},
-        ParseCase{"ShiftJisWhenNotUtf8", "[00:01.00]\x89\xCC", {{T(1, 0, 1, 0), "歌"}}},
-        ParseCase{"Empty", "", {}}),
+        ParseCase{"ShiftJisWhenNotUtf8", "[00:01.00]\x89\xCC", {{T(1, 0, 1, 0), "歌"}}}, ParseCase{"Empty", "", {}}),
     CaseName());
 
 TEST(LrcTimes, OrderByTimeWhereThePackedFormDoesNot) {
@@ -106,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LrcBounds,
     testing::Values(HostileCase{"ManyTagsOnALongLine", Repeated("[00:00]", 20000) + std::string(200000, 'x')},
                     HostileCase{"ManyShortLines", Repeated("[00:00]a\n", 300000)},
-                    HostileCase{"ManyLongLines", Repeated("[00:00][00:01][00:02]" + std::string(4000, 'y') + "\n", 600)}),
+                    HostileCase{"ManyLongLines",
+                                Repeated("[00:00][00:01][00:02]" + std::string(4000, 'y') + "\n", 600)}),
     CaseName());
 
 TEST(LrcBounds, KeepsTheFileOrderUpToTheBound) {

@@ -216,9 +216,9 @@ TEST_F(CommandsTest, JacketViewNeedsAnExistingFile) {
   WriteFile(dir / "found.bmp", "BM");
   dm.Disc.JacketFile = (dir / "found.bmp").string();
   dm.JacketViewMNUClick();
-  EXPECT_EQ(view.messages, (std::vector<std::string>{
-                               "ジャケット無し: ジャケットファイルが指定されていません",
-                               "読み込みエラー: ファイルが見つかりません\n" + (dir / "missing.bmp").string()}));
+  EXPECT_EQ(view.messages,
+            (std::vector<std::string>{"ジャケット無し: ジャケットファイルが指定されていません",
+                                      "読み込みエラー: ファイルが見つかりません\n" + (dir / "missing.bmp").string()}));
   EXPECT_EQ(view.Lines("RunDialog 3").size(), 1u);
   EXPECT_EQ(dm.DialogState, 0);
 }

@@ -76,13 +76,14 @@ TEST_P(RangesFollow, AtTheNextSampleInEveryMode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, RangesFollow,
-    testing::Values(FollowCase{"RepeatAllWraps", {"1", "2", "3"}, Mode::RepeatAll, 1, {}, {1, 2, 3, 1}},
-                    FollowCase{"PlayOrderRangeByRange", {"3", "1", "2", "3"}, Mode::None, 1, {}, {3, 1, 2, 3}},
-                    FollowCase{"RepeatOneRepeatsItsEntry", {"1", "2", "3"}, Mode::RepeatOne, 2, {}, {2, 2, 2, 2}},
-                    FollowCase{"RepeatOneAtTheLastEntry", {"1", "2", "3"}, Mode::RepeatOne, 3, {}, {3, 3, 3, 3}},
-                    // Drawn 2 after 1; then 2 twice more (the entry just heard) before 3; 1; 1, 3.
-                    FollowCase{"RandomNeverTheEntryJustHeard", {"1", "2", "3"}, Mode::Random, 1,
-                               {2, 2, 2, 3, 1, 1, 3}, {2, 3, 1, 3}}),
+    testing::Values(
+        FollowCase{"RepeatAllWraps", {"1", "2", "3"}, Mode::RepeatAll, 1, {}, {1, 2, 3, 1}},
+        FollowCase{"PlayOrderRangeByRange", {"3", "1", "2", "3"}, Mode::None, 1, {}, {3, 1, 2, 3}},
+        FollowCase{"RepeatOneRepeatsItsEntry", {"1", "2", "3"}, Mode::RepeatOne, 2, {}, {2, 2, 2, 2}},
+        FollowCase{"RepeatOneAtTheLastEntry", {"1", "2", "3"}, Mode::RepeatOne, 3, {}, {3, 3, 3, 3}},
+        // Drawn 2 after 1; then 2 twice more (the entry just heard) before 3; 1; 1, 3.
+        FollowCase{
+            "RandomNeverTheEntryJustHeard", {"1", "2", "3"}, Mode::Random, 1, {2, 2, 2, 3, 1, 1, 3}, {2, 3, 1, 3}}),
     CaseName());
 
 TEST_F(DeviceNewsTest, TitleFollowsTheTrackHeardAndThePlayOrderEnds) {

@@ -281,9 +281,14 @@ TEST_F(MonitorTest, WallpaperStandInLetsAJacketDiscArriveInFull) {
   WriteSettings("AutoWall=1\r\nAutoPlay=1\r\n");
   drive.InsertDisc(Toc({10}));
   NoWallpaper desktop;
-  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, desktop,
-                                                    [this](const std::string&) -> CDDevice& { return drive; }, today,
-                                                    progress, {"qvr", dir.Path(), dir.Path()}});
+  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                    timer,
+                                                    random,
+                                                    desktop,
+                                                    [this](const std::string&) -> CDDevice& { return drive; },
+                                                    today,
+                                                    progress,
+                                                    {"qvr", dir.Path(), dir.Path()}});
   controller->QVRDMCreate();
   EXPECT_TRUE(view.errors.empty());
   EXPECT_EQ(controller->CD.CDState, cdPlaying);

@@ -74,9 +74,14 @@ TEST_F(RealDriveTest, PlayOrderPlaysRangeAfterRangeWithoutAGap) {
   CdioDrive cdio(image.cue.string(), sink);
   cdio.SetNewsListener([this](DeviceNews posted) { news.Post(posted); });
   WriteSettings();
-  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
-                                             [&](const std::string&) -> CDDevice& { return cdio; }, today, progress,
-                                             {"qvr", dir.Path(), dir.Path()}});
+  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                    timer,
+                                                    random,
+                                                    wallpaper,
+                                                    [&](const std::string&) -> CDDevice& { return cdio; },
+                                                    today,
+                                                    progress,
+                                                    {"qvr", dir.Path(), dir.Path()}});
   TQVRDM& dm = *controller;
   dm.QVRDMCreate();
   ASSERT_EQ(dm.CD.CDState, cdStopped) << cdio.Problem();
@@ -116,7 +121,8 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
   const std::filesystem::path missing = dir / "gone.cue", sheet = dir / "notes.cue", empty = dir / "empty";
   const Case cases[] = {
       {"MissingImage", missing.string(), [] {}, "CDイメージが見つかりません: " + missing.string()},
-      {"NotACueSheet", sheet.string(), [&] { WriteFile(sheet, "hello\n"); }, "キューシートではありません: " + sheet.string()},
+      {"NotACueSheet", sheet.string(), [&] { WriteFile(sheet, "hello\n"); },
+       "キューシートではありません: " + sheet.string()},
       {"FolderWithoutImages", empty.string(), [&] { std::filesystem::create_directory(empty); },
        "フォルダにCDイメージがありません: " + empty.string()},
   };
@@ -125,9 +131,14 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
     SdlAudioSink sink;
     CdioDrive cdio(c.setting, sink);
     WriteSettings();
-    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
-                                               [&](const std::string&) -> CDDevice& { return cdio; }, today, progress,
-                                               {"qvr", dir.Path(), dir.Path()}});
+    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                      timer,
+                                                      random,
+                                                      wallpaper,
+                                                      [&](const std::string&) -> CDDevice& { return cdio; },
+                                                      today,
+                                                      progress,
+                                                      {"qvr", dir.Path(), dir.Path()}});
     controller->QVRDMCreate();
     EXPECT_EQ(controller->CD.CDState, cdNotReady) << c.name;
     EXPECT_EQ(view.lyrics_text, c.reason) << c.name;
@@ -139,9 +150,14 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
   std::filesystem::copy_file(sheet, missing);
   SdlAudioSink sink;
   CdioDrive cdio(missing.string(), sink);
-  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view, timer, random, wallpaper,
-                                             [&](const std::string&) -> CDDevice& { return cdio; }, today, progress,
-                                             {"qvr", dir.Path(), dir.Path()}});
+  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
+                                                    timer,
+                                                    random,
+                                                    wallpaper,
+                                                    [&](const std::string&) -> CDDevice& { return cdio; },
+                                                    today,
+                                                    progress,
+                                                    {"qvr", dir.Path(), dir.Path()}});
   std::filesystem::remove(missing);
   controller->QVRDMCreate();
   EXPECT_EQ(view.lyrics_text, "CDイメージが見つかりません: " + missing.string());

@@ -11,8 +11,8 @@ using StatusTest = ControllerFixture;
 
 TEST_F(StatusTest, ControlsAreEnabledByState) {
   using enum MenuItemId;
-  const MenuItemId items[] = {PlayMNU, StopMNU, PauseMNU, NextMNU, PreviousMNU, PlayListMNU, JacketViewMNU,
-                              LibraryEditMNU};
+  const MenuItemId items[] = {PlayMNU,     StopMNU,     PauseMNU,      NextMNU,
+                              PreviousMNU, PlayListMNU, JacketViewMNU, LibraryEditMNU};
   struct {
     const char* name;
     std::function<void(TQVRDM&)> reach;
@@ -22,7 +22,12 @@ TEST_F(StatusTest, ControlsAreEnabledByState) {
       {"Open", [&](TQVRDM&) { drive.OpenTray(); }, {0, 0, 0, 0, 0, 0, 0, 0}},
       {"Stopped", [&](TQVRDM&) {}, {1, 0, 0, 0, 0, 1, 1, 1}},
       {"Playing", [&](TQVRDM& dm) { dm.PlayMNUClick(); }, {0, 1, 1, 1, 1, 1, 1, 1}},
-      {"Paused", [&](TQVRDM& dm) { dm.PlayMNUClick(); dm.PauseMNUClick(); }, {0, 1, 1, 1, 1, 1, 1, 1}},
+      {"Paused",
+       [&](TQVRDM& dm) {
+         dm.PlayMNUClick();
+         dm.PauseMNUClick();
+       },
+       {0, 1, 1, 1, 1, 1, 1, 1}},
   };
   for (auto& c : cases) {
     WriteSettings();
@@ -62,17 +67,17 @@ TEST_P(StatusTexts, ComposeFromTheDiscRecord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StatusTexts,
-    testing::Values(
-        TextCase{"StoppedAllKnown", "Alpha", "Beta", "Gamma", false, "[Alpha]  Beta", "[Alpha]  Beta", "[Alpha]  Beta"},
-        TextCase{"StoppedTitleOnly", "Alpha", "", "", false, "[Alpha] アーティスト名未登録",
-                 "[Alpha] アーティスト名未登録", "[Alpha] アーティスト名未登録"},
-        TextCase{"StoppedArtistOnly", "", "Beta", "", false, "ＣＤ名未登録  Beta", "ＣＤ名未登録  Beta",
-                 "ＣＤ名未登録  Beta"},
-        TextCase{"StoppedAmpersand", "R&B", "A&B", "", false, "[R&B]  A&B", "[R&&B]  A&&B", "[R&&B]  A&&B"},
-        TextCase{"PlayingAllKnown", "Alpha", "Beta", "Gamma", true, "[Gamma]", "[Gamma]", "[Alpha]  Beta"},
-        TextCase{"PlayingNoTitle", "Alpha", "Beta", "", true, "曲名未登録", "曲名未登録", "[Alpha]  Beta"},
-        TextCase{"PlayingAmpersand", "R&B", "", "Rock & Roll", true, "[Rock & Roll]", "[Rock && Roll]",
-                 "[R&&B] アーティスト名未登録"}),
+    testing::Values(TextCase{"StoppedAllKnown", "Alpha", "Beta", "Gamma", false, "[Alpha]  Beta", "[Alpha]  Beta",
+                             "[Alpha]  Beta"},
+                    TextCase{"StoppedTitleOnly", "Alpha", "", "", false, "[Alpha] アーティスト名未登録",
+                             "[Alpha] アーティスト名未登録", "[Alpha] アーティスト名未登録"},
+                    TextCase{"StoppedArtistOnly", "", "Beta", "", false, "ＣＤ名未登録  Beta", "ＣＤ名未登録  Beta",
+                             "ＣＤ名未登録  Beta"},
+                    TextCase{"StoppedAmpersand", "R&B", "A&B", "", false, "[R&B]  A&B", "[R&&B]  A&&B", "[R&&B]  A&&B"},
+                    TextCase{"PlayingAllKnown", "Alpha", "Beta", "Gamma", true, "[Gamma]", "[Gamma]", "[Alpha]  Beta"},
+                    TextCase{"PlayingNoTitle", "Alpha", "Beta", "", true, "曲名未登録", "曲名未登録", "[Alpha]  Beta"},
+                    TextCase{"PlayingAmpersand", "R&B", "", "Rock & Roll", true, "[Rock & Roll]", "[Rock && Roll]",
+                             "[R&&B] アーティスト名未登録"}),
     CaseName());
 
 TEST_F(StatusTest, UnknownDiscAndEmptyDrive) {

@@ -57,11 +57,12 @@ TEST_F(PluginCommandsTest, AcceptedPluginsGetAMenuEntryAndAButtonWithTheSameTag)
   // The accepted ones keep their hosts; the one that declined has none left.
   EXPECT_EQ(ChildProcesses().size(), 2u);
   // The refresh comes between 80 and 100 on the splash screen.
-  auto at = [&](const std::string& line) { return std::find(view.log.begin(), view.log.end(), line) - view.log.begin(); };
+  auto at = [&](const std::string& line) {
+    return std::find(view.log.begin(), view.log.end(), line) - view.log.begin();
+  };
   EXPECT_LT(at("SplashProgress 80 Please wait..."), at("SetPluginButtons 2"));
   EXPECT_LT(at("SetPluginButtons 2"), at("SplashProgress 100 Please wait..."));
 }
-
 
 TEST_F(PluginCommandsTest, EveryRejectedLibraryIsALineOfOneErrorBox) {
   const std::string junk = (dir / "Plugin" / "a_junk.QPI").string();
@@ -120,11 +121,12 @@ TEST_F(PluginCommandsTest, StartUpGoesOnPastPluginsThatCrashHangOrOverstate) {
   EXPECT_EQ(dm.PluginList, (std::vector<std::string>{huge, beta}));
   ASSERT_EQ(view.plugin_buttons.size(), 2u);
   EXPECT_TRUE(view.plugin_buttons[0].image.empty()) << "the program's own picture";
-  EXPECT_EQ(view.messages, (std::vector<std::string>{
-                               "プラグインロードエラー: [" + crash +
-                               "] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)\n[" + hang +
-                               "] が応答しません: QVR_Plugin_ID が 1.5 秒たっても終わらないため終了させました\n[" + huge +
-                               "] のボタン画像は大きすぎるため使いません（9223372036854775807 バイト、65536 バイトまで）"}));
+  EXPECT_EQ(view.messages,
+            (std::vector<std::string>{
+                "プラグインロードエラー: [" + crash +
+                "] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)\n[" + hang +
+                "] が応答しません: QVR_Plugin_ID が 1.5 秒たっても終わらないため終了させました\n[" + huge +
+                "] のボタン画像は大きすぎるため使いません（9223372036854775807 バイト、65536 バイトまで）"}));
   EXPECT_EQ(ChildProcesses().size(), 2u) << "the hung host was killed";
   dm.QVRDMDestroy();
   EXPECT_TRUE(SettingsSaved());
@@ -137,7 +139,7 @@ TEST_F(PluginCommandsTest, RunsKeepTheirStateAndFailuresAreShown) {
   TQVRDM& dm = StartQuietly();
   int pending = 0;
   view.on_pending_work = [&] { ++pending; };
-  dm.PluginClick(view.plugin_buttons[0].tag);        // the button
+  dm.PluginClick(view.plugin_buttons[0].tag);         // the button
   dm.PluginClick(dm.QVRMenu.PluginEntries()[0].tag);  // the menu entry: the same library, the same host
   EXPECT_EQ(CallsOf(beta), (PluginCalls{2, 2}));
   EXPECT_GE(pending, 2);
@@ -171,7 +173,8 @@ TEST_F(PluginCommandsTest, ARunThatCrashesOrHangsCostsABoxAndTheSettingsStillSav
   EXPECT_FALSE(dm.RunPlugin(hang));
   ASSERT_EQ(view.messages.size(), 3u);
   for (int i : {1, 2}) {
-    EXPECT_EQ(view.messages[i].rfind("プラグイン: 「EXEC_HANG」[" + hang + "] が応答しません: QVR_Plugin_Exec が ", 0), 0u)
+    EXPECT_EQ(view.messages[i].rfind("プラグイン: 「EXEC_HANG」[" + hang + "] が応答しません: QVR_Plugin_Exec が ", 0),
+              0u)
         << view.messages[i];
   }
   EXPECT_GT(pending, 10) << "the GUI's pending work ran while the plug-in did not answer";

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "support/CaseName.h"
-#include "util/Error.h"
 #include "support/TempDir.h"
 #include "support/TestPlugins.h"
+#include "util/Error.h"
 
 namespace qvr {
 namespace {
@@ -29,10 +29,12 @@ class PluginHostTest : public testing::Test {
   }
   std::string Install(const std::string& kind) { return test::InstallTestPlugin(dir.Path(), kind, kind + ".QPI"); }
   PluginRunResult Run(const std::string& path) {
-    return hosts.Run(path, [this] { ++pending; }, [this](const std::string& question) {
-      questions.push_back(question);
-      return true;
-    });
+    return hosts.Run(
+        path, [this] { ++pending; },
+        [this](const std::string& question) {
+          questions.push_back(question);
+          return true;
+        });
   }
 
   test::TempDir dir;
@@ -78,18 +80,19 @@ TEST_P(PluginIdentifyTest, SaysWhatItIsOrWhyItCannotBeUsed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, PluginIdentifyTest,
-    testing::Values(
-        IdentifyCase{"Valid", "VALID", true, "", ""}, IdentifyCase{"Declines", "DECLINE", false, "", ""},
-        IdentifyCase{"NotALibrary", "", false, "[%s] をロードできません: ", ""},
-        IdentifyCase{"WithoutIdentify", "NO_ID", false,
-                     "[%s] はＱＶＲ用のプラグインではありません: undefined symbol: QVR_Plugin_ID", ""},
-        IdentifyCase{"Throws", "THROWS", false, "[%s] の QVR_Plugin_ID で例外が発生しました: std::runtime_error: refused", ""},
-        IdentifyCase{"Crashes", "ID_CRASH", false,
-                     "[%s] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)", ""},
-        IdentifyCase{"Hangs", "ID_HANG", false,
-                     "[%s] が応答しません: QVR_Plugin_ID が 2 秒たっても終わらないため終了させました", ""},
-        IdentifyCase{"HugeImage", "HUGE_IMAGE", true, "", "のボタン画像は大きすぎるため使いません"},
-        IdentifyCase{"LongName", "LONG_NAME", false, "[%s] のプラグイン名は長すぎます（64 バイトまで）", ""}),
+    testing::Values(IdentifyCase{"Valid", "VALID", true, "", ""}, IdentifyCase{"Declines", "DECLINE", false, "", ""},
+                    IdentifyCase{"NotALibrary", "", false, "[%s] をロードできません: ", ""},
+                    IdentifyCase{"WithoutIdentify", "NO_ID", false,
+                                 "[%s] はＱＶＲ用のプラグインではありません: undefined symbol: QVR_Plugin_ID", ""},
+                    IdentifyCase{"Throws", "THROWS", false,
+                                 "[%s] の QVR_Plugin_ID で例外が発生しました: std::runtime_error: refused", ""},
+                    IdentifyCase{"Crashes", "ID_CRASH", false,
+                                 "[%s] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)", ""},
+                    IdentifyCase{"Hangs", "ID_HANG", false,
+                                 "[%s] が応答しません: QVR_Plugin_ID が 2 秒たっても終わらないため終了させました", ""},
+                    IdentifyCase{"HugeImage", "HUGE_IMAGE", true, "", "のボタン画像は大きすぎるため使いません"},
+                    IdentifyCase{"LongName", "LONG_NAME", false, "[%s] のプラグイン名は長すぎます（64 バイトまで）",
+                                 ""}),
     test::CaseName());
 
 TEST_F(PluginHostTest, IdentifiesAllAtOnceAndKillsOnlyTheOneThatHangs) {
@@ -127,7 +130,8 @@ TEST_F(PluginHostTest, AHostThatDiedIsNamedThenReplaced) {
   // The run finds it gone; the next one starts a new host, which identifies the library first.
   PluginRunResult lost = Run(path);
   EXPECT_FALSE(lost.ran);
-  EXPECT_EQ(lost.problem, "「Beta caption」[" + path + "] は QVR_Plugin_Exec の実行中に異常終了しました: SIGKILL (Killed)");
+  EXPECT_EQ(lost.problem,
+            "「Beta caption」[" + path + "] は QVR_Plugin_Exec の実行中に異常終了しました: SIGKILL (Killed)");
   EXPECT_TRUE(Run(path).ran);
   EXPECT_EQ(CallsOf(path), (PluginCalls{1, 1}));
 }
@@ -166,9 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"Throws", "EXEC_THROWS",
                 "「EXEC_THROWS」[%s] の QVR_Plugin_Exec で例外が発生しました: std::logic_error: failed", "", 1},
         RunCase{"Crashes", "EXEC_CRASH",
-                "「EXEC_CRASH」[%s] は QVR_Plugin_Exec の実行中に異常終了しました: SIGSEGV (Segmentation fault)", "", 0},
+                "「EXEC_CRASH」[%s] は QVR_Plugin_Exec の実行中に異常終了しました: SIGSEGV (Segmentation fault)", "",
+                0},
         RunCase{"Hangs", "EXEC_HANG", "",
-                "「EXEC_HANG」[%s] が応答しません: QVR_Plugin_Exec が 1 秒たっても終わりません。\nプラグインを終了させますか？",
+                "「EXEC_HANG」[%s] が応答しません: QVR_Plugin_Exec が 1 "
+                "秒たっても終わりません。\nプラグインを終了させますか？",
                 0}),
     test::CaseName());
 
@@ -179,8 +185,8 @@ TEST_F(PluginHostTest, WithoutTheHostProgramNothingIsIdentified) {
     missing.Identify({path}, nullptr);
     ADD_FAILURE() << "no error";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), "プラグインホスト [" + (dir / "no-such-host").string() +
-                                             "] を起動できません: No such file or directory");
+    EXPECT_EQ(std::string(error.what()),
+              "プラグインホスト [" + (dir / "no-such-host").string() + "] を起動できません: No such file or directory");
   }
 }
 

@@ -18,7 +18,7 @@ namespace qvr::test {
 struct ImageTrack {
   std::uint32_t frames = 150;  // sectors from INDEX 01 to the next track's INDEX 00 (or the end)
   bool audio = true;
-  std::uint32_t index0 = 0;    // sectors of pregap stored before INDEX 01 (INDEX 00)
+  std::uint32_t index0 = 0;        // sectors of pregap stored before INDEX 01 (INDEX 00)
   std::uint32_t silentPregap = 0;  // PREGAP: silence not stored in the file
 };
 
@@ -31,8 +31,8 @@ struct ImageOptions {
   std::string extraLines;           // added after the FILE line (CD-Text, REM, ...)
 };
 
-inline ImageOptions Options(std::string cueName, std::string binName, std::string fileLine = "",
-                            bool bigEndian = false, std::string extraLines = "") {
+inline ImageOptions Options(std::string cueName, std::string binName, std::string fileLine = "", bool bigEndian = false,
+                            std::string extraLines = "") {
   ImageOptions options;
   options.cueName = std::move(cueName);
   options.binName = std::move(binName);
@@ -89,8 +89,9 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
   GeneratedImage image;
   image.cue = folder / options.cueName;
   image.bin = folder / options.binName;
-  std::string cue = "REM generated for a test\nFILE \"" + (options.fileLine.empty() ? options.binName : options.fileLine) +
-                    "\" " + (options.bigEndian ? "MOTOROLA" : "BINARY") + "\n" + options.extraLines;
+  std::string cue = "REM generated for a test\nFILE \"" +
+                    (options.fileLine.empty() ? options.binName : options.fileLine) + "\" " +
+                    (options.bigEndian ? "MOTOROLA" : "BINARY") + "\n" + options.extraLines;
   std::string file;
   auto addSectors = [&](std::uint32_t count, bool audio, bool stored) {
     for (std::uint32_t n = 0; n < count; ++n) {
@@ -126,7 +127,8 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
       fileFrames += track.index0;
     }
     cue += "    INDEX 01 " + MsfText(fileFrames) + "\n";
-    image.toc.Tracks.push_back({static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames, track.audio});
+    image.toc.Tracks.push_back(
+        {static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames, track.audio});
     addSectors(track.frames, track.audio, true);
     fileFrames += track.frames;
   }

@@ -11,8 +11,8 @@
 
 #include <chrono>
 #include <map>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cddb/DatabaseCheck.h"
@@ -28,8 +28,8 @@ namespace {
 struct ImportCase {
   const char* name;
   int processes;
-  int discs;               // per process
-  bool folder_exists;      // else every import finds no folder and makes it
+  int discs;           // per process
+  bool folder_exists;  // else every import finds no folder and makes it
 };
 
 // The key and texts of disc `d` of import `p`: all different, so that a disc carrying another
@@ -46,12 +46,25 @@ std::string Track(int p, int d) { return "Track " + Key(p, d); }
 std::string ImportFile(int p, int discs) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (int d = 0; d < discs; ++d) {
-    list.push_back({{"DiscKey", Key(p, d)}, {"TrackCount", 1}, {"DiscTime", 0x000400 + d % 60},
-                    {"DiscName", Title(p, d)}, {"ArtistName", Artist(p, d)}, {"SaleDate", "2001-02-03"},
-                    {"LabelName", "Label " + std::to_string(p)}, {"DiscType", 3}, {"JacketFile", ""},
+    list.push_back({{"DiscKey", Key(p, d)},
+                    {"TrackCount", 1},
+                    {"DiscTime", 0x000400 + d % 60},
+                    {"DiscName", Title(p, d)},
+                    {"ArtistName", Artist(p, d)},
+                    {"SaleDate", "2001-02-03"},
+                    {"LabelName", "Label " + std::to_string(p)},
+                    {"DiscType", 3},
+                    {"JacketFile", ""},
                     {"LyricsFile", ""},
-                    {"Tracks", {{{"TrackNo", 1}, {"StartPos", 512}, {"Length", 66304}, {"TrackName", Track(p, d)},
-                                 {"Lyricsby", ""}, {"Musicby", ""}, {"Arrangeby", ""}, {"Genre", "Genre " + std::to_string(p % 3)}}}}});
+                    {"Tracks",
+                     {{{"TrackNo", 1},
+                       {"StartPos", 512},
+                       {"Length", 66304},
+                       {"TrackName", Track(p, d)},
+                       {"Lyricsby", ""},
+                       {"Musicby", ""},
+                       {"Arrangeby", ""},
+                       {"Genre", "Genre " + std::to_string(p % 3)}}}}});
   }
   return nlohmann::ordered_json{{"discs", list}}.dump();
 }

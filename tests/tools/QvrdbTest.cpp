@@ -7,15 +7,15 @@
 #include <sstream>
 
 #include "../cddb/DatabaseTestSupport.h"
+#include "../metadata/OnlineFixtures.h"
 #include "cddb/DatabaseSnapshot.h"
 #include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
+#include "support/LocalHttpServer.h"
 #include "support/NrgImage.h"
 #include "support/TempDir.h"
-#include "support/LocalHttpServer.h"
-#include "../metadata/OnlineFixtures.h"
 
 namespace qvr {
 namespace {
@@ -61,7 +61,9 @@ TEST_F(QvrdbTest, ListPrintsOneTabSeparatedLinePerDiscInFileOrder) {
   StoreSample();
   ToolRun run = Qvrdb({"list"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "0137EBFA\t3\t48 min 12 s 30 f\tテスト盤\t歌手\n00000002\t1\t4 min 5 s 12 f\tTitle 00000002\tArtist 00000002\n");
+  EXPECT_EQ(
+      run.out,
+      "0137EBFA\t3\t48 min 12 s 30 f\tテスト盤\t歌手\n00000002\t1\t4 min 5 s 12 f\tTitle 00000002\tArtist 00000002\n");
 }
 
 TEST_F(QvrdbTest, ShowPrintsEveryTextAsTheLookupResolvesIt) {
@@ -114,9 +116,10 @@ TEST_F(QvrdbTest, TimesNameTheirUnits) {
 // exported as null, and healthy for check.
 TEST_F(QvrdbTest, AnUnknownSaleDateGoesInAndComesOutAsNull) {
   for (const char* date : {",\"SaleDate\":null", ""}) {
-    const std::string json = std::string("{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,"
-                                         "\"DiscName\":\"t\",\"ArtistName\":\"a\",\"LabelName\":\"l\",\"DiscType\":1,"
-                                         "\"JacketFile\":\"\",\"LyricsFile\":\"\",\"Tracks\":[]") +
+    const std::string json = std::string(
+                                 "{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,"
+                                 "\"DiscName\":\"t\",\"ArtistName\":\"a\",\"LabelName\":\"l\",\"DiscType\":1,"
+                                 "\"JacketFile\":\"\",\"LyricsFile\":\"\",\"Tracks\":[]") +
                              date + "}]}";
     test::WriteFile(dir_ / "in.json", json);
     ToolRun imported = Qvrdb({"import", (dir_ / "in.json").string()});
@@ -157,7 +160,8 @@ TEST_F(QvrdbTest, CheckPassesAHealthyDatabaseAndNamesEachProblem) {
   // end of the artist file and a genre file of another version.
   const std::filesystem::path master = dir_ / "db" / "MasterDB.QVR";
   std::string bytes = test::ReadFile(master);
-  TMasterRecord duplicate = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(bytes.data() + kMasterRecordSize, kMasterRecordSize));
+  TMasterRecord duplicate =
+      DecodeMasterRecord(std::span<const char, kMasterRecordSize>(bytes.data() + kMasterRecordSize, kMasterRecordSize));
   duplicate.LabelID = 99;
   test::WriteFile(master, bytes + test::EncodedRecord<kMasterRecordSize>(duplicate));
   test::WriteFile(dir_ / "db" / "ArtistDB.QVR", test::ReadFile(dir_ / "db" / "ArtistDB.QVR") + "half");
@@ -167,11 +171,12 @@ TEST_F(QvrdbTest, CheckPassesAHealthyDatabaseAndNamesEachProblem) {
 
   ToolRun damaged = Qvrdb({"check"});
   EXPECT_EQ(damaged.status, 1);
-  for (const char* expected : {"問題: MasterDB.QVR レコード 3: ディスク (0137EBFA, 3 曲, 1969200) はレコード 1 と重複しており",
-                               "問題: MasterDB.QVR レコード 3: LabelID 99 が LabelDB.QVR にありません",
-                               "問題: ArtistDB.QVR: 末尾に不完全なレコード (4 バイト)",
-                               "問題: GenreDB.QVR: ヘッダーのバージョンが \"Q.V.R. Ver.1.2\" ではありません",
-                               "4 件の問題が見つかりました。"}) {
+  for (const char* expected :
+       {"問題: MasterDB.QVR レコード 3: ディスク (0137EBFA, 3 曲, 1969200) はレコード 1 と重複しており",
+        "問題: MasterDB.QVR レコード 3: LabelID 99 が LabelDB.QVR にありません",
+        "問題: ArtistDB.QVR: 末尾に不完全なレコード (4 バイト)",
+        "問題: GenreDB.QVR: ヘッダーのバージョンが \"Q.V.R. Ver.1.2\" ではありません",
+        "4 件の問題が見つかりました。"}) {
     EXPECT_NE(damaged.out.find(expected), std::string::npos) << expected << "\n" << damaged.out;
   }
   // Other commands still work and say which file they could not use.
@@ -183,14 +188,17 @@ TEST_F(QvrdbTest, CheckPassesAHealthyDatabaseAndNamesEachProblem) {
 TEST_F(QvrdbTest, CheckFindsReferencesToMissingNamesAndTracks) {
   StoreSample();
   // Cut the artist file after its first name and drop the last track record.
-  test::WriteFile(dir_ / "db" / "ArtistDB.QVR", test::ReadFile(dir_ / "db" / "ArtistDB.QVR").substr(0, 2 * kNameRecordSize));
+  test::WriteFile(dir_ / "db" / "ArtistDB.QVR",
+                  test::ReadFile(dir_ / "db" / "ArtistDB.QVR").substr(0, 2 * kNameRecordSize));
   std::string tracks = test::ReadFile(dir_ / "db" / "TrackDB.QVR");
   test::WriteFile(dir_ / "db" / "TrackDB.QVR", tracks.substr(0, tracks.size() - kTrackRecordSize));
   ToolRun run = Qvrdb({"check"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("問題: MasterDB.QVR レコード 1: ArtistID "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("問題: TrackDB.QVR レコード 1: MusicbyID 2 が ArtistDB.QVR にありません"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("問題: MasterDB.QVR レコード 2: トラック 1 のレコードが TrackDB.QVR にありません"), std::string::npos)
+  EXPECT_NE(run.out.find("問題: TrackDB.QVR レコード 1: MusicbyID 2 が ArtistDB.QVR にありません"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("問題: MasterDB.QVR レコード 2: トラック 1 のレコードが TrackDB.QVR にありません"),
+            std::string::npos)
       << run.out;
 }
 
@@ -210,26 +218,36 @@ TEST_P(QvrdbBadImportTest, IsRefusedWithAClearMessageBeforeAnythingIsStored) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "MasterDB.QVR"));
 }
 
-#define DISC(fields) "{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,\"DiscName\":\"t\"," \
+#define DISC(fields)                                                                                         \
+  "{\"discs\":[{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,\"DiscName\":\"t\","                \
   "\"ArtistName\":\"a\",\"SaleDate\":\"2001-02-03\",\"LabelName\":\"l\",\"DiscType\":1,\"JacketFile\":\"\"," \
   "\"LyricsFile\":\"\",\"Tracks\":[]" fields "}]}"
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QvrdbBadImportTest,
-    testing::Values(
-        BadImport{"NotJson", "{\"discs\": [", "JSON として読めません"},
-        BadImport{"NoDiscs", "{}", "(ファイル全体).discs: ありません"},
-        BadImport{"MissingField", "{\"discs\":[{\"DiscKey\":\"0137EBFA\"}]}", "discs[0].TrackCount: ありません"},
-        BadImport{"Unmappable", DISC(",\"DiscName\":\"😀\""), "discs[0].DiscName: Shift-JIS で表せない文字があります: 😀"},
-        BadImport{"TooLong", DISC(",\"DiscKey\":\"0137EBFA0\""), "discs[0].DiscKey: Shift-JIS で 9 バイトあり、8 バイトまで"},
-        BadImport{"BadDate", DISC(",\"SaleDate\":\"2001-02-30\""), "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付か null ではありません"},
-        BadImport{"NegativeTime", DISC(",\"DiscTime\":-1"), "discs[0].DiscTime: 0 から 4294967295 までの整数ではありません"},
-        BadImport{"TrackCountMismatch", DISC(",\"TrackCount\":2"), "discs[0].Tracks: 2 曲分の配列ではありません"}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, QvrdbBadImportTest,
+                         testing::Values(BadImport{"NotJson", "{\"discs\": [", "JSON として読めません"},
+                                         BadImport{"NoDiscs", "{}", "(ファイル全体).discs: ありません"},
+                                         BadImport{"MissingField", "{\"discs\":[{\"DiscKey\":\"0137EBFA\"}]}",
+                                                   "discs[0].TrackCount: ありません"},
+                                         BadImport{"Unmappable", DISC(",\"DiscName\":\"😀\""),
+                                                   "discs[0].DiscName: Shift-JIS で表せない文字があります: 😀"},
+                                         BadImport{"TooLong", DISC(",\"DiscKey\":\"0137EBFA0\""),
+                                                   "discs[0].DiscKey: Shift-JIS で 9 バイトあり、8 バイトまで"},
+                                         BadImport{
+                                             "BadDate", DISC(",\"SaleDate\":\"2001-02-30\""),
+                                             "discs[0].SaleDate: \"YYYY-MM-DD\" の形の日付か null ではありません"},
+                                         BadImport{"NegativeTime", DISC(",\"DiscTime\":-1"),
+                                                   "discs[0].DiscTime: 0 から 4294967295 までの整数ではありません"},
+                                         BadImport{"TrackCountMismatch", DISC(",\"TrackCount\":2"),
+                                                   "discs[0].Tracks: 2 曲分の配列ではありません"}),
+                         test::CaseName());
 
 TEST_F(QvrdbTest, UsageErrorsExitWith2) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{}, {"frobnicate"}, {"list", "extra"}, {"show"}, {"import"}, {"import", "/no/such.json"}}) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                    {"frobnicate"},
+                                                    {"list", "extra"},
+                                                    {"show"},
+                                                    {"import"},
+                                                    {"import", "/no/such.json"}}) {
     ToolRun run = Qvrdb(arguments);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(arguments);
     EXPECT_FALSE(run.err.empty());
@@ -277,7 +295,9 @@ TEST_F(QvrdbTest, ReadingCommandsSayTheFolderIsMissingAndImportMakesIt) {
 
 TEST_F(QvrdbTest, ListAndShowEscapeControlCharactersInNames) {
   TDiscRecord disc = test::RegisteredDisc("0000000\x1B", 1, PackMSF(4, 5, 12));
-  disc.DiscName = "Red\x1B[31m\x07" "Bell\x7F";
+  disc.DiscName =
+      "Red\x1B[31m\x07"
+      "Bell\x7F";
   disc.Tracks[1].TrackName = "Tab\tAnd\nBreak";
   db_.DBStore(disc);
 
@@ -292,7 +312,9 @@ TEST_F(QvrdbTest, ListAndShowEscapeControlCharactersInNames) {
   }
   EXPECT_NE(show.out.find("  TrackName: Tab And Break\n"), std::string::npos) << show.out;
   // C1 controls (here U+009B, the one-character CSI) are escaped too.
-  EXPECT_EQ(OneLine("a\xC2\x9B" "2Jb\xC2\xA0"), "a\\u009B2Jb\xC2\xA0");
+  EXPECT_EQ(OneLine("a\xC2\x9B"
+                    "2Jb\xC2\xA0"),
+            "a\\u009B2Jb\xC2\xA0");
 }
 
 }  // namespace
@@ -331,7 +353,8 @@ TEST_F(QvrdbTest, ProbeReadsTheDiscAndTellsWhetherItIsRegistered) {
   ToolRun text = Qvrdb({"probe", image.cue.string()});
   EXPECT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("DiscKey: 0137EBFA\nTrackCount: 12\n"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0 min 2 s 33 f)"), std::string::npos);
+  EXPECT_NE(text.out.find("Track 1: StartPos " + std::to_string(PackMSF(0, 2, 33)) + " (0 min 2 s 33 f)"),
+            std::string::npos);
   EXPECT_NE(text.out.find("Registered: no\n"), std::string::npos);
 
   ToolRun broken = Qvrdb({"probe", (dir_ / "missing.cue").string()});
@@ -385,7 +408,8 @@ TEST_F(QvrdbTest, LookupPrintsProposalsInTheExportForm) {
   StoreSample();
   ToolRun run = Qvrdb({"lookup", "0137ebfa"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.rfind("{\n  \"discs\": [\n    {\n      \"DiscKey\": \"0137EBFA\",\n      \"TrackCount\": 3,", 0), 0u)
+  EXPECT_EQ(run.out.rfind("{\n  \"discs\": [\n    {\n      \"DiscKey\": \"0137EBFA\",\n      \"TrackCount\": 3,", 0),
+            0u)
       << run.out;
   EXPECT_NE(run.out.find("\"DiscName\": \"検索された盤\""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"DiscType\": 2"), std::string::npos);
@@ -408,8 +432,8 @@ TEST_F(QvrdbTest, LookupTellsWhyNothingWasFound) {
     if (request.Target.starts_with("/~cddb/")) return test::HttpReply{200, "202 No match\r\n", "text/plain"};
     return test::HttpReply{404, "{}"};
   });
-  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=" + server.Url() +
-                                         "\r\n");
+  test::WriteFile(dir_ / "Qvr.ini",
+                  "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=" + server.Url() + "\r\n");
   StoreSample();
   ToolRun run = Qvrdb({"lookup", "0137EBFA"});
   EXPECT_EQ(run.status, 1);

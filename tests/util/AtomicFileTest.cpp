@@ -2,8 +2,8 @@
 // the old file untouched and name the file.
 #include "util/AtomicFile.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,7 +95,7 @@ TEST(ReplaceFileContents, RemovesTemporariesOfInterruptedSavesButNotOfRunningOne
   TempDir dir;
   WriteFile(dir / "a.ini", "old");
   WriteFile(dir / ".a.ini.k1LL3d", std::string(1 << 20, 'x'));  // a save killed mid-way
-  WriteFile(dir / ".a.ini.runnin", "being written");               // a save still running
+  WriteFile(dir / ".a.ini.runnin", "being written");            // a save still running
   WriteFile(dir / ".a.ini.notes", "not one of ours");
   WriteFile(dir / ".b.ini.k1LL3d", "another file's");
   const int running = open((dir / ".a.ini.runnin").c_str(), O_RDONLY);

@@ -42,14 +42,25 @@ TEST_P(OpenRegularFileTest, OpensOnlyRegularFilesWithoutBlocking) {
   alarm(0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OpenRegularFileTest,
-    testing::Values(PathCase{"RegularFile", [](const TempDir& d) { WriteFile(d / "a", "x"); return d / "a"; }, 0},
-                    PathCase{"Fifo", [](const TempDir& d) { mkfifo((d / "f").c_str(), 0600); return d / "f"; }, kNotRegularFile},
-                    PathCase{"Device", [](const TempDir&) { return std::filesystem::path("/dev/null"); }, kNotRegularFile},
-                    PathCase{"Folder", [](const TempDir& d) { return d.Path(); }, EISDIR},
-                    PathCase{"Missing", [](const TempDir& d) { return d / "none"; }, ENOENT}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, OpenRegularFileTest,
+                         testing::Values(PathCase{"RegularFile",
+                                                  [](const TempDir& d) {
+                                                    WriteFile(d / "a", "x");
+                                                    return d / "a";
+                                                  },
+                                                  0},
+                                         PathCase{"Fifo",
+                                                  [](const TempDir& d) {
+                                                    mkfifo((d / "f").c_str(), 0600);
+                                                    return d / "f";
+                                                  },
+                                                  kNotRegularFile},
+                                         PathCase{"Device",
+                                                  [](const TempDir&) { return std::filesystem::path("/dev/null"); },
+                                                  kNotRegularFile},
+                                         PathCase{"Folder", [](const TempDir& d) { return d.Path(); }, EISDIR},
+                                         PathCase{"Missing", [](const TempDir& d) { return d / "none"; }, ENOENT}),
+                         CaseName());
 
 TEST(ReadWholeFile, RefusesAFifoAndTheSettingsReadItsDefaults) {
   TempDir dir;

@@ -19,22 +19,24 @@ class SjisDecode : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(SjisDecode, GivesExpectedUtf8) { EXPECT_EQ(SjisToUtf8(GetParam().sjis), GetParam().utf8); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SjisDecode,
-    testing::Values(
-        DecodeCase{"Ascii", "abc 123", "abc 123"},
-        DecodeCase{"BackslashStaysBackslash", "C:\\DB\\", "C:\\DB\\"},
-        DecodeCase{"WaveDashIsFullwidthTilde", "\x81\x60", "\xEF\xBD\x9E"},
-        DecodeCase{"Hiragana", "\x82\xA0\x82\xA2", "あい"},
-        DecodeCase{"HalfwidthCornerBrackets", "\xA2\xA3", "｢｣"},
-        DecodeCase{"FullwidthBlank", "\x81\x40", "\xE3\x80\x80"},
-        DecodeCase{"NecSpecialCharacter", "\x87\x40", "①"},
-        DecodeCase{"LoneTrailByteKeepsFollowingText", "a\xFDz", "a\xEF\xBF\xBDz"},
-        DecodeCase{"LeadByteBeforeAsciiKeepsTheAscii", "\x82" "A", "\xEF\xBF\xBD" "A"},
-        DecodeCase{"TruncatedDoubleByteAtEnd", "ab\x82", "ab\xEF\xBF\xBD"},
-        DecodeCase{"NulBytesPass", std::string("a\0b", 3), std::string("a\0b", 3)},
-        DecodeCase{"Empty", "", ""}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, SjisDecode,
+                         testing::Values(DecodeCase{"Ascii", "abc 123", "abc 123"},
+                                         DecodeCase{"BackslashStaysBackslash", "C:\\DB\\", "C:\\DB\\"},
+                                         DecodeCase{"WaveDashIsFullwidthTilde", "\x81\x60", "\xEF\xBD\x9E"},
+                                         DecodeCase{"Hiragana", "\x82\xA0\x82\xA2", "あい"},
+                                         DecodeCase{"HalfwidthCornerBrackets", "\xA2\xA3", "｢｣"},
+                                         DecodeCase{"FullwidthBlank", "\x81\x40", "\xE3\x80\x80"},
+                                         DecodeCase{"NecSpecialCharacter", "\x87\x40", "①"},
+                                         DecodeCase{"LoneTrailByteKeepsFollowingText", "a\xFDz", "a\xEF\xBF\xBDz"},
+                                         DecodeCase{"LeadByteBeforeAsciiKeepsTheAscii",
+                                                    "\x82"
+                                                    "A",
+                                                    "\xEF\xBF\xBD"
+                                                    "A"},
+                                         DecodeCase{"TruncatedDoubleByteAtEnd", "ab\x82", "ab\xEF\xBF\xBD"},
+                                         DecodeCase{"NulBytesPass", std::string("a\0b", 3), std::string("a\0b", 3)},
+                                         DecodeCase{"Empty", "", ""}),
+                         test::CaseName());
 
 TEST(SjisEncode, RoundTripsJapaneseText) {
   const std::string text = "ＭＳ Ｐゴシック ～ ①｢テスト｣\\";
@@ -71,12 +73,16 @@ TEST(SjisBytes, PrefixNeverSplitsADoubleByteCharacter) {
 }
 
 TEST(SjisBytes, TrailPositionsAndCaseFolding) {
-  const std::string text = "\x83\x41" "A";  // ア then A: the trail byte of ア is 'A' too
+  const std::string text =
+      "\x83\x41"
+      "A";  // ア then A: the trail byte of ア is 'A' too
   EXPECT_FALSE(IsSjisTrailAt(text, 0));
   EXPECT_TRUE(IsSjisTrailAt(text, 1));
   EXPECT_FALSE(IsSjisTrailAt(text, 2));
   EXPECT_TRUE(SjisEqualsIgnoreAsciiCase("Lyrics", "LYRICS"));
-  EXPECT_TRUE(SjisEqualsIgnoreAsciiCase(text, "\x83\x41" "a"));
+  EXPECT_TRUE(SjisEqualsIgnoreAsciiCase(text,
+                                        "\x83\x41"
+                                        "a"));
   EXPECT_FALSE(SjisEqualsIgnoreAsciiCase("\x83\x41", "\x83\x61"));  // ア is not ャ
 }
 

@@ -17,7 +17,12 @@ TEST(DoubleChar, DoublesEveryOccurrence) {
 
 TEST(Trim, RemovesBlanksAndControlsButNotFullwidthBlank) {
   EXPECT_EQ(Trim(" \t\r\n abc \x01\x1F "), "abc");
-  EXPECT_EQ(Trim("\x81\x40" "abc" "\x81\x40"), "\x81\x40" "abc" "\x81\x40");  // Shift-JIS full-width blank
+  EXPECT_EQ(Trim("\x81\x40"
+                 "abc"
+                 "\x81\x40"),
+            "\x81\x40"
+            "abc"
+            "\x81\x40");                                                      // Shift-JIS full-width blank
   EXPECT_EQ(Trim("\xE3\x80\x80x\xE3\x80\x80"), "\xE3\x80\x80x\xE3\x80\x80");  // the same in UTF-8
   EXPECT_EQ(Trim("   "), "");
   EXPECT_EQ(Trim("a b"), "a b");

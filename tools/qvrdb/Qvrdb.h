@@ -22,8 +22,8 @@ enum QvrdbStatus : int { kQvrdbOk = 0, kQvrdbProblem = 1, kQvrdbError = 2 };
 struct QvrdbContext {
   std::filesystem::path MasterPath;     // the database's "MasterDB.QVR"
   std::filesystem::path ProgramFolder;  // where the player's settings file is
-  std::ostream& Out;                 // results, UTF-8
-  std::ostream& Err;                 // messages, UTF-8
+  std::ostream& Out;                    // results, UTF-8
+  std::ostream& Err;                    // messages, UTF-8
 };
 
 struct QvrdbCommand {

@@ -110,10 +110,15 @@ constexpr QvrdbCommand kCommands[] = {
     {"list", "", "ディスクを 1 行ずつ表示 (キー, 曲数, 演奏時間, タイトル, アーティスト; タブ区切り)", true, RunList},
     {"show", "KEY", "キーが KEY の最初のディスクの全テキストを表示", true, RunShow},
     {"export", "", "データベース全体を JSON で標準出力へ", true, RunExport},
-    {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き; フォルダがなければ作成)", false, RunImport},
+    {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き; フォルダがなければ作成)", false,
+     RunImport},
     {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", true, RunCheck},
-    {"lookup", "KEY|DRIVE", "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON で表示", false, RunLookup},
-    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false, RunProbe},
+    {"lookup", "KEY|DRIVE",
+     "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON "
+     "で表示",
+     false, RunLookup},
+    {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false,
+     RunProbe},
 };
 
 }  // namespace

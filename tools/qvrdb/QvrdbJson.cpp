@@ -53,8 +53,10 @@ Json DiscJson(const TDiscRecord& disc) {
   json["DiscName"] = disc.DiscName.ToUtf8();
   json["ArtistName"] = disc.ArtistName.ToUtf8();
   // A value that is no day (unknown, or damaged) is written as null: "no known date".
-  if (CivilFromDate(disc.SaleDate)) json["SaleDate"] = FormatSaleDate(disc.SaleDate);
-  else json["SaleDate"] = nullptr;
+  if (CivilFromDate(disc.SaleDate))
+    json["SaleDate"] = FormatSaleDate(disc.SaleDate);
+  else
+    json["SaleDate"] = nullptr;
   json["LabelName"] = disc.LabelName.ToUtf8();
   json["DiscType"] = disc.DiscType;
   json["JacketFile"] = disc.JacketFile.ToUtf8();
@@ -114,7 +116,8 @@ class DiscReader {
     CivilDate date;
     char rest = 0;
     if (!value.is_string() || value.get<std::string>().size() != 10 ||
-        std::sscanf(value.get<std::string>().c_str(), "%4d-%2d-%2d%c", &date.Year, &date.Month, &date.Day, &rest) != 3 ||
+        std::sscanf(value.get<std::string>().c_str(), "%4d-%2d-%2d%c", &date.Year, &date.Month, &date.Day, &rest) !=
+            3 ||
         !IsValidCivil(date)) {
       Fail(where + "." + name, "\"YYYY-MM-DD\" の形の日付か null ではありません");
     }
@@ -305,7 +308,8 @@ int RunImport(const QvrdbContext& context, std::span<const std::string> argument
       try {
         store->Store(disc);
       } catch (const Error& failure) {
-        throw Error(where + " (" + disc.DiscKey.ToUtf8() + ") を登録できません (何も登録していません): " + failure.what());
+        throw Error(where + " (" + disc.DiscKey.ToUtf8() +
+                    ") を登録できません (何も登録していません): " + failure.what());
       }
       ++stored;
       return false;

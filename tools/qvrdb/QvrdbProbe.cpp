@@ -59,7 +59,8 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   TDiscDatabase database(dates);
   database.DBOpen(context.MasterPath);
   TNoSearchProgress quiet;
-  const bool registered = std::filesystem::exists(context.MasterPath) && !database.DBLookup(disc, quiet).DiscName.Empty();
+  const bool registered =
+      std::filesystem::exists(context.MasterPath) && !database.DBLookup(disc, quiet).DiscName.Empty();
 
   std::ostream& out = context.Out;
   if (json) {
@@ -69,7 +70,8 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
     result["DiscTime"] = disc.DiscTime;
     result["Tracks"] = nlohmann::ordered_json::array();
     for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-      result["Tracks"].push_back({{"TrackNo", n}, {"StartPos", disc.Tracks[n].StartPos}, {"Length", disc.Tracks[n].Length}});
+      result["Tracks"].push_back(
+          {{"TrackNo", n}, {"StartPos", disc.Tracks[n].StartPos}, {"Length", disc.Tracks[n].Length}});
     }
     result["Registered"] = registered;
     out << result.dump() << "\n";
