@@ -160,7 +160,9 @@ TEST_P(PluginRunTest, FailuresAreToldAndThePlayerGoesOn) {
   EXPECT_EQ(ChildProcesses().size(), static_cast<std::size_t>(c.hosts_after));
   // A run that goes on past a slice lets the window's work run meanwhile; one that fails at once
   // may end before the first slice.
-  if (!c.question.empty()) EXPECT_GT(pending, 0);
+  if (!c.question.empty()) {
+    EXPECT_GT(pending, 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

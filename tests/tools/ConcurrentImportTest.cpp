@@ -164,7 +164,9 @@ TEST_P(KilledImportTest, LeavesAHealthyDatabaseHoldingAPrefixOfTheInput) {
   ASSERT_GE(snapshot.Masters().size(), 2u);
   const std::size_t held = snapshot.Masters().size() - 2;
   EXPECT_TRUE(held == 0 || held == kDiscs) << held;  // the import is one transaction
-  if (WIFEXITED(status)) EXPECT_EQ(held, static_cast<std::size_t>(kDiscs));
+  if (WIFEXITED(status)) {
+    EXPECT_EQ(held, static_cast<std::size_t>(kDiscs));
+  }
   for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
     const int p = i < 2 ? 0 : 1;
     const int d = i < 2 ? static_cast<int>(i) : static_cast<int>(i - 2);
