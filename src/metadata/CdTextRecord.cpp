@@ -7,7 +7,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "metadata/RecordText.h"
 #include "util/ShiftJis.h"
 #include "util/ZLUtils.h"
 
@@ -20,6 +19,26 @@ constexpr std::array<char32_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
+
+struct Nearest {
+  char32_t from;
+  std::string_view to;  // UTF-8 with a Shift-JIS form; empty: left out
+};
+
+// The nearest form of characters Shift-JIS lacks (and of the yen sign, which code page 932
+// would store as "\").
+constexpr Nearest kNearest[] = {
+    {0x00A1, "!"}, {0x00A4, ""},    {0x00A5, "￥"}, {0x00A6, "｜"}, {0x00A9, "(C)"}, {0x00AA, "a"},   {0x00AB, "<<"},
+    {0x00AD, ""},  {0x00AE, "(R)"}, {0x00AF, "￣"}, {0x00B2, "2"},  {0x00B3, "3"},   {0x00B5, "μ"},   {0x00B7, "・"},
+    {0x00B8, ","}, {0x00B9, "1"},   {0x00BA, "o"},  {0x00BB, ">>"}, {0x00BC, "1/4"}, {0x00BD, "1/2"}, {0x00BE, "3/4"},
+    {0x00BF, ""},  {0x00C6, "AE"},  {0x00D0, "D"},  {0x00D8, "O"},  {0x00DE, "Th"},  {0x00DF, "ss"},  {0x00E6, "ae"},
+    {0x00F0, "d"}, {0x00F8, "o"},   {0x00FE, "th"}, {0x0152, "OE"}, {0x0153, "oe"},  {0x0160, "S"},   {0x0161, "s"},
+    {0x0178, "Y"}, {0x017D, "Z"},   {0x017E, "z"},  {0x0192, "f"},  {0x02C6, "^"},   {0x02DC, "~"},   {0x2013, "-"},
+    {0x201A, ","}, {0x201E, "\""},  {0x2022, "・"}, {0x2039, "<"},  {0x203A, ">"},   {0x20AC, "EUR"}, {0x2122, "TM"},
+};
+
+// Base letters of the accented letters U+00C0..U+00FF ('?': not a plain accented letter).
+constexpr std::string_view kLatinBase = "AAAAAA?CEEEEIIII?NOOOOO?OUUUUY??aaaaaa?ceeeeiiii?nooooo?ouuuuy?y";
 
 std::string Utf8Of(char32_t code) {
   std::string out;
@@ -39,6 +58,19 @@ std::string Utf8Of(char32_t code) {
     out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
   }
   return out;
+}
+
+// The record bytes of one character: its Shift-JIS form, its nearest one, or nothing.
+std::string SjisOf(char32_t code) {
+  if (code < 0x20 || code == 0x7F) return " ";
+  if (code >= 0x80 && code < 0xA0) return "";
+  for (const Nearest& nearest : kNearest) {
+    if (nearest.from == code) return Utf8ToSjis(nearest.to).bytes;
+  }
+  SjisEncoding encoded = Utf8ToSjis(Utf8Of(code));
+  if (encoded.ok()) return encoded.bytes;
+  if (code >= 0xC0 && code <= 0xFF && kLatinBase[code - 0xC0] != '?') return std::string(1, kLatinBase[code - 0xC0]);
+  return "";
 }
 
 // The code points of a text in a single-byte code or UTF-8 (bytes that are not valid UTF-8
@@ -77,9 +109,9 @@ std::vector<char32_t> CodePoints(const CdTextString& text) {
 }  // namespace
 
 std::string CdTextRecordBytes(const CdTextString& text, std::size_t capacity) {
+  std::string bytes;
   if (text.Charset == CdTextCharset::MsJis) {
     // The disc's own bytes: the records are Shift-JIS too.
-    std::string bytes;
     const std::string& from = text.Bytes;
     for (std::size_t at = 0; at < from.size(); ++at) {
       const auto byte = static_cast<unsigned char>(from[at]);
@@ -90,13 +122,10 @@ std::string CdTextRecordBytes(const CdTextString& text, std::size_t capacity) {
         bytes.push_back(byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte));
       }
     }
-    return std::string(SjisPrefix(Trim(bytes), capacity));
+  } else {
+    for (char32_t code : CodePoints(text)) bytes += SjisOf(code);
   }
-  // Any other code: its characters in their Shift-JIS form or their nearest one, as for texts
-  // found online.
-  std::string utf8;
-  for (char32_t code : CodePoints(text)) utf8 += Utf8Of(code);
-  return ToRecordText(utf8, capacity);
+  return std::string(SjisPrefix(Trim(bytes), capacity));
 }
 
 std::optional<TDiscRecord> CdTextProposal(const CdText& text, const TDiscRecord& disc) {

@@ -65,9 +65,7 @@ constexpr Replacement kNearest[] = {
     {0x30FB, "・"}, {0xFB00, "ff"},  {0xFB01, "fi"},  {0xFB02, "fl"},  {0xFB03, "ffi"}, {0xFB04, "ffl"}, {0xFF5F, "（"},
     {0xFF60, "）"}, {0xFF65, "･"},   {0x20AC, "EUR"}, {0x0126, "H"},   {0x0127, "h"},   {0x0132, "IJ"},  {0x0133, "ij"},
     {0x0138, "k"},  {0x013F, "L"},   {0x0140, "l"},   {0x0149, "n"},   {0x014A, "N"},   {0x014B, "n"},   {0x0166, "T"},
-    {0x0167, "t"},  {0x017F, "s"},   {0x00A1, "!"},   {0x00A4, ""},    {0x00AA, "a"},   {0x00AB, "<<"},  {0x00AF, "￣"},
-    {0x00B5, "μ"},  {0x00B8, ","},   {0x00BA, "o"},   {0x00BB, ">>"},  {0x00BF, ""},    {0x0192, "f"},   {0x02C6, "^"},
-    {0x02DC, "~"},  {0x2039, "<"},   {0x203A, ">"},
+    {0x0167, "t"},  {0x017F, "s"},
 };
 
 // Base letters of the Latin-1 and Latin Extended-A letters with diacritics, from U+00C0.
