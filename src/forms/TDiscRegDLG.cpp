@@ -172,7 +172,9 @@ TDiscRegDLG::TDiscRegDLG(ControllerLink& link, FileDialogs& files, const TDiscRe
 }
 
 void TDiscRegDLG::FitAndCentre() {
-  // The client area keeps its size unless the labels in the installed fonts need more room.
+  // The client area keeps its size unless the labels in the installed fonts need more room (a
+  // button just shown counts: the layout is brought up to date first).
+  if (layout()) layout()->activate();
   const QSize needed = sizeHint().expandedTo(minimumSizeHint());
   setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
