@@ -351,17 +351,7 @@ void BulkStore::Store(const TDiscRecord& disc) {
   auto place_at = s.discs.find(key);
   std::array<char, kMasterRecordSize> bytes{};
   for (std::size_t n = 1; n <= used; ++n) {
-    const TTrackEntry& entry = disc.Tracks[n];
-    TTrackRecord record;
-    record.DiscKey = disc.DiscKey;
-    record.TrackCount = disc.TrackCount;
-    record.DiscTime = disc.DiscTime;
-    record.TrackNo = static_cast<std::uint8_t>(n);
-    record.TrackName = entry.TrackName;
-    record.LyricsbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1)]);
-    record.MusicbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 1]);
-    record.ArrangebyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 2]);
-    record.GenreID = static_cast<std::uint8_t>(genres.IDs[n - 1]);
+    TTrackRecord record = TrackRecordOf(disc, n, artists.IDs, genres.IDs[n - 1]);
     const auto track_no = static_cast<std::uint8_t>(n);
     const auto span = std::span<char, kTrackRecordSize>(bytes.data(), kTrackRecordSize);
     if (auto stored = s.FindTrack(key, place_at == s.discs.end() ? nullptr : &place_at->second, track_no)) {
@@ -372,26 +362,13 @@ void BulkStore::Store(const TDiscRecord& disc) {
       EncodeRecord(record, span);
       s.track.Write(*stored, bytes.data());
     } else {
-      record.StartPos = entry.StartPos;
-      record.Length = entry.Length;
       EncodeRecord(record, span);
       s.AddTrack(key, track_no, s.track.Append(bytes.data()));
       place_at = s.discs.find(key);
     }
   }
 
-  TMasterRecord record;
-  record.Reserved = disc.Reserved;
-  record.DiscKey = disc.DiscKey;
-  record.TrackCount = disc.TrackCount;
-  record.DiscTime = disc.DiscTime;
-  record.DiscName = disc.DiscName;
-  record.ArtistID = static_cast<std::int32_t>(artists.IDs.back());
-  record.SaleDate = disc.SaleDate;
-  record.LabelID = static_cast<std::int32_t>(labels.IDs.front());
-  record.DiscType = disc.DiscType;
-  record.JacketFile = disc.JacketFile;
-  record.LyricsFile = disc.LyricsFile;
+  const TMasterRecord record = MasterRecordOf(disc, artists.IDs.back(), labels.IDs.front());
   EncodeRecord(record, std::span<char, kMasterRecordSize>(bytes.data(), kMasterRecordSize));
   DiscPlace& place = s.discs[key];
   if (place.Master != 0) {

@@ -220,25 +220,13 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
     std::vector<char> appended;
     std::vector<char> one(kTrackRecordSize);
     for (std::size_t n = 1; n <= used; ++n) {
-      const TTrackEntry& entry = disc.Tracks[n];
-      TTrackRecord record;
-      record.DiscKey = disc.DiscKey;
-      record.TrackCount = disc.TrackCount;
-      record.DiscTime = disc.DiscTime;
-      record.TrackNo = static_cast<std::uint8_t>(n);
-      record.TrackName = entry.TrackName;
-      record.LyricsbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1)]);
-      record.MusicbyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 1]);
-      record.ArrangebyID = static_cast<std::int32_t>(artists.IDs[3 * (n - 1) + 2]);
-      record.GenreID = static_cast<std::uint8_t>(genres->IDs[n - 1]);
+      TTrackRecord record = TrackRecordOf(disc, n, artists.IDs, genres->IDs[n - 1]);
       if (const auto& stored = stored_tracks[n - 1]) {
         record.StartPos = stored->Track.StartPos;
         record.Length = stored->Track.Length;
         EncodeRecord(record, Bytes<kTrackRecordSize>(one, 0));
         track_file->Write(stored->Record, one.data());
       } else {
-        record.StartPos = entry.StartPos;
-        record.Length = entry.Length;
         appended.resize(appended.size() + kTrackRecordSize);
         EncodeRecord(record, Bytes<kTrackRecordSize>(appended, appended.size() / kTrackRecordSize - 1));
       }
@@ -246,18 +234,7 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
     if (!appended.empty()) track_file->Write(track_file->Count(), appended.data(), appended.size() / kTrackRecordSize);
   }
 
-  TMasterRecord record;
-  record.Reserved = disc.Reserved;
-  record.DiscKey = disc.DiscKey;
-  record.TrackCount = disc.TrackCount;
-  record.DiscTime = disc.DiscTime;
-  record.DiscName = disc.DiscName;
-  record.ArtistID = static_cast<std::int32_t>(artists.IDs.back());
-  record.SaleDate = disc.SaleDate;
-  record.LabelID = static_cast<std::int32_t>(labels.IDs.front());
-  record.DiscType = disc.DiscType;
-  record.JacketFile = disc.JacketFile;
-  record.LyricsFile = disc.LyricsFile;
+  const TMasterRecord record = MasterRecordOf(disc, artists.IDs.back(), labels.IDs.front());
   std::vector<char> bytes(kMasterRecordSize);
   EncodeRecord(record, Bytes<kMasterRecordSize>(bytes, 0));
   master.Write(master_record.value_or(master.Count()), bytes.data());

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "cddb/Records.h"
@@ -87,6 +88,44 @@ constexpr std::uint8_t GuessDiscType(std::uint8_t track_count) {
   if (track_count >= 1 && track_count <= 4) return dtSingle;
   if (track_count >= 5 && track_count <= 7) return dtMiniAlbum;
   return dtAlbum;
+}
+
+// The master record of `disc` with the IDs its artist and label names have in their files.
+inline TMasterRecord MasterRecordOf(const TDiscRecord& disc, std::int64_t artist_id, std::int64_t label_id) {
+  TMasterRecord record;
+  record.Reserved = disc.Reserved;
+  record.DiscKey = disc.DiscKey;
+  record.TrackCount = disc.TrackCount;
+  record.DiscTime = disc.DiscTime;
+  record.DiscName = disc.DiscName;
+  record.ArtistID = static_cast<std::int32_t>(artist_id);
+  record.SaleDate = disc.SaleDate;
+  record.LabelID = static_cast<std::int32_t>(label_id);
+  record.DiscType = disc.DiscType;
+  record.JacketFile = disc.JacketFile;
+  record.LyricsFile = disc.LyricsFile;
+  return record;
+}
+
+// The track record of track `n` (1-based) of `disc`: `people` holds the lyricist, composer and
+// arranger IDs of every track in turn (three a track), `genre_id` the track's genre. The
+// positions are the entry's; a caller keeping stored positions sets them afterwards.
+inline TTrackRecord TrackRecordOf(const TDiscRecord& disc, std::size_t n, std::span<const std::int64_t> people,
+                                  std::int64_t genre_id) {
+  const TTrackEntry& entry = disc.Tracks[n];
+  TTrackRecord record;
+  record.DiscKey = disc.DiscKey;
+  record.TrackCount = disc.TrackCount;
+  record.DiscTime = disc.DiscTime;
+  record.TrackNo = static_cast<std::uint8_t>(n);
+  record.TrackName = entry.TrackName;
+  record.LyricsbyID = static_cast<std::int32_t>(people[3 * (n - 1)]);
+  record.MusicbyID = static_cast<std::int32_t>(people[3 * (n - 1) + 1]);
+  record.ArrangebyID = static_cast<std::int32_t>(people[3 * (n - 1) + 2]);
+  record.GenreID = static_cast<std::uint8_t>(genre_id);
+  record.StartPos = entry.StartPos;
+  record.Length = entry.Length;
+  return record;
 }
 
 }  // namespace qvr

@@ -40,14 +40,6 @@ start_qvr() {
   sleep 1
 }
 
-stop_qvr() {
-  kill -TERM $qvr_pid
-  for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
-  kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
-  wait $qvr_pid
-  status=$?
-  [[ $status -eq 0 ]] || fail "the program ended with status $status"
-}
 
 # First run: the dialog is cancelled. Nothing is stored, and the lyrics line shows the
 # CD-Text's title of the track playing.
@@ -58,7 +50,7 @@ wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail
 wait_for 30 xdotool search --name '^\[一曲目①\]$' ||
   fail "the lyrics line does not show the CD-Text title: $(xdotool search --name '.' getwindowname %@ 2>/dev/null | head -8)"
 [[ -z "$(./qvrdb list 2>/dev/null)" ]] || fail "the disc was stored without 更新: $(./qvrdb list)"
-stop_qvr
+end_qvr
 
 # Second run: the dialog opens filled from the CD-Text again, and 更新 (Alt+U) alone stores it.
 start_qvr
@@ -71,5 +63,5 @@ cat "$work/show.txt"
 for text in ①㈱の夏 髙橋楽団 一曲目① 作詞家 二曲目; do
   grep -qF "$text" "$work/show.txt" || fail "qvrdb show does not print $text"
 done
-stop_qvr
+end_qvr
 echo "PASS"

@@ -40,15 +40,6 @@ start_player() {
   pids+=($qvr_pid)
 }
 
-# Ends the player like the system does at logout and checks that it ended well.
-end_player() {
-  kill -TERM "$qvr_pid"
-  for ((i = 0; i < 100; i++)); do kill -0 "$qvr_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$qvr_pid" 2>/dev/null && fail "the player did not end"
-  wait "$qvr_pid"
-  local status=$?
-  [[ $status -eq 0 ]] || fail "the player ended with status $status"
-}
 
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 
@@ -83,7 +74,7 @@ open-with)
   kill -0 "$qvr_pid" 2>/dev/null || fail "a bad path ended the player"
   wait_for 10 xdotool search --name '^QVR$' || fail "no error box for a path that cannot be opened"
   xdotool key --window "$(xdotool search --name '^QVR$' | head -1)" Return
-  end_player
+  end_qvr
   LC_ALL=C grep -q "^Drive=.*$(basename "$cue")" "$work/program/Qvr.ini" || fail "the Drive setting was changed"
   grep -q "QvrDemo" "$work/program/Qvr.ini" && fail "the handed-over image was saved as the drive"
   # (The sanitizers' leak report names the D-Bus library among its suppressions: not a message.)
@@ -153,7 +144,7 @@ mpris)
 
   ctl stop || fail "stop failed"
   wait_for 5 is Stopped status || fail "status after stop: $(ctl status)"
-  end_player
+  end_qvr
   ;;
 strut)
   prepare_player
@@ -182,7 +173,7 @@ strut)
   wait_for 5 test "$(strut)" == "$expected" || fail "strut at the bottom: '$(strut)', not '$expected'"
   echo "bottom: $(strut)"
   wait_for 5 test "$(workarea)" == "0, 0, 1024, $((768 - height))" || fail "work area with the line at the bottom: $(workarea)"
-  end_player
+  end_qvr
   ;;
 install)
   [[ -n "$cmake_binary" && -n "$build_dir" ]] || fail "usage: install mode needs CMAKE and BUILD_DIR"
@@ -207,7 +198,7 @@ install)
   demo_bin="$prefix/share/qvr/demo/QvrDemo.bin"
   from_demo() { [[ $(sector_after "$demo_bin" 0) -ge 0 ]]; }
   wait_for 20 from_demo || fail "the installed player did not play the demo disc"
-  end_player
+  end_qvr
   user_folder="$XDG_DATA_HOME/qvr"
   [[ -f "$user_folder/Qvr.ini" ]] || fail "no settings file in $user_folder"
   grep -q '^AutoPlay=' "$user_folder/Qvr.ini" || fail "the settings were not saved in $user_folder"

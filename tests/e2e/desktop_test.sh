@@ -136,11 +136,6 @@ sed -i '/^Snap=/d' "$ini"
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
 pids+=($qvr_pid)
 wait_for 20 xdotool search --name "^\\$title\$" || fail "the second run shows no title"
-kill -TERM $qvr_pid
-for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
-wait $qvr_pid
-status=$?
-[[ $status -eq 0 ]] || fail "after SIGTERM the program ended with status $status"
+end_qvr
 grep -q '^Snap=' "$ini" || fail "SIGTERM ended the program without saving the settings"
 echo "PASS"

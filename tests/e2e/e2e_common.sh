@@ -3,7 +3,7 @@
 # first free display from 90 on, openbox, trayer) on which the real qvr runs.
 # Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_display (Xvfb
 # and openbox), start_desktop (with trayer, the player's runtime folder and SDL's disk audio in
-# $work/audio.raw), tray_icon, click_tray, open_tray_menu, audible_after, pids+=(...).
+# $work/audio.raw), tray_icon, click_tray, open_tray_menu, audible_after, end_qvr, pids+=(...).
 
 # Skips (exit 77) unless every tool named is installed.
 require_tools() {
@@ -100,3 +100,14 @@ open_tray_menu() {
 
 # Whether the disk audio file has received non-silent samples after byte $2 (default 0).
 audible_after() { [[ -n "$(tail -c +$((${2:-0} + 1)) "$1" 2>/dev/null | tr -d '\0' | head -c 16)" ]]; }
+
+# Ends the program $qvr_pid as the system does at logout (SIGTERM); fails unless it ends within
+# 10 s with status 0.
+end_qvr() {
+  kill -TERM "$qvr_pid"
+  for ((i = 0; i < 100; i++)); do kill -0 "$qvr_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$qvr_pid" 2>/dev/null && fail "SIGTERM did not end the program"
+  wait "$qvr_pid"
+  local status=$?
+  [[ $status -eq 0 ]] || fail "the program ended with status $status"
+}

@@ -79,10 +79,5 @@ xdotool search --onlyvisible --name '^QVR$' >/dev/null 2>&1 && fail "an error bo
 xdotool key --window "$viewer" Escape
 sleep 0.5
 
-kill -TERM $qvr_pid
-for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
-wait $qvr_pid
-status=$?
-[[ $status -eq 0 ]] || fail "the program ended with status $status"
+end_qvr
 echo "PASS"

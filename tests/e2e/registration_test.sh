@@ -74,10 +74,5 @@ for text in 夏の記録 テスト楽団 一曲目 二曲目 三曲目; do
 done
 
 # The program ends normally.
-kill -TERM $qvr_pid
-for ((i = 0; i < 100; i++)); do kill -0 $qvr_pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $qvr_pid 2>/dev/null && fail "SIGTERM did not end the program"
-wait $qvr_pid
-status=$?
-[[ $status -eq 0 ]] || fail "the program ended with status $status"
+end_qvr
 echo "PASS"
