@@ -40,7 +40,6 @@ start_qvr() {
   sleep 1
 }
 
-
 # First run: the dialog is cancelled. Nothing is stored, and the lyrics line shows the
 # CD-Text's title of the track playing.
 start_qvr

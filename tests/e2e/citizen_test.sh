@@ -40,7 +40,6 @@ start_player() {
   pids+=($qvr_pid)
 }
 
-
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 
 # The sector of the image that the newest non-silent output after byte $2 came from.
