@@ -123,8 +123,9 @@ mpris)
   ctl position 5 || fail "position failed"
   position=$(ctl position)
   [[ ${position%%.*} -ge 5 && ${position%%.*} -le 7 ]] || fail "position after the seek: $position"
-  sleep 1.5
-  landing=$(python3 "$probe" landing "$work/audio.raw" "$bin" "$before")
+  # The jump shows in the output once the reader has refilled after it (later under load).
+  landed() { landing=$(python3 "$probe" landing "$work/audio.raw" "$bin" "$before"); ((landing >= 0)); }
+  wait_for 10 landed
   target=$((2250 + 5 * 75))
   echo "seek to sector $target landed at sector $landing"
   ((landing >= target - 1 && landing <= target + 8)) || fail "the seek landed at sector $landing, not $target"

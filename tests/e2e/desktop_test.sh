@@ -7,61 +7,16 @@
 # Usage: desktop_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT   (exit 77: skipped, no Xvfb here)
 set -uo pipefail
 qvr_binary=$1 disc_tool=$2 shot_tool=$3
-for tool in Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/qvr-e2e-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  if [[ -n "${QVR_E2E_KEEP:-}" ]]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/qvr.log" ]] && sed 's/^/  qvr: /' "$work/qvr.log"; exit 1; }
-
-# Waits up to $1 seconds (in tenths) for the command after it to succeed.
-wait_for() {
-  local tenths=$(($1 * 10)); shift
-  for ((i = 0; i < tenths; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
-}
-
-# A window's left, top, width and height on the screen.
-window_geometry() {
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-                           /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
-}
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo
 
 # A program folder of its own: the player, its settings file, its database.
-mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
+mkdir -p "$work/program"
 cp "$qvr_binary" "$work/program/qvr"
 cue=$("$disc_tool" "$work/disc" "$work/program/DB") || fail "could not make the disc image"
 printf '[Other]\r\nDrive=%s\r\n[Control Pad]\r\nVisible=1\r\nLeft=300\r\nTop=600\r\n' "$cue" > "$work/program/Qvr.ini"
 
-# A display of our own: the first free number from 90 on.
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=":$display"
-wait_for 10 xdpyinfo || fail "Xvfb did not start"
-openbox >"$work/openbox.log" 2>&1 & pids+=($!)
-wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
-# The tray: started again when it gives up early (it can, while the window manager settles).
-for attempt in 1 2 3; do
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --transparent false \
-    --tint 0x303030 >"$work/trayer.log" 2>&1 & trayer_pid=$!
-  pids+=($trayer_pid)
-  wait_for 5 xdotool search --name '^panel$' && break
-  kill $trayer_pid 2>/dev/null
-done
-xdotool search --name '^panel$' >/dev/null || { cat "$work/trayer.log"; fail "trayer did not start"; }
-
-export XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
-# Under the sanitizers: leaks inside the system's libraries are not QVR's.
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
+start_desktop
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
 pids+=($qvr_pid)
 
@@ -78,13 +33,9 @@ done
 [[ -n "$found" ]] || fail "no lyrics line one line high across the top edge of the screen"
 
 # Playing: the disk audio driver receives the disc's samples.
-audible() { [[ -n "$(tr -d '\0' <"$work/audio.raw" | head -c 16)" ]]; }
-wait_for 15 audible || fail "no sound was played"
+wait_for 15 audible_after "$work/audio.raw" || fail "no sound was played"
 
 # The tray icon is embedded in the tray's panel: a window of qvr inside it.
-panel=$(xdotool search --name '^panel$' | head -1)
-[[ -n "$panel" ]] || fail "no tray panel"
-tray_icon() { xwininfo -tree -id "$panel" | grep '("qvr" "qvr")'; }
 wait_for 10 tray_icon || fail "no icon in the tray"
 
 # A second start ends at once and shows nothing.
@@ -102,11 +53,7 @@ shot=${QVR_E2E_SHOT:-$work/screen.png}
 
 # "終了" from the tray menu: a right click on the tray icon opens the menu; Up selects its last
 # item, Return chooses it.
-icon=$(tray_icon | awk '{print $1; exit}')
-read -r X Y WIDTH HEIGHT < <(window_geometry "$icon")
-echo "tray icon at $X,$Y ${WIDTH}x$HEIGHT"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-sleep 0.7
+open_tray_menu
 [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-menu.png"
 xdotool key Up
 sleep 0.2
