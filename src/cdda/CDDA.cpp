@@ -67,6 +67,8 @@ std::string CDDA::CDProblem() {
   return control_ != nullptr ? control_->Problem() : std::string();
 }
 
+bool CDDA::CDAwaitsDrive() { return control_ != nullptr && control_->AwaitsDrive(); }
+
 void CDDA::CDClose() {
   // Shut-down after a start-up that failed before binding: there is nothing to close.
   if (control_ == nullptr) return;

@@ -47,6 +47,9 @@ class CDDA {
   // Why the drive cannot be used: the reason its last open was refused, else the device's own
   // (empty when it can be used or nobody knows why not).
   std::string CDProblem();
+  // Whether the drive is not ready for want of any drive on the computer (see
+  // CDDevice::AwaitsDrive): polling it often would find nothing new.
+  bool CDAwaitsDrive();
   // The disc key: the media identity as 8 upper-case hexadecimal digits.
   ShortString<8> CDMediaID();
   int CDTrackCount();

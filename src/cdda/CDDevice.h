@@ -36,6 +36,9 @@ enum class DeviceNews : std::uint8_t {
   Heard,
   // What played has been heard to its end; the device has stopped.
   Ended,
+  // The computer's drives may have changed (one plugged in or removed, a disc inserted): a
+  // device that awaits a drive may find one now.
+  DrivesChanged,
 };
 
 // All methods run on the GUI thread. Positions and lengths are in the current time format:
@@ -104,6 +107,11 @@ class CDDevice {
   // image that is missing or not a cue sheet, a drive without permission); empty when it is
   // ready or the driver cannot tell. Reasons of a refused Open travel in its exception instead.
   virtual std::string Problem() = 0;
+  // True while the device is not ready because the computer has no drive for it to use (it is
+  // set to use the default drive and none was found): nothing about it changes until the drives
+  // do, which it announces as DrivesChanged news where the system tells it, so that it need not
+  // be polled often meanwhile.
+  virtual bool AwaitsDrive() { return false; }
   // Where the device's news goes. The listener is called on the device's own threads (the
   // simulated drive: inside Advance) and must do no more than post the news to the GUI thread.
   // A device without news never calls it.

@@ -171,7 +171,16 @@ void CdioDrive::Open() {
     // drive runs again only when the drives may have changed.
     std::string name = setting_;
     if (name.empty()) {
-      if (!watch_) watch_ = std::make_unique<DriveWatch>(clock_);
+      if (!watch_) {
+        watch_ = std::make_unique<DriveWatch>(clock_, [this] {
+          std::function<void(DeviceNews)> news;
+          {
+            std::lock_guard lock(newsMutex_);
+            news = news_;
+          }
+          if (news) news(DeviceNews::DrivesChanged);
+        });
+      }
       if (watch_->SearchDue()) defaultDrive_ = CdioSource::DefaultDevice();
       name = defaultDrive_;
     }
@@ -314,7 +323,15 @@ void CdioDrive::PlayFrames(std::uint32_t from, std::uint32_t to, bool paused) {
   player_.Play(*Source(), std::move(ranges), paused);
 }
 
-void CdioDrive::SetNewsListener(std::function<void(DeviceNews)> listener) { player_.SetListener(std::move(listener)); }
+void CdioDrive::SetNewsListener(std::function<void(DeviceNews)> listener) {
+  {
+    std::lock_guard lock(newsMutex_);
+    news_ = listener;
+  }
+  player_.SetListener(std::move(listener));
+}
+
+bool CdioDrive::AwaitsDrive() { return isDevice_ && setting_.empty() && defaultDrive_.empty(); }
 
 bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) {
   if (!open_ || !toc_) return false;

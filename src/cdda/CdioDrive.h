@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ class CdioDrive : public CDDevice {
 
   // Why the disc cannot be read now (Japanese), empty when it can.
   std::string Problem() override { return problem_; }
+  bool AwaitsDrive() override;
   // The image in the changer, empty for a drive.
   std::filesystem::path CurrentImage() const;
 
@@ -94,6 +96,9 @@ class CdioDrive : public CDDevice {
 
   // Drive.
   std::unique_ptr<CdioSource> device_;
+  // Where news goes; the drive watch's thread reads it too.
+  std::mutex newsMutex_;
+  std::function<void(DeviceNews)> news_;
   // The default drive (empty setting): searched for only when the drives may have changed.
   std::unique_ptr<DriveWatch> watch_;
   std::string defaultDrive_;

@@ -101,7 +101,24 @@ void SilenceCdioLog() {
 CdioSource::CdioSource(CdIo_t* handle, std::string name, bool device)
     : handle_(handle), name_(std::move(name)), device_(device) {}
 
-std::string CdioSource::DefaultDevice() {
+bool CdioSource::DriveNodeName(std::string_view name) {
+  for (std::string_view prefix : {"sr", "scd", "cd", "dvd", "hd"}) {
+    if (name.substr(0, prefix.size()) == prefix) return true;
+  }
+  return false;
+}
+
+std::string CdioSource::DefaultDevice(const fs::path& devices) {
+  std::error_code error;
+  bool candidate = false;
+  for (fs::directory_iterator it(devices, error), end; !error && it != end; it.increment(error)) {
+    if (DriveNodeName(it->path().filename().native())) {
+      candidate = true;
+      break;
+    }
+  }
+  // A device folder that cannot be read leaves the decision to libcdio.
+  if (!candidate && !error) return {};
   SilenceCdioLog();
   driver_id_t driver = DRIVER_DEVICE;
   char* found = cdio_get_default_device_driver(&driver);

@@ -77,7 +77,7 @@ void SimulatedDrive::Advance(std::uint32_t milliseconds) {
 }
 
 std::uint32_t SimulatedDrive::Mode() const {
-  if (notReady_) return kModeNotReady;
+  if (notReady_ || missing_) return kModeNotReady;
   if (!HasDisc()) return kModeOpen;
   switch (head_) {
     case Head::Playing: return kModePlaying;

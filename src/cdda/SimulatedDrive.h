@@ -26,6 +26,12 @@ class SimulatedDrive : public CDDevice {
   void InsertDisc(const DiscToc& toc);  // tray closed, disc present, stopped
   void OpenTray();                      // tray open (or no disc): mode open
   void SetNotReady(bool notReady) { notReady_ = notReady; }
+  // No drive on the computer: not ready, awaiting one. Giving it back tells DrivesChanged, as the
+  // real driver does when the system announces a drive plugged in.
+  void SetDriveMissing(bool missing) {
+    missing_ = missing;
+    if (!missing) Tell(DeviceNews::DrivesChanged);
+  }
   void RefuseOpen(bool refuse) { refuseOpen_ = refuse; }
   // Answers every mode request with this mode (seeking, recording, ...) until cleared.
   void ForceMode(std::optional<std::uint32_t> mode) { forcedMode_ = mode; }
@@ -75,6 +81,7 @@ class SimulatedDrive : public CDDevice {
   std::string MediaIdentity() override;
   CdText ReadCdText() override;
   std::string Problem() override { return problem_; }
+  bool AwaitsDrive() override { return missing_; }
   void SetNewsListener(std::function<void(DeviceNews)> listener) override { listener_ = std::move(listener); }
   // Taken until half a second before the end of what plays (a cut inside it: one second).
   bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
@@ -94,6 +101,7 @@ class SimulatedDrive : public CDDevice {
   std::optional<DiscToc> disc_;
   bool trayOpen_ = true;
   bool notReady_ = false;
+  bool missing_ = false;
   bool refuseOpen_ = false;
   bool pausedAsStopped_ = false;
   bool rejectResume_ = false;

@@ -23,6 +23,10 @@ class QtTimer final : public QVRTimer {
     }
   }
   bool Enabled() const override { return timer_.isActive(); }
+  void SetSlow(bool slow) override {
+    const int interval = slow ? 10000 : 1000;
+    if (timer_.interval() != interval) timer_.setInterval(interval);
+  }
 
  private:
   QTimer timer_;

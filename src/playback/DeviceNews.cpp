@@ -1,10 +1,10 @@
 // The CD device's news and the range handed over to follow the one playing. The device tells,
 // from its own threads, when it has read the last sample of what plays, when a track, a timed
-// lyrics line or a handed-over range is heard, and when it has stopped at the end; the program
-// posts each piece of news to the GUI thread, where CDControlNotify runs the monitor's steps at
-// once instead of at the next tick. A range read through gets what follows it handed over (the
-// range-ended steps worked out ahead), so that it plays from the next sample; the position moves
-// to it only once it is heard.
+// lyrics line or a handed-over range is heard, when it has stopped at the end, and when the
+// computer's drives changed while it awaited one; the program posts each piece of news to the
+// GUI thread, where CDControlNotify runs the monitor's steps at once instead of at the next
+// tick. A range read through gets what follows it handed over (the range-ended steps worked out
+// ahead), so that it plays from the next sample; the position moves to it only once it is heard.
 //
 // News waits for what a tick waits for: while a lookup runs or the timer is off (a question to
 // the user, the play order being replaced, the start-up sequence) it is left to the next tick,
@@ -21,7 +21,8 @@ void TQVRDM::CDControlNotify(DeviceNews news) {
       if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) HandOverNextRange();
       break;
     case DeviceNews::Heard:
-    case DeviceNews::Ended: MonitorSteps(false); break;
+    case DeviceNews::Ended:
+    case DeviceNews::DrivesChanged: MonitorSteps(false); break;
   }
 }
 

@@ -63,6 +63,9 @@ void TQVRDM::MonitorSteps(bool blink) {
   }
   if (CD.CDState != TCDState::cdNotReady) shown_reason_.reset();
   UpdateControls();
+  // With no drive on the computer a tick a second would find nothing new: the timer slows
+  // until one appears (news of the drives changing runs these steps at once).
+  ports_.timer.SetSlow(CD.CDState == TCDState::cdNotReady && CD.CDAwaitsDrive());
 }
 
 void TQVRDM::DiscRemovedSteps() {

@@ -158,7 +158,9 @@ class ManualTimer : public QVRTimer {
     changes.push_back(enabled);
   }
   bool Enabled() const override { return enabled_; }
+  void SetSlow(bool is_slow) override { slow = is_slow; }
   std::vector<bool> changes;
+  bool slow = false;
 
  private:
   bool enabled_ = false;

@@ -30,6 +30,23 @@ TEST_F(MonitorTest, NotReadyShowsItsIconEveryTickAndLeavesTheTexts) {
   EXPECT_EQ(view.lyrics_text, "last text");
   EXPECT_EQ(dm.CD.CDState, cdNotReady);
   EXPECT_FALSE(dm.QVRMenu.Enabled(MenuItemId::PlayMNU));
+  EXPECT_FALSE(timer.slow);  // a drive that is there is watched every second
+}
+
+// With no drive on the computer the timer slows; a drive plugged in is taken at its news, not at
+// the next slow tick, and the timer ticks every second again.
+TEST_F(MonitorTest, NoDriveSlowsTheTimerUntilOneIsPluggedIn) {
+  drive.SetDriveMissing(true);
+  drive.InsertDisc(Toc({10, 10, 10}));
+  WriteSettings("AutoPlay=1\r\n");
+  TQVRDM& dm = Started();
+  Tick();
+  EXPECT_EQ(dm.CD.CDState, cdNotReady);
+  EXPECT_TRUE(timer.slow);
+  drive.SetDriveMissing(false);
+  DeliverNews();
+  EXPECT_EQ(dm.CD.CDState, cdPlaying);
+  EXPECT_FALSE(timer.slow);
 }
 
 TEST_F(MonitorTest, NotReadyTextsSayWhyFromTheFirstTick) {
