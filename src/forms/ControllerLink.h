@@ -1,6 +1,8 @@
 // The one place where the desktop program calls into the controller. Every click, tick and
 // signal goes through Run, which shows the application's error box for an error the call
-// raised, so that no exception reaches Qt's event loop.
+// raised, so that no exception reaches Qt's event loop. Since every change of the controller's
+// state comes through here, those who mirror it elsewhere (the media-player bus) look again
+// after each call rather than polling.
 #pragma once
 
 #include <exception>
@@ -31,7 +33,16 @@ class ControllerLink {
     } catch (...) {
       ShowError("予期しないエラーが発生しました");
     }
+    // Not again for the calls AfterRun itself makes to read the controller.
+    if (AfterRun && !after_running_) {
+      after_running_ = true;
+      AfterRun();
+      after_running_ = false;
+    }
   }
+
+  // Runs after every call into the controller (must not throw).
+  std::function<void()> AfterRun;
 
   // Opens the help at a context number (set by the program's entry).
   std::function<void(int)> ShowHelp = [](int) {};
@@ -41,6 +52,7 @@ class ControllerLink {
 
  private:
   TQVRDM* controller_ = nullptr;
+  bool after_running_ = false;
 };
 
 }  // namespace qvr

@@ -28,7 +28,6 @@ const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kIntrospectable = QStringLiteral("org.freedesktop.DBus.Introspectable");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
-constexpr int kPollMilliseconds = 250;
 
 const char* const kIntrospection = R"(  <interface name="org.mpris.MediaPlayer2">
     <method name="Raise"/>
@@ -190,8 +189,7 @@ class MprisObject : public QDBusVirtualObject {
  private:
   template <class Call>
   void Command(Call&& call) {
-    service_.link_.Run(std::forward<Call>(call));
-    service_.Refresh();
+    service_.link_.Run(std::forward<Call>(call));  // announces what changed after it
   }
 
   static bool Reply(QDBusConnection& bus, const QDBusMessage& message, const QVariantList& values = {}) {
@@ -299,7 +297,6 @@ class MprisObject : public QDBusVirtualObject {
       if (!url.isLocalFile()) return Fail(bus, message, QDBusError::NotSupported, QStringLiteral("Only file URIs"));
       Reply(bus, message);
       service_.open_(url.toLocalFile().toStdString());
-      service_.Refresh();
       return true;
     }
     const MprisPicture picture = service_.Read();
@@ -356,15 +353,13 @@ MprisService::MprisService(ControllerLink& link, std::function<void(const std::s
     return;
   }
   published_ = true;
-  poll_.setInterval(kPollMilliseconds);
-  QObject::connect(&poll_, &QTimer::timeout, [this] { Refresh(); });
-  poll_.start();
+  link_.AfterRun = [this] { Refresh(); };
   Refresh();
 }
 
 MprisService::~MprisService() {
-  poll_.stop();
   if (!published_) return;
+  link_.AfterRun = nullptr;
   bus_.unregisterService(kService);
   bus_.unregisterObject(kPath);
 }

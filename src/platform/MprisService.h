@@ -2,12 +2,12 @@
 // session bus, so media keys, the desktop's sound menu and tools like playerctl know it. Every
 // call runs the controller's handlers through the link, the same as a click on the pad (a
 // command the pad has disabled does nothing); what the bus shows is read from the controller's
-// NowPlaying picture, polled on the GUI thread, and changes are announced with
-// PropertiesChanged. Without a session bus there is no interface and no error.
+// NowPlaying picture on the GUI thread after every call into the controller (a tick, a click,
+// the device's news), and changes are announced with PropertiesChanged. Nothing runs while the
+// controller does nothing. Without a session bus there is no interface and no error.
 #pragma once
 
 #include <QDBusConnection>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,7 +36,8 @@ class MprisService {
 
   // Whether the bus name was taken and the object is published.
   bool Published() const { return published_; }
-  // Reads the controller's state now and announces what changed (also runs on a timer).
+  // Reads the controller's state now and announces what changed (runs after every call into
+  // the controller through the link).
   void Refresh();
 
  private:
@@ -47,7 +48,6 @@ class MprisService {
   std::function<void(const std::string&)> open_;
   QDBusConnection bus_;
   std::unique_ptr<MprisObject> object_;
-  QTimer poll_;
   bool published_ = false;
 };
 

@@ -20,6 +20,8 @@ def where(out, bin_data, at):
     if len(window) < WINDOW or not window.strip(b"\0"):
         return None
     longer = out[at:at + CONFIRM]
+    if len(longer) < CONFIRM:
+        return None  # too little output yet to tell the place (a growing file's end)
     found = bin_data.find(window)
     while found >= 0 and bin_data[found:found + len(longer)] != longer:
         found = bin_data.find(window, found + 1)
@@ -45,7 +47,9 @@ def main():
         return 0
     if command == "landing":
         previous = None
-        for at in range(start, len(out) - WINDOW, 4 * 147):
+        # From a little before FROM: the place played just before the seek, even when the seek
+        # came so soon after FROM that too little output lies between for a place of its own.
+        for at in range(max(0, start - CONFIRM), len(out) - WINDOW, 4 * 147):
             found = where(out, bin_data, at)
             if found is None:
                 continue

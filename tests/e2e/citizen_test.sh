@@ -16,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/e2e_common.sh"
 probe="$here/audio_probe.py"
 needed=(Xvfb openbox xdotool xwininfo xprop xdpyinfo python3)
-[[ $mode == mpris ]] && needed+=(playerctl dbus-daemon)
+[[ $mode == mpris ]] && needed+=(playerctl dbus-daemon dbus-monitor)
 [[ $mode == install ]] && needed+=(setpriv)
 require_tools "${needed[@]}"
 
@@ -96,18 +96,24 @@ mpris)
   is 1 metadata xesam:trackNumber || fail "track number: $(ctl metadata xesam:trackNumber)"
   is 30000000 metadata mpris:length || fail "length: $(ctl metadata mpris:length)"
   ctl metadata >"$work/metadata.txt"
+  # What the player announces by itself, as the desktop's sound menu hears it.
+  dbus-monitor --session "type='signal',path='/org/mpris/MediaPlayer2',member='PropertiesChanged'" \
+    >"$work/signals.txt" 2>&1 & pids+=($!)
+  sleep 0.3
 
   # next: the second track's title, and the second track's audio.
   before=$(size_of "$work/audio.raw")
   ctl next || fail "next failed"
   wait_for 5 is 2 metadata xesam:trackNumber || fail "next did not reach track 2"
   is "二曲目" metadata xesam:title || fail "title after next: $(ctl metadata xesam:title)"
+  wait_for 5 grep -q '"二曲目"' "$work/signals.txt" || fail "no PropertiesChanged with the second track's title"
   in_track2() { local s; s=$(sector_after "$bin" "$before"); ((s >= 2250 && s < 4500)); }
   wait_for 10 in_track2 || fail "no audio of track 2 after next"
 
   # pause: silence; play: sound again.
   ctl pause || fail "pause failed"
   wait_for 5 is Paused status || fail "status after pause: $(ctl status)"
+  wait_for 5 grep -q '"Paused"' "$work/signals.txt" || fail "no PropertiesChanged with the paused status"
   sleep 0.5
   paused_at=$(size_of "$work/audio.raw")
   sleep 1
