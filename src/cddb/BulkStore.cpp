@@ -331,17 +331,10 @@ void BulkStore::Store(const TDiscRecord& disc) {
        {used > 0 ? &s.track : nullptr, &s.artist, used > 0 ? &s.genre : nullptr, &s.label, &s.master}) {
     if (out && !out->Valid()) throw Error(WrongVersionMessage(out->Old().Path()));
   }
-  std::vector<std::string_view> artist_names, genre_names;
-  for (std::size_t n = 1; n <= used; ++n) {
-    const TTrackEntry& entry = disc.Tracks[n];
-    artist_names.insert(artist_names.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
-    genre_names.push_back(entry.Genre.View());
-  }
-  artist_names.push_back(disc.ArtistName.View());
-  const std::string_view label_name = disc.LabelName.View();
-  const Assignment artists = Assign(s.artists, s.artist, artist_names);
-  const Assignment labels = Assign(s.labels, s.label, {&label_name, 1});
-  const Assignment genres = Assign(s.genres, s.genre, genre_names);  // refuses a 256th genre
+  const DiscNames names = NamesOf(disc);
+  const Assignment artists = Assign(s.artists, s.artist, names.artists);
+  const Assignment labels = Assign(s.labels, s.label, {&names.label, 1});
+  const Assignment genres = Assign(s.genres, s.genre, names.genres);  // refuses a 256th genre
 
   s.Append(s.artist, s.artists, artists);
   s.Append(s.label, s.labels, labels);

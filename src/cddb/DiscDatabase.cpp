@@ -180,21 +180,12 @@ void TDiscDatabase::DBStore(const TDiscRecord& disc) const {
     if (file && !file->HasValidHeader()) throw Error(WrongVersionMessage(file->Path()));
   }
 
-  // Names in their fixed order: each track's lyricist, composer, arranger and genre, then the
-  // disc artist and the label. New names get IDs in this order.
-  std::vector<std::string_view> artist_names, genre_names;
-  for (std::size_t n = 1; n <= used; ++n) {
-    const TTrackEntry& entry = disc.Tracks[n];
-    artist_names.insert(artist_names.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
-    genre_names.push_back(entry.Genre.View());
-  }
-  artist_names.push_back(disc.ArtistName.View());
-  const std::string_view label_name = disc.LabelName.View();
-
-  const NameAssignment artists = AssignIDs(artist_file, artist_names);
-  const NameAssignment labels = AssignIDs(label_file, {&label_name, 1});
+  // New names get IDs in the order NamesOf gives them.
+  const DiscNames names = NamesOf(disc);
+  const NameAssignment artists = AssignIDs(artist_file, names.artists);
+  const NameAssignment labels = AssignIDs(label_file, {&names.label, 1});
   std::optional<NameAssignment> genres;
-  if (genre_file) genres = AssignIDs(*genre_file, genre_names);  // refuses a 256th genre
+  if (genre_file) genres = AssignIDs(*genre_file, names.genres);  // refuses a 256th genre
 
   std::array<std::optional<FoundTrack>, kMaxTracks> stored_tracks;
   if (track_file) stored_tracks = FindTracks(*track_file, identity);

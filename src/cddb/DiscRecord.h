@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "cddb/Records.h"
 #include "util/ShortString.h"
@@ -88,6 +89,25 @@ constexpr std::uint8_t GuessDiscType(std::uint8_t track_count) {
   if (track_count >= 1 && track_count <= 4) return dtSingle;
   if (track_count >= 5 && track_count <= 7) return dtMiniAlbum;
   return dtAlbum;
+}
+
+// The names a disc refers to, in the order new ones get their IDs: `artists` holds each track's
+// lyricist, composer and arranger in turn, then the disc's artist; `genres` each track's genre.
+struct DiscNames {
+  std::vector<std::string_view> artists, genres;
+  std::string_view label;
+};
+
+inline DiscNames NamesOf(const TDiscRecord& disc) {
+  DiscNames names;
+  for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
+    const TTrackEntry& entry = disc.Tracks[n];
+    names.artists.insert(names.artists.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
+    names.genres.push_back(entry.Genre.View());
+  }
+  names.artists.push_back(disc.ArtistName.View());
+  names.label = disc.LabelName.View();
+  return names;
 }
 
 // The master record of `disc` with the IDs its artist and label names have in their files.
