@@ -3,7 +3,8 @@
 # first free display from 90 on, openbox, trayer) on which the real qvr runs.
 # Before sourcing: nothing. After: $work, fail, wait_for, window_geometry, start_display (Xvfb
 # and openbox), start_desktop (with trayer, the player's runtime folder and SDL's disk audio in
-# $work/audio.raw), tray_icon, click_tray, open_tray_menu, audible_after, end_qvr, pids+=(...).
+# $work/audio.raw), tray_icon, click_tray, open_tray_menu, open_jacket_viewer, audible_after,
+# end_qvr, pids+=(...).
 
 # Skips (exit 77) unless every tool named is installed.
 require_tools() {
@@ -96,6 +97,23 @@ open_tray_menu() {
   [[ -n "$(tray_icon)" ]] || fail "no icon in the tray"
   click_tray 3
   sleep 0.7
+}
+
+# Opens "ジャケット表示..." from the tray menu (six items up from its last item "終了"; the
+# disabled plug-in item is skipped) and checks that the viewer's client area is $1 (WxH).
+# Sets $viewer to the viewer's window.
+open_jacket_viewer() {
+  wait_for 10 tray_icon || fail "no icon in the tray"
+  open_tray_menu
+  for _ in 1 2 3 4 5 6; do xdotool key Up; sleep 0.1; done
+  xdotool key Return
+  wait_for 10 xdotool search --name '^ジャケット$' || fail "the jacket viewer did not open"
+  viewer=$(xdotool search --name '^ジャケット$' | head -1)
+  sleep 0.5
+  local x y width height
+  read -r x y width height < <(window_geometry "$viewer")
+  echo "jacket viewer: $x,$y ${width}x$height"
+  [[ "${width}x$height" == "$1" ]] || fail "the viewer's client area is ${width}x$height, not the picture's $1"
 }
 
 # Whether the disk audio file has received non-silent samples after byte $2 (default 0).

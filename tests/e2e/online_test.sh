@@ -63,17 +63,8 @@ for text in "DiscName: 検索で見つけた盤" "ArtistName: オンライン楽
   grep -qF "$text" "$work/show.txt" || fail "qvrdb show does not print $text"
 done
 
-# "ジャケット表示..." from the tray menu (six items up from "終了") shows the downloaded cover.
-wait_for 10 tray_icon || fail "no icon in the tray"
-open_tray_menu
-for _ in 1 2 3 4 5 6; do xdotool key Up; sleep 0.1; done
-xdotool key Return
-wait_for 10 xdotool search --name '^ジャケット$' || fail "the jacket viewer did not open"
-viewer=$(xdotool search --name '^ジャケット$' | head -1)
-sleep 0.5
-read -r x y width height < <(window_geometry "$viewer")
-echo "jacket viewer: $x,$y ${width}x$height"
-[[ "${width}x$height" == "300x300" ]] || fail "the viewer's client area is ${width}x$height, not the cover's 300x300"
+# The jacket viewer shows the downloaded cover.
+open_jacket_viewer 300x300
 shot jacket
 xdotool search --onlyvisible --name '^QVR$' >/dev/null 2>&1 && fail "an error box appeared"
 xdotool key --window "$viewer" Escape

@@ -18,8 +18,7 @@
 #include <functional>
 
 #include "cddb/DatabaseSnapshot.h"
-#include "forms/DesktopFixture.h"
-#include "forms/TDiscRegDLG.h"
+#include "forms/RegistrationFixture.h"
 #include "util/ShiftJis.h"
 
 namespace qvr::test {
@@ -52,28 +51,16 @@ void Key(QWidget& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoM
   QTest::keyClick(focus, key, modifiers);
 }
 
-class DiscRegDialogTest : public DesktopFixture {
+class DiscRegDialogTest : public RegistrationFixture {
  protected:
-  DiscRegDialogTest() {
-    DiscToc toc;
-    toc.Tracks = {{150, true}, {4650, true}, {9150, true}, {13650, true}, {18150, true}};
-    toc.LeadOut = 22650;
-    drive.InsertDisc(toc);
-    WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n");
-  }
+  DiscRegDialogTest() { WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n"); }
 
-  // Runs the registration command; `during` runs inside the dialog once it is up.
-  void Register(Program& program, std::function<void(TDiscRegDLG&)> during) {
-    QTimer::singleShot(0, [&] {
-      auto* dialog = dynamic_cast<TDiscRegDLG*>(program.view.ActiveDialog());
-      ASSERT_TRUE(dialog) << "the registration dialog is not up";
-      QApplication::setActiveWindow(dialog);
-      during(*dialog);
-      if (program.view.ActiveDialog()) dialog->CancelBTN->click();  // a failed step ends it
-    });
+  // Runs the registration command (see RegistrationFixture), checking the dialog state the
+  // controller keeps while the dialog is up and after.
+  static void Register(Program& program, const std::function<void(TDiscRegDLG&)>& during) {
     std::uint8_t state_inside = 0;
     QTimer::singleShot(0, [&] { state_inside = program.controller.DialogState; });
-    program.controller.LibraryEditMNUClick();
+    RegistrationFixture::Register(program, during);
     EXPECT_EQ(state_inside, 5);
     EXPECT_EQ(program.controller.DialogState, 0);
   }

@@ -17,9 +17,8 @@
 #include <functional>
 
 #include "cddb/DatabaseSnapshot.h"
-#include "forms/DesktopFixture.h"
 #include "forms/OnlineSearch.h"
-#include "forms/TDiscRegDLG.h"
+#include "forms/RegistrationFixture.h"
 #include "forms/TLookupChooserDLG.h"
 #include "metadata/OnlineFixtures.h"
 #include "support/LocalHttpServer.h"
@@ -39,30 +38,11 @@ bool WaitUntil(const std::function<bool()>& done) {
   return done();
 }
 
-class OnlineSearchTest : public DesktopFixture {
+class OnlineSearchTest : public RegistrationFixture {
  protected:
-  OnlineSearchTest() {
-    DiscToc toc;
-    toc.Tracks = {{150, true}, {4650, true}, {9150, true}, {13650, true}, {18150, true}};
-    toc.LeadOut = 22650;
-    drive.InsertDisc(toc);
-  }
-
   void UseServer(const LocalHttpServer& server) {
     WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\nMusicBrainzServer=" + server.Url() +
                                    "\r\nGnudbServer=\r\nCoverArtServer=" + server.Url() + "\r\n");
-  }
-
-  // Runs the registration command; `during` runs inside the dialog once it is up.
-  void Register(Program& program, std::function<void(TDiscRegDLG&)> during) {
-    QTimer::singleShot(0, [&] {
-      auto* dialog = dynamic_cast<TDiscRegDLG*>(program.view.ActiveDialog());
-      ASSERT_TRUE(dialog) << "the registration dialog is not up";
-      QApplication::setActiveWindow(dialog);
-      during(*dialog);
-      if (program.view.ActiveDialog()) dialog->CancelBTN->click();
-    });
-    program.controller.LibraryEditMNUClick();
   }
 
   std::vector<TDiscRecord> Stored() const {
