@@ -54,13 +54,15 @@ class ControllerFixture : public testing::Test {
     return Database().DBLookup(key, progress_of_checks).DiscName.ToUtf8();
   }
 
-  TQVRDM& Make() {
+  // The controller over the simulated drives, or over `device` whatever the setting when given.
+  TQVRDM& Make(CDDevice* device = nullptr) {
     controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
                                                       timer,
                                                       random,
                                                       wallpaper,
-                                                      [this](const std::string& name) -> CDDevice& {
+                                                      [this, device](const std::string& name) -> CDDevice& {
                                                         drive_names.push_back(name);
+                                                        if (device) return *device;
                                                         auto other = other_drives.find(name);
                                                         return other != other_drives.end() ? other->second : drive;
                                                       },

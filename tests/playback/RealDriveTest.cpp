@@ -74,15 +74,7 @@ TEST_F(RealDriveTest, PlayOrderPlaysRangeAfterRangeWithoutAGap) {
   CdioDrive cdio(image.cue.string(), sink);
   cdio.SetNewsListener([this](DeviceNews posted) { news.Post(posted); });
   WriteSettings();
-  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
-                                                    timer,
-                                                    random,
-                                                    wallpaper,
-                                                    [&](const std::string&) -> CDDevice& { return cdio; },
-                                                    today,
-                                                    progress,
-                                                    {"qvr", dir.Path(), dir.Path()}});
-  TQVRDM& dm = *controller;
+  TQVRDM& dm = Make(&cdio);
   dm.QVRDMCreate();
   ASSERT_EQ(dm.CD.CDState, cdStopped) << cdio.Problem();
   dm.PlayOrder = {"3", "1", "2"};
@@ -131,14 +123,7 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
     SdlAudioSink sink;
     CdioDrive cdio(c.setting, sink);
     WriteSettings();
-    controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
-                                                      timer,
-                                                      random,
-                                                      wallpaper,
-                                                      [&](const std::string&) -> CDDevice& { return cdio; },
-                                                      today,
-                                                      progress,
-                                                      {"qvr", dir.Path(), dir.Path()}});
+    Make(&cdio);
     controller->QVRDMCreate();
     EXPECT_EQ(controller->CD.CDState, cdNotReady) << c.name;
     EXPECT_EQ(view.lyrics_text, c.reason) << c.name;
@@ -150,14 +135,7 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
   std::filesystem::copy_file(sheet, missing);
   SdlAudioSink sink;
   CdioDrive cdio(missing.string(), sink);
-  controller = std::make_unique<TQVRDM>(TQVRDMPorts{view,
-                                                    timer,
-                                                    random,
-                                                    wallpaper,
-                                                    [&](const std::string&) -> CDDevice& { return cdio; },
-                                                    today,
-                                                    progress,
-                                                    {"qvr", dir.Path(), dir.Path()}});
+  Make(&cdio);
   std::filesystem::remove(missing);
   controller->QVRDMCreate();
   EXPECT_EQ(view.lyrics_text, "CDイメージが見つかりません: " + missing.string());
