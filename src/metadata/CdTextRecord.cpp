@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "metadata/RecordText.h"
 #include "util/ShiftJis.h"
 #include "util/ZLUtils.h"
 
@@ -20,57 +21,11 @@ constexpr std::array<char32_t, 32> kWindows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-struct Nearest {
-  char32_t from;
-  std::string_view to;  // UTF-8 with a Shift-JIS form; empty: left out
-};
-
-// The nearest form of characters Shift-JIS lacks (and of the yen sign, which code page 932
-// would store as "\").
-constexpr Nearest kNearest[] = {
-    {0x00A1, "!"}, {0x00A4, ""},    {0x00A5, "￥"}, {0x00A6, "｜"}, {0x00A9, "(C)"}, {0x00AA, "a"},   {0x00AB, "<<"},
-    {0x00AD, ""},  {0x00AE, "(R)"}, {0x00AF, "￣"}, {0x00B2, "2"},  {0x00B3, "3"},   {0x00B5, "μ"},   {0x00B7, "・"},
-    {0x00B8, ","}, {0x00B9, "1"},   {0x00BA, "o"},  {0x00BB, ">>"}, {0x00BC, "1/4"}, {0x00BD, "1/2"}, {0x00BE, "3/4"},
-    {0x00BF, ""},  {0x00C6, "AE"},  {0x00D0, "D"},  {0x00D8, "O"},  {0x00DE, "Th"},  {0x00DF, "ss"},  {0x00E6, "ae"},
-    {0x00F0, "d"}, {0x00F8, "o"},   {0x00FE, "th"}, {0x0152, "OE"}, {0x0153, "oe"},  {0x0160, "S"},   {0x0161, "s"},
-    {0x0178, "Y"}, {0x017D, "Z"},   {0x017E, "z"},  {0x0192, "f"},  {0x02C6, "^"},   {0x02DC, "~"},   {0x2013, "-"},
-    {0x201A, ","}, {0x201E, "\""},  {0x2022, "・"}, {0x2039, "<"},  {0x203A, ">"},   {0x20AC, "EUR"}, {0x2122, "TM"},
-};
-
-// Base letters of the accented letters U+00C0..U+00FF ('?': not a plain accented letter).
-constexpr std::string_view kLatinBase = "AAAAAA?CEEEEIIII?NOOOOO?OUUUUY??aaaaaa?ceeeeiiii?nooooo?ouuuuy?y";
-
-std::string Utf8Of(char32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | code >> 6));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | code >> 12));
-    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | code >> 18));
-    out.push_back(static_cast<char>(0x80 | (code >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-  return out;
-}
-
-// The record bytes of one character: its Shift-JIS form, its nearest one, or nothing.
+// The record bytes of one character: C0 controls become blanks, C1 controls are left out.
 std::string SjisOf(char32_t code) {
   if (code < 0x20 || code == 0x7F) return " ";
   if (code >= 0x80 && code < 0xA0) return "";
-  for (const Nearest& nearest : kNearest) {
-    if (nearest.from == code) return Utf8ToSjis(nearest.to).bytes;
-  }
-  SjisEncoding encoded = Utf8ToSjis(Utf8Of(code));
-  if (encoded.ok()) return encoded.bytes;
-  if (code >= 0xC0 && code <= 0xFF && kLatinBase[code - 0xC0] != '?') return std::string(1, kLatinBase[code - 0xC0]);
-  return "";
+  return SjisOrNearest(code);
 }
 
 // The code points of a text in a single-byte code or UTF-8 (bytes that are not valid UTF-8

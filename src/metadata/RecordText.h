@@ -16,4 +16,8 @@ namespace qvr {
 // as printed and "\" never stands for "¥" in a record.
 std::string ToRecordText(std::string_view utf8, std::size_t capacity);
 
+// The record bytes of one character that is no control character: its Shift-JIS form (the yen
+// sign the full-width one), else its nearest form, else nothing.
+std::string SjisOrNearest(char32_t code);
+
 }  // namespace qvr
