@@ -3,11 +3,12 @@
 #   playing  a generated 60 s disc image of three tracks (qvr through SDL's disk audio driver;
 #            mpv with --ao=null and with --ao=sdl on the same disk driver)
 #   idle     with no drive (qvr's "Drive" setting empty on a computer without a CD drive; mpv --idle)
-# SDL's disk driver writes to /dev/null for both. Each process has begun playing (or is idle) and
-# runs SETTLE seconds more, then its CPU time is taken over SECONDS from the kernel's run time
-# of each of its threads (/proc/PID/task/*/schedstat, nanoseconds). With --strace that window is
-# also counted by `strace -c -f`. Also: milliseconds from qvr's start to the
-# first audible byte it wrote, and how often start-up opened the settings file.
+# SDL's disk driver writes to /dev/null for both; a private session bus runs for both. Each
+# process has begun playing (or is idle) and runs SETTLE seconds more, then its CPU time is taken
+# over SECONDS from the kernel's run time of each of its threads (/proc/PID/task/*/schedstat,
+# nanoseconds). With --strace that window is also counted by `strace -c -f`. Also: milliseconds
+# from qvr's start to the first audible byte it wrote, and how often start-up opened the
+# settings file.
 # Usage: cpu_benchmark.sh QVR [--seconds N] [--settle N] [--runs N] [--strace]
 # (QVR: the built qvr; qvr-plugin-host beside it is copied too). Run by hand, not by ctest.
 set -uo pipefail
@@ -43,6 +44,11 @@ cp "$qvr_binary" "$work/program/qvr"
 
 start_desktop
 export SDL_DISKAUDIOFILE="$work/audio.raw"
+# A session bus, as on a desktop: qvr publishes its media-player interface there.
+if command -v dbus-daemon >/dev/null; then
+  dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$work/bus.address" 4>"$work/bus.pid" &&
+    pids+=($(cat "$work/bus.pid")) && export DBUS_SESSION_BUS_ADDRESS=$(cat "$work/bus.address")
+fi
 
 # Nanoseconds on a processor of every thread of process $1.
 cpu_ns() {
