@@ -69,6 +69,8 @@ std::string CDDA::CDProblem() {
 
 bool CDDA::CDAwaitsDrive() { return control_ != nullptr && control_->AwaitsDrive(); }
 
+bool CDDA::CDAnnouncesDrives() { return control_ != nullptr && control_->AnnouncesDrives(); }
+
 void CDDA::CDClose() {
   // Shut-down after a start-up that failed before binding: there is nothing to close.
   if (control_ == nullptr) return;

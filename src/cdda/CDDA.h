@@ -50,6 +50,8 @@ class CDDA {
   // Whether the drive is not ready for want of any drive on the computer (see
   // CDDevice::AwaitsDrive): polling it often would find nothing new.
   bool CDAwaitsDrive();
+  // Whether the device announces the drives changing (see CDDevice::AnnouncesDrives).
+  bool CDAnnouncesDrives();
   // The disc key: the media identity as 8 upper-case hexadecimal digits.
   ShortString<8> CDMediaID();
   int CDTrackCount();

@@ -112,6 +112,9 @@ class CDDevice {
   // do, which it announces as DrivesChanged news where the system tells it, so that it need not
   // be polled often meanwhile.
   virtual bool AwaitsDrive() { return false; }
+  // Whether the device tells DrivesChanged of every change that could end AwaitsDrive, so that
+  // it need not be polled at all meanwhile.
+  virtual bool AnnouncesDrives() { return false; }
   // Where the device's news goes. The listener is called on the device's own threads (the
   // simulated drive: inside Advance) and must do no more than post the news to the GUI thread.
   // A device without news never calls it.

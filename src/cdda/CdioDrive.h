@@ -40,6 +40,7 @@ class CdioDrive : public CDDevice {
   // Why the disc cannot be read now (Japanese), empty when it can.
   std::string Problem() override { return problem_; }
   bool AwaitsDrive() override;
+  bool AnnouncesDrives() override { return watch_ && watch_->Announces(); }
   // The image in the changer, empty for a drive.
   std::filesystem::path CurrentImage() const;
 

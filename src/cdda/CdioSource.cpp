@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cdda/ChildProbe.h"
+#include "cdda/DriveWatch.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
 #include "util/RegularFile.h"
@@ -101,18 +102,11 @@ void SilenceCdioLog() {
 CdioSource::CdioSource(CdIo_t* handle, std::string name, bool device)
     : handle_(handle), name_(std::move(name)), device_(device) {}
 
-bool CdioSource::DriveNodeName(std::string_view name) {
-  for (std::string_view prefix : {"sr", "scd", "cd", "dvd", "hd"}) {
-    if (name.substr(0, prefix.size()) == prefix) return true;
-  }
-  return false;
-}
-
 std::string CdioSource::DefaultDevice(const fs::path& devices) {
   std::error_code error;
   bool candidate = false;
   for (fs::directory_iterator it(devices, error), end; !error && it != end; it.increment(error)) {
-    if (DriveNodeName(it->path().filename().native())) {
+    if (DriveWatch::DriveNodeName(it->path().filename().native())) {
       candidate = true;
       break;
     }

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "cdda/AudioSectorSource.h"
@@ -28,8 +27,6 @@ class CdioSource : public AudioSectorSource {
   // mount tables); empty when there is none. The search runs only when `devices` (the device
   // folder) holds a name a CD drive may have: without one there is nothing for it to find.
   static std::string DefaultDevice(const std::filesystem::path& devices = "/dev");
-  // Whether a device node of this name may be a CD drive (sr0, scd0, cdrom, cdrw, dvd, hdc, ...).
-  static bool DriveNodeName(std::string_view name);
   // Opens an image file of a format libcdio reads (.toc, .nrg), after a child process has read
   // it through without crashing or hanging. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);

@@ -26,11 +26,12 @@ class SimulatedDrive : public CDDevice {
   void InsertDisc(const DiscToc& toc);  // tray closed, disc present, stopped
   void OpenTray();                      // tray open (or no disc): mode open
   void SetNotReady(bool notReady) { notReady_ = notReady; }
-  // No drive on the computer: not ready, awaiting one. Giving it back tells DrivesChanged, as the
-  // real driver does when the system announces a drive plugged in.
-  void SetDriveMissing(bool missing) {
+  // No drive on the computer: not ready, awaiting one. Giving it back tells DrivesChanged when
+  // `announced`, as the real driver does where the system announces a drive plugged in.
+  void SetDriveMissing(bool missing, bool announced = true) {
     missing_ = missing;
-    if (!missing) Tell(DeviceNews::DrivesChanged);
+    announced_ = announced;
+    if (!missing && announced) Tell(DeviceNews::DrivesChanged);
   }
   void RefuseOpen(bool refuse) { refuseOpen_ = refuse; }
   // Answers every mode request with this mode (seeking, recording, ...) until cleared.
@@ -82,6 +83,7 @@ class SimulatedDrive : public CDDevice {
   CdText ReadCdText() override;
   std::string Problem() override { return problem_; }
   bool AwaitsDrive() override { return missing_; }
+  bool AnnouncesDrives() override { return announced_; }
   void SetNewsListener(std::function<void(DeviceNews)> listener) override { listener_ = std::move(listener); }
   // Taken until half a second before the end of what plays (a cut inside it: one second).
   bool PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) override;
@@ -102,6 +104,7 @@ class SimulatedDrive : public CDDevice {
   bool trayOpen_ = true;
   bool notReady_ = false;
   bool missing_ = false;
+  bool announced_ = true;
   bool refuseOpen_ = false;
   bool pausedAsStopped_ = false;
   bool rejectResume_ = false;

@@ -12,24 +12,32 @@ namespace qvr {
 class QtTimer final : public QVRTimer {
  public:
   explicit QtTimer(std::function<void()> tick) {
-    timer_.setInterval(1000);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, std::move(tick));
   }
   void SetEnabled(bool enabled) override {
-    if (enabled) {
-      timer_.start();
-    } else {
-      timer_.stop();
-    }
+    enabled_ = enabled;
+    Apply();
   }
-  bool Enabled() const override { return timer_.isActive(); }
-  void SetSlow(bool slow) override {
-    const int interval = slow ? 10000 : 1000;
-    if (timer_.interval() != interval) timer_.setInterval(interval);
+  bool Enabled() const override { return enabled_; }
+  void SetPace(Pace pace) override {
+    if (pace == pace_) return;
+    pace_ = pace;
+    Apply();
   }
 
  private:
+  void Apply() {
+    if (!enabled_ || pace_ == Pace::OnNewsOnly) {
+      timer_.stop();
+      return;
+    }
+    const int interval = pace_ == Pace::EveryTenSeconds ? 10000 : 1000;
+    if (!timer_.isActive() || timer_.interval() != interval) timer_.start(interval);
+  }
+
   QTimer timer_;
+  bool enabled_ = false;
+  Pace pace_ = Pace::EverySecond;
 };
 
 }  // namespace qvr

@@ -63,9 +63,15 @@ void TQVRDM::MonitorSteps(bool blink) {
   }
   if (CD.CDState != TCDState::cdNotReady) shown_reason_.reset();
   UpdateControls();
-  // With no drive on the computer a tick a second would find nothing new: the timer slows
-  // until one appears (news of the drives changing runs these steps at once).
-  ports_.timer.SetSlow(CD.CDState == TCDState::cdNotReady && CD.CDAwaitsDrive());
+  // With no drive on the computer a tick a second would find nothing new: the timer sleeps
+  // until one appears (news of the drives changing runs these steps at once), or ticks every
+  // ten seconds where the device cannot tell.
+  using Pace = QVRTimer::Pace;
+  Pace pace = Pace::EverySecond;
+  if (CD.CDState == TCDState::cdNotReady && CD.CDAwaitsDrive()) {
+    pace = CD.CDAnnouncesDrives() ? Pace::OnNewsOnly : Pace::EveryTenSeconds;
+  }
+  ports_.timer.SetPace(pace);
 }
 
 void TQVRDM::DiscRemovedSteps() {

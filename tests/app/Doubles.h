@@ -158,9 +158,9 @@ class ManualTimer : public QVRTimer {
     changes.push_back(enabled);
   }
   bool Enabled() const override { return enabled_; }
-  void SetSlow(bool is_slow) override { slow = is_slow; }
+  void SetPace(Pace new_pace) override { pace = new_pace; }
   std::vector<bool> changes;
-  bool slow = false;
+  Pace pace = Pace::EverySecond;
 
  private:
   bool enabled_ = false;

@@ -391,26 +391,15 @@ TEST_F(CdioDriveTest, DemoDiscHasFiveShortDifferentTracks) {
   }
 }
 
-// The default drive of a computer without any: not ready, awaiting one, saying so. The search
-// runs only where a device node may be a CD drive.
+// The default drive of a computer without any: not ready, awaiting one (announced by the device
+// folder's watch, udev's where it runs), saying so.
 TEST_F(CdioDriveTest, NoDriveOnTheComputerAwaitsOne) {
   if (!CdioSource::DefaultDevice().empty()) GTEST_SKIP() << "this computer has a CD drive";
   Open("");
   EXPECT_EQ(layer.CDState, cdNotReady);
   EXPECT_TRUE(layer.CDAwaitsDrive());
   EXPECT_EQ(layer.CDProblem(), "CDドライブを開けません: CDドライブがありません");
-  for (auto [name, drive] : {std::pair{"sr0", true},
-                             {"scd1", true},
-                             {"cdrom", true},
-                             {"cdrw", true},
-                             {"dvd", true},
-                             {"hdc", true},
-                             {"sda", false},
-                             {"nvme0n1", false},
-                             {"tty0", false},
-                             {"loop0", false}}) {
-    EXPECT_EQ(CdioSource::DriveNodeName(name), drive) << name;
-  }
+  EXPECT_TRUE(layer.CDAnnouncesDrives());
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 // The drive watch: without announcements the drives are searched at the first question, then at
-// most once every nine seconds on its clock, however often the layer polls; with them, only
-// after each announcement, which the watch's own thread passes on as it comes.
+// most once every nine seconds on its clock, however often the layer polls; watching a device
+// folder, only after a node a drive may have came or went, which the watch's own thread passes
+// on as it happens.
 #include "cdda/DriveWatch.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+
+#include "support/TempDir.h"
 
 namespace qvr {
 namespace {
@@ -17,7 +19,7 @@ using namespace std::chrono_literals;
 
 TEST(DriveWatchTest, WithoutAnnouncementsSearchesAtMostEveryNineSeconds) {
   auto now = std::chrono::steady_clock::time_point{} + 1h;
-  DriveWatch watch([&] { return now; }, {}, false);
+  DriveWatch watch([&] { return now; }, {}, {.udev = false, .devices = {}});
   EXPECT_FALSE(watch.Announces());
   EXPECT_TRUE(watch.SearchDue());
   int searches = 0;
@@ -33,16 +35,24 @@ TEST(DriveWatchTest, WithoutAnnouncementsSearchesAtMostEveryNineSeconds) {
   EXPECT_TRUE(watch.SearchDue());
 }
 
-// A pipe stands in for udev's monitor socket: each write is an announcement.
-class AnnouncedDriveWatchTest : public testing::Test {
- protected:
-  AnnouncedDriveWatchTest() { EXPECT_EQ(::pipe(ends_), 0); }
-  ~AnnouncedDriveWatchTest() override {
-    watch.reset();
-    ::close(ends_[0]);
-    ::close(ends_[1]);
+TEST(DriveWatchTest, NodeNamesADriveMayHave) {
+  for (auto [name, drive] : {std::pair{"sr0", true},
+                             {"scd1", true},
+                             {"cdrom", true},
+                             {"cdrw", true},
+                             {"dvd", true},
+                             {"hdc", true},
+                             {"sda", false},
+                             {"nvme0n1", false},
+                             {"tty0", false},
+                             {"loop0", false}}) {
+    EXPECT_EQ(DriveWatch::DriveNodeName(name), drive) << name;
   }
+}
 
+// A temporary folder stands in for /dev.
+class FolderDriveWatchTest : public testing::Test {
+ protected:
   void Start() {
     watch = std::make_unique<DriveWatch>([this] { return now; },
                                          [this] {
@@ -50,49 +60,51 @@ class AnnouncedDriveWatchTest : public testing::Test {
                                            ++announced;
                                            changed_.notify_all();
                                          },
-                                         ends_[0],
-                                         [this] {
-                                           char buffer[64];
-                                           [[maybe_unused]] const ssize_t got = ::read(ends_[0], buffer, sizeof buffer);
-                                         });
+                                         DriveWatch::Sources{.udev = false, .devices = dir.Path()});
   }
-  void Announce() { ASSERT_EQ(::write(ends_[1], "x", 1), 1); }
-  // Waits (at most 5 s) until `count` announcements have been passed on.
-  bool AnnouncedTimes(int count) {
+  void Touch(const char* name) { test::WriteFile(dir / name, ""); }
+  // Waits (at most `limit`) until `count` announcements have been passed on.
+  bool AnnouncedTimes(int count, std::chrono::milliseconds limit = 5s) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 5s, [&] { return announced >= count; });
+    return changed_.wait_for(lock, limit, [&] { return announced >= count; });
   }
 
+  test::TempDir dir;
   std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point{} + 1h;
   std::unique_ptr<DriveWatch> watch;
   int announced = 0;
 
  private:
-  int ends_[2] = {-1, -1};
   std::mutex mutex_;
   std::condition_variable changed_;
 };
 
-TEST_F(AnnouncedDriveWatchTest, SearchesOnlyAfterAnAnnouncement) {
+TEST_F(FolderDriveWatchTest, SearchesOnlyAfterADriveNodeCameOrWent) {
   Start();
-  EXPECT_TRUE(watch->Announces());
+  ASSERT_TRUE(watch->Announces());
   EXPECT_TRUE(watch->SearchDue());
   now += 1h;
   EXPECT_FALSE(watch->SearchDue());  // time alone brings no search
-  Announce();
+  Touch("tty7");                     // not a drive's name
+  EXPECT_FALSE(AnnouncedTimes(1, 300ms));
+  EXPECT_FALSE(watch->SearchDue());
+  Touch("sr0");
   ASSERT_TRUE(AnnouncedTimes(1));
   EXPECT_TRUE(watch->SearchDue());
   EXPECT_FALSE(watch->SearchDue());  // once per announcement
-  Announce();
+  std::filesystem::remove(dir / "sr0");
   ASSERT_TRUE(AnnouncedTimes(2));
   EXPECT_TRUE(watch->SearchDue());
 }
 
-// The watch ends its thread when it goes, also while nothing was ever announced.
-TEST_F(AnnouncedDriveWatchTest, EndsItsThreadWhenDestroyed) {
+// A folder that cannot be watched leaves the clock to decide; the watch ends its thread when it
+// goes.
+TEST_F(FolderDriveWatchTest, MissingFolderFallsBackToTheClockAndTheThreadEnds) {
+  DriveWatch missing([this] { return now; }, {}, {.udev = false, .devices = dir / "gone"});
+  EXPECT_FALSE(missing.Announces());
   Start();
   watch.reset();
-  Announce();
+  Touch("sr1");
   EXPECT_EQ(announced, 0);
 }
 

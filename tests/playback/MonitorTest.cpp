@@ -30,23 +30,32 @@ TEST_F(MonitorTest, NotReadyShowsItsIconEveryTickAndLeavesTheTexts) {
   EXPECT_EQ(view.lyrics_text, "last text");
   EXPECT_EQ(dm.CD.CDState, cdNotReady);
   EXPECT_FALSE(dm.QVRMenu.Enabled(MenuItemId::PlayMNU));
-  EXPECT_FALSE(timer.slow);  // a drive that is there is watched every second
+  EXPECT_EQ(timer.pace, QVRTimer::Pace::EverySecond);  // a drive that is there is watched every second
 }
 
-// With no drive on the computer the timer slows; a drive plugged in is taken at its news, not at
-// the next slow tick, and the timer ticks every second again.
-TEST_F(MonitorTest, NoDriveSlowsTheTimerUntilOneIsPluggedIn) {
-  drive.SetDriveMissing(true);
-  drive.InsertDisc(Toc({10, 10, 10}));
-  WriteSettings("AutoPlay=1\r\n");
-  TQVRDM& dm = Started();
-  Tick();
-  EXPECT_EQ(dm.CD.CDState, cdNotReady);
-  EXPECT_TRUE(timer.slow);
-  drive.SetDriveMissing(false);
-  DeliverNews();
-  EXPECT_EQ(dm.CD.CDState, cdPlaying);
-  EXPECT_FALSE(timer.slow);
+// With no drive on the computer the timer sleeps until news of the drives changing, or ticks
+// every ten seconds where the device cannot tell; the drive plugged in is taken at its news or
+// that tick, its disc plays, and the timer ticks every second again.
+TEST_F(MonitorTest, NoDriveLetsTheTimerSleepUntilOneIsPluggedIn) {
+  for (const bool announced : {true, false}) {
+    SCOPED_TRACE(announced ? "announced" : "not announced");
+    drive.SetDriveMissing(true, announced);
+    drive.InsertDisc(Toc({10, 10, 10}));
+    WriteSettings("AutoPlay=1\r\n");
+    TQVRDM& dm = Started();
+    Tick();
+    EXPECT_EQ(dm.CD.CDState, cdNotReady);
+    EXPECT_EQ(timer.pace, announced ? QVRTimer::Pace::OnNewsOnly : QVRTimer::Pace::EveryTenSeconds);
+    drive.SetDriveMissing(false, announced);
+    if (announced) {
+      DeliverNews();
+    } else {
+      Tick(10000);
+    }
+    EXPECT_EQ(dm.CD.CDState, cdPlaying);
+    EXPECT_EQ(timer.pace, QVRTimer::Pace::EverySecond);
+    dm.QVRDMDestroy();
+  }
 }
 
 TEST_F(MonitorTest, NotReadyTextsSayWhyFromTheFirstTick) {
