@@ -54,8 +54,17 @@ start_display() {
   export DISPLAY=":$display"
   wait_for 10 xdpyinfo || fail "Xvfb did not start"
   flock -u 9
-  openbox >"$work/openbox.log" 2>&1 & pids+=($!)
-  wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || fail "openbox did not start"
+  # xprop succeeds without the property too: the window manager runs once it names its window.
+  # Started again when it could not reach the display (it happens under heavy load).
+  wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+  local attempt wm
+  for attempt in 1 2 3; do
+    openbox >"$work/openbox.log" 2>&1 & wm=$!
+    pids+=($wm)
+    wait_for 10 wm_running && return 0
+    kill $wm 2>/dev/null
+  done
+  fail "openbox did not start"
 }
 
 # Xvfb, openbox and trayer; exports DISPLAY and what qvr needs to run on it.
