@@ -9,6 +9,7 @@
 #include "cddb/DiscResolve.h"
 #include "cddb/RecordFile.h"
 #include "cddb/TrackFile.h"
+#include "util/ShiftJis.h"
 
 namespace qvr {
 namespace {
@@ -115,6 +116,19 @@ void DatabaseReader::ForEachMaster(const std::function<bool(const TMasterRecord&
   while (const char* record = scan.Next()) {
     if (!visit(DecodeMasterRecord(std::span<const char, kMasterRecordSize>(record, kMasterRecordSize)))) return;
   }
+}
+
+std::optional<TMasterRecord> DatabaseReader::FindMaster(std::string_view key) const {
+  const auto m = static_cast<std::size_t>(DBFile::Master);
+  if (!files_[m].ValidHeader) return std::nullopt;
+  RecordScanner scan(*open_->open[m]);
+  namespace l = master_layout;
+  while (const char* record = scan.Next()) {
+    if (SjisEqualsIgnoreAsciiCase(ShortStringAt(record, l::DiscKey.Offset, 8), key)) {
+      return DecodeMasterRecord(std::span<const char, kMasterRecordSize>(record, kMasterRecordSize));
+    }
+  }
+  return std::nullopt;
 }
 
 std::string DatabaseReader::NameOf(DBFile file, std::int64_t id) const {

@@ -41,6 +41,9 @@ class DatabaseReader {
   // Calls `visit` with each master record from record 1 on, in file order, until it returns
   // false. Nothing when the master file is missing or has another version.
   void ForEachMaster(const std::function<bool(const TMasterRecord&)>& visit) const;
+  // The first master record whose disc key is `key` (Shift-JIS, ASCII letters in either case);
+  // only that record is decoded.
+  std::optional<TMasterRecord> FindMaster(std::string_view key) const;
 
   // Reads the track file once into a compact index (a hash and a record number per track
   // record), so that Resolve finds tracks without a pass over the file: for readers that resolve

@@ -53,11 +53,7 @@ int RunShow(const QvrdbContext& context, std::span<const std::string> arguments)
   const std::string key = Utf8ToSjis(arguments[0]).bytes;
   const int files = ReportUnusableFiles(reader, context.Err);
   // The first disc with the key; only its own track and name records are read.
-  std::optional<TMasterRecord> found;
-  reader.ForEachMaster([&](const TMasterRecord& master) {
-    if (SjisEqualsIgnoreAsciiCase(master.DiscKey.View(), key)) found = master;
-    return !found;
-  });
+  const std::optional<TMasterRecord> found = reader.FindMaster(key);
   if (!found) {
     context.Err << "qvrdb: キー " << arguments[0] << " のディスクはデータベースにありません\n";
     return kQvrdbProblem;

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "app/PlayerSettings.h"
-#include "cddb/DatabaseSnapshot.h"
+#include "cddb/DatabaseReader.h"
 #include "metadata/DiscIds.h"
 #include "metadata/OnlineLookup.h"
 #include "tools/qvrdb/Qvrdb.h"
@@ -24,10 +24,9 @@ std::optional<TDiscRecord> DiscOfKey(const QvrdbContext& context, const std::str
     context.Err << "qvrdb: データベース " << context.MasterPath.string() << " がありません\n";
     return std::nullopt;
   }
-  const DatabaseSnapshot snapshot = DatabaseSnapshot::Read(context.MasterPath);
-  const std::string key = Utf8ToSjis(key_utf8).bytes;
-  for (std::size_t i = 0; i < snapshot.Masters().size(); ++i) {
-    if (SjisEqualsIgnoreAsciiCase(snapshot.Masters()[i].DiscKey.View(), key)) return snapshot.Disc(i);
+  const DatabaseReader reader(context.MasterPath);
+  if (const std::optional<TMasterRecord> master = reader.FindMaster(Utf8ToSjis(key_utf8).bytes)) {
+    return reader.Resolve(*master);
   }
   context.Err << "qvrdb: キー " << key_utf8 << " のディスクはデータベースにありません\n";
   return std::nullopt;
