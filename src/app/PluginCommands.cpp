@@ -97,7 +97,7 @@ std::vector<std::string> RefreshPluginList(TQVRDM& dm, QVRView& view) {
     dm.QVRMenu.SetPluginEntries(std::move(entries));
     dm.QVRMenu.SetEnabled(MenuItemId::PluginMNU, true);
   } catch (const Error& error) {
-    problems.push_back(error.what());
+    problems.emplace_back(error.what());
   }
   return problems;
 }

@@ -59,6 +59,7 @@ class AudioSink {
   // Replace, or another call, arms it again. `wake` must not call the sink. The writer can then
   // sleep until the output wants more instead of looking at the queue on a timer. Outputs
   // without a thread of their own never call it (the default).
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): by value, as an output keeps `wake`
   virtual void SetRefillMark(std::size_t frames, std::function<void()> wake) {
     (void)frames;
     (void)wake;

@@ -118,6 +118,7 @@ class CDDevice {
   // Where the device's news goes. The listener is called on the device's own threads (the
   // simulated drive: inside Advance) and must do no more than post the news to the GUI thread.
   // A device without news never calls it.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): by value, as the devices with news keep it
   virtual void SetNewsListener(std::function<void(DeviceNews)> /*listener*/) {}
   // Hands over what plays after what plays now, so that it follows at the next sample: once the
   // play head reaches `at` (inside what plays now or at its end), play from `from` up to `to`
@@ -129,6 +130,7 @@ class CDDevice {
   virtual bool NextPending() { return false; }
   // Positions (current time format) at which to give Heard news, besides the track starts:
   // the times of timed lyrics. Replaces the earlier ones; forgotten when the disc changes.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): by value, as the devices with news keep them
   virtual void NotifyAt(std::vector<std::uint32_t> /*positions*/) {}
 };
 

@@ -389,9 +389,9 @@ CdText DecodeCdTextPacks(std::string_view bytes) {
     block.doubleByte = block.doubleByte || pack.doubleByte;
   }
   std::vector<DecodedBlock> decoded;
-  for (std::uint8_t n = 0; n < blocks.size(); ++n) {
+  for (std::size_t n = 0; n < blocks.size(); ++n) {
     if (!used[n]) continue;
-    if (auto block = DecodeBlock(blocks[n], n)) decoded.push_back(std::move(*block));
+    if (auto block = DecodeBlock(blocks[n], static_cast<std::uint8_t>(n))) decoded.push_back(std::move(*block));
   }
   return Preferred(decoded);
 }

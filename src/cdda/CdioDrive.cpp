@@ -93,7 +93,7 @@ bool IsImageName(const fs::path& path) {
 }  // namespace
 
 CdioDrive::CdioDrive(std::string drive, AudioSink& sink, Clock clock)
-    : setting_(std::move(drive)), sink_(sink), clock_(std::move(clock)), player_(sink) {}
+    : setting_(std::move(drive)), clock_(std::move(clock)), player_(sink) {}
 
 CdioDrive::~CdioDrive() { Close(); }
 

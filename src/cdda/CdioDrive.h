@@ -81,7 +81,6 @@ class CdioDrive : public CDDevice {
   std::vector<std::uint32_t> Marks() const;
 
   std::string setting_;
-  AudioSink& sink_;
   Clock clock_;
   DigitalPlayer player_;
 

@@ -10,6 +10,7 @@
 
 // Present when the program runs under a sanitizer (tests, fuzzing): its report of a fault in
 // the child must end only the child, like the fault itself would.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the runtime's own name, weak so that any program links
 extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
 
 namespace qvr {

@@ -18,7 +18,7 @@ namespace qvr {
 
 DriveWatch::DriveWatch(Clock clock, Announce announce) : DriveWatch(std::move(clock), std::move(announce), Sources()) {}
 
-DriveWatch::DriveWatch(Clock clock, Announce announce, Sources sources)
+DriveWatch::DriveWatch(Clock clock, Announce announce, const Sources& sources)
     : clock_(std::move(clock)), announce_(std::move(announce)) {
   if (sources.udev && WatchUdev()) return;
   if (!sources.devices.empty()) WatchFolder(sources.devices);

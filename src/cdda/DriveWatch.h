@@ -38,7 +38,7 @@ class DriveWatch {
   };
 
   explicit DriveWatch(Clock clock = std::chrono::steady_clock::now, Announce announce = {});
-  DriveWatch(Clock clock, Announce announce, Sources sources);
+  DriveWatch(Clock clock, Announce announce, const Sources& sources);
   ~DriveWatch();
   DriveWatch(const DriveWatch&) = delete;
   DriveWatch& operator=(const DriveWatch&) = delete;

@@ -89,7 +89,7 @@ std::string OptionModel::FolderText(Folder folder) const {
 }
 
 std::string OptionModel::StartFolder(Folder folder) const {
-  const std::string text = FolderText(folder);
+  std::string text = FolderText(folder);
   std::error_code error;
   if (!text.empty() && fs::is_directory(text, error)) return text;
   return program_folder_.string();
@@ -105,7 +105,7 @@ OptionChoice OptionModel::BrowseFolder(Folder folder, FileDialogs& files, const 
 }
 
 OptionChoice OptionModel::AcceptFolder(Folder folder, const std::string& chosen, const CreateQuestion& ask_create) {
-  std::string path = chosen;
+  const std::string& path = chosen;
   if (path.empty()) return {};
   const SjisEncoding stored = Utf8ToSjis(path);
   if (!stored.ok()) return Failed(FormatMessage(kNotStorable, path));

@@ -189,7 +189,7 @@ std::filesystem::path OnlineLookup::FetchCover(const DiscProposal& proposal, con
   std::error_code error;
   std::filesystem::create_directories(jacket_folder, error);
   if (error) throw FileWriteError(jacket_folder, error.message());
-  const std::filesystem::path path =
+  std::filesystem::path path =
       jacket_folder / (JacketBaseName(proposal.Record.DiscKey.View()) + "." + std::string(suffix));
   ReplaceFileContents(path, response.Body);
   return path;
