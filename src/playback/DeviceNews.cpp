@@ -15,7 +15,11 @@ namespace qvr {
 
 void TQVRDM::CDControlNotify(DeviceNews news) {
   if (news == DeviceNews::RangeRead) range_read_ = true;
-  if (looking_up_ || !ports_.timer.Enabled()) return;
+  if (looking_up_ || !ports_.timer.Enabled()) {
+    // A timer asleep until news would leave the drive unnoticed: it ticks again.
+    if (news == DeviceNews::DrivesChanged) ports_.timer.SetPace(QVRTimer::Pace::EverySecond);
+    return;
+  }
   switch (news) {
     case DeviceNews::RangeRead:
       if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) HandOverNextRange();

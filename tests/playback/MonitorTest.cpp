@@ -58,6 +58,24 @@ TEST_F(MonitorTest, NoDriveLetsTheTimerSleepUntilOneIsPluggedIn) {
   }
 }
 
+// News of a drive plugged in while the timer is off (a question to the user) is not lost: the
+// timer wakes, and its next tick finds the drive.
+TEST_F(MonitorTest, DriveNewsWhileTheTimerIsOffWakesTheTimer) {
+  drive.SetDriveMissing(true);
+  drive.InsertDisc(Toc({10, 10, 10}));
+  WriteSettings("AutoPlay=1\r\n");
+  TQVRDM& dm = Started();
+  ASSERT_EQ(timer.pace, QVRTimer::Pace::OnNewsOnly);
+  timer.SetEnabled(false);
+  drive.SetDriveMissing(false);
+  DeliverNews();
+  EXPECT_EQ(dm.CD.CDState, cdNotReady);
+  EXPECT_EQ(timer.pace, QVRTimer::Pace::EverySecond);
+  timer.SetEnabled(true);
+  Tick();
+  EXPECT_EQ(dm.CD.CDState, cdPlaying);
+}
+
 TEST_F(MonitorTest, NotReadyTextsSayWhyFromTheFirstTick) {
   drive.RefuseOpen(true);
   WriteSettings();
