@@ -54,7 +54,7 @@ NowPlaying TQVRDM::NowPlayingSnapshot() {
   std::uint32_t position = 0;
   if (heard) {
     position = CD.CDPosition();
-    now.track = position & 0x7F;
+    now.track = static_cast<int>(position & 0x7F);
   } else {
     now.track = TrackAt(next);
   }

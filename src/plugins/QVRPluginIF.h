@@ -51,7 +51,7 @@ typedef struct TPluginInfo {
 } TPluginInfo;
 
 typedef void (*QVR_Plugin_ID_Function)(TPluginInfo* info);
-typedef void (*QVR_Plugin_Exec_Function)(void); /* NOLINT(modernize-redundant-void-arg): also C */
+typedef void (*QVR_Plugin_Exec_Function)(void);
 typedef const void* (*QVR_Plugin_PadImage_Function)(size_t* size);
 
 #ifdef __cplusplus
