@@ -54,28 +54,30 @@ constexpr Replacement kAlways[] = {
     {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, {0x201F, "\""}, {0x2032, "'"}, {0x2033, "\""},
 };
 
-// The nearest form of characters Shift-JIS lacks (empty: left out).
+// The nearest form of characters Shift-JIS lacks (empty: left out); accented letters whose base
+// letter is all they keep come from kLatinBase below.
 constexpr Replacement kNearest[] = {
-    {0x00A1, "!"},   {0x00A4, ""},   {0x00A6, "｜"}, {0x00A9, "(C)"}, {0x00AA, "a"},   {0x00AB, "<<"},  {0x00AD, ""},
-    {0x00AE, "(R)"}, {0x00AF, "￣"}, {0x00B2, "2"},  {0x00B3, "3"},   {0x00B5, "μ"},   {0x00B7, "・"},  {0x00B8, ","},
-    {0x00B9, "1"},   {0x00BA, "o"},  {0x00BB, ">>"}, {0x00BC, "1/4"}, {0x00BD, "1/2"}, {0x00BE, "3/4"}, {0x00BF, ""},
-    {0x00C6, "AE"},  {0x00D0, "D"},  {0x00D8, "O"},  {0x00DE, "Th"},  {0x00DF, "ss"},  {0x00E6, "ae"},  {0x00F0, "d"},
-    {0x00F8, "o"},   {0x00FE, "th"}, {0x0110, "D"},  {0x0111, "d"},   {0x0126, "H"},   {0x0127, "h"},   {0x0131, "i"},
-    {0x0132, "IJ"},  {0x0133, "ij"}, {0x0138, "k"},  {0x013F, "L"},   {0x0140, "l"},   {0x0141, "L"},   {0x0142, "l"},
-    {0x0149, "n"},   {0x014A, "N"},  {0x014B, "n"},  {0x0152, "OE"},  {0x0153, "oe"},  {0x0160, "S"},   {0x0161, "s"},
-    {0x0166, "T"},   {0x0167, "t"},  {0x0178, "Y"},  {0x017D, "Z"},   {0x017E, "z"},   {0x017F, "s"},   {0x0192, "f"},
-    {0x02C6, "^"},   {0x02DC, "~"},  {0x2012, "-"},  {0x2013, "-"},   {0x201A, ","},   {0x201E, "\""},  {0x2022, "・"},
-    {0x2027, "・"},  {0x2039, "<"},  {0x203A, ">"},  {0x2044, "/"},   {0x20AC, "EUR"}, {0x2122, "TM"},  {0x216A, "XI"},
-    {0x216B, "XII"}, {0x2212, "－"}, {0x2215, "/"},  {0x2219, "・"},  {0x22C5, "・"},  {0x2236, ":"},   {0x301C, "～"},
-    {0x30A0, "＝"},  {0x30FB, "・"}, {0xFB00, "ff"}, {0xFB01, "fi"},  {0xFB02, "fl"},  {0xFB03, "ffi"}, {0xFB04, "ffl"},
-    {0xFF5F, "（"},  {0xFF60, "）"}, {0xFF65, "･"},
+    {0x00A1, "!"},   {0x00A4, ""},    {0x00A6, "｜"},  {0x00A9, "(C)"}, {0x00AA, "a"},  {0x00AB, "<<"},
+    {0x00AD, ""},    {0x00AE, "(R)"}, {0x00AF, "￣"},  {0x00B2, "2"},   {0x00B3, "3"},  {0x00B5, "μ"},
+    {0x00B7, "・"},  {0x00B8, ","},   {0x00B9, "1"},   {0x00BA, "o"},   {0x00BB, ">>"}, {0x00BC, "1/4"},
+    {0x00BD, "1/2"}, {0x00BE, "3/4"}, {0x00BF, ""},    {0x00C6, "AE"},  {0x00D0, "D"},  {0x00D8, "O"},
+    {0x00DE, "Th"},  {0x00DF, "ss"},  {0x00E6, "ae"},  {0x00F0, "d"},   {0x00F8, "o"},  {0x00FE, "th"},
+    {0x0110, "D"},   {0x0111, "d"},   {0x0126, "H"},   {0x0127, "h"},   {0x0131, "i"},  {0x0132, "IJ"},
+    {0x0133, "ij"},  {0x0138, "k"},   {0x013F, "L"},   {0x0140, "l"},   {0x0141, "L"},  {0x0142, "l"},
+    {0x0149, "n"},   {0x014A, "N"},   {0x014B, "n"},   {0x0152, "OE"},  {0x0153, "oe"}, {0x0166, "T"},
+    {0x0167, "t"},   {0x017F, "s"},   {0x0192, "f"},   {0x02C6, "^"},   {0x02DC, "~"},  {0x2012, "-"},
+    {0x2013, "-"},   {0x201A, ","},   {0x201E, "\""},  {0x2022, "・"},  {0x2027, "・"}, {0x2039, "<"},
+    {0x203A, ">"},   {0x2044, "/"},   {0x20AC, "EUR"}, {0x2122, "TM"},  {0x216A, "XI"}, {0x216B, "XII"},
+    {0x2212, "－"},  {0x2215, "/"},   {0x2219, "・"},  {0x22C5, "・"},  {0x2236, ":"},  {0x301C, "～"},
+    {0x30A0, "＝"},  {0x30FB, "・"},  {0xFB00, "ff"},  {0xFB01, "fi"},  {0xFB02, "fl"}, {0xFB03, "ffi"},
+    {0xFB04, "ffl"}, {0xFF5F, "（"},  {0xFF60, "）"},  {0xFF65, "･"},
 };
 
 // Base letters of the Latin-1 and Latin Extended-A letters with diacritics, from U+00C0.
 constexpr std::string_view kLatinBase =
     "AAAAAA?CEEEEIIII?NOOOOO??UUUUY??aaaaaa?ceeeeiiii?nooooo??uuuuy?y"  // U+00C0..U+00FF
     "AaAaAaCcCcCcCcDd??EeEeEeEeEeGgGgGgGgHh??IiIiIiIiI???JjKk?LlLlLl????NnNnNn???OoOoOo??RrRrRrSsSsSsSsTtTt??"
-    "UuUuUuUuUuUuWwYyYZzZzZz?";  // U+0141..U+017F
+    "UuUuUuUuUuUuWwYyYZzZzZz?";  // U+0100..U+017F
 
 std::optional<std::string_view> Find(const auto& table, char32_t code) {
   for (const Replacement& replacement : table) {
