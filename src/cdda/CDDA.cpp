@@ -216,6 +216,8 @@ std::uint32_t CDDA::CDPosition() {
   return control.StatusPosition();
 }
 
+bool CDDA::CDTrackIsAudio(std::uint8_t track) { return Control().StatusTrackIsAudio(track); }
+
 std::uint32_t CDDA::CDTrackStart(std::uint8_t track) {
   CDDevice& control = Control();
   control.SetTimeFormat(TimeFormat::MSF);

@@ -60,6 +60,8 @@ class CDDA {
   std::uint32_t CDPosition();                       // packed TMSF
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
+  // False for a data track; true for an audio track and whenever the device cannot tell.
+  bool CDTrackIsAudio(std::uint8_t track);
   // The disc's CD-Text; empty when the device is not open or the disc has none.
   CdText CDText();
 

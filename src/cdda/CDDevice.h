@@ -76,6 +76,9 @@ class CDDevice {
   virtual std::uint32_t StatusPosition() = 0;
   // Start position of one track. 0 for a track the disc does not have.
   virtual std::uint32_t StatusTrackPosition(std::uint8_t track) = 0;
+  // Whether one track holds audio: false for a data track (an enhanced CD's last track, a mixed
+  // mode CD's first). True when the device cannot tell, is not open or the disc has no such track.
+  virtual bool StatusTrackIsAudio(std::uint8_t /*track*/) { return true; }
 
   // Starts playing from `from` up to `to` (exclusive) and returns without waiting. Audio is
   // never made from data tracks. Throws qvr::Error when playback cannot start (no audio output);

@@ -304,6 +304,11 @@ std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
   return toc_->TrackPositionReply(format_, track);
 }
 
+bool CdioDrive::StatusTrackIsAudio(std::uint8_t track) {
+  if (!open_ || !toc_ || !toc_->HasTrack(track)) return true;
+  return toc_->Tracks[track - 1].Audio;
+}
+
 std::vector<std::uint32_t> CdioDrive::Marks() const {
   std::vector<std::uint32_t> marks = notifyAt_;
   if (toc_) {

@@ -143,6 +143,11 @@ std::uint32_t SimulatedDrive::StatusTrackPosition(std::uint8_t track) {
   return open_ && HasDisc() ? disc_->TrackPositionReply(format_, track) : 0;
 }
 
+bool SimulatedDrive::StatusTrackIsAudio(std::uint8_t track) {
+  Log("StatusTrackIsAudio " + std::to_string(track));
+  return !(open_ && HasDisc() && disc_->HasTrack(track)) || disc_->Tracks[track - 1].Audio;
+}
+
 void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
   Log("Play " + std::to_string(from) + " " + std::to_string(to));
   RequireOpen("Play");

@@ -72,6 +72,7 @@ class SimulatedDrive : public CDDevice {
   std::uint32_t StatusTrackLength(std::uint8_t track) override;
   std::uint32_t StatusPosition() override;
   std::uint32_t StatusTrackPosition(std::uint8_t track) override;
+  bool StatusTrackIsAudio(std::uint8_t track) override;
   void Play(std::uint32_t from, std::uint32_t to) override;
   void PlayOn() override;
   void Stop() override;

@@ -19,11 +19,12 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-OnlineSearch::OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDiscRecord& disc,
+OnlineSearch::OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDiscRecord& disc, DiscToc toc,
                            OnlineLookupSettings settings, std::filesystem::path jacket_folder)
     : dialog_(dialog),
       button_(button),
       disc_(disc),
+      toc_(std::move(toc)),
       jacket_folder_(std::move(jacket_folder)),
       // The worker's news comes on its own thread: it is only posted to this object on the GUI
       // thread, which takes it from there.
@@ -46,7 +47,7 @@ void OnlineSearch::Click() {
     return;
   }
   fetching_cover_ = false;
-  if (worker_.StartFind(disc_)) {
+  if (worker_.StartFind(toc_, disc_)) {
     button_.setText(QString::fromUtf8(kCancelCaption));
     dialog_.ShowStatus(QString::fromUtf8("オンラインで検索しています…"));
   }

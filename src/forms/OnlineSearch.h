@@ -27,8 +27,9 @@ class OnlineSearch final : public QObject {
   // TLookupChooserDLG asks the user; tests put their own.
   using Chooser = std::function<std::optional<std::size_t>(const std::vector<DiscProposal>&)>;
 
-  OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDiscRecord& disc, OnlineLookupSettings settings,
-               std::filesystem::path jacket_folder);
+  // `toc` is the disc's table of contents as the drive reads it (data tracks marked).
+  OnlineSearch(TDiscRegDLG& dialog, QPushButton& button, const TDiscRecord& disc, DiscToc toc,
+               OnlineLookupSettings settings, std::filesystem::path jacket_folder);
   ~OnlineSearch() override;
 
   // The button's click: starts a search, or cancels the one running.
@@ -45,6 +46,7 @@ class OnlineSearch final : public QObject {
   TDiscRegDLG& dialog_;
   QPushButton& button_;
   TDiscRecord disc_;
+  DiscToc toc_;
   std::filesystem::path jacket_folder_;
   Chooser chooser_;
   bool fetching_cover_ = false;

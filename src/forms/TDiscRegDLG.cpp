@@ -26,6 +26,7 @@
 #include "forms/DialogFactories.h"
 #include "forms/OnlineSearch.h"
 #include "forms/ShiftJisValidator.h"
+#include "metadata/DiscIds.h"
 #include "util/Error.h"
 
 namespace qvr {
@@ -184,9 +185,9 @@ void TDiscRegDLG::FitAndCentre() {
 
 TDiscRegDLG::~TDiscRegDLG() { qApp->removeEventFilter(this); }
 
-void TDiscRegDLG::EnableOnlineSearch(const OnlineLookupSettings& servers, const std::filesystem::path& jacket_folder,
-                                     bool search_now) {
-  online_ = std::make_unique<OnlineSearch>(*this, *OnlineSearchBTN, disc_, servers, jacket_folder);
+void TDiscRegDLG::EnableOnlineSearch(const DiscToc& toc, const OnlineLookupSettings& servers,
+                                     const std::filesystem::path& jacket_folder, bool search_now) {
+  online_ = std::make_unique<OnlineSearch>(*this, *OnlineSearchBTN, disc_, toc, servers, jacket_folder);
   OnlineSearchBTN->setEnabled(disc_.TrackCount >= 1 && disc_.TrackCount <= kMaxTracks);
   connect(OnlineSearchBTN, &QPushButton::clicked, this, [this] { online_->Click(); });
   if (search_now && OnlineSearchBTN->isEnabled()) QTimer::singleShot(0, this, [this] { online_->Click(); });
@@ -560,7 +561,8 @@ std::unique_ptr<ModalDialog> MakeDiscRegDialog(const DialogContext& context) {
     dialog->OfferCdText(*cd_text, controller->DiscCdText.OpeningProposal(controller->Disc).has_value());
   }
   // An unregistered disc is looked up at once when the user asked for that in the options.
-  dialog->EnableOnlineSearch(controller->LookupServers, JacketFolderIn(controller->DataBasePath),
+  dialog->EnableOnlineSearch(TocOfDisc(controller->CD, controller->Disc), controller->LookupServers,
+                             JacketFolderIn(controller->DataBasePath),
                              controller->AutoLookup && controller->Disc.DiscName.Empty());
   return dialog;
 }

@@ -49,10 +49,11 @@ class TDiscRegDLG final : public ModalDialog {
   // `fill_now` (an unregistered disc) they are filled at once. The status bar tells the result.
   void OfferCdText(const TDiscRecord& proposal, bool fill_now);
 
-  // Enables "オンラインで検索" with these servers, saving covers into `jacket_folder`; with
-  // `search_now` the search starts as soon as the dialog shows.
-  void EnableOnlineSearch(const OnlineLookupSettings& servers, const std::filesystem::path& jacket_folder,
-                          bool search_now);
+  // Enables "オンラインで検索" with these servers for the disc whose table of contents is `toc`,
+  // saving covers into `jacket_folder`; with `search_now` the search starts as soon as the dialog
+  // shows.
+  void EnableOnlineSearch(const DiscToc& toc, const OnlineLookupSettings& servers,
+                          const std::filesystem::path& jacket_folder, bool search_now);
   OnlineSearch* Online() const { return online_.get(); }
 
   // The controls, named as the program names them.

@@ -69,4 +69,18 @@ DiscToc TocOfRecord(const TDiscRecord& disc) {
   return toc;
 }
 
+DiscToc TocOfDisc(CDDA& cd, const TDiscRecord& disc) {
+  DiscToc toc = TocOfRecord(disc);
+  try {
+    if (cd.CDState == cdNotReady || cd.CDState == cdOpen) return toc;
+    if (!(cd.CDMediaID() == disc.DiscKey) || cd.CDTrackCount() != static_cast<int>(toc.Tracks.size())) return toc;
+    for (std::size_t n = 1; n <= toc.Tracks.size(); ++n) {
+      toc.Tracks[n - 1].Audio = cd.CDTrackIsAudio(static_cast<std::uint8_t>(n));
+    }
+  } catch (const Error&) {
+    return TocOfRecord(disc);  // the drive went away while asked: the record's table it is
+  }
+  return toc;
+}
+
 }  // namespace qvr

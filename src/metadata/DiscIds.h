@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cdda/CDDA.h"
 #include "cdda/DiscToc.h"
 #include "cddb/DiscRecord.h"
 
@@ -25,5 +26,8 @@ std::string CddbDiscIdText(const DiscToc& toc);
 // lead-out one frame after the last track's end, as the device reports a disc. Every track
 // counts as audio, since a record does not say which are data.
 DiscToc TocOfRecord(const TDiscRecord& disc);
+// The same with the drive's word on which tracks are data, when the drive holds this disc (an
+// open device, the same key and track count); else TocOfRecord's.
+DiscToc TocOfDisc(CDDA& cd, const TDiscRecord& disc);
 
 }  // namespace qvr

@@ -1,8 +1,6 @@
 // The worker thread of the online lookup.
 #include "metadata/LookupWorker.h"
 
-#include "metadata/DiscIds.h"
-
 namespace qvr {
 
 LookupWorker::LookupWorker(OnlineLookupSettings settings, std::function<void()> notify)
@@ -74,10 +72,9 @@ bool LookupWorker::Start(Job job) {
   return true;
 }
 
-bool LookupWorker::StartFind(const TDiscRecord& disc) {
-  return Start(
-      [disc](OnlineLookup& lookup, const CancelFlag& cancel, const OnlineLookup::Progress& progress,
-             LookupNews& result) { result.Proposals = lookup.Find(TocOfRecord(disc), disc, cancel, progress); });
+bool LookupWorker::StartFind(const DiscToc& toc, const TDiscRecord& disc) {
+  return Start([toc, disc](OnlineLookup& lookup, const CancelFlag& cancel, const OnlineLookup::Progress& progress,
+                           LookupNews& result) { result.Proposals = lookup.Find(toc, disc, cancel, progress); });
 }
 
 bool LookupWorker::StartCover(const DiscProposal& proposal, const std::filesystem::path& jacket_folder) {

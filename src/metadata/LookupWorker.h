@@ -38,9 +38,9 @@ class LookupWorker {
   LookupWorker(const LookupWorker&) = delete;
   LookupWorker& operator=(const LookupWorker&) = delete;
 
-  // Starts finding proposals for `disc` (its table of contents from the record). False when a
-  // job is running.
-  bool StartFind(const TDiscRecord& disc);
+  // Starts finding proposals for `disc`, whose table of contents is `toc`. False when a job is
+  // running.
+  bool StartFind(const DiscToc& toc, const TDiscRecord& disc);
   // Starts fetching the proposal's front cover into `jacket_folder`. False when a job is running.
   bool StartCover(const DiscProposal& proposal, const std::filesystem::path& jacket_folder);
   // Asks the running job to end; it finishes with LookupFailure::Cancelled soon after.

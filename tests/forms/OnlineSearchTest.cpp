@@ -20,6 +20,7 @@
 #include "forms/OnlineSearch.h"
 #include "forms/RegistrationFixture.h"
 #include "forms/TLookupChooserDLG.h"
+#include "metadata/DiscIds.h"
 #include "metadata/OnlineFixtures.h"
 #include "support/LocalHttpServer.h"
 
@@ -171,6 +172,28 @@ TEST_F(OnlineSearchTest, SecondClickCancels) {
     EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("検索を中止しました"));
     EXPECT_EQ(dialog.DiscNameEDT->text(), "");
   });
+}
+
+// An enhanced CD: MusicBrainz knows it by its audio session alone, so the search must learn from
+// the drive that the last track is data (the record does not say).
+TEST_F(OnlineSearchTest, TheDrivesDataTrackIsLeftOutOfTheDiscId) {
+  DiscToc enhanced;
+  enhanced.Tracks = {{150, true}, {4650, true}, {9150, true}, {13650, true}, {30000, false}};
+  enhanced.LeadOut = 40000;
+  drive.InsertDisc(enhanced);
+  DiscToc all_audio = enhanced;
+  all_audio.Tracks.back().Audio = true;
+  ASSERT_NE(MusicBrainzDiscId(enhanced), MusicBrainzDiscId(all_audio));
+  LocalHttpServer server([](const HttpRequest&) { return HttpReply{404, "{}"}; });
+  UseServer(server);
+  auto program = Start();
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    dialog.OnlineSearchBTN->click();
+    ASSERT_TRUE(WaitUntil([&] { return !dialog.Online()->Running(); }));
+  });
+  ASSERT_FALSE(server.Requests().empty());
+  EXPECT_TRUE(server.Requests()[0].Target.starts_with("/ws/2/discid/" + MusicBrainzDiscId(enhanced)))
+      << server.Requests()[0].Target;
 }
 
 TEST_F(OnlineSearchTest, ClosingTheDialogEndsARunningSearch) {

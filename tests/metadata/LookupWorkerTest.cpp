@@ -7,6 +7,7 @@
 #include <condition_variable>
 
 #include "OnlineFixtures.h"
+#include "metadata/DiscIds.h"
 #include "support/LocalHttpServer.h"
 
 namespace qvr {
@@ -60,8 +61,8 @@ TEST(LookupWorkerTest, FindsOnItsThreadAndHandsTheResultOverOnce) {
   });
   Posts posts;
   LookupWorker worker(SettingsFor(server), [&] { posts.Post(); });
-  ASSERT_TRUE(worker.StartFind(test::TwelveTrackDisc()));
-  EXPECT_FALSE(worker.StartFind(test::TwelveTrackDisc())) << "one job at a time";
+  ASSERT_TRUE(worker.StartFind(TocOfRecord(test::TwelveTrackDisc()), test::TwelveTrackDisc()));
+  EXPECT_FALSE(worker.StartFind(TocOfRecord(test::TwelveTrackDisc()), test::TwelveTrackDisc())) << "one job at a time";
   const LookupNews running = posts.WaitFor(worker, [](const LookupNews& news) { return !news.Progress.empty(); });
   EXPECT_EQ(running.Progress, "MusicBrainz で検索しています…");
   const LookupNews news = posts.WaitFor(worker, [](const LookupNews& now) { return now.Finished; });
@@ -69,14 +70,15 @@ TEST(LookupWorkerTest, FindsOnItsThreadAndHandsTheResultOverOnce) {
   EXPECT_FALSE(news.Failure);
   EXPECT_EQ(news.Proposals.size(), 1u);
   EXPECT_FALSE(worker.Poll().Finished);
-  EXPECT_TRUE(worker.StartFind(test::TwelveTrackDisc())) << "a new job once the last ended";
+  EXPECT_TRUE(worker.StartFind(TocOfRecord(test::TwelveTrackDisc()), test::TwelveTrackDisc()))
+      << "a new job once the last ended";
 }
 
 TEST(LookupWorkerTest, CancelEndsTheJobAsCancelled) {
   test::LocalHttpServer server([](const HttpRequest&) { return HttpReply{200, "{}", "application/json", {}, 5s}; });
   Posts posts;
   LookupWorker worker(SettingsFor(server), [&] { posts.Post(); });
-  ASSERT_TRUE(worker.StartFind(test::TwelveTrackDisc()));
+  ASSERT_TRUE(worker.StartFind(TocOfRecord(test::TwelveTrackDisc()), test::TwelveTrackDisc()));
   posts.WaitFor(worker, [](const LookupNews& news) { return !news.Progress.empty(); });
   worker.Cancel();
   const LookupNews news = posts.WaitFor(worker, [](const LookupNews& now) { return now.Finished; });
@@ -89,7 +91,7 @@ TEST(LookupWorkerTest, DestroyingARunningWorkerEndsItsJob) {
   const auto started = std::chrono::steady_clock::now();
   {
     LookupWorker worker(SettingsFor(server), [] {});
-    ASSERT_TRUE(worker.StartFind(test::TwelveTrackDisc()));
+    ASSERT_TRUE(worker.StartFind(TocOfRecord(test::TwelveTrackDisc()), test::TwelveTrackDisc()));
     std::this_thread::sleep_for(100ms);
   }
   EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);

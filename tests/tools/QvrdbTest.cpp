@@ -11,6 +11,7 @@
 #include "cddb/DatabaseSnapshot.h"
 #include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
+#include "metadata/DiscIds.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
 #include "support/LocalHttpServer.h"
@@ -425,6 +426,30 @@ TEST_F(QvrdbTest, LookupPrintsProposalsInTheExportForm) {
 
   EXPECT_EQ(Qvrdb({"lookup", "FFFFFFFF"}).status, 1);
   EXPECT_EQ(Qvrdb({"lookup"}).status, 2);
+}
+
+// An image of an enhanced CD is looked up by its audio session, as the drive reads it: the data
+// track is left out of the MusicBrainz disc ID and counted in the CDDB one.
+TEST_F(QvrdbTest, LookupOfAnImageKnowsItsDataTrack) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const test::GeneratedImage image = test::WriteImage(dir_.Path(), {{75}, {11450}, {75, false}});
+  DiscToc all_audio = image.toc;
+  all_audio.Tracks.back().Audio = true;
+  ASSERT_NE(MusicBrainzDiscId(image.toc), MusicBrainzDiscId(all_audio));
+  test::LocalHttpServer server([](const test::HttpRequest& request) {
+    if (request.Target.starts_with("/~cddb/")) return test::HttpReply{200, "202 No match\r\n", "text/plain"};
+    return test::HttpReply{404, "{}"};
+  });
+  test::WriteFile(dir_ / "Qvr.ini",
+                  "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=" + server.Url() + "\r\n");
+  const ToolRun run = Qvrdb({"lookup", image.cue.string()});
+  EXPECT_EQ(run.status, 1) << run.err;
+  unsetenv("SDL_AUDIODRIVER");
+  ASSERT_EQ(server.Requests().size(), 2u);
+  EXPECT_TRUE(server.Requests()[0].Target.starts_with("/ws/2/discid/" + MusicBrainzDiscId(image.toc) + "?"))
+      << server.Requests()[0].Target;
+  EXPECT_NE(server.Requests()[1].Target.find(CddbDiscIdText(image.toc) + "+3+"), std::string::npos)
+      << server.Requests()[1].Target;
 }
 
 TEST_F(QvrdbTest, LookupTellsWhyNothingWasFound) {

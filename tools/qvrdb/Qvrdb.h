@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "cdda/DiscToc.h"
 #include "cddb/DiscRecord.h"
 #include "ini/IniGT.h"
 
@@ -59,9 +60,16 @@ int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err);
 // it cannot be read as hours ("1 min 15 s 74 f", "0 min 0 s 0 f").
 std::string TimeText(std::uint32_t msf);
 
-// Reads the disc in `drive` (a drive or an image) through the device layer: key, track count,
-// disc time, track starts and lengths, texts empty. Tells on `err` why not when it cannot.
-std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& err);
+// A disc read in a drive: its record (key, track count, disc time, track starts and lengths,
+// texts empty) and its table of contents, data tracks marked as the drive tells them.
+struct DriveDisc {
+  TDiscRecord Record;
+  DiscToc Toc;
+};
+
+// Reads the disc in `drive` (a drive or an image) through the device layer. Tells on `err` why
+// not when it cannot.
+std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err);
 
 // lookup: what the online sources propose for a disc of the database (by key) or in a drive.
 int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);

@@ -19,14 +19,16 @@ bool NamesDrive(const std::string& argument) {
   return argument.find('/') != std::string::npos || std::filesystem::exists(argument, error);
 }
 
-std::optional<TDiscRecord> DiscOfKey(const QvrdbContext& context, const std::string& key_utf8) {
+// A disc of the database: its table of contents from its record, every track taken as audio.
+std::optional<DriveDisc> DiscOfKey(const QvrdbContext& context, const std::string& key_utf8) {
   if (!std::filesystem::exists(context.MasterPath)) {
     context.Err << "qvrdb: データベース " << context.MasterPath.string() << " がありません\n";
     return std::nullopt;
   }
   const DatabaseReader reader(context.MasterPath);
   if (const std::optional<TMasterRecord> master = reader.FindMaster(Utf8ToSjis(key_utf8).bytes)) {
-    return reader.Resolve(*master);
+    const TDiscRecord disc = reader.Resolve(*master);
+    return DriveDisc{disc, TocOfRecord(disc)};
   }
   context.Err << "qvrdb: キー " << key_utf8 << " のディスクはデータベースにありません\n";
   return std::nullopt;
@@ -39,7 +41,7 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] lookup KEY|DRIVE\n";
     return kQvrdbError;
   }
-  const std::optional<TDiscRecord> disc =
+  const std::optional<DriveDisc> disc =
       NamesDrive(arguments[0]) ? ReadDiscIn(arguments[0], context.Err) : DiscOfKey(context, arguments[0]);
   if (!disc) return kQvrdbProblem;
 
@@ -47,7 +49,7 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
   CancelFlag never;
   std::vector<DiscProposal> proposals;
   try {
-    proposals = lookup.Find(TocOfRecord(*disc), *disc, never,
+    proposals = lookup.Find(disc->Toc, disc->Record, never,
                             [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
   } catch (const LookupError& error) {
     context.Err << "qvrdb: " << error.what() << "\n";

@@ -8,12 +8,13 @@
 #include "app/PlayerSettings.h"
 #include "cdda/DriveLayer.h"
 #include "cddb/DiscDatabase.h"
+#include "metadata/DiscIds.h"
 #include "tools/qvrdb/Qvrdb.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
 
-std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& err) {
+std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err) {
   std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive);
   CDDA& layer = opened->Layer;
   if (layer.CDState != cdStopped && layer.CDState != cdPlaying && layer.CDState != cdPaused) {
@@ -31,7 +32,7 @@ std::optional<TDiscRecord> ReadDiscIn(const std::string& drive, std::ostream& er
     disc.Tracks[n].StartPos = layer.CDTrackStart(n);
     disc.Tracks[n].Length = layer.CDTrackLength(n);
   }
-  return disc;
+  return DriveDisc{disc, TocOfDisc(layer, disc)};
 }
 
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments) {
@@ -52,9 +53,9 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
     drive = SjisToUtf8(ini.ReadFencedString(kOtherSection, "Drive", ""));
   }
 
-  const std::optional<TDiscRecord> read = ReadDiscIn(*drive, context.Err);
+  const std::optional<DriveDisc> read = ReadDiscIn(*drive, context.Err);
   if (!read) return kQvrdbProblem;
-  const TDiscRecord& disc = *read;
+  const TDiscRecord& disc = read->Record;
   SystemDateSource dates;
   TDiscDatabase database(dates);
   database.DBOpen(context.MasterPath);
