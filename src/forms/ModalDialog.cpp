@@ -59,7 +59,22 @@ void ModalDialog::HelpRequested() { link_.ShowHelp(help_context_); }
 
 QString ModalDialog::CurrentHintText() const { return current_hint_->currentMessage(); }
 
-void ModalDialog::ShowStatus(const QString& text) { current_hint_->showMessage(text); }
+void ModalDialog::ShowStatus(const QString& text) {
+  standing_.clear();
+  current_hint_->showMessage(text);
+}
+
+void ModalDialog::ShowStandingStatus(const QString& text) {
+  standing_ = text;
+  current_hint_->showMessage(text);
+}
+
+void ModalDialog::ShowNoHint() {
+  if (standing_.isEmpty())
+    current_hint_->clearMessage();
+  else
+    current_hint_->showMessage(standing_);
+}
 
 void ModalDialog::SetHintBarVisible(bool visible) { current_hint_->setVisible(visible); }
 
@@ -78,7 +93,7 @@ void ModalDialog::ShowHintOf(QWidget* widget) {
       return;
     }
   }
-  current_hint_->clearMessage();
+  ShowNoHint();
 }
 
 bool ModalDialog::event(QEvent* event) {
@@ -87,7 +102,7 @@ bool ModalDialog::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
     if (tip.isEmpty())
-      current_hint_->clearMessage();
+      ShowNoHint();
     else
       current_hint_->showMessage(tip);
     return true;

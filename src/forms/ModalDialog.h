@@ -41,6 +41,10 @@ class ModalDialog : public QDialog {
   QString CurrentHintText() const;
   // Shows a message in the status bar until the next hint replaces it (refused input, ...).
   void ShowStatus(const QString& text);
+  // Shows a message that stands: a hint shown meanwhile replaces it only while the mouse or the
+  // focus is on its control, and the bar returns to it afterwards (a search's progress and
+  // result). The next message of either kind ends it.
+  void ShowStandingStatus(const QString& text);
 
   // Hides the status bar, for a dialog with no hints to show (the jacket viewer).
   void SetHintBarVisible(bool visible);
@@ -62,11 +66,14 @@ class ModalDialog : public QDialog {
 
  private:
   void ShowHintOf(QWidget* widget);
+  // What the bar shows when no control's hint is up: the standing message, if any.
+  void ShowNoHint();
 
   ControllerLink& link_;
   int help_context_;
   QVBoxLayout* body_ = nullptr;
   QStatusBar* current_hint_ = nullptr;
+  QString standing_;  // the standing message (empty: none)
   bool ending_ = false;
 };
 

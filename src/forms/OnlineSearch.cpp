@@ -49,19 +49,19 @@ void OnlineSearch::Click() {
   fetching_cover_ = false;
   if (worker_.StartFind(toc_, disc_)) {
     button_.setText(QString::fromUtf8(kCancelCaption));
-    dialog_.ShowStatus(QString::fromUtf8("オンラインで検索しています…"));
+    dialog_.ShowStandingStatus(QString::fromUtf8("オンラインで検索しています…"));
   }
 }
 
 void OnlineSearch::TakeNews() {
   const LookupNews news = worker_.Poll();
-  if (news.Running && !news.Progress.empty()) dialog_.ShowStatus(Q(news.Progress));
+  if (news.Running && !news.Progress.empty()) dialog_.ShowStandingStatus(Q(news.Progress));
   if (news.Finished) Finished(news);
 }
 
 std::optional<std::size_t> OnlineSearch::Choose(const std::vector<DiscProposal>& proposals) {
   if (proposals.size() == 1) return 0;
-  dialog_.ShowStatus(QString::fromUtf8("候補を選んでください"));
+  dialog_.ShowStandingStatus(QString::fromUtf8("候補を選んでください"));
   choosing_ = true;
   const std::optional<std::size_t> chosen = chooser_(proposals);
   choosing_ = false;
@@ -73,20 +73,20 @@ void OnlineSearch::Finished(const LookupNews& news) {
   if (news.Failure) {
     const bool cover = fetching_cover_;
     fetching_cover_ = false;
-    dialog_.ShowStatus(Q(cover ? "カバー画像を取得できません: " + news.Message : news.Message));
+    dialog_.ShowStandingStatus(Q(cover ? "カバー画像を取得できません: " + news.Message : news.Message));
     return;
   }
   if (fetching_cover_) {
     fetching_cover_ = false;
     if (news.Cover.empty()) {
-      dialog_.ShowStatus(QString::fromUtf8("カバー画像は見つかりませんでした"));
+      dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像は見つかりませんでした"));
       return;
     }
     // The jacket field holds the path as record bytes; a path without a Shift-JIS form is left
     // out rather than stored wrong.
     const SjisEncoding path = Utf8ToSjis(news.Cover.string());
     if (!path.ok() || path.bytes.size() > 255) {
-      dialog_.ShowStatus(QString::fromUtf8("カバー画像のパスはジャケットファイルに登録できません"));
+      dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像のパスはジャケットファイルに登録できません"));
       return;
     }
     // A proposal of the jacket alone: every other text empty, no type, no date.
@@ -94,17 +94,17 @@ void OnlineSearch::Finished(const LookupNews& news) {
     jacket.DiscType = kNoDiscType;
     jacket.JacketFile = path.bytes;
     dialog_.Propose(jacket);
-    dialog_.ShowStatus(QString::fromUtf8("カバー画像をジャケットにしました"));
+    dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像をジャケットにしました"));
     return;
   }
   const std::optional<std::size_t> chosen = Choose(news.Proposals);
   if (!chosen || *chosen >= news.Proposals.size()) {
-    dialog_.ShowStatus(QString::fromUtf8("検索結果は使われませんでした"));
+    dialog_.ShowStandingStatus(QString::fromUtf8("検索結果は使われませんでした"));
     return;
   }
   const DiscProposal& proposal = news.Proposals[*chosen];
   dialog_.Propose(proposal.Record);
-  dialog_.ShowStatus(QString::fromUtf8("%1 の「%2」を入力しました").arg(Q(proposal.Source), Q(proposal.Title)));
+  dialog_.ShowStandingStatus(QString::fromUtf8("%1 の「%2」を入力しました").arg(Q(proposal.Source), Q(proposal.Title)));
   if (proposal.FrontCover && dialog_.Model().DiscText(DiscField::JacketFile).empty()) {
     fetching_cover_ = worker_.StartCover(proposal, jacket_folder_);
     if (fetching_cover_) button_.setText(QString::fromUtf8(kCancelCaption));

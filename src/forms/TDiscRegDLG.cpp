@@ -429,7 +429,7 @@ void TDiscRegDLG::OfferCdText(const TDiscRecord& proposal, bool fill_now) {
   if (fill_now) {
     const std::size_t filled = Propose(proposal);
     if (filled > 0) opening_status_ = Q(FormatMessage(kCdTextPrefilled, std::to_string(filled)));
-    ShowStatus(opening_status_);
+    ShowStandingStatus(opening_status_);
   }
 }
 
@@ -437,7 +437,7 @@ bool TDiscRegDLG::event(QEvent* event) {
   // The prefill's result is said once the dialog is active: activation puts the focus into the
   // first edit, whose hint would take the status bar otherwise.
   if (event->type() == QEvent::WindowActivate && !opening_status_.isEmpty()) {
-    QTimer::singleShot(0, this, [this, text = opening_status_] { ShowStatus(text); });
+    QTimer::singleShot(0, this, [this, text = opening_status_] { ShowStandingStatus(text); });
     opening_status_.clear();
   }
   return ModalDialog::event(event);
@@ -446,7 +446,8 @@ bool TDiscRegDLG::event(QEvent* event) {
 void TDiscRegDLG::CdTextBTNClick() {
   if (!cd_text_) return;
   const std::size_t filled = Propose(*cd_text_);
-  ShowStatus(filled > 0 ? Q(FormatMessage(kCdTextFilled, std::to_string(filled))) : QString::fromUtf8(kCdTextNothing));
+  ShowStandingStatus(filled > 0 ? Q(FormatMessage(kCdTextFilled, std::to_string(filled)))
+                                : QString::fromUtf8(kCdTextNothing));
 }
 
 void TDiscRegDLG::TrackSelectSBRChange(int position) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QTableWidget>
 #include <QTimer>
 #include <atomic>
@@ -153,6 +154,14 @@ TEST_F(OnlineSearchTest, FailureIsOneLineInTheStatusBarAndChangesNothing) {
     ASSERT_TRUE(WaitUntil([&] { return dialog.CurrentHintText().contains(QString::fromUtf8("接続できません")); }))
         << dialog.CurrentHintText().toStdString();
     EXPECT_FALSE(dialog.CurrentHintText().contains('\n'));
+    // A hint passing over the bar does not lose the outcome: it returns when the hint goes.
+    const QString outcome = dialog.CurrentHintText();
+    QStatusTipEvent hint(dialog.UpdateBTN->statusTip());
+    QApplication::sendEvent(&dialog, &hint);
+    EXPECT_EQ(dialog.CurrentHintText(), dialog.UpdateBTN->statusTip());
+    QStatusTipEvent gone{QString()};
+    QApplication::sendEvent(&dialog, &gone);
+    EXPECT_EQ(dialog.CurrentHintText(), outcome);
     EXPECT_EQ(dialog.DiscNameEDT->text(), "");
     EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("ミニアルバム"));
     EXPECT_EQ(dialog.OnlineSearchBTN->text(), QString::fromUtf8("オンラインで検索(&O)"));
