@@ -27,13 +27,16 @@ ModalDialog::ModalDialog(ControllerLink& link, const QString& caption, int help_
   current_hint_->setObjectName("CurrentHint");
   current_hint_->setSizeGripEnabled(false);
   outer->addWidget(current_hint_);
-  // Focus changes show the hint of the control that takes the focus, so the status bar helps
-  // keyboard users as well as mouse users.
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   help->setContext(Qt::WindowShortcut);
   connect(help, &QShortcut::activated, this, &ModalDialog::HelpRequested);
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-    if (now && isAncestorOf(now)) ShowHintOf(now);
+  // Focus changes show the hint of the control that takes the focus, so the status bar helps
+  // keyboard users as well as mouse users; the focus coming in with the window's activation
+  // leaves a standing message (an outcome said before the dialog was up) in place.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+    if (!now || !isAncestorOf(now)) return;
+    const bool from_inside = before && isAncestorOf(before);
+    if (from_inside || standing_.isEmpty()) ShowHintOf(now);
   });
 }
 

@@ -428,19 +428,8 @@ void TDiscRegDLG::OfferCdText(const TDiscRecord& proposal, bool fill_now) {
   FitAndCentre();  // the button row may need more room now
   if (fill_now) {
     const std::size_t filled = Propose(proposal);
-    if (filled > 0) opening_status_ = Q(FormatMessage(kCdTextPrefilled, std::to_string(filled)));
-    ShowStandingStatus(opening_status_);
+    if (filled > 0) ShowStandingStatus(Q(FormatMessage(kCdTextPrefilled, std::to_string(filled))));
   }
-}
-
-bool TDiscRegDLG::event(QEvent* event) {
-  // The prefill's result is said once the dialog is active: activation puts the focus into the
-  // first edit, whose hint would take the status bar otherwise.
-  if (event->type() == QEvent::WindowActivate && !opening_status_.isEmpty()) {
-    QTimer::singleShot(0, this, [this, text = opening_status_] { ShowStandingStatus(text); });
-    opening_status_.clear();
-  }
-  return ModalDialog::event(event);
 }
 
 void TDiscRegDLG::CdTextBTNClick() {

@@ -90,7 +90,6 @@ class TDiscRegDLG final : public ModalDialog {
  protected:
   void Commit(ModalResult result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  bool event(QEvent* event) override;
 
  private:
   // Fixes the size at the client area's or more when the controls need it, centred on the screen.
@@ -113,7 +112,6 @@ class TDiscRegDLG final : public ModalDialog {
   FileDialogs& files_;
   DiscRegModel model_;
   std::optional<TDiscRecord> cd_text_;  // the disc's CD-Text, offered by CdTextBTN
-  QString opening_status_;              // said once the dialog is up (the prefill's result)
   bool showing_ = false;                // controls are being filled from the model, not edited by the user
   TDiscRecord disc_;                    // the disc as the dialog opened on it: its key and table of contents
   std::unique_ptr<OnlineSearch> online_;

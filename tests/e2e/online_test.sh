@@ -38,6 +38,7 @@ dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
 jacket_saved() { compgen -G "$work/program/DB/Jacket/*.png" >/dev/null; }
 wait_for 20 jacket_saved || { cat "$work/requests.log"; fail "the cover was not saved in DB/Jacket"; }
 grep -q '^/ws/2/discid/.*fmt=json	QVR/' "$work/requests.log" || { cat "$work/requests.log"; fail "no disc ID lookup with the program's User-Agent"; }
+xdotool mousemove 0 0  # off the dialog: the status bar shows the search's outcome, not a hint
 sleep 1
 shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }
 shot dialog
