@@ -43,6 +43,7 @@ OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini) {
       SjisToUtf8(ini.ReadString(kOtherSection, "MusicBrainzServer", kDefaultMusicBrainzServer));
   settings.GnudbServer = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbServer", kDefaultGnudbServer));
   settings.CoverArtServer = SjisToUtf8(ini.ReadString(kOtherSection, "CoverArtServer", kDefaultCoverArtServer));
+  settings.GnudbEmail = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbEmail", ""));
   return settings;
 }
 
@@ -50,6 +51,7 @@ void WriteOnlineLookupSettings(TIniGT& ini, const OnlineLookupSettings& settings
   ini.WriteString(kOtherSection, "MusicBrainzServer", Utf8ToSjis(settings.MusicBrainzServer).bytes);
   ini.WriteString(kOtherSection, "GnudbServer", Utf8ToSjis(settings.GnudbServer).bytes);
   ini.WriteString(kOtherSection, "CoverArtServer", Utf8ToSjis(settings.CoverArtServer).bytes);
+  ini.WriteString(kOtherSection, "GnudbEmail", Utf8ToSjis(settings.GnudbEmail).bytes);
 }
 
 }  // namespace qvr

@@ -43,7 +43,8 @@ std::filesystem::path MasterFileIn(std::string_view data_base_path);
 std::filesystem::path JacketFolderIn(std::string_view data_base_path);
 
 // "Other"/"MusicBrainzServer", "GnudbServer", "CoverArtServer": the online lookup's servers
-// (base addresses; empty leaves the source out), by default the services' own.
+// (base addresses; empty leaves the source out), by default the services' own; "GnudbEmail": the
+// address gnudb's greeting sends (empty by default).
 OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini);
 void WriteOnlineLookupSettings(TIniGT& ini, const OnlineLookupSettings& settings);
 

@@ -117,6 +117,7 @@ TOptionValues TQVRDM::CurrentOptions() const {
   values.auto_dlg_open = AutoDLGOpen;
   values.help_hint = HelpHint;
   values.auto_lookup = AutoLookup;
+  values.gnudb_email = LookupServers.GnudbEmail;
   values.data_base_path = DataBasePath;
   values.plugin_path = PluginPath;
   values.drive = Drive;
@@ -145,6 +146,7 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   AutoDLGOpen = values.auto_dlg_open;
   HelpHint = values.help_hint;
   AutoLookup = values.auto_lookup;
+  LookupServers.GnudbEmail = values.gnudb_email;
   DataBasePath = values.data_base_path;
   PluginPath = values.plugin_path;
   RefreshPlugins();

@@ -63,6 +63,7 @@ struct TOptionValues {
   int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
   bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
   bool auto_lookup = false;                 // look unregistered discs up online when they arrive
+  std::string gnudb_email;                  // UTF-8; the address gnudb's greeting sends
   std::string data_base_path, plugin_path;  // Shift-JIS bytes
   std::string drive;                        // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
   friend bool operator==(const TOptionValues&, const TOptionValues&) = default;

@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -381,9 +382,9 @@ QWidget* TOptionDlg::BuildOtherPage() {
     grid->addWidget(button, row + 1, 2);
     return panel;
   };
-  DBPathPNL = path_row(3, "LibPathLBL", "CDデータベース(*DB.QVR)のパス", "DBPathPNL", "DBPathBTN",
+  DBPathPNL = path_row(4, "LibPathLBL", "CDデータベース(*DB.QVR)のパス", "DBPathPNL", "DBPathBTN",
                        "|ＣＤデータベースファイルのパスを指定します", OptionModel::Folder::DataBase);
-  PluginPathPNL = path_row(5, "PluginPathLBL", "プラグイン（*.QPI）用パス", "PluginPathPNL", "PluginPathBTN",
+  PluginPathPNL = path_row(6, "PluginPathLBL", "プラグイン（*.QPI）用パス", "PluginPathPNL", "PluginPathBTN",
                            "|プラグイン用のパスを指定します", OptionModel::Folder::Plugin);
 
   auto* drive_label = new QLabel("CDドライブ", page);
@@ -407,11 +408,27 @@ QWidget* TOptionDlg::BuildOtherPage() {
   drive_buttons->addStretch(1);
   drive_buttons->addWidget(image_button);
   drive_buttons->addWidget(folder_button);
-  grid->addWidget(drive_label, 7, 0, 1, 3);
-  grid->addWidget(DriveCMB, 8, 0, 1, 3);
-  grid->addLayout(drive_buttons, 9, 0, 1, 3);
+  grid->addWidget(drive_label, 8, 0, 1, 3);
+  grid->addWidget(DriveCMB, 9, 0, 1, 3);
+  grid->addLayout(drive_buttons, 10, 0, 1, 3);
+
+  // gnudb asks every program to send the user's e-mail address with each request.
+  auto* email_label = new QLabel("gnudb用メールアドレス", page);
+  email_label->setObjectName("GnudbEmailLBL");
+  GnudbEmailEDT = new QLineEdit(page);
+  GnudbEmailEDT->setObjectName("GnudbEmailEDT");
+  GnudbEmailEDT->setMaxLength(254);
+  GnudbEmailEDT->setPlaceholderText("name@example.jp");
+  email_label->setBuddy(GnudbEmailEDT);
+  SetHint(GnudbEmailEDT, "|オンライン検索でgnudbに問い合わせるときに送るメールアドレスです (空欄のときは送りません)");
+  connect(GnudbEmailEDT, &QLineEdit::textEdited, this, [this](const QString& text) {
+    model_->Change([&](TOptionValues& values) { values.gnudb_email = text.trimmed().toStdString(); });
+    UpdateEnable();
+  });
+  grid->addWidget(email_label, 3, 0);
+  grid->addWidget(GnudbEmailEDT, 3, 1, 1, 2);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(10, 1);
+  grid->setRowStretch(11, 1);
   return page;
 }
 
@@ -467,6 +484,9 @@ void TOptionDlg::ShowValues() {
   AutoWallCBX->setChecked(values.auto_wall);
   AutoDLGOpenCBX->setChecked(values.auto_dlg_open);
   AutoLookupCBX->setChecked(values.auto_lookup);
+  if (GnudbEmailEDT->text().trimmed().toStdString() != values.gnudb_email) {
+    GnudbEmailEDT->setText(QString::fromStdString(values.gnudb_email));
+  }
   TipHelpCBX->setChecked(values.help_hint);
   for (auto [panel, folder] :
        {std::pair{DBPathPNL, OptionModel::Folder::DataBase}, std::pair{PluginPathPNL, OptionModel::Folder::Plugin}}) {

@@ -23,6 +23,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
@@ -100,6 +101,7 @@ class TOptionDlg final : public ModalDialog {
   QCheckBox* AutoWallCBX = nullptr;
   QCheckBox* AutoDLGOpenCBX = nullptr;
   QCheckBox* AutoLookupCBX = nullptr;
+  QLineEdit* GnudbEmailEDT = nullptr;
   QCheckBox* TipHelpCBX = nullptr;
   QLabel* DBPathPNL = nullptr;
   QLabel* PluginPathPNL = nullptr;

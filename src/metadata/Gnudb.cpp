@@ -1,6 +1,7 @@
 // CDDB over HTTP: building requests and reading the answers.
 #include "metadata/Gnudb.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -74,10 +75,22 @@ bool SafeWord(std::string_view word) {
 
 }  // namespace
 
-std::string CddbRequestQuery(std::string_view command, std::string_view program_version) {
+bool UsableEmailAddress(std::string_view address) {
+  const std::size_t at = address.find('@');
+  if (address.size() > 254 || at == std::string_view::npos || at == 0 || at + 1 == address.size()) return false;
+  if (address.find('@', at + 1) != std::string_view::npos) return false;
+  return std::all_of(address.begin(), address.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+std::string CddbRequestQuery(std::string_view command, std::string_view program_version, std::string_view email) {
   std::string query = "cmd=";
   for (char c : command) query += c == ' ' ? std::string("+") : UrlEncode(std::string_view(&c, 1));
-  query += "&hello=qvr+localhost+QVR+" + UrlEncode(program_version) + "&proto=6";
+  std::string hello = "qvr+localhost";
+  if (UsableEmailAddress(email)) {
+    const std::size_t at = email.find('@');
+    hello = UrlEncode(email.substr(0, at)) + "+" + UrlEncode(email.substr(at + 1));
+  }
+  query += "&hello=" + hello + "+QVR+" + UrlEncode(program_version) + "&proto=6";
   return query;
 }
 

@@ -18,9 +18,13 @@ struct CddbMatch {
   std::string Title;  // "Artist / Disc title"
 };
 
+// Whether `address` can go into gnudb's greeting as the user's e-mail address: one "@" between a
+// non-empty name and host, printable ASCII without blanks, at most 254 characters.
+bool UsableEmailAddress(std::string_view address);
 // The query string of the request for `command` ("cddb query ...", "cddb read ..."), with the
-// program's greeting and protocol level 6.
-std::string CddbRequestQuery(std::string_view command, std::string_view program_version);
+// greeting (the user's e-mail address as name and host, which gnudb asks every program to send
+// and let the user set; "qvr localhost" while no usable address is set) and protocol level 6.
+std::string CddbRequestQuery(std::string_view command, std::string_view program_version, std::string_view email = {});
 // "cddb query <discid> <tracks> <offset>... <seconds>" for `toc`.
 std::string CddbQueryCommand(const DiscToc& toc);
 

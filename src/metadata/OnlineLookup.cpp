@@ -152,7 +152,7 @@ std::vector<DiscProposal> OnlineLookup::FindGnudb(const DiscToc& toc, const TDis
   const std::string cgi = settings_.GnudbServer + "/~cddb/cddb.cgi?";
   const std::string version = QvrUserAgent().substr(4, QvrUserAgent().find(' ') - 4);
   auto get = [&](const std::string& command) {
-    const std::string url = cgi + CddbRequestQuery(command, version);
+    const std::string url = cgi + CddbRequestQuery(command, version, settings_.GnudbEmail);
     HttpResponse response = http_.Get(url, ServerOf(url), cancel);
     if (response.Status != 200) throw StatusError(ServerOf(url), response.Status);
     return response.Body;

@@ -27,6 +27,8 @@ struct OnlineLookupSettings {
   std::string MusicBrainzServer = kDefaultMusicBrainzServer;
   std::string GnudbServer = kDefaultGnudbServer;  // its CGI is "<server>/~cddb/cddb.cgi"
   std::string CoverArtServer = kDefaultCoverArtServer;
+  // The user's e-mail address, sent in gnudb's greeting (see CddbRequestQuery); may be empty.
+  std::string GnudbEmail;
   // The least time between two requests to MusicBrainz.
   std::chrono::milliseconds MusicBrainzInterval{1000};
   // The time limit of each request.

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -253,6 +254,23 @@ TEST_F(OptionDialogTest, OtherPageBoxesFoldersAndDrive) {
   Click(Find<QPushButton>("OKBTN"));
   EXPECT_EQ(values.data_base_path, Utf8ToSjis(dir.Path().string() + "/DB/").bytes);
   EXPECT_TRUE(values.help_hint);
+}
+
+// The address gnudb asks for is typed on the same page; applied, the lookup sends it and the
+// settings file keeps it.
+TEST_F(OptionDialogTest, OtherPageTakesTheAddressGnudbAsksFor) {
+  ShowPage(3);
+  auto* email = Find<QLineEdit>("GnudbEmailEDT");
+  email->setFocus();
+  QTest::keyClicks(email, " hanako@example.jp");
+  EXPECT_EQ(dialog->Model().Values().gnudb_email, "hanako@example.jp") << "blanks around it are dropped";
+  EXPECT_TRUE(ApplyEnabled());
+  Click(Find<QPushButton>("OKBTN"));
+  EXPECT_EQ(values.gnudb_email, "hanako@example.jp");
+  program->controller.ApplyOptions(values);
+  EXPECT_EQ(program->controller.LookupServers.GnudbEmail, "hanako@example.jp");
+  program->controller.SaveSettings();
+  EXPECT_NE(ReadFile(dir / "Qvr.ini").find("GnudbEmail=hanako@example.jp\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -18,6 +18,29 @@ TEST(GnudbTest, QueryCommandNamesTheTableOfContents) {
             "cmd=cddb+read+rock+930d1e0c&hello=qvr+localhost+QVR+1.2&proto=6");
 }
 
+// The user's address is the greeting's name and host; one that cannot be an address is not sent.
+TEST(GnudbTest, GreetingSendsTheUsersAddress) {
+  const struct {
+    const char* email;
+    const char* hello;
+  } cases[] = {
+      {"", "qvr+localhost"},
+      {"hanako@example.jp", "hanako+example.jp"},
+      {"a+b@mail.example.com", "a%2Bb+mail.example.com"},
+      {"hanako", "qvr+localhost"},
+      {"@example.jp", "qvr+localhost"},
+      {"hanako@", "qvr+localhost"},
+      {"a@b@c", "qvr+localhost"},
+      {"han ako@example.jp", "qvr+localhost"},
+      {"花子@example.jp", "qvr+localhost"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CddbRequestQuery("cddb query 1", "1.2", c.email),
+              std::string("cmd=cddb+query+1&hello=") + c.hello + "+QVR+1.2&proto=6")
+        << c.email;
+  }
+}
+
 struct QueryCase {
   const char* name;
   const char* answer;

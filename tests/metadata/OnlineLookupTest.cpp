@@ -104,11 +104,17 @@ TEST_F(OnlineLookupTest, UnknownToMusicBrainzAsksGnudb) {
     }
     return NotFound();
   });
-  const auto proposals = Find(SettingsFor(server));
+  OnlineLookupSettings settings = SettingsFor(server);
+  settings.GnudbEmail = "hanako@example.jp";
+  const auto proposals = Find(settings);
   ASSERT_EQ(proposals.size(), 1u);
   EXPECT_EQ(proposals[0].Source, "gnudb");
   EXPECT_EQ(proposals[0].Record.DiscName.ToUtf8(), "CDDB Title");
-  EXPECT_EQ(server.Requests().size(), 3u);
+  ASSERT_EQ(server.Requests().size(), 3u);
+  for (std::size_t n : {1, 2}) {
+    EXPECT_NE(server.Requests()[n].Target.find("&hello=hanako+example.jp+QVR+"), std::string::npos)
+        << "the user's address greets gnudb: " << server.Requests()[n].Target;
+  }
 }
 
 TEST_F(OnlineLookupTest, NoMatchAnywhereIsNotFound) {
