@@ -363,6 +363,22 @@ QWidget* TOptionDlg::BuildOtherPage() {
   grid->addWidget(TipHelpCBX, 2, 0);
   grid->addWidget(AutoLookupCBX, 2, 1, 1, 2);
 
+  // gnudb asks every program to send the user's e-mail address with each request.
+  auto* email_label = new QLabel("gnudb用メールアドレス", page);
+  email_label->setObjectName("GnudbEmailLBL");
+  GnudbEmailEDT = new QLineEdit(page);
+  GnudbEmailEDT->setObjectName("GnudbEmailEDT");
+  GnudbEmailEDT->setMaxLength(254);
+  GnudbEmailEDT->setPlaceholderText("name@example.jp");
+  email_label->setBuddy(GnudbEmailEDT);
+  SetHint(GnudbEmailEDT, "|オンライン検索でgnudbに問い合わせるときに送るメールアドレスです (空欄のときは送りません)");
+  connect(GnudbEmailEDT, &QLineEdit::textEdited, this, [this](const QString& text) {
+    model_->Change([&](TOptionValues& values) { values.gnudb_email = text.trimmed().toStdString(); });
+    UpdateEnable();
+  });
+  grid->addWidget(email_label, 3, 0);
+  grid->addWidget(GnudbEmailEDT, 3, 1, 1, 2);
+
   auto path_row = [&](int row, const char* label_name, const char* caption, const char* panel_name,
                       const char* button_name, const char* hint, OptionModel::Folder folder) {
     auto* label = new QLabel(caption, page);
@@ -411,22 +427,6 @@ QWidget* TOptionDlg::BuildOtherPage() {
   grid->addWidget(drive_label, 8, 0, 1, 3);
   grid->addWidget(DriveCMB, 9, 0, 1, 3);
   grid->addLayout(drive_buttons, 10, 0, 1, 3);
-
-  // gnudb asks every program to send the user's e-mail address with each request.
-  auto* email_label = new QLabel("gnudb用メールアドレス", page);
-  email_label->setObjectName("GnudbEmailLBL");
-  GnudbEmailEDT = new QLineEdit(page);
-  GnudbEmailEDT->setObjectName("GnudbEmailEDT");
-  GnudbEmailEDT->setMaxLength(254);
-  GnudbEmailEDT->setPlaceholderText("name@example.jp");
-  email_label->setBuddy(GnudbEmailEDT);
-  SetHint(GnudbEmailEDT, "|オンライン検索でgnudbに問い合わせるときに送るメールアドレスです (空欄のときは送りません)");
-  connect(GnudbEmailEDT, &QLineEdit::textEdited, this, [this](const QString& text) {
-    model_->Change([&](TOptionValues& values) { values.gnudb_email = text.trimmed().toStdString(); });
-    UpdateEnable();
-  });
-  grid->addWidget(email_label, 3, 0);
-  grid->addWidget(GnudbEmailEDT, 3, 1, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(11, 1);
   return page;
