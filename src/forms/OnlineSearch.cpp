@@ -47,6 +47,7 @@ void OnlineSearch::Click() {
     return;
   }
   fetching_cover_ = false;
+  filled_.clear();
   if (worker_.StartFind(toc_, disc_)) {
     button_.setText(QString::fromUtf8(kCancelCaption));
     dialog_.ShowStandingStatus(QString::fromUtf8("オンラインで検索しています…"));
@@ -71,22 +72,25 @@ std::optional<std::size_t> OnlineSearch::Choose(const std::vector<DiscProposal>&
 void OnlineSearch::Finished(const LookupNews& news) {
   ShowIdle();
   if (news.Failure) {
-    const bool cover = fetching_cover_;
-    fetching_cover_ = false;
-    dialog_.ShowStandingStatus(Q(cover ? "カバー画像を取得できません: " + news.Message : news.Message));
+    if (fetching_cover_) {
+      fetching_cover_ = false;
+      ShowCoverOutcome("カバー画像を取得できません: " + news.Message);
+    } else {
+      dialog_.ShowStandingStatus(Q(news.Message));
+    }
     return;
   }
   if (fetching_cover_) {
     fetching_cover_ = false;
     if (news.Cover.empty()) {
-      dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像は見つかりませんでした"));
+      ShowCoverOutcome("カバー画像は見つかりませんでした");
       return;
     }
     // The jacket field holds the path as record bytes; a path without a Shift-JIS form is left
     // out rather than stored wrong.
     const SjisEncoding path = Utf8ToSjis(news.Cover.string());
     if (!path.ok() || path.bytes.size() > 255) {
-      dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像のパスはジャケットファイルに登録できません"));
+      ShowCoverOutcome("カバー画像のパスはジャケットファイルに登録できません");
       return;
     }
     // A proposal of the jacket alone: every other text empty, no type, no date.
@@ -94,7 +98,7 @@ void OnlineSearch::Finished(const LookupNews& news) {
     jacket.DiscType = kNoDiscType;
     jacket.JacketFile = path.bytes;
     dialog_.Propose(jacket);
-    dialog_.ShowStandingStatus(QString::fromUtf8("カバー画像をジャケットにしました"));
+    dialog_.ShowStandingStatus(filled_ + QString::fromUtf8("とカバー画像を入力しました"));
     return;
   }
   const std::optional<std::size_t> chosen = Choose(news.Proposals);
@@ -104,11 +108,17 @@ void OnlineSearch::Finished(const LookupNews& news) {
   }
   const DiscProposal& proposal = news.Proposals[*chosen];
   dialog_.Propose(proposal.Record);
-  dialog_.ShowStandingStatus(QString::fromUtf8("%1 の「%2」を入力しました").arg(Q(proposal.Source), Q(proposal.Title)));
+  filled_ = QString::fromUtf8("%1 の「%2」").arg(Q(proposal.Source), Q(proposal.Title));
+  dialog_.ShowStandingStatus(filled_ + QString::fromUtf8("を入力しました"));
   if (proposal.FrontCover && dialog_.Model().DiscText(DiscField::JacketFile).empty()) {
     fetching_cover_ = worker_.StartCover(proposal, jacket_folder_);
     if (fetching_cover_) button_.setText(QString::fromUtf8(kCancelCaption));
   }
+}
+
+void OnlineSearch::ShowCoverOutcome(const std::string& text) {
+  // A cover is fetched only after a search filled the fields in: both are told.
+  dialog_.ShowStandingStatus(filled_ + QString::fromUtf8("を入力しました (") + Q(text) + ")");
 }
 
 }  // namespace qvr

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "metadata/LookupWorker.h"
@@ -42,6 +44,8 @@ class OnlineSearch final : public QObject {
   void Finished(const LookupNews& news);
   void ShowIdle();
   std::optional<std::size_t> Choose(const std::vector<DiscProposal>& proposals);
+  // Tells how fetching the cover ended, after what the search filled in.
+  void ShowCoverOutcome(const std::string& text);
 
   TDiscRegDLG& dialog_;
   QPushButton& button_;
@@ -50,6 +54,7 @@ class OnlineSearch final : public QObject {
   std::filesystem::path jacket_folder_;
   Chooser chooser_;
   bool fetching_cover_ = false;
+  QString filled_;  // what the last search filled in: "<source> の「<title>」"
   bool choosing_ = false;
   LookupWorker worker_;  // last: its thread ends before the members it posts to
 };

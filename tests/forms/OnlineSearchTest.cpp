@@ -93,7 +93,7 @@ TEST_F(OnlineSearchTest, FillsEmptyFieldsAndTakesTheCoverAsJacketStoredOnlyByUpd
     EXPECT_EQ(dialog.JacketFileEDT->text().toStdString(), jacket.string());
     EXPECT_TRUE(std::filesystem::exists(jacket));
     EXPECT_EQ(dialog.OnlineSearchBTN->text(), QString::fromUtf8("オンラインで検索(&O)"));
-    EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("カバー画像をジャケットにしました"));
+    EXPECT_EQ(dialog.CurrentHintText(), QString::fromUtf8("MusicBrainz の「見つかった盤」とカバー画像を入力しました"));
     EXPECT_TRUE(Stored().empty()) << "nothing is stored before 更新";
     dialog.UpdateBTN->click();
   });
@@ -104,6 +104,26 @@ TEST_F(OnlineSearchTest, FillsEmptyFieldsAndTakesTheCoverAsJacketStoredOnlyByUpd
   EXPECT_EQ(stored[0].Tracks[5].TrackName.ToUtf8(), "見つかった盤 5");
   EXPECT_EQ(stored[0].Tracks[1].Musicby.ToUtf8(), "作曲者、Second Composer");
   EXPECT_EQ(stored[0].DiscType, dtAlbum);
+}
+
+// A release whose cover the archive does not have: the texts are filled, the jacket stays empty
+// and the status bar tells both.
+TEST_F(OnlineSearchTest, AMissingCoverIsToldBesideTheFilledRelease) {
+  const ReleaseFixture release = FiveTrackRelease("表紙のない盤", "JP");
+  LocalHttpServer server([&](const HttpRequest& request) {
+    if (request.Target.starts_with("/ws/2/discid/")) return HttpReply{200, DiscIdAnswer("x", {release})};
+    return HttpReply{404, "{}"};
+  });
+  UseServer(server);
+  auto program = Start();
+  Register(*program, [&](TDiscRegDLG& dialog) {
+    dialog.OnlineSearchBTN->click();
+    const QString told =
+        QString::fromUtf8("MusicBrainz の「表紙のない盤」を入力しました (カバー画像は見つかりませんでした)");
+    ASSERT_TRUE(WaitUntil([&] { return dialog.CurrentHintText() == told; })) << dialog.CurrentHintText().toStdString();
+    EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("表紙のない盤"));
+    EXPECT_EQ(dialog.JacketFileEDT->text(), "");
+  });
 }
 
 TEST_F(OnlineSearchTest, SeveralReleasesAreChosenFrom) {
