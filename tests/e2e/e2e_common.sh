@@ -125,6 +125,28 @@ open_jacket_viewer() {
   [[ "${width}x$height" == "$1" ]] || fail "the viewer's client area is ${width}x$height, not the picture's $1"
 }
 
+# Gives every character of $1 outside the keyboard map a key code of its own, once, before any is
+# typed. `xdotool type` otherwise binds a spare key code to each such character in turn, and a
+# program that reads its key events late (a loaded machine) finds the code already bound to the
+# next character or to none, and loses a character.
+map_characters() {
+  local LC_ALL=C.UTF-8  # one character at a time, whatever the caller's locale
+  local -a free
+  mapfile -t free < <(xmodmap -pke | awk '$1 == "keycode" && $2 > 8 && NF == 3 {print $2}')
+  local -A seen=()
+  local expressions=() char n=0
+  while IFS= read -r -n1 char; do
+    [[ -z "$char" || -n "${seen[$char]:-}" ]] && continue
+    seen[$char]=1
+    [[ "$char" == [[:ascii:]] ]] && continue
+    ((n < ${#free[@]})) || fail "no free key code left for $char"
+    expressions+=(-e "keycode ${free[n]} = $(printf 'U%04X' "'$char")")
+    n=$((n + 1))
+  done <<<"$1"
+  ((${#expressions[@]} == 0)) || xmodmap "${expressions[@]}" || fail "xmodmap could not map the characters"
+  sleep 1  # the program takes the new map when its notice arrives
+}
+
 # Whether the disk audio file has received non-silent samples after byte $2 (default 0).
 audible_after() { [[ -n "$(tail -c +$((${2:-0} + 1)) "$1" 2>/dev/null | tr -d '\0' | head -c 16)" ]]; }
 

@@ -9,7 +9,7 @@
 set -uo pipefail
 qvr_binary=$1 disc_tool=$2 shot_tool=$3 qvrdb_binary=$4
 source "$(dirname "$0")/e2e_common.sh"
-require_tools Xvfb openbox xdotool xwininfo xprop xdpyinfo
+require_tools Xvfb openbox xdotool xwininfo xprop xdpyinfo xmodmap
 
 # A program folder of its own with the disc image as its drive and an empty database: the disc
 # tool registers the disc, and its files are removed again.
@@ -37,8 +37,9 @@ xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --syn
 sleep 0.5
 
 shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }
-# xdotool types characters outside the keyboard map by binding a spare key code to each in turn.
-# Each key gets a moment to move the focus before the next text is typed.
+# The Japanese characters get key codes of their own first; each key gets a moment to move the
+# focus before the next text is typed.
+map_characters '夏の記録テスト楽団一曲目二三'
 type_text() { xdotool type --delay 100 -- "$1"; sleep 0.5; }
 key() { xdotool key "$1"; sleep 0.8; }
 
