@@ -7,11 +7,18 @@
 #include <cdio/mmc.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cctype>
+#include <chrono>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <regex>
+#include <utility>
 #include <vector>
 
 #include "cdda/ChildProbe.h"
@@ -42,8 +49,8 @@ void IgnoreLog(cdio_log_level_t, const char*) {}
 // libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
 // to the .toc. Writes a private copy whose relative names are made absolute and returns its
 // path; empty on failure. The caller removes the copy. Raises Error when a data file it names
-// cannot be opened or is not a regular file.
-std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
+// cannot be opened or is not a regular file. Adds the data files' paths to `named`.
+std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile, std::vector<fs::path>& named) {
   std::error_code error;
   if (fs::file_size(tocFile, error) > 256 * 1024 || error) return {};
   std::string text;
@@ -61,6 +68,7 @@ std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
     const int data = OpenRegularFile(name, O_RDONLY, open_error);
     if (data < 0) throw Error(FormatMessage(kNoImage, name.string()) + ": " + OpenFailureReason(open_error));
     ::close(data);
+    named.push_back(name);
     rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
     last = (*match)[0].second;
   }
@@ -75,6 +83,76 @@ std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile) {
     return {};
   }
   return copy;
+}
+
+// A file as it is now: which file (device, inode) and its size and times; a write or a
+// replacement changes it. Empty when it cannot be read.
+using FileStamp = std::array<std::int64_t, 7>;
+std::optional<FileStamp> StampOf(const fs::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::int64_t>(status.st_dev),
+                   static_cast<std::int64_t>(status.st_ino),
+                   status.st_size,
+                   status.st_mtim.tv_sec,
+                   status.st_mtim.tv_nsec,
+                   status.st_ctim.tv_sec,
+                   status.st_ctim.tv_nsec};
+}
+
+// Images the child could not read, with the files as they were then: such an image is not read
+// again until it or a data file it names changes. The drive is opened again at every poll while
+// it is not ready, and each read of a damaged image starts a child process (one a second), or,
+// for an image that hangs libcdio, holds the program for the whole time limit. A read that ran
+// out of time may have met a slow disk rather than a damaged image: it is tried again after a
+// while even when nothing changed.
+class RefusedImages {
+ public:
+  using Files = std::vector<std::pair<std::string, FileStamp>>;
+  // The files' stamps; empty when one of them cannot be read (nothing is remembered then).
+  static Files StampsOf(const std::vector<fs::path>& paths) {
+    Files files;
+    for (const fs::path& path : paths) {
+      const std::optional<FileStamp> stamp = StampOf(path);
+      if (!stamp) return {};
+      files.emplace_back(path.string(), *stamp);
+    }
+    return files;
+  }
+  std::optional<std::string> Refusal(const Files& files) {
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    for (const Entry& entry : refused_) {
+      if (!files.empty() && entry.files == files && now < entry.until) return entry.message;
+    }
+    return std::nullopt;
+  }
+  // `for_now`: only for kRetryTime.
+  void Remember(const Files& files, const std::string& message, bool for_now) {
+    if (files.empty()) return;
+    std::lock_guard lock(mutex_);
+    const auto until =
+        for_now ? std::chrono::steady_clock::now() + kRetryTime : std::chrono::steady_clock::time_point::max();
+    std::erase_if(refused_, [&](const Entry& entry) { return entry.files == files; });
+    refused_.push_front({files, message, until});
+    if (refused_.size() > kKept) refused_.pop_back();
+  }
+
+ private:
+  struct Entry {
+    Files files;
+    std::string message;
+    std::chrono::steady_clock::time_point until;
+  };
+  static constexpr std::size_t kKept = 16;
+  static constexpr std::chrono::minutes kRetryTime{1};
+  std::mutex mutex_;
+  std::deque<Entry> refused_;
+};
+
+RefusedImages& Refused() {
+  static RefusedImages refused;
+  return refused;
 }
 
 // Removes the private .toc copy when the open is over.
@@ -163,7 +241,8 @@ std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& i
   ::close(descriptor);
 
   const bool cdrdao = ImageExtension(image) == ".toc";
-  RemovedAfterwards copy{cdrdao ? CdrdaoCopyWithAbsoluteNames(image) : std::string()};
+  std::vector<fs::path> files{image};
+  RemovedAfterwards copy{cdrdao ? CdrdaoCopyWithAbsoluteNames(image, files) : std::string()};
   if (cdrdao && copy.path.empty()) throw Error(FormatMessage(kNoImage, image.string()));
   auto open = [&]() -> CdIo_t* {
     return cdrdao ? cdio_open_cdrdao(copy.path.c_str()) : cdio_open(image.c_str(), DRIVER_UNKNOWN);
@@ -172,11 +251,20 @@ std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& i
   // libcdio's readers of these formats trust the file's own offsets and counts: a damaged image
   // can crash or hang them. A child process reads the image first, as playback will; only an
   // image it got through is opened here.
-  switch (RunInChild([&] { return ReadsThrough(open(), image.string()); }, kProbeTime)) {
+  const RefusedImages::Files stamps = RefusedImages::StampsOf(files);
+  if (const std::optional<std::string> refusal = Refused().Refusal(stamps)) throw Error(*refusal);
+  std::string refusal;
+  const ProbeOutcome outcome = RunInChild([&] { return ReadsThrough(open(), image.string()); }, kProbeTime);
+  switch (outcome) {
     case ProbeOutcome::Passed: break;
-    case ProbeOutcome::Refused: throw Error(FormatMessage(kNoImage, image.string()));
-    case ProbeOutcome::Crashed: throw Error(FormatMessage(kBrokenImage, image.string()));
-    case ProbeOutcome::TimedOut: throw Error(FormatMessage(kStuckImage, image.string()));
+    case ProbeOutcome::NotStarted: throw Error(FormatMessage(kNoImage, image.string()));
+    case ProbeOutcome::Refused: refusal = FormatMessage(kNoImage, image.string()); break;
+    case ProbeOutcome::Crashed: refusal = FormatMessage(kBrokenImage, image.string()); break;
+    case ProbeOutcome::TimedOut: refusal = FormatMessage(kStuckImage, image.string()); break;
+  }
+  if (!refusal.empty()) {
+    Refused().Remember(stamps, refusal, outcome == ProbeOutcome::TimedOut);
+    throw Error(refusal);
   }
   CdIo_t* handle = open();
   if (handle == nullptr) throw Error(FormatMessage(kNoImage, image.string()));

@@ -30,7 +30,7 @@ void DefaultFaultHandling() {
 
 ProbeOutcome RunInChild(const std::function<bool()>& body, std::chrono::milliseconds limit) {
   const pid_t child = fork();
-  if (child < 0) return ProbeOutcome::Refused;
+  if (child < 0) return ProbeOutcome::NotStarted;
   if (child == 0) {
     DefaultFaultHandling();
     bool passed = false;

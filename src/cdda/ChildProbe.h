@@ -8,11 +8,11 @@
 
 namespace qvr {
 
-enum class ProbeOutcome { Passed, Refused, Crashed, TimedOut };
+enum class ProbeOutcome { Passed, Refused, Crashed, TimedOut, NotStarted };
 
 // Forks, runs `body` in the child (true = the read went through) and waits at most `limit` for
 // it, killing it when it takes longer. The child runs only `body` and leaves with _exit, so it
-// needs nothing from the parent's other threads. Refused when the child cannot be started.
+// needs nothing from the parent's other threads. NotStarted when the child cannot be started.
 ProbeOutcome RunInChild(const std::function<bool()>& body, std::chrono::milliseconds limit);
 
 }  // namespace qvr

@@ -4,6 +4,7 @@
 #include "cdda/CdioDrive.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -288,6 +289,34 @@ TEST_F(CdioDriveTest, BrokenImagesAreNotReadyWithAReason) {
     layer.CDPoll();  // opened again: still not ready, no crash
     EXPECT_EQ(layer.CDState, cdNotReady) << c.name;
   }
+}
+
+// The page faults of the child processes that have ended: each child adds some.
+long ChildPageFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return usage.ru_minflt;
+}
+
+// The layer opens a drive that is not ready again at every poll: a damaged image is read (in a
+// child process) once, not each time, until it changes.
+TEST_F(CdioDriveTest, ADamagedImageIsNotReadAgainUntilItChanges) {
+  test::NrgImage broken = test::MakeNrgImage({20, 30});
+  broken.bytes[broken.cue_length_at] = '\xFD';
+  test::WriteFile(dir / "x.nrg", broken.bytes);
+  Open(dir / "x.nrg");
+  ASSERT_EQ(layer.CDState, cdNotReady);
+  const std::string problem = cdio->Problem();
+  const long faults = ChildPageFaults();
+  ASSERT_GT(faults, 0) << "the first open read the image in a child";
+  for (int poll = 0; poll < 3; ++poll) layer.CDPoll();
+  EXPECT_EQ(ChildPageFaults(), faults) << "no child read the unchanged image again";
+  EXPECT_EQ(layer.CDState, cdNotReady);
+  EXPECT_EQ(cdio->Problem(), problem);
+
+  test::WriteFile(dir / "x.nrg", test::MakeNrgImage({20, 30}).bytes);  // mended
+  layer.CDPoll();
+  EXPECT_EQ(layer.CDState, cdStopped) << cdio->Problem();
 }
 
 TEST_F(CdioDriveTest, NeroImagesRead) {
