@@ -145,7 +145,7 @@ class RefusedImages {
     std::chrono::steady_clock::time_point until;
   };
   static constexpr std::size_t kKept = 16;
-  static constexpr std::chrono::minutes kRetryTime{1};
+  static constexpr std::chrono::minutes kRetryTime{5};
   std::mutex mutex_;
   std::deque<Entry> refused_;
 };
