@@ -73,7 +73,13 @@ fs::path FuzzFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fs::path image = FuzzFolder() / ("fuzz" QVR_FUZZ_EXTENSION);
+  // Each input under a name of its own: the driver does not read again an image it could not
+  // read while the file looks unchanged, and two inputs of one size written within the file
+  // system's clock tick would look the same.
+  static std::uint64_t count = 0;
+  std::error_code error;
+  fs::remove(FuzzFolder() / ("fuzz" + std::to_string(count) + QVR_FUZZ_EXTENSION), error);
+  const fs::path image = FuzzFolder() / ("fuzz" + std::to_string(++count) + QVR_FUZZ_EXTENSION);
   Write(image, data, size);
 
   static QuietSink sink;
