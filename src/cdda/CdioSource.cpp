@@ -127,7 +127,7 @@ class RefusedImages {
     }
     return std::nullopt;
   }
-  // `for_now`: only for kRetryTime.
+  // With `for_now` the refusal holds for kRetryTime only, else until the files change.
   void Remember(const Files& files, const std::string& message, bool for_now) {
     if (files.empty()) return;
     std::lock_guard lock(mutex_);

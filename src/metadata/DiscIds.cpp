@@ -78,7 +78,7 @@ DiscToc TocOfDisc(CDDA& cd, const TDiscRecord& disc) {
       toc.Tracks[n - 1].Audio = cd.CDTrackIsAudio(static_cast<std::uint8_t>(n));
     }
   } catch (const Error&) {
-    return TocOfRecord(disc);  // the drive went away while asked: the record's table it is
+    return TocOfRecord(disc);  // the drive went away while being asked: the record's table alone
   }
   return toc;
 }
