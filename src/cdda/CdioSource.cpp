@@ -7,10 +7,8 @@
 #include <cdio/mmc.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cctype>
 #include <chrono>
 #include <cstring>
@@ -25,6 +23,7 @@
 #include "cdda/DriveWatch.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/FileStamp.h"
 #include "util/RegularFile.h"
 
 namespace qvr {
@@ -85,21 +84,6 @@ std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile, st
   return copy;
 }
 
-// A file as it is now: which file (device, inode) and its size and times; a write or a
-// replacement changes it. Empty when it cannot be read.
-using FileStamp = std::array<std::int64_t, 7>;
-std::optional<FileStamp> StampOf(const fs::path& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  return FileStamp{static_cast<std::int64_t>(status.st_dev),
-                   static_cast<std::int64_t>(status.st_ino),
-                   status.st_size,
-                   status.st_mtim.tv_sec,
-                   status.st_mtim.tv_nsec,
-                   status.st_ctim.tv_sec,
-                   status.st_ctim.tv_nsec};
-}
-
 // Images the child could not read, with the files as they were then: such an image is not read
 // again until it or a data file it names changes. The drive is opened again at every poll while
 // it is not ready, and each read of a damaged image starts a child process (one a second), or,
@@ -120,10 +104,11 @@ class RefusedImages {
     return files;
   }
   std::optional<std::string> Refusal(const Files& files) {
+    if (files.empty()) return std::nullopt;
     std::lock_guard lock(mutex_);
     const auto now = std::chrono::steady_clock::now();
     for (const Entry& entry : refused_) {
-      if (!files.empty() && entry.files == files && now < entry.until) return entry.message;
+      if (entry.files == files && now < entry.until) return entry.message;
     }
     return std::nullopt;
   }

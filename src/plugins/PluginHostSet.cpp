@@ -3,7 +3,6 @@
 #include "plugins/PluginHostSet.h"
 
 #include <poll.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
@@ -83,15 +82,8 @@ const std::filesystem::path& PluginHostSet::Program() {
   return program_;
 }
 
-PluginHostSet::FileStamp PluginHostSet::StampOf(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return {};
-  return {status.st_dev, status.st_ino, status.st_size,
-          std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
-}
-
 std::shared_ptr<PluginHostSet::Slot> PluginHostSet::SlotFor(const std::string& path, bool& started) {
-  const FileStamp stamp = StampOf(path);
+  const FileStamp stamp = StampOf(path).value_or(FileStamp{});
   auto found = slots_.find(path);
   if (found != slots_.end()) {
     std::shared_ptr<Slot> slot = found->second;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "plugins/PluginHost.h"
+#include "util/FileStamp.h"
 
 namespace qvr {
 
@@ -89,21 +90,13 @@ class PluginHostSet {
   void CancelWaits() { cancelled_ = true; }
 
  private:
-  struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t modified_ns = 0;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-  };
   struct Slot {
     Slot(const std::filesystem::path& program, const std::string& library) : host(program, library) {}
     PluginHost host;
-    FileStamp stamp;
+    FileStamp stamp;    // of the library the host loaded (empty: it could not be read)
     bool busy = false;  // a request is outstanding
   };
 
-  static FileStamp StampOf(const std::string& path);
   const std::filesystem::path& Program();
   // The living host of `path`, or a new one; `started` tells which.
   std::shared_ptr<Slot> SlotFor(const std::string& path, bool& started);
