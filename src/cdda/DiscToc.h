@@ -18,6 +18,9 @@ constexpr std::uint32_t kSamplesPerSector = kSectorBytes / 2;  // interleaved 16
 struct TocTrack {
   std::uint32_t Start = 0;  // absolute frame address of INDEX 01
   bool Audio = true;
+  // Recorded with 50/15 us pre-emphasis (control bit 0x1; cue FLAGS PRE, .toc PRE_EMPHASIS): the
+  // player de-emphasises it.
+  bool PreEmphasis = false;
   friend bool operator==(const TocTrack&, const TocTrack&) = default;
 };
 
