@@ -1,9 +1,7 @@
 // Reading and writing play list files.
 #include "dialogs/PlayListFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "util/AtomicFile.h"
 #include "util/Error.h"
@@ -49,7 +47,10 @@ std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::str
   bool cut = false;
   if (!ReadLine(in, line, cut) || cut || line != disc_key) return std::nullopt;
   std::vector<std::string> entries;
-  for (int number = 2; ReadLine(in, line, cut); ++number) {
+  for (std::size_t number = 2; ReadLine(in, line, cut); ++number) {
+    if (number - 1 > kMaxPlayListEntries) {
+      throw Error("プレイリストの項目が多すぎます（" + std::to_string(kMaxPlayListEntries) + " 項目まで）");
+    }
     std::int32_t track = 0;
     if (cut || !StrToInt32(line, track)) {
       throw Error("プレイリストの " + std::to_string(number) + " 行目「" + SjisToUtf8(line) + (cut ? "…" : "") +
@@ -63,12 +64,11 @@ std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::str
 
 std::optional<std::vector<std::string>> ReadPlayListFile(const std::filesystem::path& path, std::string_view disc_key,
                                                          int track_count) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw Error(path.string() + " を読み込めません: " + std::strerror(EISDIR));
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, kMaxPlayListBytes)) {
+    throw Error(path.string() + " を読み込めません: ファイルが見つかりません");
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path.string() + " を読み込めません: " + std::strerror(errno));
+  std::istringstream in(std::move(bytes));
   try {
     return ParsePlayList(in, disc_key, track_count);
   } catch (const Error& failure) {

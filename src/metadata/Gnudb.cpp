@@ -12,10 +12,21 @@
 namespace qvr {
 namespace {
 
-// The answer's lines without their CR LF ends.
+// No real answer comes near these: an entry of 99 tracks has a few hundred lines, and a query
+// lists a handful of matches. Each line costs a view of 16 bytes, whatever its length, so a
+// hostile answer of bare line ends would cost eight times its size without the bound.
+constexpr std::size_t kMaxAnswerLines = 10000;
+constexpr std::size_t kMaxMatches = 100;
+// The bytes kept of one key's value (its lines joined): far more than a field holds.
+constexpr std::size_t kMaxValueBytes = 4096;
+
+// The answer's lines without their CR LF ends; refuses an answer of more than kMaxAnswerLines.
 std::vector<std::string_view> Lines(std::string_view answer) {
   std::vector<std::string_view> lines;
   while (!answer.empty()) {
+    if (lines.size() == kMaxAnswerLines) {
+      throw LookupError(LookupFailure::BadAnswer, "gnudb の応答が長すぎるため読めません");
+    }
     const auto end = answer.find('\n');
     std::string_view line = answer.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -107,7 +118,7 @@ std::vector<CddbMatch> ParseCddbQuery(std::string_view answer) {
   if (code == 200) {
     matches.push_back(MatchOf(lines.front().substr(4)));
   } else if (code == 210 || code == 211) {
-    for (std::size_t i = 1; i < lines.size() && lines[i] != "."; ++i) {
+    for (std::size_t i = 1; i < lines.size() && lines[i] != "." && matches.size() < kMaxMatches; ++i) {
       if (!lines[i].empty()) matches.push_back(MatchOf(lines[i]));
     }
   } else {
@@ -129,7 +140,8 @@ DiscProposal ParseCddbRead(std::string_view answer, const CddbMatch& match, cons
     if (line.starts_with("#")) continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    values[std::string(line.substr(0, equals))] += line.substr(equals + 1);
+    std::string& value = values[std::string(line.substr(0, equals))];
+    value += line.substr(equals + 1, kMaxValueBytes - std::min(value.size(), kMaxValueBytes));
   }
   auto value = [&](const std::string& key) {
     const auto found = values.find(key);

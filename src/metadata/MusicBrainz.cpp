@@ -9,6 +9,7 @@
 #include "cddb/DateSource.h"
 #include "metadata/HttpClient.h"
 #include "metadata/RecordText.h"
+#include "util/JsonBounds.h"
 
 namespace qvr {
 namespace {
@@ -192,6 +193,11 @@ std::string MusicBrainzDiscIdPath(std::string_view disc_id) {
 
 std::vector<DiscProposal> ParseMusicBrainzDiscId(std::string_view json, std::string_view disc_id,
                                                  const TDiscRecord& disc) {
+  // A tree costs many times its text: an answer nested deeper or holding more values than any
+  // real one is refused before it is built.
+  if (!JsonWithinLimits(json)) {
+    throw LookupError(LookupFailure::BadAnswer, "MusicBrainz の応答が大きすぎるか深すぎるため読めません");
+  }
   Json document = Json::parse(json, nullptr, false);
   if (document.is_discarded() || !document.is_object() || !Field(document, "releases").is_array()) {
     throw LookupError(LookupFailure::BadAnswer, "MusicBrainz の応答を読めません");

@@ -253,7 +253,15 @@ void FileReplacement::Commit() {
   SyncFolder(FolderOf(target_));
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
+std::string FileTooLargeMessage(const std::filesystem::path& path, std::uint64_t max_bytes) {
+  const std::string limit = max_bytes >= (std::uint64_t{1} << 20) && max_bytes % (std::uint64_t{1} << 20) == 0
+                                ? std::to_string(max_bytes >> 20) + " MB"
+                            : max_bytes >= 1024 && max_bytes % 1024 == 0 ? std::to_string(max_bytes >> 10) + " KB"
+                                                                         : std::to_string(max_bytes) + " バイト";
+  return path.string() + " は大きすぎるため読み込めません（" + limit + " まで）";
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& contents, std::uint64_t max_bytes) {
   contents.clear();
   int open_error = 0;
   int fd = OpenRegularFile(path, O_RDONLY, open_error);
@@ -262,7 +270,13 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
     throw Error(path.string() + " を読み込めません: " + OpenFailureReason(open_error));
   }
   struct stat state {};
-  if (fstat(fd, &state) == 0) contents.reserve(static_cast<std::size_t>(state.st_size));
+  if (fstat(fd, &state) == 0) {
+    if (static_cast<std::uint64_t>(state.st_size) > max_bytes) {
+      close(fd);
+      throw Error(FileTooLargeMessage(path, max_bytes));
+    }
+    contents.reserve(static_cast<std::size_t>(state.st_size));
+  }
   char buffer[65536];
   for (;;) {
     ssize_t got = read(fd, buffer, sizeof buffer);
@@ -274,6 +288,11 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
       throw Error(path.string() + " を読み込めません: " + SystemReason(error));
     }
     contents.append(buffer, static_cast<std::size_t>(got));
+    if (contents.size() > max_bytes) {
+      close(fd);
+      contents.clear();
+      throw Error(FileTooLargeMessage(path, max_bytes));
+    }
   }
   close(fd);
   return true;

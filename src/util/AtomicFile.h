@@ -61,7 +61,12 @@ class FileReplacement {
 };
 
 // Reads a whole file. Returns false when it does not exist; raises Error when it exists but
-// cannot be read or is not a regular file (a FIFO or device is refused without blocking).
-bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
+// cannot be read or is not a regular file (a FIFO or device is refused without blocking), or
+// holds more than `max_bytes` (checked before anything is read, and again while reading a file
+// that grows).
+bool ReadWholeFile(const std::filesystem::path& path, std::string& contents, std::uint64_t max_bytes = UINT64_MAX);
+
+// The message of a file refused for holding more than `max_bytes`.
+std::string FileTooLargeMessage(const std::filesystem::path& path, std::uint64_t max_bytes);
 
 }  // namespace qvr

@@ -96,6 +96,24 @@ TEST(GnudbTest, ReadFillsDiscNameArtistGenreAndTitles) {
   EXPECT_EQ(proposal.Record.Tracks[7].StartPos, disc.Tracks[7].StartPos);
 }
 
+// Each line and each match costs memory whatever its length: answers far beyond any real one are
+// refused (a read) or cut (a query's list), and one key's value is kept only to a bound.
+TEST(GnudbTest, AnswersBeyondAnyRealOneCostBoundedMemory) {
+  const TDiscRecord disc = test::TwelveTrackDisc();
+  const CddbMatch match{"rock", "930d1e0c", ""};
+  std::string lines = "210 rock 930d1e0c entry follows\r\n";
+  for (int i = 0; i < 200000; ++i) lines += "\r\n";
+  EXPECT_THROW(ParseCddbRead(lines + ".\r\n", match, disc), LookupError);
+
+  std::string list = "210 list\r\n";
+  for (int i = 0; i < 5000; ++i) list += "rock 930d1e0c A / B\r\n";
+  EXPECT_LE(ParseCddbQuery(list + ".\r\n").size(), 100u);
+
+  std::string title = "210 rock 930d1e0c entry follows\r\n";
+  for (int i = 0; i < 2000; ++i) title += "TTITLE0=" + std::string(1000, 'x') + "\r\n";
+  EXPECT_EQ(ParseCddbRead(title + ".\r\n", match, disc).Record.Tracks[1].TrackName.Str(), std::string(96, 'x'));
+}
+
 TEST(GnudbTest, ReadRefusesAnError) {
   const CddbMatch match{"rock", "930d1e0c", ""};
   EXPECT_THROW(ParseCddbRead("401 rock 930d1e0c No such CD entry in database.\r\n", match, test::TwelveTrackDisc()),

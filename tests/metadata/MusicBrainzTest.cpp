@@ -119,6 +119,30 @@ INSTANTIATE_TEST_SUITE_P(Answers, BadAnswerTest,
                                          BadCase{"NoRelease", "{\"releases\": []}", LookupFailure::NotFound}),
                          test::CaseName());
 
+// A parsed tree costs many times its text: an answer nested deeper or holding more values than
+// any real one is refused before it is built, while the largest real ones still read.
+TEST(MusicBrainzTest, AnswerBeyondAnyRealOneIsRefusedBeforeParsing) {
+  const std::size_t deep = 100000;
+  const std::string nested = std::string(deep, '[') + std::string(deep, ']');
+  std::string flat = "[";
+  for (std::size_t i = 0; i < 300000; ++i) flat += i ? ",1" : "1";
+  flat += "]";
+  for (const std::string& junk : {nested, flat}) {
+    const std::string answer = R"({"releases": [{"title": "Album", "junk": )" + junk + "}]}";
+    try {
+      ParseMusicBrainzDiscId(answer, kDiscId, test::TwelveTrackDisc());
+      FAIL() << "accepted " << junk.substr(0, 8);
+    } catch (const LookupError& error) {
+      EXPECT_EQ(error.Failure(), LookupFailure::BadAnswer);
+      EXPECT_NE(std::string(error.what()).find("大きすぎるか深すぎる"), std::string::npos) << error.what();
+    }
+  }
+  // Twenty releases of a 99-track disc with their credits.
+  std::vector<ReleaseFixture> releases(20);
+  for (ReleaseFixture& release : releases) release.tracks = 99;
+  EXPECT_EQ(ParseMusicBrainzDiscId(DiscIdAnswer(kDiscId, releases), kDiscId, test::TwelveTrackDisc()).size(), 20u);
+}
+
 TEST(MusicBrainzTest, FieldsOfOtherTypesCountAsAbsent) {
   const std::string answer =
       R"({"releases": [{"title": 5, "artist-credit": "x", "media": [{"tracks": [{"title": null}, 7]}],
