@@ -19,8 +19,8 @@ JsonShape MeasureJson(std::string_view text) {
       }
       continue;
     }
-    const bool scalar = (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || (c >= 'a' && c <= 'z') ||
-                        (c >= 'A' && c <= 'Z');
+    const bool scalar =
+        (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (scalar) {
       if (!in_value) ++shape.values;
       in_value = true;
