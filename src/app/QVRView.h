@@ -23,8 +23,8 @@ enum class DialogKind : std::uint8_t { PlayList = 2, JacketView = 3, Options = 4
 enum class ModalResult : std::uint8_t { None = 0, Ok = 1, Cancel = 2, Update = 3 };
 
 enum class MessageIcon : std::uint8_t { None, Information, Warning, Error, Question };
-enum class MessageButtons : std::uint8_t { Ok, YesNo };
-enum class MessageAnswer : std::uint8_t { Ok, Yes, No };
+enum class MessageButtons : std::uint8_t { Ok, YesNo, YesNoCancel };
+enum class MessageAnswer : std::uint8_t { Ok, Yes, No, Cancel };
 
 // The toggle buttons of the control pad whose down state the controller sets.
 enum class PadToggle : std::uint8_t { RepeatOneBTN, RepeatAllBTN, RandomBTN, LyricsViewBTN, PadViewBTN };
@@ -87,7 +87,8 @@ class QVRView {
   // Help hints on the lyrics window, the control pad and the plug-in pad.
   virtual void SetHintsEnabled(bool enabled) = 0;
 
-  // A message box over the application window; returns the button the user chose.
+  // A message box over the application window; returns the button the user chose (a box with
+  // Cancel closed any other way answers Cancel).
   virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                                     MessageButtons buttons) = 0;
   // The application's error box for an error that ended a command, a tick or a step.

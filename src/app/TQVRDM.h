@@ -13,6 +13,7 @@
 // the tick's steps at once, under the same guards (playback/DeviceNews.cpp).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +36,7 @@
 #include "metadata/CdTextPrefill.h"
 #include "metadata/OnlineLookup.h"
 #include "plugins/PluginHostSet.h"
+#include "util/FileStamp.h"
 
 namespace qvr {
 
@@ -158,12 +160,14 @@ class TQVRDM {
   // is the one that plays. LoadPlayList stops playback and reads a play list file of the disc:
   // true when it was one (PlayListName and PlayListPath become the file's); a file of another
   // disc is reported and gives the disc order. SavePlayList writes DiscKey and PlayOrder to a
-  // file, replacing it whole. Both raise qvr::Error for a file they cannot read or write.
+  // file, replacing it whole; when it is the play list last loaded or saved and another program
+  // changed it since, the user is asked first (false: not written). Both raise qvr::Error for a
+  // file they cannot read or write.
   void ApplyPlayOrder(std::vector<std::string> entries);
   void TakePlayOrder(std::vector<std::string> entries);
   void PlayPlayListEntry(std::size_t position);
   bool LoadPlayList(const std::string& path);
-  void SavePlayList(const std::string& path);
+  bool SavePlayList(const std::string& path);
 
   // Plug-ins. Each library runs in a host process of its own (PluginHosts); the controller never
   // blocks on one. QueryPlugin asks the libraries at `paths` to identify themselves, all at once;
@@ -240,6 +244,19 @@ class TQVRDM {
   void ReopenDrive();
   void SwitchDevice(const std::string& drive);
 
+  // The disc record follows the database (app/RecordFreshness.cpp). The stamps of the five
+  // files are kept from the player's last read or write of them; FollowDatabase (in the tick, no
+  // dialog up) reads the record again when one moved. RunRegistrationDialog runs the dialog on
+  // the record as stored now and, at 更新, asks before overwriting a record another writer
+  // changed meanwhile; true when Disc holds edits to store.
+  std::array<std::optional<FileStamp>, kAllDBFiles.size()> DatabaseStamps() const;
+  void RememberDatabaseStamps();
+  bool DatabaseChanged() const;
+  TDiscRecord StoredRecordOfDisc() const;
+  void TakeStoredRecord(const TDiscRecord& stored);
+  void FollowDatabase();
+  bool RunRegistrationDialog();
+
   // Play order helpers.
   int TrackAt(std::size_t position) const;  // the track number at a position (1-based)
   std::pair<std::uint8_t, std::uint8_t> RangeAt(std::size_t position) const;  // first and last track
@@ -268,7 +285,9 @@ class TQVRDM {
     std::size_t index = 0;  // the play order position it plays
     std::uint8_t from = 0, to = 0;
   } handed_;
-  bool range_read_ = false;  // the device has read all of the range: what follows may be handed over
+  std::array<std::optional<FileStamp>, kAllDBFiles.size()> database_stamps_;
+  std::optional<FileStamp> play_list_stamp_;  // the play list file as last loaded or saved
+  bool range_read_ = false;                   // the device has read all of the range: what follows may be handed over
 };
 
 }  // namespace qvr

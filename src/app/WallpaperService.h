@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qvr {
 
@@ -19,6 +21,20 @@ class WallpaperService {
   // Makes `file` (Shift-JIS bytes; empty: no picture) the wallpaper of every screen and
   // workspace, and keeps it. A desktop that refuses is left as it was; raises nothing.
   virtual void SetWallpaper(const std::string& file) = 0;
+
+  // The desktop's whole picture setting: each place that holds a picture (the light and the
+  // dark picture, every screen's and workspace's) with its value exactly as the desktop keeps it
+  // (a URI or a path in the desktop's encoding). Empty when the desktop has nothing beyond
+  // ReadWallpaper's one picture. Raises nothing.
+  using Setting = std::vector<std::pair<std::string, std::string>>;
+  virtual Setting ReadWallpaperSetting() { return {}; }
+  // Puts back a setting ReadWallpaperSetting gave (also in an earlier run), place by place;
+  // places the desktop no longer has are left out. Returns false when none was one of this
+  // desktop's (the caller then sets the one picture it remembers). Raises nothing.
+  virtual bool RestoreWallpaperSetting(const Setting& setting) {
+    (void)setting;
+    return false;
+  }
 };
 
 }  // namespace qvr

@@ -33,8 +33,7 @@ bool SaveAsPlayListCommand(TQVRDM& dm, FileDialogs& files) {
   std::optional<std::string> path =
       files.SaveFile(kPurpose, kSaveTitle, {PlayListFilter(dm.Disc)}, dm.PlayListPath, dm.Disc.DiscKey.Str());
   if (!path) return false;
-  dm.SavePlayList(*path);
-  return true;
+  return dm.SavePlayList(*path);
 }
 
 bool SavePlayListCommand(TQVRDM& dm, FileDialogs& files) {

@@ -30,7 +30,8 @@ PlayListLoad LoadPlayListCommand(TQVRDM& dm, FileDialogs& files);
 // "名前を付けて保存": asks for a file name (the dialog asks before replacing a file) and saves.
 // Returns false when the user cancelled.
 bool SaveAsPlayListCommand(TQVRDM& dm, FileDialogs& files);
-// "保存": saves to the file last loaded or saved, without asking; before any, as "save as".
+// "保存": saves to the file last loaded or saved, without asking (unless another program changed
+// that file since: TQVRDM::SavePlayList asks); before any, as "save as".
 // Returns true when it ran "save as" and a file was chosen (the caption follows the new name).
 bool SavePlayListCommand(TQVRDM& dm, FileDialogs& files);
 

@@ -118,12 +118,16 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
     case MessageIcon::Error: box_icon = QMessageBox::Critical; break;
     case MessageIcon::Question: box_icon = QMessageBox::Question; break;
   }
-  QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text),
-                  buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+  QMessageBox::StandardButtons shown = QMessageBox::Ok;
+  if (buttons == MessageButtons::YesNo) shown = QMessageBox::Yes | QMessageBox::No;
+  if (buttons == MessageButtons::YesNoCancel) shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text), shown);
+  if (buttons == MessageButtons::YesNoCancel) box.setDefaultButton(QMessageBox::Cancel);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   const int answer = box.exec();
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-  return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+  if (answer == QMessageBox::Yes) return MessageAnswer::Yes;
+  return answer == QMessageBox::No ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 
 void DesktopView::ShowError(const std::string& message) { ControllerLink::ShowError(message); }

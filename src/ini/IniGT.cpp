@@ -81,7 +81,7 @@ const std::string* TIniGT::Text() const {
   if (!text_) {
     std::string text;
     try {
-      ReadWholeFile(FullPath(), text);  // a missing file reads as empty text
+      ReadWholeFile(FullPath(), text, kMaxProfileBytes);  // a missing file reads as empty text
     } catch (const Error&) {
       return nullptr;  // read again next time: the failure may pass
     }
@@ -105,7 +105,7 @@ void TIniGT::WriteString(std::string_view section, std::string_view key, std::st
   // The file as it is now, so that what others wrote into it meanwhile is kept.
   std::string text;
   try {
-    ReadWholeFile(FullPath(), text);
+    ReadWholeFile(FullPath(), text, kMaxProfileBytes);
     text = SetProfileValue(text, section, key, value);
     ReplaceFileContents(FullPath(), text);
   } catch (const Error&) {
@@ -117,7 +117,7 @@ void TIniGT::WriteString(std::string_view section, std::string_view key, std::st
 void TIniGT::BeginUpdate() {
   std::string text;
   try {
-    ReadWholeFile(FullPath(), text);
+    ReadWholeFile(FullPath(), text, kMaxProfileBytes);
   } catch (const Error&) {
     throw Error(FormatMessage(kCannotWrite, FullPath().string()));
   }

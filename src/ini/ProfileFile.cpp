@@ -134,7 +134,7 @@ std::string ProfileFile::ReadString(std::string_view section, std::string_view k
                                     std::string_view default_value) const {
   std::string text;
   try {
-    if (!ReadWholeFile(path_, text)) return std::string(default_value);
+    if (!ReadWholeFile(path_, text, kMaxProfileBytes)) return std::string(default_value);
   } catch (const Error&) {
     return std::string(default_value);
   }
@@ -145,7 +145,7 @@ bool ProfileFile::WriteString(std::string_view section, std::string_view key, st
   if (!IsWritableProfileEntry(section, key, value)) return false;
   try {
     std::string text;
-    ReadWholeFile(path_, text);
+    ReadWholeFile(path_, text, kMaxProfileBytes);
     ReplaceFileContents(path_, SetProfileValue(text, section, key, value));
     return true;
   } catch (const Error&) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +16,11 @@ namespace qvr {
 
 // A read value is cut to this many bytes (at a character boundary).
 constexpr std::size_t kProfileValueLimit = 1023;
+
+// The largest profile file read or rewritten. Settings files hold a few kilobytes; a file far
+// beyond that is not one, and every read and write would pay for its whole size (a write
+// rewrites the file), so it is refused like an unreadable file.
+constexpr std::uint64_t kMaxProfileBytes = 1u << 20;
 
 // The value of `key` in `section` of the profile text, as a read returns it, or nothing.
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section, std::string_view key);

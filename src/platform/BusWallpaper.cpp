@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -116,6 +117,50 @@ void KdeWallpaper::SetWallpaper(const std::string& file) {
   PlasmaShell()->call("evaluateScript", QString::fromStdString(SetScript(FileUri(file).toStdString())));
 }
 
+WallpaperService::Setting KdeWallpaper::ReadWallpaperSetting() {
+  const auto shell = PlasmaShell();
+  const QDBusReply<QString> reply = shell->call(
+      "evaluateScript", QString("var all = desktops();\n"
+                                "for (var i = 0; i < all.length; i++) {\n"
+                                "  all[i].currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", "
+                                "\"General\");\n"
+                                "  print(\"desktop\" + i + \"=\" + all[i].readConfig(\"Image\") + \"\\n\");\n"
+                                "}\n"));
+  Setting setting;
+  if (!reply.isValid()) return setting;
+  // "desktopN=URI", one line per desktop (a URI holds no line break).
+  for (const QString& line : reply.value().split('\n', Qt::SkipEmptyParts)) {
+    const qsizetype equals = line.indexOf('=');
+    if (!line.startsWith("desktop") || equals < 0) continue;
+    setting.emplace_back(line.left(equals).toStdString(), line.mid(equals + 1).trimmed().toStdString());
+  }
+  return setting;
+}
+
+bool KdeWallpaper::RestoreWallpaperSetting(const Setting& setting) {
+  std::string pictures = "var pictures = {";
+  bool any = false;
+  for (const auto& [place, value] : setting) {
+    if (!place.starts_with("desktop") || place.size() == 7) continue;
+    const std::string index = place.substr(7);
+    if (index.find_first_not_of("0123456789") != std::string::npos || index.size() > 4) continue;
+    pictures += (any ? ", " : "") + index + ": " + ScriptString(value);
+    any = true;
+  }
+  if (!any) return false;
+  const std::string script = pictures +
+                             "};\n"
+                             "var all = desktops();\n"
+                             "for (var i = 0; i < all.length; i++) {\n"
+                             "  if (!(i in pictures)) continue;\n"
+                             "  var desktop = all[i];\n"
+                             "  desktop.wallpaperPlugin = \"org.kde.image\";\n"
+                             "  desktop.currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\");\n"
+                             "  desktop.writeConfig(\"Image\", pictures[i]);\n"
+                             "}\n";
+  return PlasmaShell()->call("evaluateScript", QString::fromStdString(script)).type() != QDBusMessage::ErrorMessage;
+}
+
 std::string XfceWallpaper::UnavailableReason() const {
   return QDBusConnection::sessionBus().isConnected() ? std::string() : kNoBus;
 }
@@ -141,6 +186,29 @@ void XfceWallpaper::SetWallpaper(const std::string& file) {
   for (const QString& name : names) {
     xfconf->call("SetProperty", QString(kXfconfChannel), name, QVariant::fromValue(QDBusVariant(path)));
   }
+}
+
+WallpaperService::Setting XfceWallpaper::ReadWallpaperSetting() {
+  const auto xfconf = Xfconf();
+  Setting setting;
+  for (const QString& name : BackdropImageProperties(*xfconf)) {
+    const QDBusReply<QDBusVariant> reply = xfconf->call("GetProperty", QString(kXfconfChannel), name);
+    if (reply.isValid()) setting.emplace_back(name.toStdString(), reply.value().variant().toString().toStdString());
+  }
+  return setting;
+}
+
+bool XfceWallpaper::RestoreWallpaperSetting(const Setting& setting) {
+  const auto xfconf = Xfconf();
+  bool restored = false;
+  for (const auto& [place, value] : setting) {
+    const QString name = QString::fromStdString(place);
+    if (!name.startsWith("/backdrop/") || !(name.endsWith("/last-image") || name.endsWith("/image-path"))) continue;
+    const QDBusMessage answer = xfconf->call("SetProperty", QString(kXfconfChannel), name,
+                                             QVariant::fromValue(QDBusVariant(QString::fromStdString(value))));
+    restored = answer.type() != QDBusMessage::ErrorMessage || restored;
+  }
+  return restored;
 }
 
 }  // namespace qvr

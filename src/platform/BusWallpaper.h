@@ -14,6 +14,9 @@ class KdeWallpaper final : public WallpaperService {
   std::string UnavailableReason() const override;
   std::string ReadWallpaper() override;
   void SetWallpaper(const std::string& file) override;
+  // Each desktop's picture ("desktop0", "desktop1", ... in the shell's order).
+  Setting ReadWallpaperSetting() override;
+  bool RestoreWallpaperSetting(const Setting& setting) override;
   // The shell script that gives every desktop of every screen the picture (a file URI, or
   // empty for none).
   static std::string SetScript(const std::string& uri);
@@ -24,6 +27,9 @@ class XfceWallpaper final : public WallpaperService {
   std::string UnavailableReason() const override;
   std::string ReadWallpaper() override;
   void SetWallpaper(const std::string& file) override;
+  // Every backdrop picture property of every monitor and workspace.
+  Setting ReadWallpaperSetting() override;
+  bool RestoreWallpaperSetting(const Setting& setting) override;
 };
 
 }  // namespace qvr

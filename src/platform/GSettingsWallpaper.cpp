@@ -56,4 +56,28 @@ void GSettingsWallpaper::SetWallpaper(const std::string& file) {
   g_settings_sync();
 }
 
+WallpaperService::Setting GSettingsWallpaper::ReadWallpaperSetting() {
+  Setting setting;
+  if (!settings_) return setting;
+  GSettings* settings = Settings(settings_);
+  setting.emplace_back(background_.key, TakeString(g_settings_get_string(settings, background_.key)));
+  if (has_dark_) {
+    setting.emplace_back(background_.dark_key, TakeString(g_settings_get_string(settings, background_.dark_key)));
+  }
+  return setting;
+}
+
+bool GSettingsWallpaper::RestoreWallpaperSetting(const Setting& setting) {
+  if (!settings_) return false;
+  GSettings* settings = Settings(settings_);
+  bool restored = false;
+  for (const auto& [key, value] : setting) {
+    if (key == background_.key || (has_dark_ && key == background_.dark_key)) {
+      restored = g_settings_set_string(settings, key.c_str(), value.c_str()) || restored;
+    }
+  }
+  if (restored) g_settings_sync();
+  return restored;
+}
+
 }  // namespace qvr

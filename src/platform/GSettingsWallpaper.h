@@ -25,6 +25,9 @@ class GSettingsWallpaper final : public WallpaperService {
   std::string UnavailableReason() const override { return reason_; }
   std::string ReadWallpaper() override;
   void SetWallpaper(const std::string& file) override;
+  // The picture key and the dark-style one, each as the schema holds it.
+  Setting ReadWallpaperSetting() override;
+  bool RestoreWallpaperSetting(const Setting& setting) override;
 
  private:
   GSettingsBackground background_;

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "app/TQVRDM.h"
@@ -250,6 +251,9 @@ class MprisObject : public QDBusVirtualObject {
         return true;
       }
       if (interface == kPlayer && name == QLatin1String("Shuffle")) {
+        if (value.typeId() != QMetaType::Bool) {
+          return Fail(bus, message, QDBusError::InvalidArgs, QStringLiteral("Shuffle is a boolean"));
+        }
         Reply(bus, message);
         if (value.toBool() != picture.random) Command([](TQVRDM& dm) { dm.RandomMNUClick(); });
         return true;
@@ -268,7 +272,12 @@ class MprisObject : public QDBusVirtualObject {
       const NowPlaying& now = picture.now;
       qlonglong target = 0;
       if (relative) {
-        target = qlonglong{now.position_ms} * 1000 + arguments.value(0).toLongLong();
+        // Any offset the bus can carry, saturated: a huge one lands past the track's end, a
+        // hugely negative one at its start.
+        const qlonglong offset = arguments.value(0).toLongLong();
+        if (__builtin_add_overflow(qlonglong{now.position_ms} * 1000, offset, &target)) {
+          target = offset > 0 ? std::numeric_limits<qlonglong>::max() : std::numeric_limits<qlonglong>::min();
+        }
       } else {
         // A position for another track than the one heard is ignored, as the interface asks.
         if (arguments.value(0).value<QDBusObjectPath>().path() != TrackId(now).path()) return Reply(bus, message);

@@ -193,8 +193,9 @@ void TQVRDM::JacketViewMNUClick() {
 
 void TQVRDM::LibraryEditMNUClick() {
   DialogStateScope scope(DialogState, DialogKind::Registration);
-  if (ports_.view.RunDialog(DialogKind::Registration) == ModalResult::Update) {
+  if (RunRegistrationDialog()) {
     Database.DBStore(Disc);
+    RememberDatabaseStamps();
     LoadLyrics();
     if (AutoWall) Wallpaper.ShowJacket(Disc.JacketFile.Str(), false);
     UpdateStatus();

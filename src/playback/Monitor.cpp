@@ -62,6 +62,9 @@ void TQVRDM::MonitorSteps(bool blink) {
       break;
   }
   if (CD.CDState != TCDState::cdNotReady) shown_reason_.reset();
+  if (CD.CDState == TCDState::cdStopped || CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) {
+    FollowDatabase();
+  }
   UpdateControls();
   // With no drive on the computer a tick a second would find nothing new: the timer sleeps
   // until one appears (news of the drives changing runs these steps at once), or ticks every
@@ -206,10 +209,16 @@ void TQVRDM::LoadDisc() {
   }
   looking_up_ = true;
   try {
+    RememberDatabaseStamps();
     Disc = Database.DBLookup(drive, ports_.progress);
   } catch (...) {
     looking_up_ = false;
     throw;
+  }
+  // Files the lookup itself created are no news from another writer.
+  const auto after = DatabaseStamps();
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (!database_stamps_[i]) database_stamps_[i] = after[i];
   }
   looking_up_ = false;
   DiscCdText.DiscLoaded(CD, Disc);

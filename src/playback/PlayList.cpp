@@ -12,6 +12,9 @@ namespace {
 
 constexpr const char* kNotAPlayList = "有効なプレイリストファイルではありません";
 constexpr const char* kLoadErrorCaption = "プレイリストロードエラー";
+constexpr const char* kSaveCaption = "プレイリスト保存";
+constexpr const char* kChangedMeanwhile =
+    " は、読み込みまたは保存の後に別のプログラムで変更されています。\n上書きしますか？";
 
 // Switches the timer off for a scope and back to what it was on every way out. Switching it on
 // again starts a fresh one-second interval.
@@ -83,13 +86,26 @@ bool TQVRDM::LoadPlayList(const std::string& path) {
   }
   PlayListName = std::filesystem::path(path).filename().string();
   PlayListPath = path;
+  play_list_stamp_ = StampOf(path);
   return true;
 }
 
-void TQVRDM::SavePlayList(const std::string& path) {
+bool TQVRDM::SavePlayList(const std::string& path) {
+  // Another player (or any program) may have saved the same file since this one read or wrote
+  // it: its newer contents are not replaced without asking.
+  if (path == PlayListPath) {
+    const std::optional<FileStamp> now = StampOf(path);
+    if (now && now != play_list_stamp_ &&
+        ports_.view.ShowMessage("プレイリスト " + path + kChangedMeanwhile, kSaveCaption, MessageIcon::Warning,
+                                MessageButtons::YesNo) != MessageAnswer::Yes) {
+      return false;
+    }
+  }
   WritePlayListFile(path, Disc.DiscKey.View(), PlayOrder);
   PlayListName = std::filesystem::path(path).filename().string();
   PlayListPath = path;
+  play_list_stamp_ = StampOf(path);
+  return true;
 }
 
 }  // namespace qvr

@@ -209,15 +209,28 @@ class NewsQueue {
   std::deque<DeviceNews> posted_;
 };
 
+// A desktop with a light and a dark picture: setting the wallpaper sets both, as the GNOME
+// service does.
 class MemoryWallpaper : public WallpaperService {
  public:
   std::string UnavailableReason() const override { return {}; }
   std::string ReadWallpaper() override { return current; }
   void SetWallpaper(const std::string& file) override {
-    current = file;
+    current = dark = file;
     ++sets;
   }
-  std::string current;
+  Setting ReadWallpaperSetting() override { return {{"light", current}, {"dark", dark}}; }
+  bool RestoreWallpaperSetting(const Setting& setting) override {
+    bool restored = false;
+    for (const auto& [place, value] : setting) {
+      if (place == "light") current = value;
+      if (place == "dark") dark = value;
+      restored = restored || place == "light" || place == "dark";
+    }
+    sets += restored;
+    return restored;
+  }
+  std::string current, dark;
   int sets = 0;
 };
 

@@ -57,6 +57,31 @@ TEST_F(WallpaperTest, APictureTheUserChoseMeanwhileIsTheOneKept) {
   EXPECT_EQ(wallpaper.current, "/home/me/mountain.png");
 }
 
+TEST_F(WallpaperTest, TheLightAndTheDarkPictureBothComeBackAlsoAfterARestart) {
+  WriteSettings("AutoWall=1\r\n");
+  wallpaper.dark = "/home/me/night.jpg";
+  drive.InsertDisc(Toc({10}));
+  Started().QVRDMDestroy();
+  controller.reset();
+  EXPECT_EQ(wallpaper.dark, "/pictures/jacket.png");
+  drive.OpenTray();
+  Started();
+  drive.InsertDisc(Toc({20}));
+  Tick();
+  EXPECT_EQ(wallpaper.current, "/home/me/beach.jpg");
+  EXPECT_EQ(wallpaper.dark, "/home/me/night.jpg");
+}
+
+// A settings file of a version that kept only one picture still gives it back.
+TEST_F(WallpaperTest, SettingsThatKeptOnePictureStillRestoreIt) {
+  WriteSettings("AutoWall=1\r\nUserWallpaper=/home/me/beach.jpg\r\nJacketWallpaper=/pictures/jacket.png\r\n");
+  wallpaper.current = wallpaper.dark = "/pictures/jacket.png";
+  drive.InsertDisc(Toc({20}));
+  Started();
+  EXPECT_EQ(wallpaper.current, "/home/me/beach.jpg");
+  EXPECT_EQ(wallpaper.dark, "/home/me/beach.jpg");
+}
+
 TEST_F(WallpaperTest, SwitchingTheOptionOffRestoresTheUsersPicture) {
   WriteSettings("AutoWall=1\r\n");
   drive.InsertDisc(Toc({10}));

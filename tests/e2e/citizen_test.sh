@@ -5,7 +5,7 @@
 #              process ends at once with 0, the "Drive" setting stays; no session bus, no error
 #   mpris      under a private session bus, playerctl status, metadata, next, pause, play,
 #              position 5 (each seen in the audio output; the seek lands within one disc read),
-#              loop, shuffle and stop
+#              loop, shuffle (a text refused), Seek by the largest offsets and stop
 #   strut      the lyrics line is a dock reserving its strip at the top and, dragged, the bottom
 #   install    `cmake --install` into a temporary prefix, then the installed qvr, run by an
 #              ordinary user, plays the demo disc with its settings in the per-user folder
@@ -16,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/e2e_common.sh"
 probe="$here/audio_probe.py"
 needed=(Xvfb openbox xdotool xwininfo xprop xdpyinfo python3)
-[[ $mode == mpris ]] && needed+=(playerctl dbus-daemon dbus-monitor)
+[[ $mode == mpris ]] && needed+=(playerctl dbus-daemon dbus-monitor dbus-send)
 [[ $mode == install ]] && needed+=(setpriv)
 require_tools "${needed[@]}"
 
@@ -147,6 +147,23 @@ mpris)
   ctl loop Track
   wait_for 5 is Off shuffle || fail "repeat one left random on"
   ctl loop None
+  # Shuffle is a boolean: a text is refused and changes nothing.
+  player_set() {
+    dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.qvr /org/mpris/MediaPlayer2 \
+      org.freedesktop.DBus.Properties.Set string:org.mpris.MediaPlayer2.Player "$@" >>"$work/dbus-send.log" 2>&1
+  }
+  player_set string:Shuffle variant:string:On && fail "Shuffle took a text"
+  sleep 0.5
+  is Off shuffle || fail "a text switched shuffle: $(ctl shuffle)"
+  # The largest offset the bus carries seeks past the track's end (on to the next track), the
+  # smallest to its start; neither overflows.
+  track=$(ctl metadata xesam:trackNumber)
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.qvr /org/mpris/MediaPlayer2 \
+    org.mpris.MediaPlayer2.Player.Seek int64:9223372036854775807 >>"$work/dbus-send.log" 2>&1 || fail "Seek failed"
+  wait_for 5 is $((track + 1)) metadata xesam:trackNumber || fail "a huge Seek did not go on from track $track"
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.qvr /org/mpris/MediaPlayer2 \
+    org.mpris.MediaPlayer2.Player.Seek int64:-9223372036854775808 >>"$work/dbus-send.log" 2>&1 || fail "Seek back failed"
+  is $((track + 1)) metadata xesam:trackNumber || fail "a hugely negative Seek left the track"
 
   ctl stop || fail "stop failed"
   wait_for 5 is Stopped status || fail "status after stop: $(ctl status)"

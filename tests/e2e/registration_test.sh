@@ -3,7 +3,9 @@
 # generated disc image that the database does not know. The dialog opens by itself; a disc name,
 # an artist and three track titles typed in Japanese with the keyboard alone (Tab, Ctrl+Tab to
 # the track page, Alt+Right to the next track, Alt+U for 更新) are stored: `qvrdb show KEY`
-# prints them, and the lyrics line shows the new title at once.
+# prints them, and the lyrics line shows the new title at once. Then `qvrdb import` changes the
+# record while the player runs: the lyrics line follows, and 更新 in the dialog opened again from
+# the pop-up menu keeps the imported record.
 # Usage: registration_test.sh QVR QVR_E2E_DISC QVR_E2E_SHOT QVRDB   (exit 77: skipped, no Xvfb)
 # QVR_E2E_SHOT=prefix keeps the pictures of both pages as prefix-disc.png and prefix-tracks.png.
 set -uo pipefail
@@ -73,6 +75,44 @@ cat "$work/show.txt"
 for text in 夏の記録 テスト楽団 一曲目 二曲目 三曲目; do
   grep -qF "$text" "$work/show.txt" || fail "qvrdb show does not print $text"
 done
+
+# Another writer: `qvrdb import` changes the record of the disc in the drive while the player
+# runs. The player follows (the lyrics line shows the imported title), and opening the dialog
+# and pressing 更新 without an edit leaves the imported record, not the one loaded before.
+./qvrdb export > "$work/export.json" || fail "qvrdb export failed"
+python3 - "$work/export.json" "$work/import.json" <<'PY' || fail "could not edit the export"
+import json, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+for old, new in (("夏の記録", "秋の輸入"), ("一曲目", "輸入一曲目"), ("テスト楽団", "輸入楽団")):
+    if old not in text:
+        sys.exit("no " + old + " in the export")
+    text = text.replace(old, new)
+json.loads(text)
+open(sys.argv[2], "w", encoding="utf-8").write(text)
+PY
+./qvrdb import "$work/import.json" || fail "qvrdb import failed"
+wait_for 10 xdotool search --name '^\[秋の輸入\]' ||
+  fail "the lyrics line does not follow the import: $(xdotool search --name '^\[' getwindowname 2>/dev/null | head -3)"
+line=$(xdotool search --name '^\[秋の輸入\]' | head -1)
+read -r x y width height < <(window_geometry "$line")
+# The pop-up menu opens where the right button is released over the lyrics line; "データベース登録..."
+# is five items up from its last item "終了" (the disabled plug-in item is skipped).
+xdotool mousemove $((x + width / 2)) $((y + height / 2)) click 3
+sleep 0.7
+for _ in 1 2 3 4 5; do xdotool key Up; sleep 0.1; done
+xdotool key Return
+wait_for 10 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open from the menu"
+dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+sleep 0.5
+key alt+u
+wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "更新 did not close the dialog"
+./qvrdb show "$key" > "$work/show-after.txt" || fail "qvrdb show $key failed"
+cat "$work/show-after.txt"
+for text in 秋の輸入 輸入楽団 輸入一曲目 二曲目; do
+  grep -qF "$text" "$work/show-after.txt" || fail "更新 lost the imported $text"
+done
+grep -qF 夏の記録 "$work/show-after.txt" && fail "更新 wrote the old record back"
 
 # The program ends normally.
 end_qvr

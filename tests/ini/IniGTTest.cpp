@@ -115,6 +115,23 @@ TEST_F(IniGTTest, MissingFencedKeyGivesTheDefaultItself) {
   }
 }
 
+// A file far larger than any settings file is refused like an unreadable one: its values are not
+// taken, and a write neither reads nor rewrites it (each would cost its whole size).
+TEST_F(IniGTTest, FileBeyondAnySettingsFileIsRefused) {
+  TIniGT ini = Configured();
+  std::string text = "[Other]\r\nAutoPlay=0\r\n";
+  while (text.size() <= kMaxProfileBytes) text += "; " + std::string(1000, 'x') + "\r\n";
+  Store(text);
+  EXPECT_TRUE(ini.ReadBool("Other", "AutoPlay", true));
+  EXPECT_THROW(ini.WriteBool("Other", "AutoPlay", true), Error);
+  EXPECT_THROW(ini.BeginUpdate(), Error);
+  EXPECT_EQ(Stored(), text);
+  // Within the bound it is read as ever.
+  Store("[Other]\r\nAutoPlay=0\r\n");
+  TIniGT fresh = Configured();
+  EXPECT_FALSE(fresh.ReadBool("Other", "AutoPlay", true));
+}
+
 TEST_F(IniGTTest, ReadIntegerAndBool) {
   TIniGT ini = Configured();
   Store(

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/WallpaperKeeper.h"
+#include "ini/IniGT.h"
 #include "platform/BusWallpaper.h"
 #include "platform/DesktopWallpaper.h"
 #include "platform/GSettingsWallpaper.h"
@@ -75,6 +77,47 @@ TEST(GSettingsWallpaperTest, SetsBothPictureKeysAndReadsThemBack) {
   EXPECT_EQ(gnome.ReadWallpaper(), before);
 }
 
+// The user's light and dark pictures differ; a jacket replaces both, and both come back, also
+// when a later run restores them from the settings file.
+TEST(GSettingsWallpaperTest, KeeperRestoresTheLightAndTheDarkPictureBoth) {
+  GSettingsWallpaper gnome({"org.gnome.desktop.background", "picture-uri", "picture-uri-dark", true});
+  ASSERT_EQ(gnome.UnavailableReason(), "");
+  const WallpaperService::Setting before = gnome.ReadWallpaperSetting();
+  const WallpaperService::Setting user = {{"picture-uri", "file:///home/me/light.png"},
+                                          {"picture-uri-dark", "file:///home/me/dark.png"}};
+  ASSERT_TRUE(gnome.RestoreWallpaperSetting(user));
+  auto keyfile = [] { return ReadText(g_config->Path() / "glib-2.0" / "settings" / "keyfile"); };
+
+  TempDir program;
+  auto settings = [&] {
+    TIniGT ini({"qvr", program.Path(), program.Path()});
+    ini.Loaded();
+    return ini;
+  };
+  {
+    TIniGT ini = settings();
+    WallpaperKeeper keeper(gnome, ini);
+    keeper.Load();
+    keeper.ShowJacket("/pictures/jacket.png", true);
+    EXPECT_NE(keyfile().find("picture-uri='file:///pictures/jacket.png'"), std::string::npos) << keyfile();
+    EXPECT_NE(keyfile().find("picture-uri-dark='file:///pictures/jacket.png'"), std::string::npos) << keyfile();
+  }
+  // The next run: a disc without a jacket.
+  TIniGT ini = settings();
+  WallpaperKeeper keeper(gnome, ini);
+  keeper.Load();
+  keeper.ShowJacket("", true);
+  EXPECT_NE(keyfile().find("picture-uri='file:///home/me/light.png'"), std::string::npos) << keyfile();
+  EXPECT_NE(keyfile().find("picture-uri-dark='file:///home/me/dark.png'"), std::string::npos) << keyfile();
+  EXPECT_EQ(gnome.ReadWallpaperSetting(), user);
+
+  // Switching the option off after another jacket restores both as well.
+  keeper.ShowJacket("/pictures/other.png", true);
+  keeper.RestoreUserWallpaper();
+  EXPECT_EQ(gnome.ReadWallpaperSetting(), user);
+  gnome.RestoreWallpaperSetting(before);
+}
+
 TEST(XfceWallpaperTest, SetsEveryBackdropOfTheRealDaemon) {
   ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
   // xfconfd is started by the bus on the first call; it keeps its files in this test's folder.
@@ -95,6 +138,13 @@ TEST(XfceWallpaperTest, SetsEveryBackdropOfTheRealDaemon) {
     EXPECT_EQ(Output("xfconf-query", {"-c", "xfce4-desktop", "-p", property}), "/pictures/jacket.png");
   }
   EXPECT_EQ(xfce.ReadWallpaper(), "/pictures/jacket.png");
+
+  // Each workspace's own picture comes back.
+  const WallpaperService::Setting own = {{properties[0].toStdString(), "/pictures/first.png"},
+                                         {properties[1].toStdString(), "/pictures/second.png"}};
+  ASSERT_TRUE(xfce.RestoreWallpaperSetting(own));
+  EXPECT_EQ(Output("xfconf-query", {"-c", "xfce4-desktop", "-p", properties[1]}), "/pictures/second.png");
+  EXPECT_EQ(xfce.ReadWallpaperSetting(), own);
 }
 
 TEST(KdeWallpaperTest, SendsTheShellAScriptForEveryDesktop) {

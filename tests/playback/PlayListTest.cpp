@@ -187,6 +187,31 @@ TEST_F(PlayListTest, SaveWritesBackToTheFileLoadedWhereverTheProgramRuns) {
   EXPECT_EQ(dm.PlayListPath, other.string());
 }
 
+// Two players on one play list: a save never silently replaces a newer file it did not read.
+TEST_F(PlayListTest, SaveOverAFileAnotherPlayerSavedMeanwhileAsksFirst) {
+  TQVRDM& dm = StartWithDisc();
+  const std::filesystem::path path = dir / ("shared." + key);
+  WriteFile(path, key + "\r\n2\r\n");
+  ASSERT_EQ(Load(dm, path), PlayListLoad::Loaded);
+  // The other player's save replaces the file (a new inode, as its atomic replace gives).
+  ReplaceFileContents(path, key + "\r\n4\r\n4\r\n");
+  dm.ApplyPlayOrder({"1"});
+  view.answers = {MessageAnswer::No};
+  SavePlayListCommand(dm, files);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_NE(view.messages[0].find("別のプログラムで変更されています"), std::string::npos) << view.messages[0];
+  EXPECT_EQ(ReadFile(path), key + "\r\n4\r\n4\r\n");
+
+  view.answers = {MessageAnswer::Yes};
+  SavePlayListCommand(dm, files);
+  EXPECT_EQ(ReadFile(path), key + "\r\n1\r\n");
+  // The file is this player's own now: the next save asks nothing.
+  dm.ApplyPlayOrder({"2"});
+  SavePlayListCommand(dm, files);
+  EXPECT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(ReadFile(path), key + "\r\n2\r\n");
+}
+
 TEST_F(PlayListTest, SaveAfterAFailedLoadNeverOverwritesTheFileThatFailed) {
   TQVRDM& dm = StartWithDisc();
   const std::filesystem::path good = dir / ("good." + key), foreign = dir / ("foreign." + key),
