@@ -116,7 +116,9 @@ std::vector<CddbMatch> ParseCddbQuery(std::string_view answer) {
   const int code = lines.empty() ? -1 : StatusOf(lines.front());
   std::vector<CddbMatch> matches;
   if (code == 200) {
-    matches.push_back(MatchOf(lines.front().substr(4)));
+    // "200 category discid title"; a bare code names no entry.
+    const std::string_view line = lines.front();
+    matches.push_back(MatchOf(line.size() > 4 ? line.substr(4) : std::string_view()));
   } else if (code == 210 || code == 211) {
     for (std::size_t i = 1; i < lines.size() && lines[i] != "." && matches.size() < kMaxMatches; ++i) {
       if (!lines[i].empty()) matches.push_back(MatchOf(lines[i]));

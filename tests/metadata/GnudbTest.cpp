@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"NoMatch", "202 No match for disc ID 930d1e0c.\r\n", {}, LookupFailure::NotFound},
         QueryCase{"ServerError", "500 Command syntax error\r\n", {}, LookupFailure::ServerError},
         QueryCase{"Garbage", "<html>busy</html>", {}, LookupFailure::BadAnswer},
+        QueryCase{"BareExactCode", "200", {}, LookupFailure::BadAnswer},
         QueryCase{"EmptyList", "210 list\r\n.\r\n", {}, LookupFailure::NotFound}),
     test::CaseName());
 
