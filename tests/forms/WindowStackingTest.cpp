@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "forms/ControllerLink.h"
 #include "forms/WindowStacking.h"
+#include "platform/HelpViewer.h"
 
 namespace qvr {
 namespace {
@@ -45,6 +47,28 @@ TEST(WindowStacking, AWindowOpenedOverAModalOneIsItsTransientAndStaysOnTopWithIt
   EXPECT_EQ(parent, &options);
   EXPECT_TRUE(on_top);
   EXPECT_TRUE(inner_active);
+}
+
+// F1 in a dialog that stays on top: the help comes above the dialog and takes input there.
+TEST(WindowStacking, HelpOpenedFromAModalDialogIsItsTransient) {
+  HelpViewer help;
+  QDialog options;
+  options.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint);
+  options.setModal(true);
+  QWindow* transient_parent = nullptr;
+  bool on_top = false;
+  Soon([&] {
+    help.Open(1);
+    transient_parent = help.windowHandle()->transientParent();
+    on_top = help.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    options.reject();
+  });
+  options.exec();
+  EXPECT_EQ(transient_parent, options.windowHandle());
+  EXPECT_TRUE(on_top);
+  help.Open(1);  // without a modal dialog: a window of its own again
+  EXPECT_EQ(help.windowHandle()->transientParent(), nullptr);
+  EXPECT_FALSE(help.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 std::vector<QMessageBox*> VisibleBoxes() {
