@@ -48,7 +48,7 @@ std::string Lines(const std::vector<std::string>& lines) {
 std::vector<std::string> RefreshPluginList(TQVRDM& dm, QVRView& view) {
   dm.PluginList.clear();
   dm.QVRMenu.SetPluginEntries({});
-  view.SetPluginButtons({});
+  view.SetPluginButtons({});  // (no picture to decode)
   dm.QVRMenu.SetEnabled(MenuItemId::PluginMNU, false);
 
   std::vector<std::string> problems;
@@ -93,7 +93,10 @@ std::vector<std::string> RefreshPluginList(TQVRDM& dm, QVRView& view) {
       entries.push_back({identity.PluginName, caption, tag});
     }
     if (entries.empty()) return problems;
-    view.SetPluginButtons(buttons);
+    // A picture the pad cannot decode is said, and the button shows the program's picture.
+    for (const std::size_t tag : view.SetPluginButtons(buttons)) {
+      problems.push_back("[" + accepted[tag] + "] のボタン画像は読めない形式のため使いません");
+    }
     dm.QVRMenu.SetPluginEntries(std::move(entries));
     dm.QVRMenu.SetEnabled(MenuItemId::PluginMNU, true);
   } catch (const Error& error) {

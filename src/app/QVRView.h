@@ -93,6 +93,9 @@ class QVRView {
                                     MessageButtons buttons) = 0;
   // The application's error box for an error that ended a command, a tick or a step.
   virtual void ShowError(const std::string& message) = 0;
+  // An error that needs no box, as the user was told of its cause already: written where the
+  // system keeps the program's messages (standard error, the system log).
+  virtual void LogError(const std::string& message) = 0;
 
   // Runs the play list, jacket or registration dialog and returns how it ended; ticks keep
   // running while it is up. The dialog works on the controller it was given when the program
@@ -118,7 +121,9 @@ class QVRView {
   // Rebuilds the plug-in pad with these buttons, laid out by LayOutPluginPad. With none, the
   // buttons go and the pad keeps its size. (The control pad's plug-in button follows the
   // enabled state of the menu's PluginMNU, like every pad button that has a menu item.)
-  virtual void SetPluginButtons(const std::vector<PluginButton>& buttons) = 0;
+  // Returns the tags of the buttons whose picture could not be decoded (they show the program's
+  // plug picture instead).
+  virtual std::vector<std::size_t> SetPluginButtons(const std::vector<PluginButton>& buttons) = 0;
 
   // The control pad's layout as its windows have it now (pad bounds in screen pixels, toolbars
   // docked or floating, each with its place and visibility), and a layout to apply: the pad

@@ -3,6 +3,7 @@
 // the splash screen is released and the program goes on with what was set up.
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
@@ -33,6 +34,10 @@ void TQVRDM::QVRDMCreate() {
     view.SplashProgress(0, kPleaseWait, "");
     LoadSettings();
     settings_loaded_ = true;
+    // A settings file that cannot be read (the defaults are used) or written (nothing will be
+    // kept) is said now, once, while the user can still do something about it.
+    settings_problem_ = IniCTRL.FileProblem();
+    if (!settings_problem_.empty()) view.ShowError(settings_problem_);
     view.SplashProgress(20, kPleaseWait, "");
     view.PluginPadApplyHintSetting();
     view.ActivateTray();
@@ -96,7 +101,15 @@ void TQVRDM::QVRDMDestroy() {
     }
     Database.DBClose();
   } catch (const std::exception& error) {
-    ports_.view.ShowError(error.what());
+    // A failed save of the settings file that start-up already reported is logged, not asked
+    // about a second time.
+    const bool told =
+        !settings_problem_.empty() && std::string_view(error.what()).starts_with(IniCTRL.FullPath().string() + " ");
+    if (told) {
+      ports_.view.LogError(error.what());
+    } else {
+      ports_.view.ShowError(error.what());
+    }
   }
 }
 

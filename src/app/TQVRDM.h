@@ -276,6 +276,7 @@ class TQVRDM {
   TQVRDMPorts ports_;
   bool looking_up_ = false;       // a lookup is running; nested ticks return at once
   bool settings_loaded_ = false;  // start-up read the settings: shut-down may write them back
+  std::string settings_problem_;  // why the settings file could not be read or written at start-up
   bool layout_restored_ = false;  // start-up restored the pad's layout: shut-down may save it
   // Why the drive is not ready, as the status texts show it; nothing while it is ready.
   std::optional<std::string> shown_reason_;

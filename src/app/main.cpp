@@ -1,7 +1,9 @@
 // The program's entry, the only Qt file of app/: the command line, the single-instance guard
-// (a second start hands its path to the running player and ends), the four long-lived objects in
-// their order (lyrics line, control pad, plug-in pad, controller), the event loop, and the
-// controller's shut-down once the lyrics line has closed.
+// (a second start hands its path to the running player and ends with its answer), the four
+// long-lived objects in their order (lyrics line, control pad, plug-in pad, controller), the
+// event loop, and the controller's shut-down once the lyrics line has closed. An end the user did
+// not ask for here (a signal, the session's end) waits for no one: boxes close and what goes
+// wrong is logged.
 #include <QApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/RandomSource.h"
@@ -31,6 +34,7 @@
 #include "platform/MprisService.h"
 #include "platform/QtTimer.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemLog.h"
 
 namespace {
 
@@ -38,6 +42,20 @@ constexpr const char* kGuardName = "hZLQVR";
 // How long a second start waits for a running player that is still starting to take its path.
 constexpr std::chrono::seconds kHandOverWait{15};
 constexpr const char* kHandOverFailed = "qvr: 実行中のプレーヤーにパスを渡せませんでした: %s\n";
+constexpr const char* kNoGuard =
+    "qvr: 二つ目のプレーヤーが同じデータベースを使わないよう、起動しません。"
+    "上のフォルダを直すか取り除いてから起動してください\n";
+
+// Writes each line of `text` to standard error after the program's name.
+void PrintLines(const std::string& text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::fprintf(stderr, "qvr: %.*s\n", static_cast<int>(end - at), text.c_str() + at);
+    at = end + 1;
+  }
+}
 
 }  // namespace
 
@@ -54,14 +72,28 @@ int main(int argc, char* argv[]) {
   }
   const std::string path = command.path.empty() ? std::string() : PathToOpen(command.path);
 
-  // A second start hands its path to the running player and ends; without a path it ends at
-  // once, without a window or a message.
+  // A second start hands its path to the running player and ends with its answer: 0 once the
+  // player took the path, 1 with the player's reason when it cannot use it. Without a path it
+  // ends at once, without a window or a message. A runtime folder that cannot be trusted is
+  // passed over for the next (and said); with none left the program does not start.
   SingleInstance guard(kGuardName);
+  PrintLines(guard.Refusals());
+  if (!guard.Acquired() && !guard.OtherInstanceRunning()) {
+    std::fputs(kNoGuard, stderr);
+    return 1;
+  }
   if (guard.OtherInstanceRunning()) {
     if (path.empty()) return 0;
-    if (SendHandOver(SingleInstance::HandOverSocket(kGuardName), path, kHandOverWait)) return 0;
-    std::fprintf(stderr, kHandOverFailed, path.c_str());
-    return 1;
+    const HandOverAnswer answer = SendHandOver(guard.HandOverSocket(), path, kHandOverWait);
+    if (!answer.answered) {
+      std::fprintf(stderr, kHandOverFailed, path.c_str());
+      return 1;
+    }
+    if (!answer.refusal.empty()) {
+      PrintLines(answer.refusal);
+      return 1;
+    }
+    return 0;
   }
 
   // The lyrics line places itself at a screen edge and reserves that strip, which only X11
@@ -75,8 +107,19 @@ int main(int argc, char* argv[]) {
   // only closing the lyrics line does.
   QApplication::setQuitOnLastWindowClosed(false);
   QCoreApplication::processEvents();
+  ControllerLink::SetLog(LogToSystem);
 
   ControllerLink link;
+  // From a signal or the session's end on, nothing waits for the user: the boxes and dialogs
+  // that are up close, later errors are logged, and the exit command runs (once the controller
+  // is there; before, the program ends without starting).
+  bool end_requested = false;
+  const auto end_without_asking = [&link, &end_requested] {
+    end_requested = true;
+    ControllerLink::EndWithoutAsking();
+    link.Run([](TQVRDM& dm) { dm.ExitMNUClick(); });
+  };
+  ExitSignals signals(end_without_asking);
   HelpViewer help;
   link.ShowHelp = [&help](int context) { help.Open(context); };
 
@@ -96,11 +139,12 @@ int main(int argc, char* argv[]) {
   // one that cannot be played is shown with its reason and the setting's drive is used.
   std::string start_drive = path;
   if (!start_drive.empty()) {
-    if (const std::string problem = DriveProblem(start_drive, sink); !problem.empty()) {
+    if (const std::string problem = DriveProblem(start_drive); !problem.empty()) {
       ControllerLink::ShowError(problem);
       start_drive.clear();
     }
   }
+  if (end_requested) return 0;
   TQVRDM controller({view, timer, random, *wallpaper,
                      [&](const std::string& name) -> CDDevice& {
                        // Asked again when the drive changes: the layer has closed the old
@@ -120,25 +164,48 @@ int main(int argc, char* argv[]) {
                      today, view, TIniGTEnvironment::FromProcess()});
   view.Attach(controller.QVRMenu);
   link.Bind(&controller);
-  ExitSignals signals([&link] { link.Run([](TQVRDM& dm) { dm.ExitMNUClick(); }); });
+  // A quit that did not come from the exit command is the session manager's.
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&view, &end_without_asking] {
+    if (!view.MainWindowClosed()) end_without_asking();
+  });
 
-  controller.QVRDMCreate();
-  if (controller.QVRMenu.Checked(MenuItemId::LyricsViewMNU)) main_window.show();
-
-  // Paths from later starts: a playable one replaces the disc at once, else its reason is shown.
-  // While a disc check runs the switch waits for it.
-  std::function<void(const std::string&)> open_path = [&](const std::string& received) {
-    if (const std::string problem = DriveProblem(received, sink); !problem.empty()) {
-      ControllerLink::ShowError(problem);
+  // Paths from later starts and the bus. A path that cannot be played is refused with its
+  // reason, shown in the one box for such news, and what plays goes on; a playable one
+  // replaces the disc (once the start-up is over, and after a disc check that runs).
+  bool started = false;
+  std::vector<std::string> early_paths;
+  std::function<void(const std::string&)> switch_to = [&](const std::string& received) {
+    if (!started) {
+      early_paths.push_back(received);
       return;
     }
     bool changed = true;
     link.Run([&](TQVRDM& dm) { changed = dm.ChangeDrive(received); });
-    if (!changed) QTimer::singleShot(200, [&open_path, received] { open_path(received); });
+    if (!changed) QTimer::singleShot(200, [&switch_to, received] { switch_to(received); });
   };
-  HandOverServer hand_over(SingleInstance::HandOverSocket(kGuardName), open_path);
-  // Media keys and the desktop's sound menu, when there is a session bus.
-  MprisService mpris(link, open_path);
+  const auto take_path = [&switch_to](const std::string& received) {
+    std::string problem = DriveProblem(received);
+    QMetaObject::invokeMethod(
+        qApp,
+        [&switch_to, received, problem] {
+          if (problem.empty()) {
+            switch_to(received);
+          } else {
+            ControllerLink::ShowNotice(problem);
+          }
+        },
+        Qt::QueuedConnection);
+    return problem;
+  };
+  // Both from the start: a later start gets its answer, and the desktop's sound menu finds the
+  // player, also while a start-up box or the start-up registration dialog is up.
+  HandOverServer hand_over(guard.HandOverSocket(), take_path);
+  MprisService mpris(link, [&take_path](const std::string& received) { take_path(received); });
+
+  controller.QVRDMCreate();
+  if (controller.QVRMenu.Checked(MenuItemId::LyricsViewMNU) && !view.MainWindowClosed()) main_window.show();
+  started = true;
+  for (const std::string& early : std::exchange(early_paths, {})) switch_to(early);
   // An exit request during start-up (a signal while the splash was painted) ends the program
   // without entering the event loop.
   const int result = view.MainWindowClosed() ? 0 : QApplication::exec();

@@ -24,6 +24,11 @@ namespace {
 constexpr char kNotOpen[] = "CDドライブが開かれていません";
 constexpr char kNoImages[] = "フォルダにCDイメージがありません: %s";
 constexpr char kNoSuchImage[] = "CDイメージが見つかりません: %s";
+constexpr char kNotAFile[] = "CDイメージを開けません: %s: 通常のファイルではありません";
+// A raw image holds only the sectors: the cue sheet beside it says where the tracks are.
+std::string NoCueSheet(const std::string& image, const std::string& sheet) {
+  return "CDイメージ " + image + " の CUE シートがありません: " + sheet + " が見つかりません";
+}
 constexpr char kNoDisc[] = "CDが入っていないか、読めません";
 
 std::uint64_t BigEndian(const unsigned char* bytes, int count) {
@@ -117,7 +122,19 @@ void CdioDrive::ListImages() {
     std::sort(found.begin(), found.end());
     if (found.empty()) throw Error(FormatMessage(kNoImages, setting_));
   } else {
-    if (!fs::is_regular_file(path, error)) throw Error(FormatMessage(kNoSuchImage, setting_));
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) throw Error(FormatMessage(kNoSuchImage, setting_));
+    if (!fs::is_regular_file(status)) throw Error(FormatMessage(kNotAFile, setting_));
+    if (ImageExtension(path) == ".bin") {
+      bool found_sheet = false;
+      for (const char* extension : {".cue", ".CUE", ".Cue"}) {
+        found_sheet = found_sheet || fs::is_regular_file(fs::path(path).replace_extension(extension), error);
+      }
+      if (!found_sheet) {
+        const std::string sheet = fs::path(path).replace_extension(".cue").string();
+        throw Error(NoCueSheet(setting_, sheet));
+      }
+    }
     found.push_back(path);
   }
   // Keep the image in the changer when the folder's listing changes.
@@ -422,7 +439,25 @@ std::string CdioDrive::MediaIdentity() {
   return MediaIdentityText(*toc_);
 }
 
-std::string DriveProblem(const std::string& drive, AudioSink& sink) {
+namespace {
+
+// The output of a probe that plays nothing: the player's own output keeps what it plays.
+class SilentSink final : public AudioSink {
+ public:
+  void Open() override {}
+  void Close() override {}
+  bool IsOpen() const override { return false; }
+  void Write(std::span<const std::int16_t>) override {}
+  std::size_t QueuedFrames() const override { return 0; }
+  void SetPaused(bool) override {}
+  void Clear() override {}
+  std::uint64_t PlayedFrames() const override { return 0; }
+};
+
+}  // namespace
+
+std::string DriveProblem(const std::string& drive) {
+  SilentSink sink;
   CdioDrive probe(drive, sink);
   try {
     probe.Open();

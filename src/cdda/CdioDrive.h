@@ -112,7 +112,8 @@ class CdioDrive : public CDDevice {
 };
 
 // Why `drive` (a setting as CdioDrive takes it) cannot be played now, in Japanese; empty when it
-// holds a readable disc. Opens and reads the table of contents once; plays nothing.
-std::string DriveProblem(const std::string& drive, AudioSink& sink);
+// holds a readable disc. Opens and reads the table of contents once; plays nothing, and touches
+// no audio output (what plays meanwhile goes on).
+std::string DriveProblem(const std::string& drive);
 
 }  // namespace qvr

@@ -47,8 +47,23 @@ class ControllerLink {
   // Opens the help at a context number (set by the program's entry).
   std::function<void(int)> ShowHelp = [](int) {};
 
-  // The application's error box (modal, over the application).
+  // The application's error box (modal, over the application, above every window of the
+  // program); once the program ends without asking, the message goes to the log instead.
   static void ShowError(const std::string& message);
+
+  // A box that does not wait: shown and left to the user while the program goes on. At most
+  // one is up; a new message replaces the text of the one that is.
+  static void ShowNotice(const std::string& message);
+
+  // From an end that no one is there to answer (a signal, the session's end) on, nothing waits
+  // for the user: every box and dialog that is up ends as cancelled (a box's text is logged),
+  // boxes asked for later are logged without showing, and dialogs end at once.
+  static void EndWithoutAsking();
+  static bool Unattended();
+  // Writes a message where errors that no one answers go: standard error unless SetLog chose
+  // another place (the program adds the system log).
+  static void Log(const std::string& message);
+  static void SetLog(std::function<void(const std::string&)> log);
 
  private:
   TQVRDM* controller_ = nullptr;

@@ -16,6 +16,7 @@
 #include "forms/TQVRMain.h"
 #include "forms/TQVRPad.h"
 #include "forms/TSplashDLG.h"
+#include "forms/WindowStacking.h"
 #include "platform/HelpViewer.h"
 #include "util/ZLUtils.h"
 
@@ -118,12 +119,20 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
     case MessageIcon::Error: box_icon = QMessageBox::Critical; break;
     case MessageIcon::Question: box_icon = QMessageBox::Question; break;
   }
+  // Once the program ends without asking, a question is answered no (or cancel, where it can be)
+  // and a notice is logged.
+  if (ControllerLink::Unattended()) {
+    ControllerLink::Log(caption + ": " + text);
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+  }
   QMessageBox::StandardButtons shown = QMessageBox::Ok;
   if (buttons == MessageButtons::YesNo) shown = QMessageBox::Yes | QMessageBox::No;
   if (buttons == MessageButtons::YesNoCancel) shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
   QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text), shown);
   if (buttons == MessageButtons::YesNoCancel) box.setDefaultButton(QMessageBox::Cancel);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  StackAboveModal(box);
   const int answer = box.exec();
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   if (answer == QMessageBox::Yes) return MessageAnswer::Yes;
@@ -131,6 +140,8 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
 }
 
 void DesktopView::ShowError(const std::string& message) { ControllerLink::ShowError(message); }
+
+void DesktopView::LogError(const std::string& message) { ControllerLink::Log(message); }
 
 ModalResult DesktopView::RunDialog(DialogKind kind) {
   const DialogContext context{link_, files_};
@@ -188,7 +199,9 @@ PadLayout DesktopView::PadGeometry() const { return pad_.Layout(); }
 
 void DesktopView::SetPadGeometry(const PadLayout& layout) { pad_.ApplyLayout(layout); }
 
-void DesktopView::SetPluginButtons(const std::vector<PluginButton>& buttons) { plugin_pad_.SetButtons(buttons); }
+std::vector<std::size_t> DesktopView::SetPluginButtons(const std::vector<PluginButton>& buttons) {
+  return plugin_pad_.SetButtons(buttons);
+}
 
 void DesktopView::PluginPadApplyHintSetting() {
   if (TQVRDM* dm = link_.Controller()) plugin_pad_.ApplyHintSetting(dm->HelpHint);

@@ -58,6 +58,7 @@ class DesktopView final : public QVRView, public TSearchProgress {
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override;
   void ShowError(const std::string& message) override;
+  void LogError(const std::string& message) override;
   ModalResult RunDialog(DialogKind kind) override;
   ModalResult RunOptionsDialog(TOptionValues& values) override;
   void CloseDialog(DialogKind kind, ModalResult result) override;
@@ -67,7 +68,7 @@ class DesktopView final : public QVRView, public TSearchProgress {
   void SplashShow() override;
   void SplashRelease() override;
   void ProcessPendingWork() override;
-  void SetPluginButtons(const std::vector<PluginButton>& buttons) override;
+  std::vector<std::size_t> SetPluginButtons(const std::vector<PluginButton>& buttons) override;
   PadLayout PadGeometry() const override;
   void SetPadGeometry(const PadLayout& layout) override;
   void PluginPadApplyHintSetting() override;

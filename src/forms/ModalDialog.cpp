@@ -9,6 +9,7 @@
 
 #include "dialogs/EditText.h"
 #include "forms/ControllerLink.h"
+#include "forms/WindowStacking.h"
 
 namespace qvr {
 
@@ -43,7 +44,10 @@ ModalDialog::ModalDialog(ControllerLink& link, const QString& caption, int help_
 ModalDialog::~ModalDialog() = default;
 
 ModalResult ModalDialog::Run() {
+  // Once the program ends without asking, no dialog waits for the user.
+  if (ControllerLink::Unattended()) return ModalResult::Cancel;
   ending_ = false;
+  StackAboveModal(*this);
   const int code = exec();
   return code == 0 ? ModalResult::Cancel : static_cast<ModalResult>(code);
 }

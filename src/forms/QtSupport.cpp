@@ -4,19 +4,87 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 #include "forms/ControllerLink.h"
+#include "forms/WindowStacking.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
 
+namespace {
+
+std::function<void(const std::string&)>& ErrorLog() {
+  static std::function<void(const std::string&)> log = [](const std::string& message) {
+    std::fprintf(stderr, "qvr: %s\n", message.c_str());
+  };
+  return log;
+}
+
+bool unattended = false;
+
+}  // namespace
+
 void ControllerLink::ShowError(const std::string& message) {
+  if (Unattended()) {
+    Log(message);
+    return;
+  }
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString::fromStdString(message),
                   QMessageBox::Ok);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  StackAboveModal(box);
   box.exec();
 }
+
+void ControllerLink::ShowNotice(const std::string& message) {
+  if (Unattended()) {
+    Log(message);
+    return;
+  }
+  static QPointer<QMessageBox> notice;
+  if (notice) {
+    notice->setText(QString::fromStdString(message));
+    notice->raise();
+    notice->activateWindow();
+    return;
+  }
+  notice = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString::fromStdString(message),
+                           QMessageBox::Ok);
+  notice->setAttribute(Qt::WA_DeleteOnClose);
+  notice->setWindowFlag(Qt::WindowStaysOnTopHint);
+  // Above a modal dialog it takes the input the dialog would, so that its Ok can be pressed.
+  const bool over_modal = QApplication::activeModalWidget() != nullptr;
+  StackAboveModal(*notice);
+  notice->setWindowModality(over_modal ? Qt::ApplicationModal : Qt::NonModal);
+  notice->show();
+}
+
+void ControllerLink::EndWithoutAsking() {
+  if (unattended) return;
+  unattended = true;
+  // Every window that waits for an answer ends; the innermost one's loop returns first, and each
+  // loop below it ends as soon as it runs again.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (!dialog || !dialog->isVisible()) continue;
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+      Log(box->text().toStdString());
+      box->done(QMessageBox::Cancel);
+    } else {
+      dialog->reject();
+    }
+  }
+}
+
+bool ControllerLink::Unattended() { return unattended; }
+
+void ControllerLink::Log(const std::string& message) { ErrorLog()(message); }
+
+void ControllerLink::SetLog(std::function<void(const std::string&)> log) { ErrorLog() = std::move(log); }
 
 QString LabelDisplayText(const std::string& text) {
   QString shown;

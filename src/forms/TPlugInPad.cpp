@@ -58,10 +58,11 @@ void TPlugInPad::ApplyHintSetting(bool help_hint) {
   }
 }
 
-void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
+std::vector<std::size_t> TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
   for (QToolButton* button : buttons_) delete button;
   buttons_.clear();
-  if (buttons.empty()) return;
+  std::vector<std::size_t> undecodable;
+  if (buttons.empty()) return undecodable;
   const PluginPadLayout layout = LayOutPluginPad(buttons.size());
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     const PluginButton& plugin = buttons[i];
@@ -72,6 +73,7 @@ void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
     QPixmap picture;
     const bool own = !plugin.image.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(plugin.image.data()),
                                                                    static_cast<uint>(plugin.image.size()));
+    if (!plugin.image.empty() && !own) undecodable.push_back(plugin.tag);
     button->setIcon(own ? QIcon(picture) : ButtonIcon("plugin"));
     const std::size_t tag = plugin.tag;
     connect(button, &QToolButton::clicked, this,
@@ -80,6 +82,7 @@ void TPlugInPad::SetButtons(const std::vector<PluginButton>& buttons) {
   }
   ExitBTN->setGeometry(ToQRect(layout.exit));
   setFixedSize(layout.client_width + 2 * kFrame, layout.client_height + 2 * kFrame);
+  return undecodable;
 }
 
 void TPlugInPad::ShowAt(int button_left, const QRect& anchor) {

@@ -24,8 +24,8 @@ class TPlugInPad : public QFrame {
   // The shut-down step: the pad stores nothing.
   void Save() {}
   // Replaces the plug-in buttons and sizes the pad for them; with none the buttons go and the
-  // pad keeps its size.
-  void SetButtons(const std::vector<PluginButton>& buttons);
+  // pad keeps its size. Returns the tags of the buttons whose picture could not be decoded.
+  std::vector<std::size_t> SetButtons(const std::vector<PluginButton>& buttons);
   // Shows the pad with its left edge at `button_left` (screen x) under `anchor` (the control
   // pad, or the floating toolbar that holds its plug-in button), kept on the screen.
   void ShowAt(int button_left, const QRect& anchor);

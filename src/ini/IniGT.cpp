@@ -13,6 +13,12 @@ namespace qvr {
 namespace {
 
 constexpr std::string_view kCannotWrite = "%s に書き込めません";
+// The system's reason at the end of a file error's message ("path を読み込めません: reason").
+std::string ReasonOf(const Error& error) {
+  const std::string_view text = error.what();
+  const std::size_t colon = text.rfind(": ");
+  return std::string(colon == std::string_view::npos ? text : text.substr(colon + 2));
+}
 constexpr std::string_view kNotAnInteger = "'%s' は整数ではありません";
 // Where a bad value is, put before the message: "file の [section] key: ".
 std::string ValuePlace(const std::filesystem::path& file, std::string_view section, std::string_view key) {
@@ -108,8 +114,8 @@ void TIniGT::WriteString(std::string_view section, std::string_view key, std::st
     ReadWholeFile(FullPath(), text, kMaxProfileBytes);
     text = SetProfileValue(text, section, key, value);
     ReplaceFileContents(FullPath(), text);
-  } catch (const Error&) {
-    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  } catch (const Error& error) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()) + ": " + ReasonOf(error));
   }
   text_ = std::move(text);
 }
@@ -118,8 +124,8 @@ void TIniGT::BeginUpdate() {
   std::string text;
   try {
     ReadWholeFile(FullPath(), text, kMaxProfileBytes);
-  } catch (const Error&) {
-    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  } catch (const Error& error) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()) + ": " + ReasonOf(error));
   }
   pending_ = std::move(text);
 }
@@ -130,10 +136,23 @@ void TIniGT::EndUpdate() {
   pending_.reset();
   try {
     ReplaceFileContents(FullPath(), text);
-  } catch (const Error&) {
-    throw Error(FormatMessage(kCannotWrite, FullPath().string()));
+  } catch (const Error& error) {
+    throw Error(FormatMessage(kCannotWrite, FullPath().string()) + ": " + ReasonOf(error));
   }
   text_ = std::move(text);
+}
+
+std::string TIniGT::FileProblem() const {
+  std::string text;
+  try {
+    ReadWholeFile(FullPath(), text);
+  } catch (const Error& error) {
+    return error.what();
+  }
+  if (const std::string reason = ReplaceProblem(FullPath()); !reason.empty()) {
+    return FormatMessage(kCannotWrite, FullPath().string()) + ": " + reason;
+  }
+  return {};
 }
 
 std::int32_t TIniGT::ReadInteger(std::string_view section, std::string_view key, std::int32_t default_value) const {

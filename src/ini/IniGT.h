@@ -75,10 +75,14 @@ class TIniGT {
   void WriteColor(std::string_view section, std::string_view key, std::int32_t value);
   // Collects the writes that follow until EndUpdate, which replaces the file once: the values
   // reach the file together or not at all, and reads in between see them. BeginUpdate raises
-  // "%s に書き込めません" when the file exists but cannot be read, EndUpdate when it cannot be
-  // written (nothing of the batch is written then). Not nested.
+  // "%s に書き込めません: reason" when the file exists but cannot be read, EndUpdate when it
+  // cannot be written (nothing of the batch is written then). Not nested.
   void BeginUpdate();
   void EndUpdate();
+
+  // Why the file cannot be read or could not be written now, as a message naming the file and
+  // the system's reason; empty when it can be (a missing file in a writable folder can).
+  std::string FileProblem() const;
 
   // Reads the four keys prefix.Name/.Size/.Style/.Color; `font` changes only when all succeed.
   void ReadFont(std::string_view section, std::string_view prefix, TIniFont& font);

@@ -1,7 +1,8 @@
-// Ends the program like the exit command when the system asks it to: SIGTERM, SIGINT and SIGHUP
-// (kill, Ctrl+C, the terminal going away) and the session manager at logout. The signal handler
-// only writes a byte to a pipe; the GUI thread reads it and runs the exit command, so settings
-// are saved as on any normal end.
+// Ends the program when the system asks it to: SIGTERM, SIGINT and SIGHUP (kill, Ctrl+C, the
+// terminal going away) and the session manager at logout. The signal handler only writes a byte
+// to a pipe; the GUI thread reads it and runs `exit`, also inside the loop of a box or dialog
+// that is up (a start-up box included). No one is there to answer: the program's `exit` closes
+// what waits for the user and logs what goes wrong, and settings are saved as on any end.
 #pragma once
 
 #include <QObject>

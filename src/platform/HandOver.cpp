@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <QLocalSocket>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -17,13 +18,24 @@ namespace qvr {
 
 namespace {
 
-constexpr char kReceipt = 'K';
+constexpr char kTaken = 'K';
+constexpr char kRefused = 'E';
+
+std::string LengthBytes(std::size_t length) {
+  return {static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
+          static_cast<char>((length >> 16) & 0xFF), static_cast<char>((length >> 24) & 0xFF)};
+}
+
+std::uint32_t LengthOf(const char* data) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
+}
 
 // One connection's bytes until a whole message is there.
 class HandOverReader : public QObject {
  public:
-  HandOverReader(QLocalSocket* socket, const std::function<void(const std::string&)>& receive)
-      : socket_(socket), receive_(receive) {
+  HandOverReader(QLocalSocket* socket, const std::function<std::string(const std::string&)>& take)
+      : socket_(socket), take_(take) {
     QObject::connect(socket, &QLocalSocket::readyRead, this, [this] { Read(); });
     QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     setParent(socket);
@@ -33,8 +45,7 @@ class HandOverReader : public QObject {
   void Read() {
     buffer_.append(socket_->readAll());
     if (buffer_.size() < 4) return;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer_.constData());
-    const std::uint32_t length = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
+    const std::uint32_t length = LengthOf(buffer_.constData());
     if (length == 0 || length > HandOverServer::kMaxPath) {
       socket_->abort();
       return;
@@ -42,17 +53,19 @@ class HandOverReader : public QObject {
     if (static_cast<std::size_t>(buffer_.size()) < 4 + length) return;
     const std::string path(buffer_.constData() + 4, length);
     buffer_.clear();
-    // The receipt goes first: the sender ends at once while the player switches. The path is
-    // taken from the event loop, not from inside this socket's signal: taking it can open a
-    // modal box, whose loop may delete the socket once the sender has gone.
-    socket_->write(&kReceipt, 1);
+    // The answer goes at once: the sender ends while the player switches to the path.
+    std::string refusal = take_(path);
+    std::string answer(1, kTaken);
+    if (!refusal.empty()) {
+      if (refusal.size() > HandOverServer::kMaxReason) refusal.resize(HandOverServer::kMaxReason);
+      answer = kRefused + LengthBytes(refusal.size()) + refusal;
+    }
+    socket_->write(answer.data(), static_cast<qint64>(answer.size()));
     socket_->flush();
-    QMetaObject::invokeMethod(
-        socket_->parent(), [receive = receive_, path] { receive(path); }, Qt::QueuedConnection);
   }
 
   QLocalSocket* socket_;
-  const std::function<void(const std::string&)>& receive_;
+  const std::function<std::string(const std::string&)>& take_;
   QByteArray buffer_;
 };
 
@@ -67,32 +80,59 @@ bool WriteAll(int descriptor, const char* data, std::size_t size) {
   return true;
 }
 
-// One attempt: connect, send, wait for the receipt. False when no one listens or it failed.
-bool SendOnce(const std::filesystem::path& socket, const std::string& message, std::chrono::milliseconds wait) {
+// Reads `size` bytes before `deadline`; false when they did not come.
+bool ReadAll(int descriptor, char* data, std::size_t size, std::chrono::steady_clock::time_point deadline) {
+  while (size > 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{descriptor, POLLIN, 0};
+    const int polled = ::poll(&ready, 1, static_cast<int>(std::max<long long>(0, left.count())));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled != 1) return false;
+    const ssize_t got = ::recv(descriptor, data, size, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    data += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// One attempt: connect, send, wait for the answer. Not answered when no one listens or it failed.
+HandOverAnswer SendOnce(const std::filesystem::path& socket, const std::string& message,
+                        std::chrono::milliseconds wait) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   const std::string name = socket.string();
-  if (name.size() >= sizeof address.sun_path) return false;
+  if (name.size() >= sizeof address.sun_path) return {};
   std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
   const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (descriptor < 0) return false;
-  bool received = false;
+  if (descriptor < 0) return {};
+  HandOverAnswer answer;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  char kind = 0;
   if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-      WriteAll(descriptor, message.data(), message.size())) {
-    pollfd ready{descriptor, POLLIN, 0};
-    char reply = 0;
-    if (::poll(&ready, 1, static_cast<int>(wait.count())) == 1 && ::recv(descriptor, &reply, 1, 0) == 1) {
-      received = reply == kReceipt;
+      WriteAll(descriptor, message.data(), message.size()) && ReadAll(descriptor, &kind, 1, deadline)) {
+    char length[4];
+    if (kind == kTaken) {
+      answer.answered = true;
+    } else if (kind == kRefused && ReadAll(descriptor, length, 4, deadline) &&
+               LengthOf(length) <= HandOverServer::kMaxReason) {
+      std::string reason(LengthOf(length), '\0');
+      if (ReadAll(descriptor, reason.data(), reason.size(), deadline)) {
+        answer.answered = true;
+        answer.refusal = reason.empty() ? "開けません" : std::move(reason);
+      }
     }
   }
   ::close(descriptor);
-  return received;
+  return answer;
 }
 
 }  // namespace
 
-HandOverServer::HandOverServer(const std::filesystem::path& socket, std::function<void(const std::string&)> receive)
-    : receive_(std::move(receive)), server_(std::make_unique<QLocalServer>()), socket_(socket) {
+HandOverServer::HandOverServer(const std::filesystem::path& socket, std::function<std::string(const std::string&)> take)
+    : take_(std::move(take)), server_(std::make_unique<QLocalServer>()), socket_(socket) {
   const QString name = QString::fromStdString(socket.string());
   QLocalServer::removeServer(name);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -104,22 +144,22 @@ HandOverServer::~HandOverServer() { server_->close(); }
 
 void HandOverServer::Accept() {
   while (QLocalSocket* connection = server_->nextPendingConnection()) {
-    new HandOverReader(connection, receive_);
+    new HandOverReader(connection, take_);
   }
 }
 
-bool SendHandOver(const std::filesystem::path& socket, const std::string& path, std::chrono::milliseconds timeout) {
-  if (path.empty() || path.size() > HandOverServer::kMaxPath) return false;
-  const auto length = static_cast<std::uint32_t>(path.size());
-  std::string message{static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
-                      static_cast<char>((length >> 16) & 0xFF), static_cast<char>((length >> 24) & 0xFF)};
-  message += path;
+HandOverAnswer SendHandOver(const std::filesystem::path& socket, const std::string& path,
+                            std::chrono::milliseconds timeout) {
+  if (path.empty() || path.size() > HandOverServer::kMaxPath) return {};
+  const std::string message = LengthBytes(path.size()) + path;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (true) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (SendOnce(socket, message, std::max(left, std::chrono::milliseconds(500)))) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // The player checks the path before it answers (an image is read once): it gets a while.
+    HandOverAnswer answer = SendOnce(socket, message, std::max(left, std::chrono::milliseconds(5000)));
+    if (answer.answered) return answer;
+    if (std::chrono::steady_clock::now() >= deadline) return answer;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }

@@ -1,7 +1,9 @@
 // The help window over QTextBrowser.
 #include "platform/HelpViewer.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QWindow>
 #include <QVBoxLayout>
 
 namespace qvr {
@@ -25,6 +27,16 @@ bool HelpViewer::HasTopic(int context) {
 
 void HelpViewer::Open(int context) {
   Browser->setSource(QUrl(TopicUrl(HasTopic(context) ? context : 1)));
+  // Asked from a modal dialog (F1), the help is that dialog's transient: the window manager puts
+  // it above the dialog, and the dialog's modality does not block it. The tie is the native
+  // windows' alone (a weak one): the help window outlives the dialog.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == this) modal = nullptr;
+  const bool on_top = modal != nullptr && modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != on_top) setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
+  create();
+  if (modal != nullptr) modal->createWinId();
+  windowHandle()->setTransientParent(modal != nullptr ? modal->windowHandle() : nullptr);
   show();
   raise();
   activateWindow();

@@ -162,7 +162,8 @@ class MprisObject : public QDBusVirtualObject {
       if (member == QLatin1String("Raise")) return Reply(bus, message);
       if (member == QLatin1String("Quit")) {
         Reply(bus, message);
-        Command([](TQVRDM& dm) { dm.ExitMNUClick(); });
+        // Ending is always possible, also while the program starts.
+        service_.link_.Run([](TQVRDM& dm) { dm.ExitMNUClick(); });
         return true;
       }
       return false;
@@ -188,10 +189,15 @@ class MprisObject : public QDBusVirtualObject {
   }
 
  private:
+  // The bus is there from the program's first moments (a start-up box may be up), but its
+  // commands wait for the start-up sequence to end, like the tray menu.
   template <class Call>
   void Command(Call&& call) {
-    service_.link_.Run(std::forward<Call>(call));  // announces what changed after it
+    service_.link_.Run([&call](TQVRDM& dm) {  // announces what changed after it
+      if (dm.DialogState != kStartingUp) call(dm);
+    });
   }
+  static constexpr std::uint8_t kStartingUp = 1;
 
   static bool Reply(QDBusConnection& bus, const QDBusMessage& message, const QVariantList& values = {}) {
     QDBusMessage reply = message.createReply(values);

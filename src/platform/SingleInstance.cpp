@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "util/ProgramFolder.h"
@@ -45,59 +46,94 @@ bool IsPrivateFolder(const std::filesystem::path& path) {
          (status.st_mode & 077) == 0;
 }
 
-// Opens the private folder, making it when missing; -1 when it is a link or not this user's.
-// A folder of this user that others may enter is closed to them first.
-int OpenPrivateFolder(const std::filesystem::path& folder) {
+// What is wrong with the thing at `path` that had to be a folder or file of this user.
+std::string WhyNotOurs(const std::filesystem::path& path, bool folder) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return std::strerror(errno);
+  if (S_ISLNK(status.st_mode)) return "シンボリックリンクです";
+  if (folder && !S_ISDIR(status.st_mode)) return "フォルダではありません";
+  if (!folder && !S_ISREG(status.st_mode)) return "通常のファイルではありません";
+  if (status.st_uid != ::geteuid()) return "別のユーザー (uid " + std::to_string(status.st_uid) + ") のものです";
+  return "開けません";
+}
+
+// Opens the private folder, making it when missing; -1 with the reason when it is a link or not
+// this user's. A folder of this user that others may enter is closed to them first.
+int OpenPrivateFolder(const std::filesystem::path& folder, std::string& reason) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     std::error_code error;
     std::filesystem::create_directories(folder.parent_path(), error);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      reason = std::strerror(errno);
+      return -1;
+    }
   }
   Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.Get() < 0) return -1;
   struct stat status {};
-  if (::fstat(fd.Get(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()) return -1;
-  if ((status.st_mode & 077) != 0 && ::fchmod(fd.Get(), 0700) != 0) return -1;
+  if (fd.Get() < 0 || ::fstat(fd.Get(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()) {
+    reason = WhyNotOurs(folder, true);
+    return -1;
+  }
+  if ((status.st_mode & 077) != 0 && ::fchmod(fd.Get(), 0700) != 0) {
+    reason = std::strerror(errno);
+    return -1;
+  }
   return fd.Release();
 }
 
 }  // namespace
 
-SingleInstance::SingleInstance(std::string_view name, const std::filesystem::path& folder) {
-  Descriptor folder_fd(OpenPrivateFolder(folder));
-  if (folder_fd.Get() < 0) return;
-  const std::string file(name);
-  Descriptor lock(
-      ::openat(folder_fd.Get(), file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  if (lock.Get() < 0) return;
-  struct stat status {};
-  if (::fstat(lock.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return;
-  folder_ = folder;
-  if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
-    other_running_ = errno == EWOULDBLOCK;
-    return;
+SingleInstance::SingleInstance(std::string_view name, const std::vector<std::filesystem::path>& folders) : name_(name) {
+  for (const std::filesystem::path& folder : folders) {
+    const std::string reason = TryFolder(name_, folder);
+    if (reason.empty()) return;
+    refusals_ += folder.string() + " を使えません: " + reason + "\n";
   }
-  descriptor_ = lock.Release();
+}
+
+std::string SingleInstance::TryFolder(const std::string& name, const std::filesystem::path& folder) {
+  std::string reason;
+  Descriptor folder_fd(OpenPrivateFolder(folder, reason));
+  if (folder_fd.Get() < 0) return reason;
+  Descriptor lock(
+      ::openat(folder_fd.Get(), name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  struct stat status {};
+  if (lock.Get() < 0 || ::fstat(lock.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+    return name + ": " + WhyNotOurs(folder / name, false);
+  }
+  if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) return name + ": " + std::strerror(errno);
+    other_running_ = true;
+  } else {
+    descriptor_ = lock.Release();
+  }
+  folder_ = folder;
+  return {};
 }
 
 SingleInstance::~SingleInstance() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-std::filesystem::path SingleInstance::RuntimeFolder() {
+std::filesystem::path SingleInstance::HandOverSocket() const {
+  if (folder_.empty()) return {};
+  return folder_ / (name_ + ".socket");
+}
+
+std::vector<std::filesystem::path> SingleInstance::RuntimeFolders() {
+  std::vector<std::filesystem::path> folders;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime == '/' && IsPrivateFolder(runtime)) return std::filesystem::path(runtime) / "qvr";
+  if (runtime != nullptr && *runtime == '/' && IsPrivateFolder(runtime)) {
+    folders.push_back(std::filesystem::path(runtime) / "qvr");
+  }
   char host[256] = {};
   if (::gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') std::snprintf(host, sizeof host, "localhost");
   std::string name = host;
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  return UserDataHome() / ("qvr-runtime-" + name);
-}
-
-std::filesystem::path SingleInstance::HandOverSocket(std::string_view name) {
-  return RuntimeFolder() / (std::string(name) + ".socket");
+  folders.push_back(UserDataHome() / ("qvr-runtime-" + name));
+  return folders;
 }
 
 }  // namespace qvr

@@ -117,7 +117,12 @@ std::optional<std::string> PluginHost::Receive() {
       break;
     }
   }
-  if (std::optional<std::string> body = reader_.Next()) return body;
+  std::optional<std::string> body = reader_.Next();
+  while (body && !loaded_ && *body == EncodeRequest(PluginMessage::Loaded)) {
+    loaded_ = true;
+    body = reader_.Next();
+  }
+  if (body) return body;
   if (reader_.Broken()) {
     broken_ = true;
     Kill();
@@ -152,6 +157,16 @@ bool PluginHost::Gone() {
 bool PluginHost::Reap() {
   if (ended_) return true;
   if (pid_ <= 0) return ended_ = true;
+  // Looked at without reaping: until it is reaped, the ended host keeps its process ID and so
+  // its group's ID, and the group (children a plug-in forked) can be ended without hitting a
+  // process that took the number over.
+  siginfo_t info{};
+  int looked;
+  do {
+    looked = waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (looked < 0 && errno == EINTR);
+  if (looked == 0 && info.si_pid == 0) return false;
+  if (looked == 0) kill(-pid_, SIGKILL);
   int status = 0;
   pid_t result;
   do {
@@ -165,6 +180,7 @@ bool PluginHost::Reap() {
 
 void PluginHost::Kill() {
   if (ended_ || pid_ <= 0) return;
+  kill(-pid_, SIGKILL);  // the host leads its group: itself and what it started
   kill(pid_, SIGKILL);
   int status = 0;
   while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {

@@ -48,12 +48,17 @@ class PluginHost {
   const std::string& Ending() const { return ending_; }
   // True when the process was ended by a signal (a crash, or a kill from outside).
   bool Signaled() const { return signaled_; }
+  // True once the host said that loading its library is over (read by Receive): a host that
+  // ends before that ended inside the library's own start-up.
+  bool Loaded() const { return loaded_; }
 
-  // Ends the process at once (SIGKILL) and reaps it.
+  // Ends the process and everything in its process group (what the plug-in started) at once
+  // (SIGKILL) and reaps it.
   void Kill();
   // Closes the player's end of the socket: a healthy host then ends on its own.
   void CloseSocket();
-  // Reaps the process if it has ended; true when it has.
+  // Reaps the process if it has ended; true when it has. What the plug-in left running in the
+  // host's process group is ended first.
   bool Reap();
 
  private:
@@ -65,6 +70,7 @@ class PluginHost {
   bool ended_ = false;   // the process was reaped
   bool broken_ = false;  // the socket closed or carried a frame beyond the bounds
   bool signaled_ = false;
+  bool loaded_ = false;
   std::string ending_;
   FrameReader reader_;
 };

@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
   dup2(STDERR_FILENO, STDOUT_FILENO);
 
   qvr::PluginLibrary library(argv[1]);
+  // The library's own start-up has run: a crash from here on is one in a call.
+  if (!SendAll(qvr::EncodeFrame(qvr::EncodeRequest(qvr::PluginMessage::Loaded)))) return 0;
   qvr::FrameReader reader;
   char buffer[256];
   for (;;) {

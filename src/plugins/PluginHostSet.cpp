@@ -244,7 +244,7 @@ std::vector<PluginIdentity> PluginHostSet::Identify(const std::vector<std::strin
         settle(i, ReadIdentity(paths[i], *body));
       } else if (host.Gone()) {
         PluginIdentity failed;
-        failed.Problem = "[" + paths[i] + "] は QVR_Plugin_ID の実行中に" +
+        failed.Problem = "[" + paths[i] + "] は" + (host.Loaded() ? " QVR_Plugin_ID の実行中に" : "ロード中に") +
                          (host.Signaled() ? "異常終了しました: " : "終了しました: ") + host.Ending();
         settle(i, std::move(failed));
       } else if (cancelled_ || Clock::now() >= deadlines[i]) {
@@ -329,8 +329,11 @@ PluginRunResult PluginHostSet::Run(const std::string path, const std::function<v
       }
     }
     if (slot->host.Gone()) {
-      return {false, Who(path) + (identifying ? " は QVR_Plugin_ID の実行中に" : " は QVR_Plugin_Exec の実行中に") +
-                         (slot->host.Signaled() ? "異常終了しました: " : "終了しました: ") + slot->host.Ending()};
+      const char* during = !slot->host.Loaded() ? " はロード中に"
+                           : identifying        ? " は QVR_Plugin_ID の実行中に"
+                                                : " は QVR_Plugin_Exec の実行中に";
+      return {false, Who(path) + during + (slot->host.Signaled() ? "異常終了しました: " : "終了しました: ") +
+                         slot->host.Ending()};
     }
     if (cancelled_ || end_requested) return {};
     if (Clock::now() >= deadline) {

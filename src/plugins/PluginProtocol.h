@@ -1,10 +1,12 @@
 // What the player and a plug-in host (qvr-plugin-host) say to each other over their socket.
 //
 // Every message is a frame: a 32-bit little-endian length, then that many bytes of body, the
-// first of which names the message. The player asks ("identify", "run"); the host answers each
-// request with exactly one reply, in order. Every field has a fixed upper bound and a frame is
-// never longer than kMaxFrameBody, so a reader never holds more than that for one message and a
-// frame that claims more is a broken host, not a reason to allocate.
+// first of which names the message. The host says once, first, that loading its library is over
+// ("loaded", so that a crash inside the library's own start-up is told from one in a call); the
+// player asks ("identify", "run"); the host answers each request with exactly one reply, in
+// order. Every field has a fixed upper bound and a frame is never longer than kMaxFrameBody, so
+// a reader never holds more than that for one message and a frame that claims more is a broken
+// host, not a reason to allocate.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +32,7 @@ enum class PluginMessage : std::uint8_t {
   Run = 'X',            // player -> host: call QVR_Plugin_Exec
   IdentifyReply = 'i',  // host -> player
   RunReply = 'x',       // host -> player
+  Loaded = 'l',         // host -> player, once before any reply: the library's load is over
 };
 
 // How a call went inside the host.

@@ -169,6 +169,25 @@ void ReplaceFileContents(const std::filesystem::path& path, std::string_view con
   SyncFolder(folder);  // makes the rename itself durable
 }
 
+std::string ReplaceProblem(const std::filesystem::path& path) {
+  std::filesystem::path target;
+  try {
+    target = FinalTarget(path);
+  } catch (const FileWriteError&) {
+    return SystemReason(ELOOP);
+  }
+  struct stat state {};
+  if (stat(target.c_str(), &state) == 0) {
+    if (S_ISDIR(state.st_mode)) return SystemReason(EISDIR);
+    if (!S_ISREG(state.st_mode)) return OpenFailureReason(kNotRegularFile);
+    if ((state.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0) return SystemReason(EACCES);
+  } else if (errno != ENOENT) {
+    return SystemReason(errno);
+  }
+  if (access(FolderOf(target).c_str(), W_OK | X_OK) != 0) return SystemReason(errno);
+  return {};
+}
+
 bool CreateFileContents(const std::filesystem::path& path, std::string_view contents) {
   const std::filesystem::path folder = FolderOf(path);
   errno = 0;

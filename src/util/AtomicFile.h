@@ -26,6 +26,11 @@ class FileWriteError : public Error {
 // left exactly as it was and FileWriteError is raised. An existing file keeps its permissions.
 void ReplaceFileContents(const std::filesystem::path& path, std::string_view contents);
 
+// Why ReplaceFileContents would refuse `path` now without writing anything (the file read-only or
+// not a regular file, its folder missing or closed to writing): the system's reason in words for
+// the user, or empty when nothing stands in the way.
+std::string ReplaceProblem(const std::filesystem::path& path);
+
 // Creates `path` with `contents` unless it exists: the contents are written to a temporary file
 // and linked into place, so that the file appears whole and an existing file (another
 // creator's, perhaps already written to) is never replaced. Returns false when it existed.

@@ -30,6 +30,7 @@ class RecordingView : public QVRView {
   bool hints = false, lyrics_visible = false, pad_visible = false, pad_stay_on_top = false;
   int pixels_per_inch = 96;
   std::vector<std::string> errors;
+  std::vector<std::string> logged;    // errors written to the log without a box
   std::vector<std::string> messages;  // "caption: text"
 
   // Answers to message boxes, used in order (Yes when none is left).
@@ -79,6 +80,10 @@ class RecordingView : public QVRView {
     errors.push_back(message);
     Log("ShowError " + message);
   }
+  void LogError(const std::string& message) override {
+    logged.push_back(message);
+    Log("LogError " + message);
+  }
   ModalResult RunDialog(DialogKind kind) override {
     Log("RunDialog " + std::to_string(static_cast<int>(kind)));
     open_.push_back({kind, ModalResult::None});
@@ -112,9 +117,17 @@ class RecordingView : public QVRView {
   void ProcessPendingWork() override {
     if (on_pending_work) on_pending_work();
   }
-  void SetPluginButtons(const std::vector<PluginButton>& buttons) override {
+  // A picture that is neither BMP nor PNG does not decode.
+  std::vector<std::size_t> SetPluginButtons(const std::vector<PluginButton>& buttons) override {
     plugin_buttons = buttons;
     Log("SetPluginButtons " + std::to_string(buttons.size()));
+    std::vector<std::size_t> undecodable;
+    for (const PluginButton& button : buttons) {
+      if (!button.image.empty() && button.image.rfind("BM", 0) != 0 && button.image.rfind("\x89PNG", 0) != 0) {
+        undecodable.push_back(button.tag);
+      }
+    }
+    return undecodable;
   }
   std::vector<PluginButton> plugin_buttons;
   PadLayout PadGeometry() const override {

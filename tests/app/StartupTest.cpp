@@ -1,6 +1,10 @@
 // Start-up and shut-down of the controller: the order of the steps, the splash screen, the
 // first tick by hand, and errors that end a sequence without ending the program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "app/ControllerFixture.h"
 
@@ -125,18 +129,38 @@ TEST_F(StartupTest, SettingsThatFailedToLoadAreNotOverwrittenAtShutDown) {
   EXPECT_EQ(ReadFile(dir / "Qvr.ini"), text);
 }
 
-TEST_F(StartupTest, ReadOnlySettingsFileIsKeptAndReportedOnce) {
+TEST_F(StartupTest, ReadOnlySettingsFileIsKeptAndReportedOnceAtStartUp) {
   WriteSettings();
   const std::string text = ReadFile(dir / "Qvr.ini");
   std::filesystem::permissions(dir / "Qvr.ini",
                                std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   TQVRDM& dm = Started();
+  const std::string cannot_write = (dir / "Qvr.ini").string() + " に書き込めません: " + std::strerror(EACCES);
+  EXPECT_EQ(view.errors, std::vector<std::string>{cannot_write});
+  EXPECT_TRUE(InOrder(
+      view.log, {"SplashProgress 0 Please wait...", "ShowError " + cannot_write, "SplashProgress 20 Please wait..."}));
+  // The save at the end fails the same way: logged, not asked about again.
   dm.RepeatAllMNUClick();
   dm.QVRDMDestroy();
-  EXPECT_EQ(view.errors, std::vector<std::string>{(dir / "Qvr.ini").string() + " に書き込めません"});
+  EXPECT_EQ(view.errors.size(), 1u);
+  EXPECT_EQ(view.logged, std::vector<std::string>{cannot_write});
   EXPECT_EQ(ReadFile(dir / "Qvr.ini"), text);
   EXPECT_EQ(std::filesystem::status(dir / "Qvr.ini").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+}
+
+// A settings file that cannot be read (a FIFO would block the reader for good) is said at
+// start-up with its reason; the program starts on the defaults.
+TEST_F(StartupTest, UnreadableSettingsFileIsReportedAtStartUp) {
+  ASSERT_EQ(mkfifo((dir / "Qvr.ini").c_str(), 0644), 0);
+  drive.InsertDisc(Toc({10}));
+  TQVRDM& dm = Started();
+  ASSERT_FALSE(view.errors.empty());
+  EXPECT_EQ(view.errors[0], (dir / "Qvr.ini").string() + " を読み込めません: 通常のファイルではありません");
+  EXPECT_TRUE(dm.AutoPlay);
+  EXPECT_TRUE(timer.Enabled());
+  dm.QVRDMDestroy();
+  EXPECT_FALSE(view.logged.empty());
 }
 
 TEST_F(StartupTest, LinkedSettingsFileIsSavedThroughTheLink) {
@@ -167,12 +191,17 @@ TEST_F(StartupTest, ShutDownClosesTheDeviceSavesSettingsThenThePads) {
 }
 
 TEST_F(StartupTest, ShutDownErrorIsShownAndSkipsTheRest) {
-  std::filesystem::create_directory(dir / "Qvr.ini");  // the settings file cannot be written
+  WriteSettings();
   TQVRDM& dm = Started();
+  ASSERT_TRUE(view.errors.empty());
+  // The file becomes unwritable after start-up: the failure is news, shown in a box.
+  std::filesystem::remove(dir / "Qvr.ini");
+  std::filesystem::create_directory(dir / "Qvr.ini");
   view.log.clear();
   dm.QVRDMDestroy();
   ASSERT_EQ(view.errors.size(), 1u);
-  EXPECT_EQ(view.errors[0], (dir / "Qvr.ini").string() + " に書き込めません");
+  EXPECT_EQ(view.errors[0].rfind((dir / "Qvr.ini").string() + " に書き込めません: ", 0), 0u) << view.errors[0];
+  EXPECT_TRUE(view.logged.empty());
   EXPECT_TRUE(view.Lines("PluginPadSave").empty());
   EXPECT_TRUE(view.Lines("PadGeometry").empty());
 }

@@ -433,3 +433,36 @@ TEST_F(CdioDriveTest, NoDriveOnTheComputerAwaitsOne) {
 
 }  // namespace
 }  // namespace qvr
+
+namespace qvr {
+namespace {
+
+// Why a path cannot be played, as a second start hears it: each reason names what is wrong,
+// and asking never touches the output that plays meanwhile.
+TEST(DriveProblem, SaysWhyAPathCannotBePlayed) {
+  TempDir dir;
+  test::WriteImage(dir.Path(), {{200}}, test::Options("good.cue", "good.bin"));
+  std::filesystem::copy_file(dir / "good.bin", dir / "lone.bin");
+  ASSERT_EQ(mkfifo((dir / "fifo.cue").c_str(), 0600), 0);
+  test::WriteFile(dir / "notes.lrc", "[00:00.00]一行目\n");
+  struct {
+    std::string path, expected;  // expected: a part of the reason
+  } cases[] = {
+      {(dir / "good.cue").string(), ""},
+      {(dir / "missing.cue").string(), "CDイメージが見つかりません: " + (dir / "missing.cue").string()},
+      {(dir / "fifo.cue").string(), (dir / "fifo.cue").string() + ": 通常のファイルではありません"},
+      {(dir / "lone.bin").string(), "CUE シートがありません: " + (dir / "lone.cue").string() + " が見つかりません"},
+      {(dir / "notes.lrc").string(), (dir / "notes.lrc").string()},
+  };
+  for (const auto& c : cases) {
+    const std::string problem = DriveProblem(c.path);
+    if (c.expected.empty()) {
+      EXPECT_EQ(problem, "") << c.path;
+    } else {
+      EXPECT_NE(problem.find(c.expected), std::string::npos) << c.path << ": " << problem;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qvr

@@ -2,7 +2,8 @@
 # End-to-end tests of the player as a desktop citizen, each on its own Xvfb with openbox, a
 # generated disc image and SDL's disk audio driver:
 #   open-with  `qvr second.cue` while a player runs switches it (its audio arrives), the second
-#              process ends at once with 0, the "Drive" setting stays; no session bus, no error
+#              process ends at once with 0, the "Drive" setting stays; a path that cannot be
+#              opened ends the second process with 1 and the reason; no session bus, no error
 #   mpris      under a private session bus, playerctl status, metadata, next, pause, play,
 #              position 5 (each seen in the audio output; the seek lands within one disc read),
 #              loop, shuffle (a text refused), Seek by the largest offsets and stop
@@ -68,8 +69,12 @@ open-with)
   demo_bin="${demo_cue%.cue}.bin"
   from_demo() { [[ $(sector_after "$demo_bin" "$before") -ge 0 ]]; }
   wait_for 15 from_demo || fail "the second image's audio did not arrive"
-  # A path that cannot be opened: the second start still ends with 0, the player keeps playing.
-  timeout 10 "$work/program/qvr" "$work/missing.cue" >/dev/null 2>&1 || fail "the second start with a bad path failed"
+  # A path that cannot be opened: the second start ends with 1 and the player's reason, the
+  # player keeps playing and shows the reason too.
+  timeout 10 "$work/program/qvr" "$work/missing.cue" >/dev/null 2>"$work/bad.err"
+  status=$?
+  [[ $status -eq 1 ]] || fail "the second start with a bad path ended with $status"
+  grep -q "missing.cue" "$work/bad.err" || fail "the second start did not say why: $(cat "$work/bad.err")"
   kill -0 "$qvr_pid" 2>/dev/null || fail "a bad path ended the player"
   wait_for 10 xdotool search --name '^QVR$' || fail "no error box for a path that cannot be opened"
   xdotool key --window "$(xdotool search --name '^QVR$' | head -1)" Return

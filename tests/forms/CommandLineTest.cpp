@@ -17,6 +17,7 @@ namespace qvr {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 using Action = CommandLine::Action;
 
 struct ArgumentsCase {
@@ -84,15 +85,44 @@ TEST(HandOver, PathsArriveInOrderAndTheSenderGetsTheReceipt) {
   test::TempDir dir;
   const auto socket = dir / "hZLQVR.socket";
   std::vector<std::string> received;
-  HandOverServer server(socket, [&](const std::string& path) { received.push_back(path); });
+  HandOverServer server(socket, [&](const std::string& path) {
+    received.push_back(path);
+    return std::string();
+  });
   ASSERT_TRUE(server.Listening());
   const std::string long_path = "/" + std::string(3000, 'x') + "/ディスク.cue";
   for (const std::string& path : {std::string("/images/二枚目.cue"), long_path}) {
     auto sent = std::async(std::launch::async, [&] { return SendHandOver(socket, path, 5s); });
     ASSERT_TRUE(SpinUntil([&] { return sent.wait_for(0s) == std::future_status::ready; }));
-    EXPECT_TRUE(sent.get());
+    const HandOverAnswer answer = sent.get();
+    EXPECT_TRUE(answer.answered);
+    EXPECT_EQ(answer.refusal, "");
   }
   EXPECT_EQ(received, (std::vector<std::string>{"/images/二枚目.cue", long_path}));
+}
+
+// A path the player cannot use comes back to the sender with the player's reason (a very long
+// one cut to the bound), so the second start can say why and end with a failure.
+TEST(HandOver, TheSenderHearsWhyThePlayerCannotUseThePath) {
+  test::TempDir dir;
+  const auto socket = dir / "hZLQVR.socket";
+  const std::string long_reason(HandOverServer::kMaxReason + 100, 'r');
+  HandOverServer server(socket, [&](const std::string& path) {
+    if (path == "/long") return long_reason;
+    return path == "/good.cue" ? std::string() : "CDイメージが見つかりません: " + path;
+  });
+  struct {
+    std::string path, refusal;
+  } cases[] = {{"/missing.cue", "CDイメージが見つかりません: /missing.cue"},
+               {"/good.cue", ""},
+               {"/long", long_reason.substr(0, HandOverServer::kMaxReason)}};
+  for (const auto& c : cases) {
+    auto sent = std::async(std::launch::async, [&] { return SendHandOver(socket, c.path, 5s); });
+    ASSERT_TRUE(SpinUntil([&] { return sent.wait_for(0s) == std::future_status::ready; }));
+    const HandOverAnswer answer = sent.get();
+    EXPECT_TRUE(answer.answered) << c.path;
+    EXPECT_EQ(answer.refusal, c.refusal) << c.path;
+  }
 }
 
 TEST(HandOver, SenderWaitsForAPlayerThatIsStillStarting) {
@@ -103,23 +133,28 @@ TEST(HandOver, SenderWaitsForAPlayerThatIsStillStarting) {
   auto sent = std::async(std::launch::async, [&] { return SendHandOver(socket, "/a.cue", 10s); });
   std::this_thread::sleep_for(300ms);
   std::string received;
-  HandOverServer server(socket, [&](const std::string& path) { received = path; });
+  HandOverServer server(socket, [&](const std::string& path) {
+    received = path;
+    return std::string();
+  });
   ASSERT_TRUE(SpinUntil([&] { return sent.wait_for(0s) == std::future_status::ready; }));
-  EXPECT_TRUE(sent.get());
+  EXPECT_TRUE(sent.get().answered);
   EXPECT_EQ(received, "/a.cue");
 }
 
 TEST(HandOver, NoPlayerListeningFailsAfterTheWait) {
   test::TempDir dir;
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_FALSE(SendHandOver(dir / "nobody.socket", "/a.cue", 300ms));
+  EXPECT_FALSE(SendHandOver(dir / "nobody.socket", "/a.cue", 300ms).answered);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-  EXPECT_FALSE(SendHandOver(dir / "nobody.socket", std::string(HandOverServer::kMaxPath + 1, 'x'), 300ms));
+  EXPECT_FALSE(SendHandOver(dir / "nobody.socket", std::string(HandOverServer::kMaxPath + 1, 'x'), 300ms).answered);
 }
 
 TEST(HandOver, TheSocketLivesBesideTheLock) {
-  EXPECT_EQ(SingleInstance::HandOverSocket("hZLQVR").parent_path(), SingleInstance::RuntimeFolder());
-  EXPECT_EQ(SingleInstance::HandOverSocket("hZLQVR").filename().string(), "hZLQVR.socket");
+  test::TempDir dir;
+  fs::create_directory_symlink(dir.Path(), dir / "planted");
+  SingleInstance guard("hZLQVR", std::vector<fs::path>{dir / "planted", dir / "run"});
+  EXPECT_EQ(guard.HandOverSocket(), dir / "run" / "hZLQVR.socket");
 }
 
 }  // namespace

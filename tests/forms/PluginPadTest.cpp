@@ -53,6 +53,19 @@ TEST_F(PluginPadTest, ButtonsInARowWithTheExitButtonAfterThem) {
   EXPECT_EQ(pad.findChild<QToolButton*>("Alpha")->toolTip().toStdString(), "アルファ");
 }
 
+// A picture the pad cannot decode is reported by the button's tag; the button shows the
+// program's own picture.
+TEST_F(PluginPadTest, APictureThatDoesNotDecodeIsReported) {
+  auto program = Start();
+  const std::string bmp = "BM";  // a header and nothing after it
+  const std::vector<std::size_t> undecodable = program->plugin_pad.SetButtons(
+      {{"Good", "", "", 0}, {"Broken", "", "no picture at all", 1}, {"Cut", "", bmp, 2}});
+  EXPECT_EQ(undecodable, (std::vector<std::size_t>{1, 2}));
+  auto* broken = program->plugin_pad.findChild<QToolButton*>("Broken");
+  ASSERT_NE(broken, nullptr);
+  EXPECT_FALSE(broken->icon().isNull());
+}
+
 TEST_F(PluginPadTest, HintsFollowTheHelpHintSetting) {
   WriteFile(dir / "Qvr.ini", "[Other]\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\nHelpHint=0\r\n");
   auto program = Start();

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/CaseName.h"
 #include "support/TempDir.h"
@@ -113,6 +114,42 @@ INSTANTIATE_TEST_SUITE_P(
                                 }}),
     test::CaseName());
 
+// A folder that cannot be used is passed over for the next one, and said: two starts that meet
+// the same planted link or foreign folder still meet each other in the next folder. With no
+// folder left, the guard stops nothing, and says why.
+TEST(SingleInstance, PassesOverAFolderItCannotUseAndSaysWhy) {
+  test::TempDir dir;
+  fs::create_directory(dir / "elsewhere");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "linked");
+  const std::vector<fs::path> folders{dir / "linked", dir / "fallback"};
+  SingleInstance first("hZLQVR", folders);
+  EXPECT_TRUE(first.Acquired());
+  EXPECT_EQ(first.Folder(), dir / "fallback");
+  EXPECT_EQ(first.Refusals(), (dir / "linked").string() + " を使えません: シンボリックリンクです\n");
+  SingleInstance second("hZLQVR", folders);
+  EXPECT_TRUE(second.OtherInstanceRunning());
+  EXPECT_EQ(second.Folder(), dir / "fallback");
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+
+  fs::create_directory_symlink(dir / "elsewhere", dir / "linked too");
+  SingleInstance none("hZLQVR", std::vector<fs::path>{dir / "linked", dir / "linked too"});
+  EXPECT_FALSE(none.Acquired());
+  EXPECT_FALSE(none.OtherInstanceRunning());
+  EXPECT_TRUE(none.HandOverSocket().empty());
+  EXPECT_NE(none.Refusals().find((dir / "linked too").string() + " を使えません: "), std::string::npos);
+}
+
+TEST(SingleInstance, SaysWhoseTheForeignFolderIs) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a folder away";
+  test::TempDir dir;
+  fs::create_directory(dir / "foreign");
+  ASSERT_EQ(::chown((dir / "foreign").c_str(), Nobody(), static_cast<gid_t>(-1)), 0);
+  SingleInstance guard("hZLQVR", std::vector<fs::path>{dir / "foreign", dir / "fallback"});
+  EXPECT_TRUE(guard.Acquired());
+  EXPECT_EQ(guard.Refusals(), (dir / "foreign").string() + " を使えません: 別のユーザー (uid " +
+                                  std::to_string(Nobody()) + ") のものです\n");
+}
+
 // Sets an environment variable for the life of the object, then puts the old value back.
 class ScopedVariable {
  public:
@@ -135,6 +172,8 @@ TEST(SingleInstance, RuntimeFolderIsPrivateToTheUserAndNeverTheSharedTemporaryFo
   {
     ScopedVariable runtime("XDG_RUNTIME_DIR", (dir / "runtime").c_str());
     EXPECT_EQ(SingleInstance::RuntimeFolder(), dir / "runtime" / "qvr");
+    ASSERT_EQ(SingleInstance::RuntimeFolders().size(), 2u);
+    EXPECT_EQ(SingleInstance::RuntimeFolders()[1].parent_path(), dir / "data");
   }
   fs::create_directory(dir / "shared");
   fs::permissions(dir / "shared", fs::perms::all);

@@ -2,6 +2,11 @@
 #include "ini/IniGT.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include "support/CaseName.h"
 
@@ -224,7 +229,8 @@ TEST_F(IniGTTest, FailedUpdateWritesNothing) {
       ini.EndUpdate();
       return 1;
     } catch (const Error& error) {
-      return std::string(error.what()) == ini.FullPath().string() + " に書き込めません" ? 0 : 2;
+      return std::string(error.what()) == ini.FullPath().string() + " に書き込めません: " + std::strerror(EACCES) ? 0
+                                                                                                                  : 2;
     }
   });
   EXPECT_EQ(result, 0);
@@ -241,7 +247,8 @@ TEST_F(IniGTTest, FailedWriteNamesTheFileAndKeepsItsContents) {
       ini.WriteString("S", "K", "new");
       return 1;
     } catch (const Error& error) {
-      return std::string(error.what()) == ini.FullPath().string() + " に書き込めません" ? 0 : 2;
+      return std::string(error.what()) == ini.FullPath().string() + " に書き込めません: " + std::strerror(EACCES) ? 0
+                                                                                                                  : 2;
     }
   });
   EXPECT_EQ(result, 0);
@@ -253,6 +260,36 @@ TEST_F(IniGTTest, FailedWriteNamesTheFileAndKeepsItsContents) {
 
 namespace qvr {
 namespace {
+
+// What start-up reports about the settings file: whatever keeps it from being read or replaced,
+// named with the file and the system's reason; nothing for a file (or its absence) that works.
+TEST_F(IniGTTest, FileProblemNamesTheFileAndTheReason) {
+  const std::filesystem::path file = dir_ / "app" / "Qvr.ini";
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    std::string expected;  // after the path; empty: no problem
+  } cases[] = {
+      {"missing", [] {}, ""},
+      {"writable", [&] { WriteFile(file, "[S]\r\n"); }, ""},
+      {"fifo", [&] { ASSERT_EQ(mkfifo(file.c_str(), 0644), 0); }, " を読み込めません: 通常のファイルではありません"},
+      {"folder", [&] { std::filesystem::create_directory(file); },
+       std::string(" を読み込めません: ") + std::strerror(EISDIR)},
+      {"read-only",
+       [&] {
+         WriteFile(file, "[S]\r\n");
+         std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+       },
+       std::string(" に書き込めません: ") + std::strerror(EACCES)},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_ / "app");
+    TIniGT ini = Configured();
+    c.make();
+    const std::string problem = ini.FileProblem();
+    EXPECT_EQ(problem, c.expected.empty() ? "" : file.string() + c.expected) << c.name;
+  }
+}
 
 // Start-up reads some eighty keys: the file is read at the first of them and kept. A write
 // re-reads the file first, so that a line another program added meanwhile is kept, and the

@@ -64,6 +64,17 @@ TEST_F(PluginCommandsTest, AcceptedPluginsGetAMenuEntryAndAButtonWithTheSameTag)
   EXPECT_LT(at("SetPluginButtons 2"), at("SplashProgress 100 Please wait..."));
 }
 
+// A plug-in whose pad picture cannot be decoded keeps its button (with the program's picture)
+// and the refresh's error box says so.
+TEST_F(PluginCommandsTest, APadPictureThatDoesNotDecodeIsSaid) {
+  const std::string bad = Install("BAD_IMAGE", "bad_image.QPI");
+  TQVRDM& dm = StartQuietly();
+  EXPECT_EQ(dm.PluginList, std::vector<std::string>{bad});
+  ASSERT_EQ(view.plugin_buttons.size(), 1u);
+  EXPECT_EQ(view.messages, std::vector<std::string>{"プラグインロードエラー: [" + bad +
+                                                    "] のボタン画像は読めない形式のため使いません"});
+}
+
 TEST_F(PluginCommandsTest, EveryRejectedLibraryIsALineOfOneErrorBox) {
   const std::string junk = (dir / "Plugin" / "a_junk.QPI").string();
   WriteFile(junk, "not a library");

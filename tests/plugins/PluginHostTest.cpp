@@ -90,6 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  "[%s] の QVR_Plugin_ID で例外が発生しました: std::runtime_error: refused", ""},
                     IdentifyCase{"Crashes", "ID_CRASH", false,
                                  "[%s] は QVR_Plugin_ID の実行中に異常終了しました: SIGSEGV (Segmentation fault)", ""},
+                    // A crash in the library's own start-up is told from one in its functions.
+                    IdentifyCase{"CrashesWhileLoading", "LOAD_CRASH", false,
+                                 "[%s] はロード中に異常終了しました: SIGSEGV (Segmentation fault)", ""},
                     IdentifyCase{"Hangs", "ID_HANG", false,
                                  "[%s] が応答しません: QVR_Plugin_ID が 2 秒たっても終わらないため終了させました", ""},
                     IdentifyCase{"HugeImage", "HUGE_IMAGE", true, "", "のボタン画像は大きすぎるため使いません"},
@@ -187,6 +190,32 @@ INSTANTIATE_TEST_SUITE_P(
                 "秒たっても終わりません。\nプラグインを終了させますか？",
                 0}),
     test::CaseName());
+
+// A process a plug-in starts lives in its host's process group, and goes when the host goes:
+// no plug-in leaves anything running behind the player.
+TEST_F(PluginHostTest, WhatAPlugInStartedEndsWithItsHost) {
+  const std::string path = Install("EXEC_FORKS");
+  const std::string child_file = path + ".child";
+  pid_t child = 0;
+  {
+    PluginHostSet set;
+    set.Identify({path}, nullptr);
+    ASSERT_TRUE(set.Run(path, nullptr, nullptr).ran);
+    for (int i = 0; i < 500 && test::ReadFile(child_file).empty(); ++i) std::this_thread::sleep_for(10ms);
+    child = static_cast<pid_t>(std::stol(test::ReadFile(child_file)));
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(kill(child, 0), 0) << "the plug-in's child runs while its host does";
+  }
+  // The child is the host's, not the test's: once killed, init reaps it.
+  bool gone = false;
+  for (int i = 0; i < 500 && !gone; ++i) {
+    gone = kill(child, 0) != 0 ||
+           test::ReadFile("/proc/" + std::to_string(child) + "/stat").find(") Z ") != std::string::npos;
+    if (!gone) std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_TRUE(gone) << "the plug-in's child " << child << " outlived its host";
+  if (!gone) kill(child, SIGKILL);
+}
 
 TEST_F(PluginHostTest, WithoutTheHostProgramNothingIsIdentified) {
   PluginHostSet missing(dir / "no-such-host");

@@ -72,6 +72,27 @@ void WriteCounts() {
 [[maybe_unused]] void Hang() {
   for (;;) pause();
 }
+
+#if defined(PLUGIN_LOAD_CRASH)
+// The library's own start-up crashes, before any function of it is called.
+[[maybe_unused]] const int kCrashedAtLoad = [] {
+  Crash();
+  return 0;
+}();
+#endif
+
+// A child that outlives the call: it writes its process ID to "<library>.child" and waits.
+[[maybe_unused]] void StartChild() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&StartChild), &info) == 0 || info.dli_fname == nullptr) return;
+  const std::string file = std::string(info.dli_fname) + ".child";
+  if (fork() != 0) return;
+  if (std::FILE* out = std::fopen(file.c_str(), "w")) {
+    std::fprintf(out, "%d\n", static_cast<int>(getpid()));
+    std::fclose(out);
+  }
+  Hang();
+}
 }  // namespace
 
 extern "C" {
@@ -106,6 +127,8 @@ void QVR_Plugin_Exec(void) {
   Crash();
 #elif defined(PLUGIN_EXEC_HANG)
   Hang();
+#elif defined(PLUGIN_EXEC_FORKS)
+  StartChild();
 #endif
 }
 #endif
@@ -114,6 +137,13 @@ void QVR_Plugin_Exec(void) {
 const void* QVR_Plugin_PadImage(size_t* size) {
   *size = sizeof kImage;
   return kImage;
+}
+#elif defined(PLUGIN_BAD_IMAGE)
+// Bytes that are no picture of any format.
+const void* QVR_Plugin_PadImage(size_t* size) {
+  static const char kNoPicture[] = "no picture at all";
+  *size = sizeof kNoPicture;
+  return kNoPicture;
 }
 #elif defined(PLUGIN_HUGE_IMAGE)
 // Claims far more than the picture it points to: the player must not believe it.
