@@ -145,7 +145,7 @@ void TIniGT::EndUpdate() {
 std::string TIniGT::FileProblem() const {
   std::string text;
   try {
-    ReadWholeFile(FullPath(), text);
+    ReadWholeFile(FullPath(), text, kMaxProfileBytes);
   } catch (const Error& error) {
     return error.what();
   }
