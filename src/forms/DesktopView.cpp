@@ -11,6 +11,7 @@
 #include "app/TQVRDM.h"
 #include "forms/DialogFactories.h"
 #include "forms/Icons.h"
+#include "forms/MessageText.h"
 #include "forms/QtSupport.h"
 #include "forms/TPlugInPad.h"
 #include "forms/TQVRMain.h"
@@ -118,8 +119,9 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
     case MessageIcon::Error: box_icon = QMessageBox::Critical; break;
     case MessageIcon::Question: box_icon = QMessageBox::Question; break;
   }
-  QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text),
+  QMessageBox box(box_icon, QString::fromStdString(caption), QString(),
                   buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+  SetMessageText(box, QString::fromStdString(text));
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   const int answer = box.exec();
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;

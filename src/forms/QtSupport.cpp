@@ -7,13 +7,14 @@
 #include <algorithm>
 
 #include "forms/ControllerLink.h"
+#include "forms/MessageText.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
 
 void ControllerLink::ShowError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString::fromStdString(message),
-                  QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString(), QMessageBox::Ok);
+  SetMessageText(box, QString::fromStdString(message));
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   box.exec();
 }

@@ -24,6 +24,7 @@
 #include "dialogs/FileDialogs.h"
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
+#include "forms/MessageText.h"
 #include "forms/OnlineSearch.h"
 #include "forms/ShiftJisValidator.h"
 #include "metadata/DiscIds.h"
@@ -247,11 +248,13 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
   grid->addWidget(LabelNameEDT, row++, 1);
   grid->addWidget(Caption("タイプ", DiscTypeCMB), row, 0);
   grid->addWidget(DiscTypeCMB, row++, 1, Qt::AlignLeft);
-  grid->addWidget(Caption("ジャケットファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile), row++, 1);
-  grid->addWidget(Caption("歌詞ファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile), row++, 1);
-  grid->addWidget(Caption("総演奏時間", nullptr), row, 0);
+  QWidget* jacket_row = FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile);
+  grid->addWidget(Caption("ジャケットファイル", JacketFileEDT), row, 0);
+  grid->addWidget(jacket_row, row++, 1);
+  QWidget* lyrics_row = FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile);
+  grid->addWidget(Caption("歌詞ファイル", LyricsFileEDT), row, 0);
+  grid->addWidget(lyrics_row, row++, 1);
+  grid->addWidget(Caption("総演奏時間", DiscTime), row, 0);
   grid->addWidget(DiscTime, row++, 1);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
@@ -291,6 +294,8 @@ QWidget* TDiscRegDLG::FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField
   browse = new QToolButton;
   browse->setObjectName(jacket ? "JacketFileBTN" : "LyricsFileBTN");
   browse->setText("...");
+  // Read by a screen reader as what it does, not as "...".
+  browse->setAccessibleName(QString::fromUtf8(jacket ? "ジャケットファイルを選択" : "歌詞ファイルを選択"));
   SetHint(edit, jacket ? "|ジャケット画像のファイル名を入力します" : "|歌詞ファイルのファイル名を入力します");
   SetHint(browse, jacket ? "|ジャケット画像のファイルを選択します" : "|歌詞ファイルを選択します");
   row->addWidget(edit, 1);
@@ -513,7 +518,7 @@ void TDiscRegDLG::UpdateBTNClick() {
     control->setFocus();
     const QString message = Q(where + ": " + EditRefusalMessage(problem->check, problem->capacity));
     ShowStatus(message);
-    QMessageBox::warning(this, QString::fromUtf8(kCaption), message);
+    ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(kCaption), message);
     return;
   }
   CloseWith(ModalResult::Update);
@@ -536,7 +541,7 @@ void TDiscRegDLG::BrowseFile(DiscField field) {
   if (!check.ok()) {
     const QString message = Q(std::string(FieldName(field)) + ": " + EditRefusalMessage(check, Capacity(field)));
     ShowStatus(message);
-    QMessageBox::warning(this, QString::fromUtf8(kCaption), message);
+    ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(kCaption), message);
     return;
   }
   edit->setText(Q(*chosen));

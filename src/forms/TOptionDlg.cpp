@@ -33,6 +33,7 @@
 #include "cdda/CdioSource.h"
 #include "dialogs/FileDialogs.h"
 #include "forms/ControllerLink.h"
+#include "forms/MessageText.h"
 #include "forms/QtSupport.h"
 #include "util/ProgramFolder.h"
 #include "util/ShiftJis.h"
@@ -125,10 +126,10 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
     return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
   };
   asks_.yes_no = [this](const QString& question) {
-    return QMessageBox::question(this, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ShowMessageBox(this, QMessageBox::Question, kMessageCaption, question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
-  asks_.warn = [this](const QString& message) { QMessageBox::warning(this, kMessageCaption, message); };
+  asks_.warn = [this](const QString& message) { ShowMessageBox(this, QMessageBox::Warning, kMessageCaption, message); };
 
   // Menu OptionMNU: 設定 with デフォルト, 元に戻す, 適用.
   auto* menu_bar = new QMenuBar(this);
