@@ -175,7 +175,9 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
   ok->setObjectName("OKBTN");
   ok->setDefault(true);
   SetHint(ok, "|設定を適用してダイアログを閉じます");
-  connect(ok, &QPushButton::clicked, this, [this] { CloseWith(ModalResult::Ok); });
+  connect(ok, &QPushButton::clicked, this, [this] {
+    if (TakeTypedFolders()) CloseWith(ModalResult::Ok);
+  });
   auto* cancel = new QPushButton("キャンセル(&C)", this);
   cancel->setObjectName("CancelBTN");
   SetHint(cancel, "|設定を破棄してダイアログを閉じます");
@@ -384,12 +386,14 @@ QWidget* TOptionDlg::BuildOtherPage() {
                       const char* button_name, const char* hint, OptionModel::Folder folder) {
     auto* label = new QLabel(caption, page);
     label->setObjectName(label_name);
-    auto* panel = new QLabel(page);
+    // The folder is typed or chosen: a typed folder is taken when the user moves on (or at
+    // Apply and OK), and one that does not exist is created after a question.
+    auto* panel = new QLineEdit(page);
     panel->setObjectName(panel_name);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panel->setMinimumWidth(280);
+    label->setBuddy(panel);
+    SetHint(panel, std::string("|") + caption + "を入力するか「参照」で選びます。無いフォルダは確認してから作成します");
+    connect(panel, &QLineEdit::editingFinished, this, [this, folder] { TakeTypedFolder(folder); });
     auto* button = new QPushButton("参照", page);
     button->setObjectName(button_name);
     SetHint(button, hint);
@@ -546,6 +550,34 @@ void TOptionDlg::FolderChoice(OptionModel::Folder folder) {
   }));
 }
 
+QLineEdit* TOptionDlg::FolderEdit(OptionModel::Folder folder) const {
+  return folder == OptionModel::Folder::DataBase ? DBPathPNL : PluginPathPNL;
+}
+
+bool TOptionDlg::TakeTypedFolder(OptionModel::Folder folder) {
+  QLineEdit* edit = FolderEdit(folder);
+  const std::string typed = edit->text().trimmed().toStdString();
+  const std::string current = model_->FolderText(folder);
+  if (taking_folder_ || typed == current || typed + "/" == current) return true;
+  if (typed.empty()) {
+    ShowValues();  // an emptied field goes back to the folder it named
+    return true;
+  }
+  taking_folder_ = true;
+  const OptionChoice choice = model_->AcceptFolder(folder, typed, [this](const std::string& missing) {
+    return asks_.yes_no(Format(kCreateFolder, Text(missing)));
+  });
+  taking_folder_ = false;
+  TakeChoice(choice);
+  if (choice.outcome == OptionChoice::Outcome::Chosen) return true;
+  edit->setFocus();
+  return false;
+}
+
+bool TOptionDlg::TakeTypedFolders() {
+  return TakeTypedFolder(OptionModel::Folder::DataBase) && TakeTypedFolder(OptionModel::Folder::Plugin);
+}
+
 void TOptionDlg::DBPathBTNClick() { FolderChoice(OptionModel::Folder::DataBase); }
 
 void TOptionDlg::PluginPathBTNClick() { FolderChoice(OptionModel::Folder::Plugin); }
@@ -566,6 +598,7 @@ void TOptionDlg::UndoMNUClick() {
 }
 
 void TOptionDlg::ApplyMNUClick() {
+  if (!TakeTypedFolders()) return;
   if (!model_->Changed()) return;
   model_->Apply();
   ShowValues();
