@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QFontInfo>
 #include <QPalette>
+#include <fontconfig/fontconfig.h>
 #include <algorithm>
 
 #include "forms/ControllerLink.h"
@@ -56,11 +58,47 @@ QColor ColorFromRef(std::int32_t value) {
                 static_cast<int>((bits >> 16) & 0xFF));
 }
 
+namespace {
+
+// The family fontconfig picks for Japanese text (":lang=ja"), empty when it has none.
+QString FontconfigJapaneseFamily() {
+  QString family;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
+  if (!pattern) return family;
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+    FcChar8* name = nullptr;
+    // Only a face that covers Japanese counts (fontconfig answers something on any system).
+    FcLangSet* languages = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
+        FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
+        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("ja")) != FcLangDifferentLang) {
+      family = QString::fromUtf8(reinterpret_cast<const char*>(name));
+    }
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return family;
+}
+
+}  // namespace
+
 const QStringList& JapaneseFallbackFaces() {
-  static const QStringList faces = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic",           "IPAGothic",
-                                    "VL PGothic",       "TakaoPGothic", "Noto Sans Mono CJK JP"};
+  static const QStringList faces = [] {
+    QStringList list = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic",           "IPAGothic",
+                        "VL PGothic",       "TakaoPGothic", "Noto Sans Mono CJK JP"};
+    if (const QString chosen = FontconfigJapaneseFamily(); !chosen.isEmpty()) {
+      list.removeAll(chosen);
+      list.prepend(chosen);
+    }
+    return list;
+  }();
   return faces;
 }
+
+QString DrawnFamily(const QFont& font) { return QFontInfo(font).family(); }
 
 QFont FontFromIni(const TIniFont& font, int pixel_height) {
   QFont result;

@@ -47,6 +47,7 @@ constexpr int kPageContexts[] = {13, 92, 93, 94};
 constexpr const char* kUnlockItems[] = {"演奏終了時に自動解除", "ＣＤ取り出し時に自動解除", "自動解除しない"};
 constexpr const char* kCreateFolder = "フォルダ %s はありません。作成しますか？";
 constexpr const char* kFontNotStorable = "フォント名 %s は設定ファイルに保存できない文字を含みます";
+constexpr const char* kFontStandsIn = "設定ファイルのフォント「%s」はこのシステムにないため、「%d」で表示します";
 constexpr const char* kOtherColor = "その他の色...";
 
 // The named colours of the colour boxes, as stored (0x00BBGGRR).
@@ -454,8 +455,16 @@ void TOptionDlg::FillDrives() {
 void TOptionDlg::ShowValues() {
   showing_ = true;
   const TOptionValues& values = model_->Values();
-  FontSampleLBL->setText(Text(SjisToUtf8(values.font.Name)) + QString(" %1pt").arg(values.font.Size));
-  FontSampleLBL->setFont(DialogFont(values.font));
+  // The sample names the family really drawn; a stored face the system lacks is named too.
+  const QFont sample = DialogFont(values.font);
+  const QString stored = Text(SjisToUtf8(values.font.Name));
+  const QString drawn = DrawnFamily(sample);
+  FontSampleLBL->setText(drawn + QString(" %1pt").arg(values.font.Size));
+  FontSampleLBL->setFont(sample);
+  FontSampleLBL->setToolTip(stored.compare(drawn, Qt::CaseInsensitive) == 0
+                                ? QString()
+                                : Format(kFontStandsIn, stored).replace("%d", drawn));
+  FontSampleLBL->setAccessibleDescription(FontSampleLBL->toolTip());
   QPalette palette = FontSampleLBL->palette();
   palette.setColor(QPalette::Window, ColorFromRef(values.background));
   palette.setColor(QPalette::WindowText, ColorFromRef(values.font.Color));
@@ -522,7 +531,10 @@ void TOptionDlg::ShowToolTips(bool on) {
 
 void TOptionDlg::FontBTNClick() {
   const TOptionValues& values = model_->Values();
-  const std::optional<QFont> chosen = asks_.font(DialogFont(values.font));
+  // The font dialog opens on the family really drawn, not on a face the system lacks.
+  QFont current = DialogFont(values.font);
+  current.setFamilies({DrawnFamily(current)});
+  const std::optional<QFont> chosen = asks_.font(current);
   if (!chosen) return;
   const QString family = chosen->family();
   const SjisEncoding name = Utf8ToSjis(family.toStdString());

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include "forms/DesktopFixture.h"
+#include "forms/QtSupport.h"
 #include "forms/TOptionDlg.h"
 #include "support/RecordingFileDialogs.h"
 #include "util/ShiftJis.h"
@@ -109,14 +111,28 @@ TEST_F(OptionDialogTest, LyricsPageEditsFontColoursAndStayOnTopAndAppliesAtOnce)
   EXPECT_FALSE(ApplyEnabled());
   EXPECT_FALSE(UndoEnabled());
 
+  // The stored face (ＭＳ Ｐゴシック, which no Linux has) is kept, but the sample names the
+  // installed Japanese face drawn in its place, and the font dialog opens on that face.
+  EXPECT_EQ(SjisToUtf8(dialog->Model().Values().font.Name), "ＭＳ Ｐゴシック");
+  QLabel* sample = Find<QLabel>("FontSampleLBL");
+  const QString drawn = QFontInfo(sample->font()).family();
+  EXPECT_TRUE(sample->text().startsWith(drawn)) << sample->text().toStdString();
+  EXPECT_FALSE(sample->text().contains(QString::fromUtf8("ＭＳ"))) << sample->text().toStdString();
+  EXPECT_TRUE(sample->toolTip().contains(QString::fromUtf8("ＭＳ Ｐゴシック"))) << sample->toolTip().toStdString();
+  EXPECT_TRUE(JapaneseFallbackFaces().contains(drawn)) << "a Japanese face, not Qt's Latin default: "
+                                                       << drawn.toStdString();
+  QString offered;
+
   // The font dialog's choice and a colour of one's own for the text.
-  dialog->Questions().font = [](const QFont&) {
+  dialog->Questions().font = [&offered](const QFont& current) {
+    offered = current.family();
     QFont font("DejaVu Sans");
     font.setPointSize(14);
     font.setBold(true);
     return std::optional<QFont>(font);
   };
   Click(Find<QPushButton>("FontBTN"));
+  EXPECT_EQ(offered, drawn);
   EXPECT_EQ(dialog->Model().Values().font.Name, "DejaVu Sans");
   EXPECT_EQ(dialog->Model().Values().font.Size, 14);
   EXPECT_EQ(dialog->Model().Values().font.Style, fsBold);
