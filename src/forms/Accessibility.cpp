@@ -2,6 +2,7 @@
 #include "forms/Accessibility.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
@@ -31,7 +32,18 @@ void NameControls(QWidget* window) {
       buddy->setAccessibleName(WithoutMnemonic(label->text()));
     }
   }
-  for (QWidget* control : window->findChildren<QWidget*>()) {
+  const QList<QWidget*> controls = window->findChildren<QWidget*>();
+  for (QWidget* control : controls) {
+    // The edit inside an editable combo box is the combo box for a screen reader.
+    if (auto* combo = qobject_cast<QComboBox*>(control->parentWidget());
+        combo && qobject_cast<QLineEdit*>(control) && control->accessibleName().isEmpty()) {
+      if (QString name = combo->accessibleName(); !name.isEmpty()) control->setAccessibleName(name);
+    }
+    // The month buttons of Qt's calendar show only an arrow.
+    if (control->objectName() == QStringLiteral("qt_calendar_prevmonth")) control->setAccessibleName("前の月");
+    if (control->objectName() == QStringLiteral("qt_calendar_nextmonth")) control->setAccessibleName("次の月");
+  }
+  for (QWidget* control : controls) {
     const bool interactive = control->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(control);
     if (!interactive) continue;
     if (control->accessibleName().isEmpty()) {
@@ -40,6 +52,11 @@ void NameControls(QWidget* window) {
       if (name.isEmpty() || name == QStringLiteral("...")) name = control->toolTip();
       if (name.isEmpty()) name = control->statusTip();
       if (auto* edit = qobject_cast<QLineEdit*>(control); name.isEmpty() && edit) name = edit->placeholderText();
+      // An edit over a list (the font dialog's family, style and size) is named as its list,
+      // which its label names and which follows it in the focus chain.
+      if (auto* edit = qobject_cast<QLineEdit*>(control); name.isEmpty() && edit && edit->nextInFocusChain()) {
+        name = edit->nextInFocusChain()->accessibleName();
+      }
       if (!name.isEmpty()) control->setAccessibleName(name);
     }
     if (control->accessibleDescription().isEmpty()) {

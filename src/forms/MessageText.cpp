@@ -2,6 +2,7 @@
 #include "forms/MessageText.h"
 
 #include <QChar>
+#include <QTextEdit>
 
 namespace qvr {
 namespace {
@@ -60,7 +61,12 @@ void SetMessageText(QMessageBox& box, const QString& text) {
   box.setTextFormat(Qt::PlainText);
   box.setText(shown);
   box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-  if (shown != text) box.setDetailedText(text);
+  if (shown != text) {
+    box.setDetailedText(text);
+    // The details wrap anywhere: a long run without a break is laid out in lines of the box's
+    // width rather than as one line of a hundred thousand characters.
+    for (QTextEdit* details : box.findChildren<QTextEdit*>()) details->setWordWrapMode(QTextOption::WrapAnywhere);
+  }
 }
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,

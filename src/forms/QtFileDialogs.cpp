@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "forms/Accessibility.h"
+
 namespace qvr {
 
 QString QtFilterText(const FileFilter& filter) {
@@ -56,6 +58,7 @@ std::optional<std::string> QtFileDialogs::Ask(const FileDialogRequest& request) 
     dialog.setNameFilters(filters);
   }
   if (!request.file_name.empty()) dialog.selectFile(QString::fromStdString(request.file_name));
+  NameControls(&dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
 }

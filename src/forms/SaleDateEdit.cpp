@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/SaleDateText.h"
+#include "forms/Accessibility.h"
 #include "forms/Icons.h"
 
 namespace qvr {
@@ -107,6 +108,7 @@ void SaleDateEdit::OpenCalendar() {
   connect(days, &QCalendarWidget::activated, this, [this](QDate date) { Pick(FromQDate(date)); });
   connect(today, &QPushButton::clicked, this, [this] { Pick(FromQDate(QDate::currentDate())); });
   connect(unknown, &QPushButton::clicked, this, [this] { Pick(std::nullopt); });
+  NameControls(calendar_);
   calendar_->adjustSize();
   calendar_->move(mapToGlobal(QPoint(0, height())));
   calendar_->show();

@@ -32,6 +32,7 @@
 #include "app/TQVRDM.h"
 #include "cdda/CdioSource.h"
 #include "dialogs/FileDialogs.h"
+#include "forms/Accessibility.h"
 #include "forms/ControllerLink.h"
 #include "forms/MessageText.h"
 #include "forms/QtSupport.h"
@@ -118,13 +119,16 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
   });
 
   asks_.font = [this](const QFont& current) -> std::optional<QFont> {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, current, this, "フォント");
-    return ok ? std::optional<QFont>(font) : std::nullopt;
+    QFontDialog dialog(current, this);
+    dialog.setWindowTitle("フォント");
+    NameControls(&dialog);
+    return dialog.exec() == QDialog::Accepted ? std::optional<QFont>(dialog.selectedFont()) : std::nullopt;
   };
   asks_.color = [this](const QColor& current) -> std::optional<QColor> {
-    const QColor color = QColorDialog::getColor(current, this, "色の設定");
-    return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    QColorDialog dialog(current, this);
+    dialog.setWindowTitle("色の設定");
+    NameControls(&dialog);
+    return dialog.exec() == QDialog::Accepted ? std::optional<QColor>(dialog.selectedColor()) : std::nullopt;
   };
   asks_.yes_no = [this](const QString& question) {
     return ShowMessageBox(this, QMessageBox::Question, kMessageCaption, question,
