@@ -117,8 +117,8 @@ class DiscRegModel {
   TDateTime sale_date_ = 0;
   std::optional<CivilDate> day_;  // the day the field shows (none: unknown)
   bool day_picked_ = false;       // the user or a proposal chose `day_`
-  bool registered_ = false;              // the record had a disc name when the dialog opened
-  bool type_picked_ = false;             // set once the user chooses a type
+  bool registered_ = false;       // the record had a disc name when the dialog opened
+  bool type_picked_ = false;      // set once the user chooses a type
   int disc_type_ = -1;
   std::uint32_t disc_time_ = 0;
   std::size_t track_count_ = 1;

@@ -18,9 +18,7 @@ bool IsBreak(QChar c) {
   return (u >= 0x3000 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF);
 }
 
-bool IsSeparator(QChar c) {
-  return c == u'/' || c == u'\\' || c == u'_' || c == u'-' || c == u'.' || c == u',';
-}
+bool IsSeparator(QChar c) { return c == u'/' || c == u'\\' || c == u'_' || c == u'-' || c == u'.' || c == u','; }
 
 }  // namespace
 

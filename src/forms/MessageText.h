@@ -27,8 +27,7 @@ void SetMessageText(QMessageBox& box, const QString& text);
 // A message box over `parent` with the program's caption and text, as SetMessageText shows it.
 // Returns the button pressed.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                           const QString& text,
-                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                           const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                            bool stay_on_top = false);
 
 }  // namespace qvr

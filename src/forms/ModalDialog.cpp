@@ -2,9 +2,9 @@
 #include "forms/ModalDialog.h"
 
 #include <QApplication>
-#include <QShortcut>
 #include <QLabel>
 #include <QLayout>
+#include <QShortcut>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
@@ -85,9 +85,7 @@ void ModalDialog::ShowStandingStatus(const QString& text) {
   ShowInBar(text);
 }
 
-void ModalDialog::ShowNoHint() {
-  ShowInBar(standing_);
-}
+void ModalDialog::ShowNoHint() { ShowInBar(standing_); }
 
 void ModalDialog::ShowInBar(const QString& text) {
   if (text == shown_) return;

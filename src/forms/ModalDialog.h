@@ -79,7 +79,7 @@ class ModalDialog : public QDialog {
   int help_context_;
   QVBoxLayout* body_ = nullptr;
   QLabel* current_hint_ = nullptr;
-  QString shown_;  // the status bar's text as given (it shows it with break opportunities)
+  QString shown_;     // the status bar's text as given (it shows it with break opportunities)
   QString standing_;  // the standing message (empty: none)
   bool ending_ = false;
 };

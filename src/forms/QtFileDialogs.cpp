@@ -59,6 +59,8 @@ std::optional<std::string> QtFileDialogs::Ask(const FileDialogRequest& request) 
   }
   if (!request.file_name.empty()) dialog.selectFile(QString::fromStdString(request.file_name));
   NameControls(&dialog);
+  // Room for the Japanese column headers and whole dates.
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
 }

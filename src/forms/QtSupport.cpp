@@ -1,11 +1,11 @@
 // Conversions between the controller's plain values and Qt's.
 #include "forms/QtSupport.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QFontInfo>
-#include <QPalette>
 #include <fontconfig/fontconfig.h>
+#include <QApplication>
+#include <QFontInfo>
+#include <QMessageBox>
+#include <QPalette>
 #include <algorithm>
 
 #include "forms/ControllerLink.h"

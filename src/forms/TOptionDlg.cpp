@@ -131,8 +131,8 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
     return dialog.exec() == QDialog::Accepted ? std::optional<QColor>(dialog.selectedColor()) : std::nullopt;
   };
   asks_.yes_no = [this](const QString& question) {
-    return ShowMessageBox(this, QMessageBox::Question, kMessageCaption, question,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return ShowMessageBox(this, QMessageBox::Question, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
   };
   asks_.warn = [this](const QString& message) { ShowMessageBox(this, QMessageBox::Warning, kMessageCaption, message); };
 
@@ -465,9 +465,8 @@ void TOptionDlg::ShowValues() {
   const QString drawn = DrawnFamily(sample);
   FontSampleLBL->setText(drawn + QString(" %1pt").arg(values.font.Size));
   FontSampleLBL->setFont(sample);
-  FontSampleLBL->setToolTip(stored.compare(drawn, Qt::CaseInsensitive) == 0
-                                ? QString()
-                                : Format(kFontStandsIn, stored).replace("%d", drawn));
+  FontSampleLBL->setToolTip(
+      stored.compare(drawn, Qt::CaseInsensitive) == 0 ? QString() : Format(kFontStandsIn, stored).replace("%d", drawn));
   FontSampleLBL->setAccessibleDescription(FontSampleLBL->toolTip());
   QPalette palette = FontSampleLBL->palette();
   palette.setColor(QPalette::Window, ColorFromRef(values.background));
@@ -580,9 +579,8 @@ bool TOptionDlg::TakeTypedFolder(OptionModel::Folder folder) {
     return true;
   }
   taking_folder_ = true;
-  const OptionChoice choice = model_->AcceptFolder(folder, typed, [this](const std::string& missing) {
-    return asks_.yes_no(Format(kCreateFolder, Text(missing)));
-  });
+  const OptionChoice choice = model_->AcceptFolder(
+      folder, typed, [this](const std::string& missing) { return asks_.yes_no(Format(kCreateFolder, Text(missing))); });
   taking_folder_ = false;
   TakeChoice(choice);
   if (choice.outcome == OptionChoice::Outcome::Chosen) return true;

@@ -88,7 +88,7 @@ class TOptionDlg final : public ModalDialog {
   FileDialogs& files_;
   std::unique_ptr<OptionModel> model_;
   Asks asks_;
-  bool showing_ = false;  // controls are being set from the model: their signals are no edits
+  bool showing_ = false;        // controls are being set from the model: their signals are no edits
   bool taking_folder_ = false;  // a typed folder is being taken (its question box is up)
 
   QTabWidget* PageCTRL = nullptr;

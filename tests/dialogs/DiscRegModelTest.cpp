@@ -181,10 +181,7 @@ const ModelCase kCases[] = {
        d.SaleDate = -1e300;
        return d;
      },
-     [](DiscRegModel& m) {
-       EXPECT_FALSE(m.SaleDay());
-     },
-     [](TDiscRecord&) {}},
+     [](DiscRegModel& m) { EXPECT_FALSE(m.SaleDay()); }, [](TDiscRecord&) {}},
     {"NoTypeSelectedKeepsTheRecordsType",
      [] {
        TDiscRecord d = Registered(1);

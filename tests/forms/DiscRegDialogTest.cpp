@@ -4,12 +4,12 @@
 // with the database reader; the disc leaving the drive while it is up; Cancel.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QCalendarWidget>
-#include <QMessageBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -242,7 +242,9 @@ TEST_F(DiscRegDialogTest, TheSaleDateIsOneFieldTypedPickedOrUnknown) {
     ASSERT_EQ(QApplication::focusWidget(), dialog.ArtistNameEDT);
     Key(dialog, Qt::Key_Tab);
     ASSERT_TRUE(QApplication::focusWidget());
-    EXPECT_EQ(QApplication::focusWidget(), dialog.SaleDateDTP) << QApplication::focusWidget()->metaObject()->className() << " " << QApplication::focusWidget()->objectName().toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), dialog.SaleDateDTP)
+        << QApplication::focusWidget()->metaObject()->className() << " "
+        << QApplication::focusWidget()->objectName().toStdString();
     Key(dialog, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.LabelNameEDT) << "one Tab stop for the date";
 

@@ -18,9 +18,9 @@
 #include <functional>
 
 #include "cddb/DatabaseSnapshot.h"
-#include "forms/SaleDateEdit.h"
 #include "forms/OnlineSearch.h"
 #include "forms/RegistrationFixture.h"
+#include "forms/SaleDateEdit.h"
 #include "forms/TLookupChooserDLG.h"
 #include "metadata/DiscIds.h"
 #include "metadata/OnlineFixtures.h"

@@ -119,8 +119,8 @@ TEST_F(OptionDialogTest, LyricsPageEditsFontColoursAndStayOnTopAndAppliesAtOnce)
   EXPECT_TRUE(sample->text().startsWith(drawn)) << sample->text().toStdString();
   EXPECT_FALSE(sample->text().contains(QString::fromUtf8("ＭＳ"))) << sample->text().toStdString();
   EXPECT_TRUE(sample->toolTip().contains(QString::fromUtf8("ＭＳ Ｐゴシック"))) << sample->toolTip().toStdString();
-  EXPECT_TRUE(JapaneseFallbackFaces().contains(drawn)) << "a Japanese face, not Qt's Latin default: "
-                                                       << drawn.toStdString();
+  EXPECT_TRUE(JapaneseFallbackFaces().contains(drawn))
+      << "a Japanese face, not Qt's Latin default: " << drawn.toStdString();
   QString offered;
 
   // The font dialog's choice and a colour of one's own for the text.

@@ -41,7 +41,8 @@ const char* const kMessages[] = {
     "MusicBrainz: サーバー musicbrainz.org が見つかりません。ネットワークに接続されているか確かめてください",
     "このデスクトップ (不明) の壁紙は変更できません。GNOME、KDE Plasma、Xfce、Cinnamon、MATE で使えます",
     "CD-TEXTから5項目を入力しました (更新で登録します)",
-    "MusicBrainz とgnudb の「とても長い題名のアルバム　デラックス・エディション (リマスター)」とカバー画像を入力しました",
+    "MusicBrainz とgnudb の「とても長い題名のアルバム　デラックス・エディション "
+    "(リマスター)」とカバー画像を入力しました",
     "カバー画像を保存できません: /home/user/.local/share/qvr/DB/Jacket/0137EBFA.jpg.tmp-12345: No space left on "
     "device (デバイスに空き領域がありません)",
     "発売日「2021年2月30日」は日付として読めません (例: 2024/3/15、空欄は不明)",
@@ -70,12 +71,13 @@ void Walk(QAccessibleInterface* interface, const QString& where, QStringList& pr
   const QAccessible::Role role = interface->role();
   const QString name = interface->text(QAccessible::Name);
   static const QList<QAccessible::Role> interactive = {
-      QAccessible::PushButton, QAccessible::CheckBox,     QAccessible::RadioButton, QAccessible::ComboBox,
-      QAccessible::EditableText, QAccessible::SpinBox,    QAccessible::PageTab,     QAccessible::ButtonDropDown,
+      QAccessible::PushButton,   QAccessible::CheckBox,       QAccessible::RadioButton, QAccessible::ComboBox,
+      QAccessible::EditableText, QAccessible::SpinBox,        QAccessible::PageTab,     QAccessible::ButtonDropDown,
       QAccessible::ButtonMenu,   QAccessible::ButtonDropGrid, QAccessible::Slider};
   if (interactive.contains(role) && !state.disabled && name.trimmed().isEmpty()) {
     QString what = QString::number(role, 16);
-    if (QObject* object = interface->object()) what += " " + object->objectName() + " " + object->metaObject()->className();
+    if (QObject* object = interface->object())
+      what += " " + object->objectName() + " " + object->metaObject()->className();
     problems << where + ": no name: " + what;
   }
   for (QAccessible::Text kind : {QAccessible::Name, QAccessible::Description}) {
@@ -89,7 +91,9 @@ void Walk(QAccessibleInterface* interface, const QString& where, QStringList& pr
 
 QStringList AccessibilityProblems(QWidget& window, const QString& where) {
   QStringList problems;
-  if (QRegularExpression(QStringLiteral("\\b(Yes|No|Cancel|Save|Open|Directory)\\b")).match(window.windowTitle()).hasMatch()) {
+  if (QRegularExpression(QStringLiteral("\\b(Yes|No|Cancel|Save|Open|Directory)\\b"))
+          .match(window.windowTitle())
+          .hasMatch()) {
     problems << where + ": English title " + window.windowTitle();
   }
   Walk(QAccessible::queryAccessibleInterface(&window), where, problems);
@@ -157,13 +161,15 @@ TEST_F(WholeTextTest, QtsOwnDialogsSpeakJapanese) {
     std::function<QWidget*()> make;
   };
   const Case cases[] = {
-      {"file", [] {
+      {"file",
+       [] {
          auto* dialog = new QFileDialog(nullptr, QString::fromUtf8("歌詞ファイルを開く"));
          dialog->setOption(QFileDialog::DontUseNativeDialog, true);
          dialog->setNameFilters({QString::fromUtf8("歌詞ファイル (*.lrc *.txt)")});
          return dialog;
        }},
-      {"folder", [] {
+      {"folder",
+       [] {
          auto* dialog = new QFileDialog(nullptr, QString::fromUtf8("フォルダを選択"));
          dialog->setOption(QFileDialog::DontUseNativeDialog, true);
          dialog->setFileMode(QFileDialog::Directory);
@@ -171,8 +177,10 @@ TEST_F(WholeTextTest, QtsOwnDialogsSpeakJapanese) {
        }},
       {"font", [] { return new QFontDialog; }},
       {"colour", [] { return new QColorDialog; }},
-      {"question", [] {
-         return new QMessageBox(QMessageBox::Question, QString::fromUtf8("環境設定"), QString::fromUtf8("作成しますか？"),
+      {"question",
+       [] {
+         return new QMessageBox(QMessageBox::Question, QString::fromUtf8("環境設定"),
+                                QString::fromUtf8("作成しますか？"),
                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
        }},
   };
@@ -212,8 +220,9 @@ TEST_F(WholeTextTest, AHugePathMakesAnOrdinaryBoxWithTheWholeTextInItsDetails) {
 
   // A path of ordinary length wraps at its separators and is shown whole.
   const QString moderate = QString::fromUtf8("フォルダ %1 を作成できません")
-                               .arg("/home/user/music/とても長いフォルダの名前/さらに深いフォルダ/"
-                                    "one_more_long_folder_name_without_spaces/DB/");
+                               .arg(
+                                   "/home/user/music/とても長いフォルダの名前/さらに深いフォルダ/"
+                                   "one_more_long_folder_name_without_spaces/DB/");
   QMessageBox ordinary(QMessageBox::Warning, QString::fromUtf8("環境設定"), QString(), QMessageBox::Ok);
   SetMessageText(ordinary, moderate);
   ordinary.show();
