@@ -32,6 +32,7 @@
 #include "platform/HandOver.h"
 #include "platform/HelpViewer.h"
 #include "platform/MprisService.h"
+#include "platform/QtJapanese.h"
 #include "platform/QtTimer.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLog.h"
@@ -103,6 +104,9 @@ int main(int argc, char* argv[]) {
   }
   QApplication application(argc, argv);
   QApplication::setApplicationName("qvr");
+  if (const QString problem = UseJapaneseForQt(); !problem.isEmpty()) {
+    std::fprintf(stderr, "qvr: %s\n", problem.toUtf8().constData());
+  }
   // The program lives in the notification area: closing a pad or a dialog does not end it;
   // only closing the lyrics line does.
   QApplication::setQuitOnLastWindowClosed(false);

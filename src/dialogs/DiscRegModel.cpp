@@ -97,6 +97,7 @@ DiscRegModel::DiscRegModel(const TDiscRecord& disc)
     start_[n - 1] = disc.Tracks[n].StartPos;
     length_[n - 1] = disc.Tracks[n].Length;
   }
+  if (registered_) day_ = CivilFromDate(sale_date_);
   LoadPage();
 }
 
@@ -108,17 +109,11 @@ void DiscRegModel::SetDiscText(DiscField field, std::string utf8) {
   disc_[static_cast<std::size_t>(field)].shown = std::move(utf8);
 }
 
-CivilDate DiscRegModel::SaleDay(CivilDate fallback) const {
-  if (picked_day_) return *picked_day_;
-  return CivilFromDate(sale_date_).value_or(fallback);
-}
-
-void DiscRegModel::SetSaleDay(CivilDate day) {
-  // The day the record already holds keeps the record's value (with its time of day).
-  if (CivilFromDate(sale_date_) == day)
-    picked_day_.reset();
-  else
-    picked_day_ = day;
+void DiscRegModel::SetSaleDay(std::optional<CivilDate> day) {
+  day_ = day;
+  // The day a registered record already holds keeps the record's value (with its time of day,
+  // or the invalid value it may hold when the field shows it as unknown).
+  day_picked_ = !(registered_ && CivilFromDate(sale_date_) == day);
 }
 
 void DiscRegModel::SetDiscTypeIndex(int index) {
@@ -179,7 +174,8 @@ std::size_t DiscRegModel::Propose(const TDiscRecord& proposed) {
   }
   // The sale date of a disc not registered yet is only the day its record was made: a proposed
   // date takes its place unless the user picked a day.
-  if (!registered_ && !picked_day_ && proposed.SaleDate != 0) {
+  // (A proposal that carries the record's own date, as one made from CD-Text does, says nothing.)
+  if (!registered_ && !day_picked_ && proposed.SaleDate != 0 && proposed.SaleDate != sale_date_) {
     if (const auto day = CivilFromDate(proposed.SaleDate)) SetSaleDay(*day);
   }
   const std::size_t tracks = std::min(track_count_, UsedTracks(proposed.TrackCount));
@@ -220,7 +216,11 @@ void DiscRegModel::CommitInto(TDiscRecord& disc) {
       SetDiscBytes(disc, field, *bytes);
     }
   }
-  if (picked_day_) disc.SaleDate = DateFromCivil(*picked_day_);
+  if (day_picked_) {
+    disc.SaleDate = day_ ? DateFromCivil(*day_) : kUnknownDate;
+  } else if (!registered_) {
+    disc.SaleDate = kUnknownDate;
+  }
   if (disc_type_ >= 0) disc.DiscType = static_cast<std::uint8_t>(disc_type_);
   for (std::size_t n = 1; n <= track_count_; ++n) {
     for (TrackField field : kTrackFields) {

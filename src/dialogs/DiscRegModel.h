@@ -49,10 +49,12 @@ class DiscRegModel {
   // The disc page.
   const std::string& DiscText(DiscField field) const;
   void SetDiscText(DiscField field, std::string utf8);
-  // The sale day the date picker shows: the record's day, or `fallback` when the record holds
-  // no valid date.
-  CivilDate SaleDay(CivilDate fallback) const;
-  void SetSaleDay(CivilDate day);
+  // The sale day the date field shows: the record's day; none (unknown) when the record holds
+  // no valid date, and for a disc not registered yet, whose record's date is only the day the
+  // record was made.
+  std::optional<CivilDate> SaleDay() const { return day_; }
+  // A day, or none for "unknown" (stored as the database's unknown date).
+  void SetSaleDay(std::optional<CivilDate> day);
   // The selected disc type 0..3, or -1 for no selection (a record's type outside 0..3).
   int DiscTypeIndex() const { return disc_type_; }
   void SetDiscTypeIndex(int index);
@@ -90,6 +92,8 @@ class DiscRegModel {
 
   // Update: commits the track page, then writes the disc texts, date and type and the texts of
   // tracks 1..TrackCount into `disc`. Track positions and identity stay as `disc` has them.
+  // A registered disc's date stays as stored (with its time of day) unless another day was
+  // chosen; a disc registered now gets the unknown date unless a day was chosen or proposed.
   // A type with no selection keeps the record's type. An edited text that cannot be stored
   // (FirstUnstorable) keeps the record's previous bytes.
   void CommitInto(TDiscRecord& disc);
@@ -111,9 +115,10 @@ class DiscRegModel {
 
   std::array<Text, kDiscFieldCount> disc_{};
   TDateTime sale_date_ = 0;
-  std::optional<CivilDate> picked_day_;  // set once the user picks a day
-  bool registered_ = false;              // the record had a disc name when the dialog opened
-  bool type_picked_ = false;             // set once the user chooses a type
+  std::optional<CivilDate> day_;  // the day the field shows (none: unknown)
+  bool day_picked_ = false;       // the user or a proposal chose `day_`
+  bool registered_ = false;       // the record had a disc name when the dialog opened
+  bool type_picked_ = false;      // set once the user chooses a type
   int disc_type_ = -1;
   std::uint32_t disc_time_ = 0;
   std::size_t track_count_ = 1;

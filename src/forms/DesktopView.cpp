@@ -11,6 +11,7 @@
 #include "app/TQVRDM.h"
 #include "forms/DialogFactories.h"
 #include "forms/Icons.h"
+#include "forms/MessageText.h"
 #include "forms/QtSupport.h"
 #include "forms/TPlugInPad.h"
 #include "forms/TQVRMain.h"
@@ -129,7 +130,8 @@ MessageAnswer DesktopView::ShowMessage(const std::string& text, const std::strin
   QMessageBox::StandardButtons shown = QMessageBox::Ok;
   if (buttons == MessageButtons::YesNo) shown = QMessageBox::Yes | QMessageBox::No;
   if (buttons == MessageButtons::YesNoCancel) shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-  QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text), shown);
+  QMessageBox box(box_icon, QString::fromStdString(caption), QString(), shown);
+  SetMessageText(box, QString::fromStdString(text));
   if (buttons == MessageButtons::YesNoCancel) box.setDefaultButton(QMessageBox::Cancel);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   StackAboveModal(box);

@@ -2,13 +2,16 @@
 #include "forms/ModalDialog.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QShortcut>
-#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
 #include "dialogs/EditText.h"
+#include "forms/Accessibility.h"
 #include "forms/ControllerLink.h"
+#include "forms/MessageText.h"
 #include "forms/WindowStacking.h"
 
 namespace qvr {
@@ -24,9 +27,18 @@ ModalDialog::ModalDialog(ControllerLink& link, const QString& caption, int help_
   body_ = new QVBoxLayout;
   body_->setContentsMargins(8, 8, 8, 6);
   outer->addLayout(body_, 1);
-  current_hint_ = new QStatusBar(this);
+  // The status bar: two lines are kept for it, so that most messages fit without the dialog
+  // changing its size; a longer one makes the dialog grow (ShowInBar).
+  current_hint_ = new QLabel(this);
   current_hint_->setObjectName("CurrentHint");
-  current_hint_->setSizeGripEnabled(false);
+  current_hint_->setWordWrap(true);
+  current_hint_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  current_hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  current_hint_->setContentsMargins(4, 1, 4, 1);
+  current_hint_->setTextFormat(Qt::PlainText);
+  current_hint_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+  current_hint_->setMinimumHeight(2 * current_hint_->fontMetrics().lineSpacing() + 6);
+  current_hint_->setAccessibleName(QString::fromUtf8("ステータスバー"));
   outer->addWidget(current_hint_);
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   help->setContext(Qt::WindowShortcut);
@@ -48,6 +60,7 @@ ModalResult ModalDialog::Run() {
   if (ControllerLink::Unattended()) return ModalResult::Cancel;
   ending_ = false;
   StackAboveModal(*this);
+  NameControls(this);
   const int code = exec();
   return code == 0 ? ModalResult::Cancel : static_cast<ModalResult>(code);
 }
@@ -64,23 +77,36 @@ void ModalDialog::reject() { CloseWith(ModalResult::Cancel); }
 
 void ModalDialog::HelpRequested() { link_.ShowHelp(help_context_); }
 
-QString ModalDialog::CurrentHintText() const { return current_hint_->currentMessage(); }
+QString ModalDialog::CurrentHintText() const { return shown_; }
 
 void ModalDialog::ShowStatus(const QString& text) {
   standing_.clear();
-  current_hint_->showMessage(text);
+  ShowInBar(text);
 }
 
 void ModalDialog::ShowStandingStatus(const QString& text) {
   standing_ = text;
-  current_hint_->showMessage(text);
+  ShowInBar(text);
 }
 
-void ModalDialog::ShowNoHint() {
-  if (standing_.isEmpty())
-    current_hint_->clearMessage();
-  else
-    current_hint_->showMessage(standing_);
+void ModalDialog::ShowNoHint() { ShowInBar(standing_); }
+
+void ModalDialog::ShowInBar(const QString& text) {
+  if (text == shown_) return;
+  shown_ = text;
+  current_hint_->setText(BreakableText(text));
+  // The whole text in the tooltip too, for a screen reader and for copying by eye.
+  current_hint_->setToolTip(text.size() > 40 ? text : QString());
+  if (!current_hint_->isVisible()) return;
+  const int needed = current_hint_->heightForWidth(current_hint_->width());
+  const int missing = needed - current_hint_->height();
+  if (missing <= 0) return;
+  // A fixed frame grows by the lines missing; a resizable one asks its layout.
+  if (minimumHeight() == maximumHeight()) {
+    setFixedHeight(height() + missing);
+  } else {
+    resize(width(), height() + missing);
+  }
 }
 
 void ModalDialog::SetHintBarVisible(bool visible) { current_hint_->setVisible(visible); }
@@ -96,7 +122,7 @@ void ModalDialog::SetHint(QWidget* control, std::string_view hint) {
 void ModalDialog::ShowHintOf(QWidget* widget) {
   for (QWidget* at = widget; at && at != this; at = at->parentWidget()) {
     if (!at->statusTip().isEmpty()) {
-      current_hint_->showMessage(at->statusTip());
+      ShowInBar(at->statusTip());
       return;
     }
   }
@@ -111,7 +137,7 @@ bool ModalDialog::event(QEvent* event) {
     if (tip.isEmpty())
       ShowNoHint();
     else
-      current_hint_->showMessage(tip);
+      ShowInBar(tip);
     return true;
   }
   return QDialog::event(event);

@@ -14,7 +14,7 @@
 
 #include "app/QVRView.h"
 
-class QStatusBar;
+class QLabel;
 class QVBoxLayout;
 
 namespace qvr {
@@ -46,6 +46,10 @@ class ModalDialog : public QDialog {
   // result). The next message of either kind ends it.
   void ShowStandingStatus(const QString& text);
 
+  // The status bar, a label that wraps its text: a message longer than its line takes more
+  // lines, and the dialog grows to show it whole (for tests: its widget).
+  QLabel* StatusBar() const { return current_hint_; }
+
   // Hides the status bar, for a dialog with no hints to show (the jacket viewer).
   void SetHintBarVisible(bool visible);
 
@@ -68,11 +72,14 @@ class ModalDialog : public QDialog {
   void ShowHintOf(QWidget* widget);
   // What the bar shows when no control's hint is up: the standing message, if any.
   void ShowNoHint();
+  // Puts `text` into the status bar and lets the dialog grow when the text needs more lines.
+  void ShowInBar(const QString& text);
 
   ControllerLink& link_;
   int help_context_;
   QVBoxLayout* body_ = nullptr;
-  QStatusBar* current_hint_ = nullptr;
+  QLabel* current_hint_ = nullptr;
+  QString shown_;     // the status bar's text as given (it shows it with break opportunities)
   QString standing_;  // the standing message (empty: none)
   bool ending_ = false;
 };

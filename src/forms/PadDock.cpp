@@ -82,6 +82,7 @@ FloatingToolbar::FloatingToolbar(PadToolbarWidget& toolbar, PadDock& dock)
   close_->setAutoRaise(true);
   close_->setFixedSize(kCaptionHeight, kCaptionHeight - 2);
   close_->setToolTip(QString::fromUtf8("閉じる"));
+  close_->setAccessibleName(QString::fromUtf8("ツールバーを閉じる"));
   connect(close_, &QToolButton::clicked, this, [this] { close(); });
 }
 

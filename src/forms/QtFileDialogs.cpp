@@ -6,23 +6,32 @@
 #include <QFileDialog>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
+
+#include "forms/Accessibility.h"
 
 namespace qvr {
 
 QString QtFilterText(const FileFilter& filter) {
   QStringList patterns;
   for (const std::string& pattern : filter.patterns) {
-    const QString text = QString::fromStdString(pattern);
-    for (const QString& form : {text, text.toLower(), text.toUpper()}) {
-      if (!patterns.contains(form)) patterns << form;
-    }
+    QString text = QString::fromStdString(pattern).toLower();
+    if (text == QStringLiteral("*.*")) text = QStringLiteral("*");
+    if (!patterns.contains(text)) patterns << text;
   }
-  return QString::fromStdString(filter.description) + " (" + patterns.join(' ') + ")";
+  QString description = QString::fromStdString(filter.description).trimmed();
+  if (description.endsWith(u')') || description.endsWith(u'）')) {
+    const qsizetype open = std::max(description.lastIndexOf(u'('), description.lastIndexOf(u'（'));
+    if (open > 0 && description.mid(open).contains(u'*')) description = description.left(open).trimmed();
+  }
+  return description + " (" + patterns.join(' ') + ")";
 }
 
 std::optional<std::string> QtFileDialogs::Ask(const FileDialogRequest& request) {
   QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title));
-  dialog.setOption(QFileDialog::DontUseNativeDialog, false);
+  // Qt's own dialog, not the desktop's: it speaks Japanese with Qt's translations whatever the
+  // locale, and matches the filters in either letter case.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::ReadOnly, false);
   const QString folder = request.folder.empty() ? QDir::homePath() : QString::fromStdString(request.folder);
   dialog.setDirectory(folder);
@@ -49,6 +58,9 @@ std::optional<std::string> QtFileDialogs::Ask(const FileDialogRequest& request) 
     dialog.setNameFilters(filters);
   }
   if (!request.file_name.empty()) dialog.selectFile(QString::fromStdString(request.file_name));
+  NameControls(&dialog);
+  // Room for the Japanese column headers and whole dates.
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
 }

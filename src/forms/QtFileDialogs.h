@@ -12,8 +12,11 @@ class QtFileDialogs final : public FileDialogPort {
   std::optional<std::string> Ask(const FileDialogRequest& request) override;
 };
 
-// A filter entry as Qt's dialogs take it: "description (*.bmp *.BMP)". Patterns are matched in
-// either letter case, as they were on the file systems the program's filter texts come from.
+// A filter entry as Qt's dialogs take it: "description (*.bmp *.png)", each pattern once, in
+// lower case. A list of patterns the description itself ends with ("画像ファイル(*.BMP;*.PNG)")
+// is dropped, since the dialog shows the patterns after it; "*.*" is "*" (a name without a dot
+// is a file too). Qt's own dialog, which the program uses, matches patterns in either letter
+// case, as the file systems the program's filter texts come from did.
 QString QtFilterText(const FileFilter& filter);
 
 }  // namespace qvr

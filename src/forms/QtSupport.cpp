@@ -1,7 +1,9 @@
 // Conversions between the controller's plain values and Qt's.
 #include "forms/QtSupport.h"
 
+#include <fontconfig/fontconfig.h>
 #include <QApplication>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPointer>
@@ -10,6 +12,7 @@
 #include <functional>
 
 #include "forms/ControllerLink.h"
+#include "forms/MessageText.h"
 #include "forms/WindowStacking.h"
 #include "util/ShiftJis.h"
 
@@ -33,8 +36,8 @@ void ControllerLink::ShowError(const std::string& message) {
     Log(message);
     return;
   }
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString::fromStdString(message),
-                  QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramCaption), QString(), QMessageBox::Ok);
+  SetMessageText(box, QString::fromStdString(message));
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   StackAboveModal(box);
   box.exec();
@@ -123,11 +126,47 @@ QColor ColorFromRef(std::int32_t value) {
                 static_cast<int>((bits >> 16) & 0xFF));
 }
 
+namespace {
+
+// The family fontconfig picks for Japanese text (":lang=ja"), empty when it has none.
+QString FontconfigJapaneseFamily() {
+  QString family;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja"));
+  if (!pattern) return family;
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+    FcChar8* name = nullptr;
+    // Only a face that covers Japanese counts (fontconfig answers something on any system).
+    FcLangSet* languages = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
+        FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
+        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>("ja")) != FcLangDifferentLang) {
+      family = QString::fromUtf8(reinterpret_cast<const char*>(name));
+    }
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return family;
+}
+
+}  // namespace
+
 const QStringList& JapaneseFallbackFaces() {
-  static const QStringList faces = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic",           "IPAGothic",
-                                    "VL PGothic",       "TakaoPGothic", "Noto Sans Mono CJK JP"};
+  static const QStringList faces = [] {
+    QStringList list = {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic",           "IPAGothic",
+                        "VL PGothic",       "TakaoPGothic", "Noto Sans Mono CJK JP"};
+    if (const QString chosen = FontconfigJapaneseFamily(); !chosen.isEmpty()) {
+      list.removeAll(chosen);
+      list.prepend(chosen);
+    }
+    return list;
+  }();
   return faces;
 }
+
+QString DrawnFamily(const QFont& font) { return QFontInfo(font).family(); }
 
 QFont FontFromIni(const TIniFont& font, int pixel_height) {
   QFont result;

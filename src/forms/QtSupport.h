@@ -24,7 +24,11 @@ QColor ColorFromRef(std::int32_t value);
 // that face is not installed, an installed Japanese face stands in for it.
 QFont FontFromIni(const TIniFont& font, int pixel_height);
 
-// The Japanese faces tried, in order, after a face that is not installed.
+// The Japanese faces tried, in order, after a face that is not installed: fontconfig's choice
+// for the Japanese language first, then well-known Japanese faces.
 const QStringList& JapaneseFallbackFaces();
+
+// The family Qt really draws `font` with (its first installed family, or what stands in).
+QString DrawnFamily(const QFont& font);
 
 }  // namespace qvr

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -22,9 +21,12 @@
 #include "app/PlayerSettings.h"
 #include "app/TQVRDM.h"
 #include "dialogs/FileDialogs.h"
+#include "dialogs/SaleDateText.h"
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
+#include "forms/MessageText.h"
 #include "forms/OnlineSearch.h"
+#include "forms/SaleDateEdit.h"
 #include "forms/ShiftJisValidator.h"
 #include "metadata/DiscIds.h"
 #include "util/Error.h"
@@ -106,9 +108,6 @@ int IsPageKey(int key, Qt::KeyboardModifiers modifiers) {
   if (plain == (Qt::ControlModifier | Qt::ShiftModifier) && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) return -1;
   return 0;
 }
-
-QDate ToQDate(CivilDate day) { return QDate(day.Year, day.Month, day.Day); }
-CivilDate FromQDate(QDate date) { return CivilDate{date.year(), date.month(), date.day()}; }
 
 }  // namespace
 
@@ -214,13 +213,8 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
   DiscNameEDT = Edit("DiscNameEDT");
   ArtistNameEDT = Edit("ArtistNameEDT");
   LabelNameEDT = Edit("LabelNameEDT");
-  SaleDateDTP = new QDateEdit;
+  SaleDateDTP = new SaleDateEdit;
   SaleDateDTP->setObjectName("SaleDateDTP");
-  SaleDateDTP->setCalendarPopup(true);
-  const QLocale japanese(QLocale::Japanese, QLocale::Japan);
-  SaleDateDTP->setLocale(japanese);
-  SaleDateDTP->setDisplayFormat(japanese.dateFormat(QLocale::LongFormat));
-  SaleDateDTP->setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
   DiscTypeCMB = new QComboBox;
   DiscTypeCMB->setObjectName("DiscTypeCMB");
   for (std::uint8_t type = 0; type < 4; ++type) DiscTypeCMB->addItem(Q(DiscTypeText(type)));
@@ -230,7 +224,7 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
 
   SetHint(DiscNameEDT, "|ＣＤ名を入力します");
   SetHint(ArtistNameEDT, "|アーティスト名を入力します");
-  SetHint(SaleDateDTP, "|発売日を選択します");
+  SetHint(SaleDateDTP, "|発売日を入力するか、カレンダーから選択します (Alt+↓)。わからないときは空欄 (不明) にします");
   SetHint(LabelNameEDT, "|販売元を入力します");
   SetHint(DiscTypeCMB, "|ＣＤの種類を選択します");
 
@@ -247,11 +241,13 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
   grid->addWidget(LabelNameEDT, row++, 1);
   grid->addWidget(Caption("タイプ", DiscTypeCMB), row, 0);
   grid->addWidget(DiscTypeCMB, row++, 1, Qt::AlignLeft);
-  grid->addWidget(Caption("ジャケットファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile), row++, 1);
-  grid->addWidget(Caption("歌詞ファイル", nullptr), row, 0);
-  grid->addWidget(FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile), row++, 1);
-  grid->addWidget(Caption("総演奏時間", nullptr), row, 0);
+  QWidget* jacket_row = FileEdit(JacketFileEDT, JacketFileBTN, DiscField::JacketFile);
+  grid->addWidget(Caption("ジャケットファイル", JacketFileEDT), row, 0);
+  grid->addWidget(jacket_row, row++, 1);
+  QWidget* lyrics_row = FileEdit(LyricsFileEDT, LyricsFileBTN, DiscField::LyricsFile);
+  grid->addWidget(Caption("歌詞ファイル", LyricsFileEDT), row, 0);
+  grid->addWidget(lyrics_row, row++, 1);
+  grid->addWidget(Caption("総演奏時間", DiscTime), row, 0);
   grid->addWidget(DiscTime, row++, 1);
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
@@ -272,9 +268,9 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
       if (!showing_) model_.SetDiscText(field, S(text));
     });
   }
-  connect(SaleDateDTP, &QDateEdit::dateChanged, this, [this](QDate date) {
-    if (!showing_) model_.SetSaleDay(FromQDate(date));
-  });
+  SaleDateDTP->DayChanged = [this](std::optional<CivilDate> day) {
+    if (!showing_) model_.SetSaleDay(day);
+  };
   connect(DiscTypeCMB, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (!showing_) model_.SetDiscTypeIndex(index);
   });
@@ -291,6 +287,8 @@ QWidget* TDiscRegDLG::FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField
   browse = new QToolButton;
   browse->setObjectName(jacket ? "JacketFileBTN" : "LyricsFileBTN");
   browse->setText("...");
+  // Read by a screen reader as what it does, not as "...".
+  browse->setAccessibleName(QString::fromUtf8(jacket ? "ジャケットファイルを選択" : "歌詞ファイルを選択"));
   SetHint(edit, jacket ? "|ジャケット画像のファイル名を入力します" : "|歌詞ファイルのファイル名を入力します");
   SetHint(browse, jacket ? "|ジャケット画像のファイルを選択します" : "|歌詞ファイルを選択します");
   row->addWidget(edit, 1);
@@ -396,7 +394,7 @@ void TDiscRegDLG::ShowDiscPage() {
                           DiscField::LyricsFile}) {
     DiscEdit(field)->setText(Q(model_.DiscText(field)));
   }
-  SaleDateDTP->setDate(ToQDate(model_.SaleDay(FromQDate(QDate::currentDate()))));
+  SaleDateDTP->SetDay(model_.SaleDay());
   DiscTypeCMB->setCurrentIndex(model_.DiscTypeIndex());
   DiscTime->setText(Q(model_.DiscTimeText()));
   showing_ = false;
@@ -494,6 +492,14 @@ bool TDiscRegDLG::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TDiscRegDLG::UpdateBTNClick() {
+  if (!SaleDateDTP->Valid()) {
+    PageControlEx1->setCurrentWidget(DiscDataPage);
+    SaleDateDTP->setFocus();
+    const QString message = Q(FormatMessage(kSaleDateRefused, S(SaleDateDTP->text())));
+    ShowStatus(message);
+    ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(kCaption), message);
+    return;
+  }
   if (const std::optional<UnstorableText> problem = model_.FirstUnstorable()) {
     // Show the text that cannot be stored, say why, and keep the dialog open.
     QWidget* control = nullptr;
@@ -513,7 +519,7 @@ void TDiscRegDLG::UpdateBTNClick() {
     control->setFocus();
     const QString message = Q(where + ": " + EditRefusalMessage(problem->check, problem->capacity));
     ShowStatus(message);
-    QMessageBox::warning(this, QString::fromUtf8(kCaption), message);
+    ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(kCaption), message);
     return;
   }
   CloseWith(ModalResult::Update);
@@ -536,7 +542,7 @@ void TDiscRegDLG::BrowseFile(DiscField field) {
   if (!check.ok()) {
     const QString message = Q(std::string(FieldName(field)) + ": " + EditRefusalMessage(check, Capacity(field)));
     ShowStatus(message);
-    QMessageBox::warning(this, QString::fromUtf8(kCaption), message);
+    ShowMessageBox(this, QMessageBox::Warning, QString::fromUtf8(kCaption), message);
     return;
   }
   edit->setText(Q(*chosen));

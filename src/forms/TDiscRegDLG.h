@@ -19,7 +19,6 @@
 #include "metadata/OnlineLookup.h"
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,6 +31,7 @@ namespace qvr {
 
 class FileDialogs;
 class OnlineSearch;
+class SaleDateEdit;
 
 class TDiscRegDLG final : public ModalDialog {
  public:
@@ -62,7 +62,7 @@ class TDiscRegDLG final : public ModalDialog {
   QWidget* TrackDataPage = nullptr;
   QLineEdit* DiscNameEDT = nullptr;
   QLineEdit* ArtistNameEDT = nullptr;
-  QDateEdit* SaleDateDTP = nullptr;
+  SaleDateEdit* SaleDateDTP = nullptr;
   QLineEdit* LabelNameEDT = nullptr;
   QComboBox* DiscTypeCMB = nullptr;
   QLineEdit* JacketFileEDT = nullptr;

@@ -32,7 +32,9 @@
 #include "app/TQVRDM.h"
 #include "cdda/CdioSource.h"
 #include "dialogs/FileDialogs.h"
+#include "forms/Accessibility.h"
 #include "forms/ControllerLink.h"
+#include "forms/MessageText.h"
 #include "forms/QtSupport.h"
 #include "util/ProgramFolder.h"
 #include "util/ShiftJis.h"
@@ -46,6 +48,7 @@ constexpr int kPageContexts[] = {13, 92, 93, 94};
 constexpr const char* kUnlockItems[] = {"演奏終了時に自動解除", "ＣＤ取り出し時に自動解除", "自動解除しない"};
 constexpr const char* kCreateFolder = "フォルダ %s はありません。作成しますか？";
 constexpr const char* kFontNotStorable = "フォント名 %s は設定ファイルに保存できない文字を含みます";
+constexpr const char* kFontStandsIn = "設定ファイルのフォント「%s」はこのシステムにないため、「%d」で表示します";
 constexpr const char* kOtherColor = "その他の色...";
 
 // The named colours of the colour boxes, as stored (0x00BBGGRR).
@@ -116,19 +119,22 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
   });
 
   asks_.font = [this](const QFont& current) -> std::optional<QFont> {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, current, this, "フォント");
-    return ok ? std::optional<QFont>(font) : std::nullopt;
+    QFontDialog dialog(current, this);
+    dialog.setWindowTitle("フォント");
+    NameControls(&dialog);
+    return dialog.exec() == QDialog::Accepted ? std::optional<QFont>(dialog.selectedFont()) : std::nullopt;
   };
   asks_.color = [this](const QColor& current) -> std::optional<QColor> {
-    const QColor color = QColorDialog::getColor(current, this, "色の設定");
-    return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    QColorDialog dialog(current, this);
+    dialog.setWindowTitle("色の設定");
+    NameControls(&dialog);
+    return dialog.exec() == QDialog::Accepted ? std::optional<QColor>(dialog.selectedColor()) : std::nullopt;
   };
   asks_.yes_no = [this](const QString& question) {
-    return QMessageBox::question(this, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
+    return ShowMessageBox(this, QMessageBox::Question, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
   };
-  asks_.warn = [this](const QString& message) { QMessageBox::warning(this, kMessageCaption, message); };
+  asks_.warn = [this](const QString& message) { ShowMessageBox(this, QMessageBox::Warning, kMessageCaption, message); };
 
   // Menu OptionMNU: 設定 with デフォルト, 元に戻す, 適用.
   auto* menu_bar = new QMenuBar(this);
@@ -174,7 +180,9 @@ TOptionDlg::TOptionDlg(const DialogContext& context, TOptionValues& values)
   ok->setObjectName("OKBTN");
   ok->setDefault(true);
   SetHint(ok, "|設定を適用してダイアログを閉じます");
-  connect(ok, &QPushButton::clicked, this, [this] { CloseWith(ModalResult::Ok); });
+  connect(ok, &QPushButton::clicked, this, [this] {
+    if (TakeTypedFolders()) CloseWith(ModalResult::Ok);
+  });
   auto* cancel = new QPushButton("キャンセル(&C)", this);
   cancel->setObjectName("CancelBTN");
   SetHint(cancel, "|設定を破棄してダイアログを閉じます");
@@ -383,12 +391,14 @@ QWidget* TOptionDlg::BuildOtherPage() {
                       const char* button_name, const char* hint, OptionModel::Folder folder) {
     auto* label = new QLabel(caption, page);
     label->setObjectName(label_name);
-    auto* panel = new QLabel(page);
+    // The folder is typed or chosen: a typed folder is taken when the user moves on (or at
+    // Apply and OK), and one that does not exist is created after a question.
+    auto* panel = new QLineEdit(page);
     panel->setObjectName(panel_name);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panel->setMinimumWidth(280);
+    label->setBuddy(panel);
+    SetHint(panel, std::string("|") + caption + "を入力するか「参照」で選びます。無いフォルダは確認してから作成します");
+    connect(panel, &QLineEdit::editingFinished, this, [this, folder] { TakeTypedFolder(folder); });
     auto* button = new QPushButton("参照", page);
     button->setObjectName(button_name);
     SetHint(button, hint);
@@ -449,8 +459,15 @@ void TOptionDlg::FillDrives() {
 void TOptionDlg::ShowValues() {
   showing_ = true;
   const TOptionValues& values = model_->Values();
-  FontSampleLBL->setText(Text(SjisToUtf8(values.font.Name)) + QString(" %1pt").arg(values.font.Size));
-  FontSampleLBL->setFont(DialogFont(values.font));
+  // The sample names the family really drawn; a stored face the system lacks is named too.
+  const QFont sample = DialogFont(values.font);
+  const QString stored = Text(SjisToUtf8(values.font.Name));
+  const QString drawn = DrawnFamily(sample);
+  FontSampleLBL->setText(drawn + QString(" %1pt").arg(values.font.Size));
+  FontSampleLBL->setFont(sample);
+  FontSampleLBL->setToolTip(
+      stored.compare(drawn, Qt::CaseInsensitive) == 0 ? QString() : Format(kFontStandsIn, stored).replace("%d", drawn));
+  FontSampleLBL->setAccessibleDescription(FontSampleLBL->toolTip());
   QPalette palette = FontSampleLBL->palette();
   palette.setColor(QPalette::Window, ColorFromRef(values.background));
   palette.setColor(QPalette::WindowText, ColorFromRef(values.font.Color));
@@ -517,7 +534,10 @@ void TOptionDlg::ShowToolTips(bool on) {
 
 void TOptionDlg::FontBTNClick() {
   const TOptionValues& values = model_->Values();
-  const std::optional<QFont> chosen = asks_.font(DialogFont(values.font));
+  // The font dialog opens on the family really drawn, not on a face the system lacks.
+  QFont current = DialogFont(values.font);
+  current.setFamilies({DrawnFamily(current)});
+  const std::optional<QFont> chosen = asks_.font(current);
   if (!chosen) return;
   const QString family = chosen->family();
   const SjisEncoding name = Utf8ToSjis(family.toStdString());
@@ -545,6 +565,33 @@ void TOptionDlg::FolderChoice(OptionModel::Folder folder) {
   }));
 }
 
+QLineEdit* TOptionDlg::FolderEdit(OptionModel::Folder folder) const {
+  return folder == OptionModel::Folder::DataBase ? DBPathPNL : PluginPathPNL;
+}
+
+bool TOptionDlg::TakeTypedFolder(OptionModel::Folder folder) {
+  QLineEdit* edit = FolderEdit(folder);
+  const std::string typed = edit->text().trimmed().toStdString();
+  const std::string current = model_->FolderText(folder);
+  if (taking_folder_ || typed == current || typed + "/" == current) return true;
+  if (typed.empty()) {
+    ShowValues();  // an emptied field goes back to the folder it named
+    return true;
+  }
+  taking_folder_ = true;
+  const OptionChoice choice = model_->AcceptFolder(
+      folder, typed, [this](const std::string& missing) { return asks_.yes_no(Format(kCreateFolder, Text(missing))); });
+  taking_folder_ = false;
+  TakeChoice(choice);
+  if (choice.outcome == OptionChoice::Outcome::Chosen) return true;
+  edit->setFocus();
+  return false;
+}
+
+bool TOptionDlg::TakeTypedFolders() {
+  return TakeTypedFolder(OptionModel::Folder::DataBase) && TakeTypedFolder(OptionModel::Folder::Plugin);
+}
+
 void TOptionDlg::DBPathBTNClick() { FolderChoice(OptionModel::Folder::DataBase); }
 
 void TOptionDlg::PluginPathBTNClick() { FolderChoice(OptionModel::Folder::Plugin); }
@@ -565,6 +612,7 @@ void TOptionDlg::UndoMNUClick() {
 }
 
 void TOptionDlg::ApplyMNUClick() {
+  if (!TakeTypedFolders()) return;
   if (!model_->Changed()) return;
   model_->Apply();
   ShowValues();

@@ -71,6 +71,12 @@ class TOptionDlg final : public ModalDialog {
   using ColorField = std::int32_t& (*)(TOptionValues&);
   QComboBox* ColorBox(QWidget* page, const char* name, ColorField field);
   void FolderChoice(OptionModel::Folder folder);
+  QLineEdit* FolderEdit(OptionModel::Folder folder) const;
+  // Takes the folder typed into the field (a missing one is created after a question); false
+  // when it was not taken (declined or unusable: the field shows the folder before, and has the
+  // focus).
+  bool TakeTypedFolder(OptionModel::Folder folder);
+  bool TakeTypedFolders();
   void TakeChoice(const OptionChoice& choice);
   void FillDrives();
   // Every control from the model; Apply and Undo enabled by its changed state.
@@ -82,7 +88,8 @@ class TOptionDlg final : public ModalDialog {
   FileDialogs& files_;
   std::unique_ptr<OptionModel> model_;
   Asks asks_;
-  bool showing_ = false;  // controls are being set from the model: their signals are no edits
+  bool showing_ = false;        // controls are being set from the model: their signals are no edits
+  bool taking_folder_ = false;  // a typed folder is being taken (its question box is up)
 
   QTabWidget* PageCTRL = nullptr;
   QLabel* FontSampleLBL = nullptr;
@@ -103,8 +110,8 @@ class TOptionDlg final : public ModalDialog {
   QCheckBox* AutoLookupCBX = nullptr;
   QLineEdit* GnudbEmailEDT = nullptr;
   QCheckBox* TipHelpCBX = nullptr;
-  QLabel* DBPathPNL = nullptr;
-  QLabel* PluginPathPNL = nullptr;
+  QLineEdit* DBPathPNL = nullptr;
+  QLineEdit* PluginPathPNL = nullptr;
   QComboBox* DriveCMB = nullptr;
   QAction* DefaultMNU = nullptr;
   QAction* UndoMNU = nullptr;

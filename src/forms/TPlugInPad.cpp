@@ -41,9 +41,10 @@ TPlugInPad::TPlugInPad(ControllerLink& link)
   const PluginPadLayout empty = LayOutPluginPad(0);
   ExitBTN = FlatButton(this, ToQRect(empty.exit));
   ExitBTN->setObjectName("ExitBTN");
-  ExitBTN->setIcon(ButtonIcon("exit"));
+  ExitBTN->setIcon(ButtonIcon("close"));  // closes the pad; "exit" ends the program
   ExitBTN->setProperty(kHintProperty, QString::fromUtf8("閉じる"));
   ExitBTN->setToolTip(ExitBTN->property(kHintProperty).toString());
+  ExitBTN->setAccessibleName(QString::fromUtf8("プラグインパッドを閉じる"));
   connect(ExitBTN, &QToolButton::clicked, this, &QWidget::hide);
   setFixedSize(empty.client_width + 2 * kFrame, empty.client_height + 2 * kFrame);
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
@@ -70,6 +71,7 @@ std::vector<std::size_t> TPlugInPad::SetButtons(const std::vector<PluginButton>&
     button->setObjectName(QString::fromStdString(plugin.name));
     button->setProperty(kHintProperty, QString::fromStdString(plugin.hint));
     if (hints_) button->setToolTip(QString::fromStdString(plugin.hint));
+    button->setAccessibleName(QString::fromStdString(plugin.hint.empty() ? plugin.name : plugin.hint));
     QPixmap picture;
     const bool own = !plugin.image.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(plugin.image.data()),
                                                                    static_cast<uint>(plugin.image.size()));

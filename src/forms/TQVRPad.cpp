@@ -85,6 +85,8 @@ TQVRPad::TQVRPad(ControllerLink& link, TPlugInPad& plugin_pad)
     button->setObjectName(QString::fromUtf8(info.name));
     button->setIcon(ButtonIcon(QString::fromUtf8(info.image)));
     button->setToolTip(QString::fromUtf8(info.hint));
+    // A screen reader names the button by its hint, which stays when the tooltips are off.
+    button->setAccessibleName(QString::fromUtf8(info.hint));
     button->setCheckable(info.toggle);
     buttons_[static_cast<std::size_t>(info.button)] = button;
     const PadButton id = info.button;

@@ -7,11 +7,22 @@
 #include <QVBoxLayout>
 
 namespace qvr {
+namespace {
+
+constexpr const char* kTitle = "Q.V.R. ヘルプ";
+
+}  // namespace
 
 HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
   setObjectName("HelpViewer");
-  setWindowTitle(QString::fromUtf8("Q_v_r ヘルプ"));
+  setWindowTitle(QString::fromUtf8(kTitle));
   Browser = new QTextBrowser(this);
+  Browser->setAccessibleName(QString::fromUtf8("ヘルプの本文"));
+  // The window is titled by the page it shows ("環境設定：その他 - Q.V.R. ヘルプ").
+  connect(Browser, &QTextBrowser::sourceChanged, this, [this] {
+    const QString title = Browser->documentTitle();
+    setWindowTitle(title.isEmpty() ? QString::fromUtf8(kTitle) : title);
+  });
   Browser->setOpenExternalLinks(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

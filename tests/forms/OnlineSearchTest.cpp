@@ -20,6 +20,7 @@
 #include "cddb/DatabaseSnapshot.h"
 #include "forms/OnlineSearch.h"
 #include "forms/RegistrationFixture.h"
+#include "forms/SaleDateEdit.h"
 #include "forms/TLookupChooserDLG.h"
 #include "metadata/DiscIds.h"
 #include "metadata/OnlineFixtures.h"
@@ -86,7 +87,7 @@ TEST_F(OnlineSearchTest, FillsEmptyFieldsAndTakesTheCoverAsJacketStoredOnlyByUpd
     EXPECT_EQ(dialog.DiscNameEDT->text(), QString::fromUtf8("見つかった盤"));
     EXPECT_EQ(dialog.ArtistNameEDT->text(), QString::fromUtf8("自分で入力")) << "typed text stays";
     EXPECT_EQ(dialog.LabelNameEDT->text(), "Label");
-    EXPECT_EQ(dialog.SaleDateDTP->date(), QDate(2005, 6, 7));
+    EXPECT_EQ(dialog.SaleDateDTP->Day(), (CivilDate{2005, 6, 7}));
     EXPECT_EQ(dialog.DiscTypeCMB->currentText(), QString::fromUtf8("アルバム"));
     EXPECT_EQ(dialog.TrackNameEDT->text(), QString::fromUtf8("見つかった盤 1"));
     const std::filesystem::path jacket = dir / "DB" / "Jacket" / (program->controller.Disc.DiscKey.Str() + ".jpg");

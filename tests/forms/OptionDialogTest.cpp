@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include "forms/DesktopFixture.h"
+#include "forms/QtSupport.h"
 #include "forms/TOptionDlg.h"
 #include "support/RecordingFileDialogs.h"
 #include "util/ShiftJis.h"
@@ -35,7 +37,10 @@ class OptionDialogTest : public DesktopFixture {
     dialog = std::make_unique<TOptionDlg>(DialogContext{program->link, files}, values);
     dialog->Questions().yes_no = [this](const QString& question) {
       questions.push_back(question.toStdString());
-      return true;
+      if (yes_answers.empty()) return true;
+      const bool answer = yes_answers.front();
+      yes_answers.erase(yes_answers.begin());
+      return answer;
     };
     dialog->Questions().warn = [this](const QString& message) { warnings.push_back(message.toStdString()); };
     dialog->show();
@@ -79,6 +84,7 @@ class OptionDialogTest : public DesktopFixture {
   std::unique_ptr<TOptionDlg> dialog;
   std::vector<int> helps;
   std::vector<std::string> questions, warnings;
+  std::vector<bool> yes_answers;  // the next answers to questions (then yes)
 };
 
 TEST_F(OptionDialogTest, LyricsPageEditsFontColoursAndStayOnTopAndAppliesAtOnce) {
@@ -105,14 +111,28 @@ TEST_F(OptionDialogTest, LyricsPageEditsFontColoursAndStayOnTopAndAppliesAtOnce)
   EXPECT_FALSE(ApplyEnabled());
   EXPECT_FALSE(UndoEnabled());
 
+  // The stored face (ＭＳ Ｐゴシック, which no Linux has) is kept, but the sample names the
+  // installed Japanese face drawn in its place, and the font dialog opens on that face.
+  EXPECT_EQ(SjisToUtf8(dialog->Model().Values().font.Name), "ＭＳ Ｐゴシック");
+  QLabel* sample = Find<QLabel>("FontSampleLBL");
+  const QString drawn = QFontInfo(sample->font()).family();
+  EXPECT_TRUE(sample->text().startsWith(drawn)) << sample->text().toStdString();
+  EXPECT_FALSE(sample->text().contains(QString::fromUtf8("ＭＳ"))) << sample->text().toStdString();
+  EXPECT_TRUE(sample->toolTip().contains(QString::fromUtf8("ＭＳ Ｐゴシック"))) << sample->toolTip().toStdString();
+  EXPECT_TRUE(JapaneseFallbackFaces().contains(drawn))
+      << "a Japanese face, not Qt's Latin default: " << drawn.toStdString();
+  QString offered;
+
   // The font dialog's choice and a colour of one's own for the text.
-  dialog->Questions().font = [](const QFont&) {
+  dialog->Questions().font = [&offered](const QFont& current) {
+    offered = current.family();
     QFont font("DejaVu Sans");
     font.setPointSize(14);
     font.setBold(true);
     return std::optional<QFont>(font);
   };
   Click(Find<QPushButton>("FontBTN"));
+  EXPECT_EQ(offered, drawn);
   EXPECT_EQ(dialog->Model().Values().font.Name, "DejaVu Sans");
   EXPECT_EQ(dialog->Model().Values().font.Size, 14);
   EXPECT_EQ(dialog->Model().Values().font.Style, fsBold);
@@ -224,8 +244,27 @@ TEST_F(OptionDialogTest, OtherPageBoxesFoldersAndDrive) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_NE(questions[0].find(folder.string()), std::string::npos);
   EXPECT_TRUE(fs::is_directory(folder));
-  EXPECT_EQ(Find<QLabel>("DBPathPNL")->text().toStdString(), folder.string() + "/");
+  EXPECT_EQ(Find<QLineEdit>("DBPathPNL")->text().toStdString(), folder.string() + "/");
   EXPECT_EQ(edited.data_base_path, Utf8ToSjis(folder.string() + "/").bytes);
+
+  // A folder typed into the field is asked about and made when the user moves on; declined, the
+  // field shows the folder before and OK waits.
+  const fs::path typed = dir / "入力したDB";
+  QLineEdit* db_field = Find<QLineEdit>("DBPathPNL");
+  yes_answers.push_back(false);
+  db_field->setText(QString::fromStdString(typed.string()));
+  Click(Find<QPushButton>("OKBTN"));
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_NE(questions[1].find(typed.string()), std::string::npos);
+  EXPECT_FALSE(fs::exists(typed));
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(db_field->text().toStdString(), folder.string() + "/");
+  db_field->setText(QString::fromStdString(typed.string()));
+  Q_EMIT db_field->editingFinished();
+  ASSERT_EQ(questions.size(), 3u);
+  EXPECT_TRUE(fs::is_directory(typed));
+  EXPECT_EQ(db_field->text().toStdString(), typed.string() + "/");
+  EXPECT_EQ(edited.data_base_path, Utf8ToSjis(typed.string() + "/").bytes);
 
   // A folder that cannot be made keeps the old value and says why.
   WriteFile(dir / "file", "x");
@@ -249,7 +288,7 @@ TEST_F(OptionDialogTest, OtherPageBoxesFoldersAndDrive) {
 
   // Default: the database folder is the program folder's DB/, as with a missing key.
   Find<QAction>("DefaultMNU")->trigger();
-  EXPECT_EQ(Find<QLabel>("DBPathPNL")->text().toStdString(), dir.Path().string() + "/DB/");
+  EXPECT_EQ(Find<QLineEdit>("DBPathPNL")->text().toStdString(), dir.Path().string() + "/DB/");
   EXPECT_TRUE(ApplyEnabled());
   Click(Find<QPushButton>("OKBTN"));
   EXPECT_EQ(values.data_base_path, Utf8ToSjis(dir.Path().string() + "/DB/").bytes);
