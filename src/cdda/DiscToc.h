@@ -43,6 +43,9 @@ constexpr std::uint32_t MillisecondsToFrames(std::uint32_t milliseconds) {
 struct DiscToc {
   std::vector<TocTrack> Tracks;  // track 1 first
   std::uint32_t LeadOut = 0;     // absolute frame address of the lead-out
+  // The number the disc gives its first track (1 but on some discs of a set); the player counts
+  // the tracks from 1 whatever it is, and the disc IDs count from it.
+  std::uint32_t FirstTrack = 1;
 
   friend bool operator==(const DiscToc&, const DiscToc&) = default;
 
