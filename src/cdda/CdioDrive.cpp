@@ -355,7 +355,7 @@ bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to)
     ranges = toc_->AudioRanges(first, end);
     if (ranges.empty()) return false;  // nothing audible follows: the range ends as it is
   }
-  return player_.PlayNext(toc_->FrameOf(format_, at), std::move(ranges));
+  return player_.PlayNext(toc_->PlayEnd(toc_->FrameOf(format_, at)), std::move(ranges));
 }
 
 bool CdioDrive::NextPending() { return player_.NextPending(); }

@@ -446,12 +446,14 @@ class SheetLayout {
     sectors_.AddFile(*path, kind);
   }
 
-  // Sectors left in the current file from the walk's place: audio ends with a sector the file
-  // may fill in part, data with the last whole sector.
+  // Sectors left in the current file from the walk's place: in a WAVE or FLAC file audio ends
+  // with a sector the file may fill in part, elsewhere with the last whole sector.
   std::uint32_t RemainingSectors() const {
-    const std::uint64_t size = sectors_.FileBytes(sectors_.FileCount() - 1);
+    const std::size_t file = sectors_.FileCount() - 1;
+    const std::uint64_t size = sectors_.FileBytes(file);
     const std::uint64_t left = byte_ < size ? size - byte_ : 0;
-    const std::uint64_t count = audio_ && bytes_ == kSectorBytes ? (left + bytes_ - 1) / bytes_ : left / bytes_;
+    const bool partial = audio_ && bytes_ == kSectorBytes && !sectors_.WholeSectors(file);
+    const std::uint64_t count = partial ? (left + bytes_ - 1) / bytes_ : left / bytes_;
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(count, 0xFFFFFF));
   }
 

@@ -85,9 +85,7 @@ std::uint32_t DiscToc::FrameOf(TimeFormat format, std::uint32_t value) const {
 std::vector<FrameRange> DiscToc::AudioRanges(std::uint32_t from, std::uint32_t to) const {
   std::vector<FrameRange> ranges;
   if (Tracks.empty()) return ranges;
-  // Lengths count the last track one frame short, as drives report it, so a range that ends
-  // where the disc's length ends goes on to the lead-out: the disc's last sector is heard too.
-  if (to + 1 >= LeadOut) to = LeadOut;
+  to = PlayEnd(to);
   from = std::max(from, Tracks.front().Start);
   for (std::uint32_t track = 1; track <= Tracks.size(); ++track) {
     if (!Tracks[track - 1].Audio) continue;

@@ -83,6 +83,7 @@ std::size_t ImageSectors::AddFile(const fs::path& path, FileKind kind) {
   if (fstat(descriptor, &status) != 0) throw Error(FormatMessage(kMissingFile, path.string()));
   added.bytes = static_cast<std::uint64_t>(status.st_size);
   if (kind == FileKind::Wave) {
+    added.wholeSectors = false;
     const WaveData wave = ReadWaveHeader(descriptor, path, added.bytes);
     added.dataOffset = wave.offset;
     added.bytes = wave.bytes;
@@ -94,6 +95,7 @@ std::size_t ImageSectors::AddFile(std::unique_ptr<FlacFile> flac) {
   DataFile file;
   file.path = flac->Path();
   file.bytes = flac->Samples() * 4;
+  file.wholeSectors = false;
   file.flac = std::move(flac);
   files_.push_back(std::move(file));
   return files_.size() - 1;

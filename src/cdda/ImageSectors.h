@@ -34,6 +34,9 @@ class ImageSectors : public AudioSectorSource {
   // Opens a FLAC file already read.
   std::size_t AddFile(std::unique_ptr<FlacFile> flac);
   std::size_t FileCount() const { return files_.size(); }
+  // Whether the file holds whole sectors only (raw sector files do; in WAVE and FLAC files the
+  // last sector may be partly filled, as a rip's track files of any length are).
+  bool WholeSectors(std::size_t file) const { return files_[file].wholeSectors; }
   // The bytes of sample data the file holds (for FLAC, 4 for each stereo sample frame).
   std::uint64_t FileBytes(std::size_t file) const { return files_[file].bytes; }
   const std::filesystem::path& FilePath(std::size_t file) const { return files_[file].path; }
@@ -50,6 +53,7 @@ class ImageSectors : public AudioSectorSource {
     std::filesystem::path path;
     int descriptor = -1;
     bool bigEndian = false;
+    bool wholeSectors = true;
     std::unique_ptr<FlacFile> flac;
     std::uint64_t dataOffset = 0;  // where the samples begin in the file (a WAVE file's header)
     std::uint64_t bytes = 0;
