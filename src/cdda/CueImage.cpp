@@ -48,6 +48,7 @@ constexpr char kEmbeddedFiles[] = "FLAC ファイルに埋め込まれたキュ�
 constexpr char kBadBlock[] = "FLAC ファイルのキューシートが正しくありません: %s";
 constexpr char kNoSheetInside[] =
     "キューシートを含まない FLAC ファイルです (この FLAC ファイルを指すキューシートを開いてください): %s";
+constexpr char kTooLong[] = "CD に収まらない長さです: %s";
 constexpr std::uint32_t kSampleFramesPerSector = kSamplesPerSector / 2;
 // More sectors than any disc holds (99 minutes): a sheet reaching past them is not a CD's.
 constexpr std::uint32_t kMaxSectors = 99 * 60 * 75;
@@ -391,6 +392,7 @@ class SheetLayout {
       const SheetIndex first = track.index0.value_or(*track.index1);
       MoveTo(first, track.line);
       sector_ += postgap + track.pregap;
+      if (sector_ > kMaxSectors) throw BadLine(track.line);
       bytes_ = track.sectorBytes;
       audio_ = track.audio;
       if (track.index0) MoveTo(*track.index1, track.line);
@@ -408,6 +410,7 @@ class SheetLayout {
       entered_ = false;
     }
     sector_ += postgap;
+    if (sector_ > kMaxSectors) throw Error(FormatMessage(kTooLong, sheet_.files.back().name));
     toc.LeadOut = sector_ + kLeadInFrames;
     if (toc.LeadOut <= toc.Tracks.back().Start) {
       throw Error(FormatMessage(kShortFile, sectors_.FilePath(sectors_.FileCount() - 1).string()));
