@@ -33,7 +33,8 @@ class CdioDrive : public CDDevice {
 
   // `drive` is the "Other"/"Drive" setting in the file system's encoding: empty for the
   // system's default CD drive, else a device path, an image file (.cue, .toc, .nrg, a .flac
-  // with its cue sheet inside) or a folder of images (played in name order). `sink` plays the sound; `clock` times the image changer.
+  // with its cue sheet inside) or a folder of images (played in name order). `sink` plays the sound; `clock` times the
+  // image changer.
   CdioDrive(std::string drive, AudioSink& sink, Clock clock = std::chrono::steady_clock::now);
   ~CdioDrive() override;
   CdioDrive(const CdioDrive&) = delete;

@@ -373,7 +373,6 @@ CdText ReadSheetText(const fs::path& cueFile, const SheetText& sheetText) {
   return text;
 }
 
-
 // Lays a sheet's files out on the disc: each file's sectors one after the other, PREGAP and
 // POSTGAP silence between them, each track's INDEX 01 its start. The sheet's order is the disc's:
 // the layout walks it, taking each file's sectors up to the next index it names.
@@ -478,7 +477,8 @@ class SheetLayout {
     }
     if (index.time < frame_) throw BadLine(line);
     const std::uint32_t count = index.time - frame_;
-    if (count > RemainingSectors()) throw Error(FormatMessage(kShortFile, sectors_.FilePath(sectors_.FileCount() - 1).string()));
+    if (count > RemainingSectors())
+      throw Error(FormatMessage(kShortFile, sectors_.FilePath(sectors_.FileCount() - 1).string()));
     LayOut(count);
     if (sector_ > kMaxSectors) throw BadLine(line);
   }
@@ -487,11 +487,11 @@ class SheetLayout {
   const Sheet& sheet_;
   const fs::path& cueFile_;
   std::unique_ptr<FlacFile> embedded_;
-  std::size_t file_ = 0;        // the sheet's file the walk is in
-  bool entered_ = false;        // whether that file is open
-  std::uint32_t frame_ = 0;     // the walk's place in the file, in sectors
-  std::uint64_t byte_ = 0;      // and in bytes
-  std::uint32_t sector_ = 0;    // the disc sector the walk has reached
+  std::size_t file_ = 0;                // the sheet's file the walk is in
+  bool entered_ = false;                // whether that file is open
+  std::uint32_t frame_ = 0;             // the walk's place in the file, in sectors
+  std::uint64_t byte_ = 0;              // and in bytes
+  std::uint32_t sector_ = 0;            // the disc sector the walk has reached
   std::uint32_t bytes_ = kSectorBytes;  // the sector size of the track being laid out
   bool audio_ = true;
 };

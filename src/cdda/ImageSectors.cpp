@@ -116,7 +116,8 @@ void ImageSectors::ReadRun(const Extent& extent, std::uint32_t sector, std::uint
   const DataFile& file = files_[extent.file];
   const std::uint64_t from = extent.offset + std::uint64_t{sector - extent.firstSector} * kSectorBytes;
   // A last sector the file fills only in part ends in silence.
-  const std::size_t stored = from >= file.bytes ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(bytes, file.bytes - from));
+  const std::size_t stored =
+      from >= file.bytes ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(bytes, file.bytes - from));
   std::memset(reinterpret_cast<char*>(samples) + stored, 0, bytes - stored);
   if (file.flac) {
     file.flac->Read(from / 4, static_cast<std::uint32_t>(stored / 4), samples);
@@ -151,9 +152,8 @@ void ImageSectors::ReadAudio(std::uint32_t frame, std::uint32_t count, std::int1
   }
   while (sector < end) {
     // The first extent that ends after `sector` (extents are in disc order).
-    auto extent = std::upper_bound(extents_.begin(), extents_.end(), sector, [](std::uint32_t at, const Extent& e) {
-      return at < e.firstSector + e.count;
-    });
+    auto extent = std::upper_bound(extents_.begin(), extents_.end(), sector,
+                                   [](std::uint32_t at, const Extent& e) { return at < e.firstSector + e.count; });
     std::uint32_t run = 0;
     if (extent == extents_.end() || extent->firstSector > sector) {
       // A gap that no file holds (PREGAP, POSTGAP, SILENCE) is silence up to the next extent.

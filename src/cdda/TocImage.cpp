@@ -6,9 +6,9 @@
 // PREGAP silence; else at its first sector). Disc sector 0 is frame 150, as on the disc.
 #include "cdda/TocImage.h"
 
-#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cctype>
 #include <cstdio>
@@ -174,8 +174,9 @@ class TocReader {
     if (token.kind != Token::Time) Fail(token.line, "時間 (分:秒:フレーム) がありません");
     unsigned minutes = 0, seconds = 0, frames = 0;
     char rest = 0;
-    if (token.text.size() > 12 || std::sscanf(token.text.c_str(), "%u:%u:%u%c", &minutes, &seconds, &frames, &rest) != 3 ||
-        seconds >= 60 || frames >= 75) {
+    if (token.text.size() > 12 ||
+        std::sscanf(token.text.c_str(), "%u:%u:%u%c", &minutes, &seconds, &frames, &rest) != 3 || seconds >= 60 ||
+        frames >= 75) {
       Fail(token.line, "時間「" + token.text + "」が正しくありません");
     }
     return {(std::uint64_t{minutes} * 60 + seconds) * 75 + frames, true};
@@ -341,7 +342,8 @@ class TocReader {
     Track& track = Current(keyword);
     if (keyword.text == "ZERO") {
       // ZERO [mode] [sub-channel mode] length
-      while (Peek().kind == Token::Word && (ModeBytes(Peek().text) != 0 || Peek().text == "RW" || Peek().text == "RW_RAW")) {
+      while (Peek().kind == Token::Word &&
+             (ModeBytes(Peek().text) != 0 || Peek().text == "RW" || Peek().text == "RW_RAW")) {
         Next();
       }
     } else if (!track.audio) {
@@ -365,7 +367,7 @@ class TocReader {
     const Token& keyword = Next();
     if (keyword.kind != Token::Word) {
       Fail(keyword.line, keyword.kind == Token::Symbol ? "「" + keyword.text + "」が正しくありません"
-                                                     : "「" + keyword.text + "」の前に命令がありません");
+                                                       : "「" + keyword.text + "」の前に命令がありません");
     }
     const std::string& word = keyword.text;
     if (word == "CD_DA" || word == "CD_ROM" || word == "CD_ROM_XA" || word == "CD_I" || word == "COPY" ||

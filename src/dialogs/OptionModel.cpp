@@ -18,7 +18,8 @@ constexpr const char* kDataBaseFolderTitle = "CDデータベースのフォル�
 constexpr const char* kPluginFolderTitle = "プラグインのフォルダを選択";
 constexpr const char* kImageTitle = "CDイメージを選択";
 constexpr const char* kImageFolderTitle = "CDイメージのフォルダを選択";
-constexpr const char* kImageFilters = "CDイメージ (*.cue *.toc *.nrg *.bin *.flac)|*.cue;*.toc;*.nrg;*.bin;*.flac|すべてのファイル|*";
+constexpr const char* kImageFilters =
+    "CDイメージ (*.cue *.toc *.nrg *.bin *.flac)|*.cue;*.toc;*.nrg;*.bin;*.flac|すべてのファイル|*";
 
 constexpr const char* kNotAFolder = "%s はフォルダではありません";
 constexpr const char* kCannotCreate = "フォルダ %s を作成できません";

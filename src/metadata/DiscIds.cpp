@@ -39,8 +39,7 @@ std::string MusicBrainzDiscId(const DiscToc& toc) {
   offsets[0] = static_cast<int>(lead_out);
   for (std::size_t n = 1; n <= last; ++n) offsets[first + n - 1] = static_cast<int>(toc.Tracks[n - 1].Start);
   std::unique_ptr<DiscId, DiscIdDeleter> disc(discid_new());
-  if (!disc ||
-      !discid_put(disc.get(), static_cast<int>(first), static_cast<int>(first + last - 1), offsets.data())) {
+  if (!disc || !discid_put(disc.get(), static_cast<int>(first), static_cast<int>(first + last - 1), offsets.data())) {
     throw Error(std::string("ディスク ID を計算できません: ") + (disc ? discid_get_error_msg(disc.get()) : ""));
   }
   return discid_get_id(disc.get());

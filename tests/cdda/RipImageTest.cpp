@@ -58,8 +58,7 @@ std::string Run(const std::string& command) {
 }
 
 // Encodes little-endian 16-bit stereo samples as a FLAC file of 44.1 kHz (or another rate).
-void EncodeFlac(const fs::path& flac, const std::string& samples, const std::string& options = "",
-                int rate = 44100) {
+void EncodeFlac(const fs::path& flac, const std::string& samples, const std::string& options = "", int rate = 44100) {
   const fs::path raw = fs::path(flac).replace_extension(".raw");
   test::WriteFile(raw, samples);
   const std::string error =
@@ -80,7 +79,8 @@ std::string WaveFile(const std::string& samples) {
 std::string Msf(std::uint32_t frames) { return test::MsfText(frames); }
 
 // The demo disc's cue sheet lines for its titles, written into every rip's sheet.
-const char kTitles[] = "TITLE \"QVR Demo Disc\"\nPERFORMER \"QVR\"\nREM DATE 2024\nREM DISCID 00000000\nCATALOG 0000000000000\n";
+const char kTitles[] =
+    "TITLE \"QVR Demo Disc\"\nPERFORMER \"QVR\"\nREM DATE 2024\nREM DISCID 00000000\nCATALOG 0000000000000\n";
 
 // One way to rip the demo disc: writes the files into `folder` and returns the image to open.
 struct Rip {
@@ -165,8 +165,9 @@ fs::path EmbeddedBlock(const fs::path& folder) {
 fs::path EmbeddedTag(const fs::path& folder) {
   fs::path cue = OneFile(folder);
   fs::rename(folder / "disc.flac", folder / "album.flac");
-  EXPECT_EQ(Run("metaflac --set-tag-from-file=CUESHEET='" + cue.string() + "' '" + (folder / "album.flac").string() + "'"),
-            "");
+  EXPECT_EQ(
+      Run("metaflac --set-tag-from-file=CUESHEET='" + cue.string() + "' '" + (folder / "album.flac").string() + "'"),
+      "");
   fs::remove(cue);
   return folder / "album.flac";
 }
@@ -199,7 +200,8 @@ TEST_P(RipImageTest, IsTheDiscItWasRippedFrom) {
   const auto sectors = static_cast<std::uint32_t>(demo.bin.size() / kSectorBytes);
   for (std::uint32_t at = 0; at < sectors; at += 7) {
     const std::uint32_t count = std::min(7u, sectors - at);
-    rip.ReadAudio(at + kLeadInFrames, count, reinterpret_cast<std::int16_t*>(read.data() + std::size_t{at} * kSectorBytes));
+    rip.ReadAudio(at + kLeadInFrames, count,
+                  reinterpret_cast<std::int16_t*>(read.data() + std::size_t{at} * kSectorBytes));
   }
   EXPECT_TRUE(read == demo.bin) << "the sectors read in order differ from the disc's";
   // And read anywhere: each seek lands on its sample.

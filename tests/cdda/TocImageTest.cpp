@@ -82,14 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
                 " TRACK 02 AUDIO\n  INDEX 01 04:00:00\n",
                 {{4680, true}, {18180, true}},
                 31680},
-        TocCase{"DataTrackLast",
-                {{"a.bin", 31500 * kAudio}, {"d.iso", 5000 * kMode1}},
-                "CD_ROM\nTRACK AUDIO\nNO COPY\nFILE \"a.bin\" 0 04:00:00\nTRACK AUDIO\nFILE \"a.bin\" 04:00:00 03:00:00\n"
-                "TRACK MODE1\nDATAFILE \"d.iso\"\n",
-                "FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 01 04:00:00\n"
-                "FILE \"d.iso\" BINARY\n TRACK 03 MODE1/2048\n  INDEX 01 00:00:00\n",
-                {{150, true}, {18150, true}, {31650, false}},
-                36650},
+        TocCase{
+            "DataTrackLast",
+            {{"a.bin", 31500 * kAudio}, {"d.iso", 5000 * kMode1}},
+            "CD_ROM\nTRACK AUDIO\nNO COPY\nFILE \"a.bin\" 0 04:00:00\nTRACK AUDIO\nFILE \"a.bin\" 04:00:00 03:00:00\n"
+            "TRACK MODE1\nDATAFILE \"d.iso\"\n",
+            "FILE \"a.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n TRACK 02 AUDIO\n  INDEX 01 04:00:00\n"
+            "FILE \"d.iso\" BINARY\n TRACK 03 MODE1/2048\n  INDEX 01 00:00:00\n",
+            {{150, true}, {18150, true}, {31650, false}},
+            36650},
         TocCase{"DataTrackFirst",
                 {{"a.bin", 31500 * kAudio}, {"d.iso", 5000 * kMode1}},
                 "CD_ROM\nTRACK MODE1\nDATAFILE \"d.iso\" 01:06:50\nTRACK AUDIO\nZERO 00:02:00\nSTART\n"
@@ -114,7 +115,8 @@ std::string TocOfDisc(const std::vector<std::uint32_t>& starts, std::uint32_t le
   std::string toc = "CD_DA\n";
   for (std::size_t n = 0; n < starts.size(); ++n) {
     const std::uint32_t end = n + 1 < starts.size() ? starts[n + 1] : leadOut;
-    toc += "TRACK AUDIO\nFILE \"disc.bin\" " + test::MsfText(starts[n] - 150) + " " + test::MsfText(end - starts[n]) + "\n";
+    toc += "TRACK AUDIO\nFILE \"disc.bin\" " + test::MsfText(starts[n] - 150) + " " + test::MsfText(end - starts[n]) +
+           "\n";
   }
   return toc;
 }
@@ -158,9 +160,8 @@ TEST(TocImageTest, AudioReadsAsTheDiscInEveryByteOrder) {
   auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
   auto le16 = [](std::uint16_t v) { return std::string{char(v), char(v >> 8)}; };
   const auto size = static_cast<std::uint32_t>(little.size());
-  test::WriteFile(dir / "disc.wav", "RIFF" + le32(36 + size) + "WAVEfmt " + le32(16) + le16(1) + le16(2) +
-                                        le32(44100) + le32(44100 * 4) + le16(4) + le16(16) + "data" + le32(size) +
-                                        little);
+  test::WriteFile(dir / "disc.wav", "RIFF" + le32(36 + size) + "WAVEfmt " + le32(16) + le16(1) + le16(2) + le32(44100) +
+                                        le32(44100 * 4) + le16(4) + le16(16) + "data" + le32(size) + little);
   test::WriteFile(dir / "disc.toc",
                   "CD_DA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Disc\" } }\n"
                   "TRACK AUDIO\nFILE \"disc.be\" 0 00:04:00\n"
@@ -172,7 +173,8 @@ TEST(TocImageTest, AudioReadsAsTheDiscInEveryByteOrder) {
   EXPECT_EQ(toc.Toc(), expected);
   EXPECT_EQ(toc.Text().Disc.Title.Bytes, "Disc");
   std::string read(image.sectors.size(), '\0');
-  toc.ReadAudio(150, static_cast<std::uint32_t>(read.size() / kSectorBytes), reinterpret_cast<std::int16_t*>(read.data()));
+  toc.ReadAudio(150, static_cast<std::uint32_t>(read.size() / kSectorBytes),
+                reinterpret_cast<std::int16_t*>(read.data()));
   EXPECT_TRUE(read == image.sectors);
 }
 
@@ -183,7 +185,8 @@ TEST(TocImageTest, RefusalsNameTheirLineAndReason) {
     std::string toc, line, reason;
   } cases[] = {
       {"CD_DA\nTRACK AUDIO\nFILE \"missing.bin\" 0\n", "3 行目", "見つかりません"},
-      {"CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 0 00:01:00\nSTART 00:02:00\n", "2 行目", "INDEX 01 より後のデータがありません"},
+      {"CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 0 00:01:00\nSTART 00:02:00\n", "2 行目",
+       "INDEX 01 より後のデータがありません"},
       {"CD_DA\nTRACK AUDIO\nFIFO \"x\" 00:01:00\n", "3 行目", "FIFO"},
       {"CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 0 99:00:00\n", "3 行目", "短いです"},
       {"CD_DA\nTRACK AUDIOX\n", "2 行目", "形式「AUDIOX」"},
