@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -226,7 +227,6 @@ TEST_P(RipImageTest, PlaysTheWholeDiscToItsLastSample) {
   layer.CDInit(drive);
   layer.CDPoll();
   ASSERT_EQ(layer.CDState, cdStopped) << drive.Problem();
-  EXPECT_EQ(layer.CDMediaID().Str(), MediaIdentityText(demo.toc));
   layer.CDPlay(1, static_cast<std::uint8_t>(demo.toc.TrackCount()));
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   do {
@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Rips, RipImageTest,
                                          Rip{"FilePerTrackGapsKept", GapsKept},
                                          Rip{"FlacWithCueSheetBlock", EmbeddedBlock},
                                          Rip{"FlacWithCueSheetTag", EmbeddedTag}),
-                         [](const testing::TestParamInfo<Rip>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<Rip>& rip) { return rip.param.name; });
 
 TEST(RipImageExtrasTest, CueSheetTagCarriesTheTitles) {
   TempDir dir;
@@ -286,8 +286,8 @@ TEST(RipImageExtrasTest, FlacFilesThatAreNoCdAudioAreRefused) {
 TEST(RipImageExtrasTest, ChangerFolderOffersTheDiscsNotTheirTrackFiles) {
   TempDir dir;
   fs::create_directories(dir / "rips");
-  GapsAppended(dir / "rips");
   EmbeddedBlock(dir / "rips");
+  GapsAppended(dir / "rips");
   SdlAudioSink sink;
   std::chrono::steady_clock::time_point now{};
   CdioDrive drive((dir / "rips").string(), sink, [&] { return now; });
@@ -307,13 +307,13 @@ TEST(RipImageExtrasTest, ChangerFolderOffersTheDiscsNotTheirTrackFiles) {
 // disc's tracks are counted from 1, its MusicBrainz ID from the number the disc gives.
 TEST(RipImageExtrasTest, FirstTrackNumberedAboveOne) {
   TempDir dir;
-  test::GeneratedImage image = test::WriteImage(dir.Path(), {{300}, {200}});
+  test::GeneratedImage image = test::WriteImage(dir.Path(), {{3000}, {2000}});
   std::string cue = test::ReadFile(image.cue);
   cue.replace(cue.find("TRACK 01"), 8, "TRACK 04");
-  cue.replace(cue.find("TRACK 02"), 8, "TRACK 05\n    FLAGS PRE DCP");
+  cue.replace(cue.find("TRACK 02 AUDIO"), 14, "TRACK 05 AUDIO\n    FLAGS PRE DCP");
   test::WriteFile(image.cue, cue);
   CueImage rip(image.cue);
-  EXPECT_EQ(rip.Toc().Tracks, (std::vector<TocTrack>{{150, true, false}, {450, true, true}}));
+  EXPECT_EQ(rip.Toc().Tracks, (std::vector<TocTrack>{{150, true, false}, {3150, true, true}}));
   EXPECT_EQ(rip.Toc().FirstTrack, 4u);
   EXPECT_EQ(CddbDiscIdText(rip.Toc()), CddbDiscIdText(image.toc));
   EXPECT_NE(MusicBrainzDiscId(rip.Toc()), MusicBrainzDiscId(image.toc));

@@ -143,8 +143,12 @@ TEST(TocImageTest, PublishedDiscIds) {
     ASSERT_EQ(toc.Toc().Tracks.size(), disc.starts.size());
     for (std::size_t n = 0; n < disc.starts.size(); ++n) EXPECT_EQ(toc.Toc().Tracks[n].Start, disc.starts[n]);
     EXPECT_EQ(toc.Toc().LeadOut, disc.leadOut);
-    if (!disc.musicBrainz.empty()) EXPECT_EQ(MusicBrainzDiscId(toc.Toc()), disc.musicBrainz);
-    if (!disc.cddb.empty()) EXPECT_EQ(CddbDiscIdText(toc.Toc()), disc.cddb);
+    if (!disc.musicBrainz.empty()) {
+      EXPECT_EQ(MusicBrainzDiscId(toc.Toc()), disc.musicBrainz);
+    }
+    if (!disc.cddb.empty()) {
+      EXPECT_EQ(CddbDiscIdText(toc.Toc()), disc.cddb);
+    }
   }
 }
 
