@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{150, true}, {1000, false}, {2000, true}},
                   150,
                   3999,
-                  {{150, 1000}, {2000, 3999}}},
+                  {{150, 1000}, {2000, 4000}}},
         RangeCase{
             "EndInDataKeepsTheAudioBefore", {{150, true}, {1000, true}, {2000, false}}, 1000, 3999, {{1000, 2000}}},
         RangeCase{"OnlyDataPlaysNothing", {{150, true}, {1000, false}}, 1000, 3999, {}},
