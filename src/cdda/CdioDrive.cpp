@@ -78,21 +78,23 @@ std::string NrgCdTextPacks(const fs::path& image) {
   return packs;
 }
 
-// The CD-Text of an image libcdio reads: a .toc's CD_TEXT blocks and a Nero image's packs, both
-// read here (libcdio would decode them through plain Shift_JIS).
+// The CD-Text of a Nero image: its packs, read here (libcdio would decode them through plain
+// Shift_JIS).
 CdText ReadImageCdText(const fs::path& image) {
-  const std::string extension = ImageExtension(image);
-  if (extension == ".nrg") return DecodeCdTextPacks(NrgCdTextPacks(image));
-  if (extension != ".toc") return {};
-  std::error_code error;
-  std::string text;
-  if (fs::file_size(image, error) > 256 * 1024 || error || !ReadWholeFile(image, text)) return {};
-  return ReadTocCdText(text);
+  if (ImageExtension(image) == ".nrg") return DecodeCdTextPacks(NrgCdTextPacks(image));
+  return {};
 }
 
 bool IsImageName(const fs::path& path) {
   std::string extension = ImageExtension(path);
-  return extension == ".cue" || extension == ".toc" || extension == ".nrg";
+  return extension == ".cue" || extension == ".toc" || extension == ".nrg" || extension == ".flac";
+}
+
+// Whether a folder's entry is an image for the changer: a FLAC file only when it carries its cue
+// sheet (the tracks of a rip with a cue sheet beside them are no discs of their own).
+bool IsChangerImage(const fs::path& path) {
+  if (!IsImageName(path)) return false;
+  return ImageExtension(path) != ".flac" || CueImage::IsFlacWithCueSheet(path);
 }
 
 }  // namespace
@@ -117,7 +119,7 @@ void CdioDrive::ListImages() {
   std::vector<fs::path> found;
   if (fs::is_directory(path, error)) {
     for (const auto& entry : fs::directory_iterator(path, error)) {
-      if (IsImageName(entry.path()) && entry.is_regular_file(error)) found.push_back(entry.path());
+      if (entry.is_regular_file(error) && IsChangerImage(entry.path())) found.push_back(entry.path());
     }
     std::sort(found.begin(), found.end());
     if (found.empty()) throw Error(FormatMessage(kNoImages, setting_));
@@ -151,6 +153,7 @@ void CdioDrive::UnloadDisc() {
   toc_.reset();
   cdText_ = {};
   cue_.reset();
+  cdrdao_.reset();
   image_.reset();
 }
 
@@ -159,10 +162,15 @@ void CdioDrive::LoadImage() {
   problem_.clear();
   fs::path image = CurrentImage();
   try {
-    if (ImageExtension(image) == ".cue") {
+    const std::string extension = ImageExtension(image);
+    if (extension == ".cue" || extension == ".flac") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
       cdText_ = cue_->Text();
+    } else if (extension == ".toc") {
+      cdrdao_ = std::make_unique<TocImage>(image);
+      toc_ = cdrdao_->Toc();
+      cdText_ = cdrdao_->Text();
     } else {
       image_ = CdioSource::OpenImage(image);
       std::lock_guard lock(image_->Lock());
@@ -231,6 +239,7 @@ bool CdioDrive::CanEject() {
 AudioSectorSource* CdioDrive::Source() {
   if (device_) return device_.get();
   if (cue_) return cue_.get();
+  if (cdrdao_) return cdrdao_.get();
   return image_.get();
 }
 
@@ -363,7 +372,7 @@ bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to)
     ranges = toc_->AudioRanges(first, end);
     if (ranges.empty()) return false;  // nothing audible follows: the range ends as it is
   }
-  return player_.PlayNext(toc_->FrameOf(format_, at), std::move(ranges));
+  return player_.PlayNext(toc_->PlayEnd(toc_->FrameOf(format_, at)), std::move(ranges));
 }
 
 bool CdioDrive::NextPending() { return player_.NextPending(); }

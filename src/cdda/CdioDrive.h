@@ -1,4 +1,5 @@
-// The real CD audio device: a drive or CD images through libcdio (cue sheets read by CueImage),
+// The real CD audio device: a drive or CD images (cue sheets and FLAC files with their cue sheet
+// read by CueImage, cdrdao .toc files by TocImage, Nero images through libcdio),
 // answering the device requests as the platform's CD audio device does and playing digitally
 // through the audio output. For images the drive is a changer over an image or a folder of them.
 #pragma once
@@ -20,6 +21,7 @@
 #include "cdda/DigitalPlayer.h"
 #include "cdda/DiscToc.h"
 #include "cdda/DriveWatch.h"
+#include "cdda/TocImage.h"
 
 namespace qvr {
 
@@ -30,8 +32,9 @@ class CdioDrive : public CDDevice {
   static constexpr std::chrono::milliseconds kChangeTime{2000};
 
   // `drive` is the "Other"/"Drive" setting in the file system's encoding: empty for the
-  // system's default CD drive, else a device path, an image file (.cue, .toc, .nrg) or a folder
-  // of images (played in name order). `sink` plays the sound; `clock` times the image changer.
+  // system's default CD drive, else a device path, an image file (.cue, .toc, .nrg, a .flac
+  // with its cue sheet inside) or a folder of images (played in name order). `sink` plays the sound; `clock` times the
+  // image changer.
   CdioDrive(std::string drive, AudioSink& sink, Clock clock = std::chrono::steady_clock::now);
   ~CdioDrive() override;
   CdioDrive(const CdioDrive&) = delete;
@@ -108,6 +111,7 @@ class CdioDrive : public CDDevice {
   std::size_t imageIndex_ = 0;
   std::optional<std::chrono::steady_clock::time_point> trayOpenUntil_;
   std::unique_ptr<CueImage> cue_;
+  std::unique_ptr<TocImage> cdrdao_;
   std::unique_ptr<CdioSource> image_;
 };
 

@@ -15,13 +15,11 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <utility>
 #include <vector>
 
 #include "cdda/ChildProbe.h"
 #include "cdda/DriveWatch.h"
-#include "util/AtomicFile.h"
 #include "util/Error.h"
 #include "util/FileStamp.h"
 #include "util/RegularFile.h"
@@ -44,45 +42,6 @@ constexpr std::chrono::seconds kProbeTime{10};
 constexpr int kQuietSpeed = 4;
 
 void IgnoreLog(cdio_log_level_t, const char*) {}
-
-// libcdio 2.1 opens the data files a cdrdao .toc names relative to the working directory, not
-// to the .toc. Writes a private copy whose relative names are made absolute and returns its
-// path; empty on failure. The caller removes the copy. Raises Error when a data file it names
-// cannot be opened or is not a regular file. Adds the data files' paths to `named`.
-std::string CdrdaoCopyWithAbsoluteNames(const std::filesystem::path& tocFile, std::vector<fs::path>& named) {
-  std::error_code error;
-  if (fs::file_size(tocFile, error) > 256 * 1024 || error) return {};
-  std::string text;
-  if (!ReadWholeFile(tocFile, text)) return {};
-  fs::path folder = fs::absolute(tocFile, error).parent_path();
-  static const std::regex kFileName(R"re((\b(?:FILE|AUDIOFILE|DATAFILE)\s+)"([^"]*)")re");
-  std::string rewritten;
-  auto last = text.cbegin();
-  for (std::sregex_iterator match(text.begin(), text.end(), kFileName), end; match != end; ++match) {
-    rewritten.append(last, (*match)[0].first);
-    fs::path name((*match)[2].str());
-    if (name.is_relative()) name = folder / name;
-    // A data file that is a FIFO or device would block libcdio's open: refused here.
-    int open_error = 0;
-    const int data = OpenRegularFile(name, O_RDONLY, open_error);
-    if (data < 0) throw Error(FormatMessage(kNoImage, name.string()) + ": " + OpenFailureReason(open_error));
-    ::close(data);
-    named.push_back(name);
-    rewritten += (*match)[1].str() + "\"" + name.string() + "\"";
-    last = (*match)[0].second;
-  }
-  rewritten.append(last, text.cend());
-  std::string copy = (fs::temp_directory_path() / "qvr-image-XXXXXX.toc").string();
-  int descriptor = mkstemps(copy.data(), 4);
-  if (descriptor < 0) return {};
-  bool written = ::write(descriptor, rewritten.data(), rewritten.size()) == static_cast<ssize_t>(rewritten.size());
-  ::close(descriptor);
-  if (!written) {
-    fs::remove(copy, error);
-    return {};
-  }
-  return copy;
-}
 
 // Images the child could not read, with the files as they were then: such an image is not read
 // again until it or a data file it names changes. The drive is opened again at every poll while
@@ -139,15 +98,6 @@ RefusedImages& Refused() {
   static RefusedImages refused;
   return refused;
 }
-
-// Removes the private .toc copy when the open is over.
-struct RemovedAfterwards {
-  std::string path;
-  ~RemovedAfterwards() {
-    std::error_code error;
-    if (!path.empty()) fs::remove(path, error);
-  }
-};
 
 }  // namespace
 
@@ -225,13 +175,8 @@ std::unique_ptr<CdioSource> CdioSource::OpenImage(const std::filesystem::path& i
   if (descriptor < 0) throw Error(FormatMessage(kNoImage, image.string()) + ": " + OpenFailureReason(open_error));
   ::close(descriptor);
 
-  const bool cdrdao = ImageExtension(image) == ".toc";
-  std::vector<fs::path> files{image};
-  RemovedAfterwards copy{cdrdao ? CdrdaoCopyWithAbsoluteNames(image, files) : std::string()};
-  if (cdrdao && copy.path.empty()) throw Error(FormatMessage(kNoImage, image.string()));
-  auto open = [&]() -> CdIo_t* {
-    return cdrdao ? cdio_open_cdrdao(copy.path.c_str()) : cdio_open(image.c_str(), DRIVER_UNKNOWN);
-  };
+  const std::vector<fs::path> files{image};
+  auto open = [&]() -> CdIo_t* { return cdio_open(image.c_str(), DRIVER_UNKNOWN); };
 
   // libcdio's readers of these formats trust the file's own offsets and counts: a damaged image
   // can crash or hang them. A child process reads the image first, as playback will; only an

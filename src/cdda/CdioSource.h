@@ -1,5 +1,5 @@
 // A disc read through libcdio: a real drive (table of contents, tray, eject, and audio read with
-// libcdio-paranoia at a low, quiet speed) or a CD image libcdio reads itself (.toc, .nrg).
+// libcdio-paranoia at a low, quiet speed) or a CD image libcdio reads itself (.nrg).
 #pragma once
 
 #include <cdio/cdio.h>
@@ -27,7 +27,7 @@ class CdioSource : public AudioSectorSource {
   // mount tables); empty when there is none. The search runs only when `devices` (the device
   // folder) holds a name a CD drive may have: without one there is nothing for it to find.
   static std::string DefaultDevice(const std::filesystem::path& devices = "/dev");
-  // Opens an image file of a format libcdio reads (.toc, .nrg), after a child process has read
+  // Opens an image file of a format libcdio reads (.nrg), after a child process has read
   // it through without crashing or hanging. Throws qvr::Error when it cannot.
   static std::unique_ptr<CdioSource> OpenImage(const std::filesystem::path& image);
   // The device paths of the CD drives libcdio finds on this computer (none is opened).

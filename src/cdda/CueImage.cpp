@@ -1,7 +1,9 @@
 // Cue sheet reading. libcdio 2.1 ignores a sheet's FILE lines (it opens "<sheet name>.bin"), does
-// not swap MOTOROLA data and reads no WAVE files, so sheets are read here: FILE names are
-// resolved relative to the sheet (with fall-backs for renamed and Windows-style names), each
-// file's sectors are laid out one after the other, and INDEX 01 of each track is its start.
+// not swap MOTOROLA data and reads no WAVE or FLAC files, so sheets are read here: FILE names
+// are resolved relative to the sheet (with fall-backs for renamed and Windows-style names), each
+// file's sectors are laid out one after the other, and INDEX 01 of each track is its start. A
+// FLAC file's own cue sheet (a tag with the sheet's text, or the CUESHEET metadata block) is
+// laid out the same way over the FLAC file alone.
 #include "cdda/CueImage.h"
 
 #include <fcntl.h>
@@ -18,6 +20,7 @@
 #include <set>
 #include <sstream>
 
+#include "cdda/FlacFile.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
 #include "util/RegularFile.h"
@@ -40,8 +43,15 @@ constexpr char kNotCue[] = "キューシートではありません: %s";
 constexpr char kBadLine[] = "キューシートの %s 行目が正しくありません";
 constexpr char kMissingFile[] = "キューシートの指すファイルが見つかりません: %s";
 constexpr char kShortFile[] = "イメージファイルが途中で切れています: %s";
-constexpr char kBadWave[] = "44.1kHz 16ビット ステレオの WAVE ファイルではありません: %s";
 constexpr char kUnsupportedFile[] = "この形式のファイルは再生できません: %s";
+constexpr char kEmbeddedFiles[] = "FLAC ファイルに埋め込まれたキューシートがほかのファイルを指しています: %s";
+constexpr char kBadBlock[] = "FLAC ファイルのキューシートが正しくありません: %s";
+constexpr char kNoSheetInside[] =
+    "キューシートを含まない FLAC ファイルです (この FLAC ファイルを指すキューシートを開いてください): %s";
+constexpr char kTooLong[] = "CD に収まらない長さです: %s";
+constexpr std::uint32_t kSampleFramesPerSector = kSamplesPerSector / 2;
+// More sectors than any disc holds (99 minutes): a sheet reaching past them is not a CD's.
+constexpr std::uint32_t kMaxSectors = 99 * 60 * 75;
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -124,6 +134,14 @@ std::optional<fs::path> ResolveDataFile(const fs::path& cueFile, std::string nam
     }
     if (auto found = ExistingIgnoringCase(folder, path.filename().string())) return found;
   }
+  // A rip converted after its sheet was written: "track01.wav" is now "track01.flac".
+  for (const char* extension : {".flac", ".FLAC"}) {
+    fs::path converted = fs::path(named).replace_extension(extension);
+    if (converted.string() == named) continue;
+    if (auto found = ExistingIgnoringCase((folder / converted).parent_path(), converted.filename().string())) {
+      return found;
+    }
+  }
   if (onlyFile) {
     std::string stem = cueFile.stem().string();
     std::string extension = fs::path(named).extension().string();
@@ -135,64 +153,41 @@ std::optional<fs::path> ResolveDataFile(const fs::path& cueFile, std::string nam
   return std::nullopt;
 }
 
-struct WaveData {
-  std::uint64_t offset = 0;
-  std::uint64_t bytes = 0;
+struct SheetIndex {
+  std::size_t file = 0;  // which FILE line's file
+  std::uint32_t time = 0;
 };
-
-std::uint32_t Le32(const unsigned char* bytes) {
-  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
-}
-std::uint16_t Le16(const unsigned char* bytes) { return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)); }
-
-// Finds the sample data of a RIFF WAVE file holding 44.1 kHz, 16-bit, stereo PCM.
-WaveData ReadWaveHeader(int descriptor, const fs::path& path, std::uint64_t fileBytes) {
-  unsigned char header[12];
-  if (pread(descriptor, header, 12, 0) != 12 || std::memcmp(header, "RIFF", 4) != 0 ||
-      std::memcmp(header + 8, "WAVE", 4) != 0) {
-    throw Error(FormatMessage(kBadWave, path.string()));
-  }
-  bool formatOk = false;
-  std::uint64_t at = 12;
-  while (at + 8 <= fileBytes) {
-    unsigned char chunk[24];
-    if (pread(descriptor, chunk, 8, static_cast<off_t>(at)) != 8) break;
-    std::uint64_t size = Le32(chunk + 4);
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (size < 16 || pread(descriptor, chunk + 8, 16, static_cast<off_t>(at + 8)) != 16) break;
-      formatOk = Le16(chunk + 8) == 1 && Le16(chunk + 10) == 2 && Le32(chunk + 12) == 44100 && Le16(chunk + 22) == 16;
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      if (!formatOk) break;
-      return {at + 8, std::min(size, fileBytes - (at + 8))};
-    }
-    at += 8 + size + (size & 1);
-  }
-  throw Error(FormatMessage(kBadWave, path.string()));
-}
 
 struct SheetTrack {
   unsigned number = 0;
   std::uint32_t sectorBytes = kSectorBytes;
   bool audio = true;
-  std::uint32_t pregap = 0;   // PREGAP: silence before INDEX 01, not in the file
-  std::uint32_t postgap = 0;  // POSTGAP: silence after the track, not in the file
-  std::optional<std::uint32_t> index0;
-  std::optional<std::uint32_t> index1;
-  std::uint32_t lastIndex = 0;
+  bool preEmphasis = false;   // FLAGS PRE
+  std::uint32_t pregap = 0;   // PREGAP: silence before the track's first index, not in a file
+  std::uint32_t postgap = 0;  // POSTGAP: silence after the track, not in a file
+  std::optional<SheetIndex> index0;
+  std::optional<SheetIndex> index1;
+  std::optional<SheetIndex> lastIndex;
   int line = 0;
 };
 
 struct SheetFile {
   std::string name;
   std::string type;
-  std::vector<SheetTrack> tracks;
   int line = 0;
 };
 
-// The sheet's CD-Text lines as written (bytes of the sheet's own code), by track (0 the disc).
+// The sheet's CD-Text lines as written (bytes of the sheet's own code), by track (0 the disc,
+// then the tracks in the sheet's order from 1, whatever their numbers).
 struct SheetText {
   std::map<unsigned, std::map<std::string, std::string>> fields;
   std::string textFile;  // CDTEXTFILE
+};
+
+struct Sheet {
+  std::vector<SheetFile> files;
+  std::vector<SheetTrack> tracks;
+  SheetText text;
 };
 
 // Sector size of a track mode; 0 for a mode that is not known.
@@ -205,21 +200,17 @@ std::uint32_t SectorBytesOf(const std::string& mode) {
   return 0;
 }
 
-std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText) {
-  std::error_code error;
-  auto size = fs::file_size(cueFile, error);
-  if (error) throw Error(FormatMessage(kCannotRead, cueFile.string()));
-  if (size > kMaxCueBytes) throw Error(FormatMessage(kNotCue, cueFile.string()));
-  std::string text;
-  if (!ReadWholeFile(cueFile, text)) throw Error(FormatMessage(kCannotRead, cueFile.string()));
-  if (text.find('\0') != std::string::npos) throw Error(FormatMessage(kNotCue, cueFile.string()));
+// Reads a sheet's text. `embedded`: the sheet is a FLAC file's own, whose FILE line (one at
+// most) can only mean the FLAC file itself.
+Sheet ParseSheet(std::string text, const std::string& name, bool embedded) {
+  if (text.find('\0') != std::string::npos) throw Error(FormatMessage(kNotCue, name));
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
 
-  std::vector<SheetFile> files;
+  Sheet sheet;
+  if (embedded) sheet.files.push_back({name, "FLAC", 0});
   std::istringstream lines(text);
   std::string line;
   int lineNumber = 0;
-  unsigned lastTrack = 0;
   auto bad = [&] { return Error(FormatMessage(kBadLine, std::to_string(lineNumber))); };
   while (std::getline(lines, line)) {
     ++lineNumber;
@@ -228,42 +219,58 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText)
     std::string command = Upper(words[0]);
     if (command == "FILE") {
       if (words.size() < 2) throw bad();
-      files.push_back({words[1], words.size() >= 3 ? Upper(words[2]) : "BINARY", {}, lineNumber});
+      if (embedded) {
+        if (!sheet.tracks.empty() || sheet.files.front().line != 0) throw Error(FormatMessage(kEmbeddedFiles, name));
+        sheet.files.front().line = lineNumber;
+      } else {
+        sheet.files.push_back({words[1], words.size() >= 3 ? Upper(words[2]) : "BINARY", lineNumber});
+      }
     } else if (command == "TRACK") {
-      if (files.empty() || words.size() < 3) throw bad();
+      if (sheet.files.empty() || words.size() < 3) throw bad();
       auto number = ParseNumber(words[1], 99);
       std::uint32_t bytes = SectorBytesOf(Upper(words[2]));
-      if (!number || *number != lastTrack + 1 || bytes == 0) throw bad();
-      lastTrack = *number;
+      // The first track may have any number (the second disc of a set may begin at 04); the
+      // others follow it one by one.
+      if (!number || *number == 0 || bytes == 0) throw bad();
+      if (!sheet.tracks.empty() && *number != sheet.tracks.back().number + 1) throw bad();
       SheetTrack track;
       track.number = *number;
       track.sectorBytes = bytes;
       track.audio = Upper(words[2]) == "AUDIO";
       track.line = lineNumber;
-      files.back().tracks.push_back(track);
+      sheet.tracks.push_back(track);
     } else if (command == "INDEX" || command == "PREGAP" || command == "POSTGAP") {
-      if (files.empty() || files.back().tracks.empty()) throw bad();
-      SheetTrack& track = files.back().tracks.back();
+      if (sheet.tracks.empty()) throw bad();
+      SheetTrack& track = sheet.tracks.back();
       if (command == "INDEX") {
         if (words.size() < 3) throw bad();
         auto number = ParseNumber(words[1], 99);
         auto time = ParseTime(words[2]);
         if (!number || !time) throw bad();
-        if ((track.index0 || track.index1) && *time < track.lastIndex) throw bad();
+        // An index may lie in a later file than the track's line (a gap kept at the end of the
+        // previous track's file), never before the one before it.
+        const SheetIndex index{sheet.files.size() - 1, *time};
+        if (track.lastIndex && index.file == track.lastIndex->file && index.time < track.lastIndex->time) throw bad();
         if (*number == 0) {
-          if (track.index1) throw bad();
-          track.index0 = *time;
+          if (track.index0 || track.index1) throw bad();
+          track.index0 = index;
         } else if (*number == 1) {
-          track.index1 = *time;
+          if (track.index1) throw bad();
+          track.index1 = index;
         } else if (!track.index1) {
           throw bad();
         }
-        track.lastIndex = *time;
+        track.lastIndex = index;
       } else {
         if (words.size() < 2) throw bad();
         auto time = ParseTime(words[1]);
         if (!time) throw bad();
         (command == "PREGAP" ? track.pregap : track.postgap) = *time;
+      }
+    } else if (command == "FLAGS") {
+      if (sheet.tracks.empty()) throw bad();
+      for (std::size_t n = 1; n < words.size(); ++n) {
+        if (Upper(words[n]) == "PRE") sheet.tracks.back().preEmphasis = true;
       }
     }
     // CD-Text lines: before the first TRACK the disc's, after it the track's. "REM GENRE" is
@@ -274,22 +281,61 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText)
       std::string value = words[valueAt];
       // An unquoted value with blanks (REM GENRE J-Pop Rock) is the rest of the line.
       for (std::size_t n = valueAt + 1; n < words.size(); ++n) value += " " + words[n];
-      sheetText.fields[lastTrack][field] = value;
+      sheet.text.fields[static_cast<unsigned>(sheet.tracks.size())][field] = value;
     } else if (command == "CDTEXTFILE" && words.size() >= 2) {
-      sheetText.textFile = words[1];
+      sheet.text.textFile = words[1];
     }
-    // CATALOG, FLAGS, ISRC and anything unknown say nothing about where the audio is.
+    // CATALOG, ISRC, other REM lines and anything unknown say nothing about where the audio is.
   }
-  if (files.empty() || lastTrack == 0) throw Error(FormatMessage(kNotCue, cueFile.string()));
-  for (const SheetFile& file : files) {
-    for (const SheetTrack& track : file.tracks) {
-      if (!track.index1) {
-        lineNumber = track.line;
-        throw bad();
-      }
+  if (sheet.files.empty() || sheet.tracks.empty()) throw Error(FormatMessage(kNotCue, name));
+  for (const SheetTrack& track : sheet.tracks) {
+    if (!track.index1) {
+      lineNumber = track.line;
+      throw bad();
     }
   }
-  return files;
+  return sheet;
+}
+
+Sheet ReadSheetFile(const fs::path& cueFile) {
+  std::error_code error;
+  auto size = fs::file_size(cueFile, error);
+  if (error) throw Error(FormatMessage(kCannotRead, cueFile.string()));
+  if (size > kMaxCueBytes) throw Error(FormatMessage(kNotCue, cueFile.string()));
+  std::string text;
+  if (!ReadWholeFile(cueFile, text)) throw Error(FormatMessage(kCannotRead, cueFile.string()));
+  return ParseSheet(std::move(text), cueFile.string(), false);
+}
+
+// The sheet of a FLAC file's CUESHEET metadata block. Its offsets are in samples and, for a
+// CD's sheet, whole sectors of 588 samples.
+Sheet SheetOfBlock(const FlacCueSheet& block, const std::string& name) {
+  Sheet sheet;
+  sheet.files.push_back({name, "FLAC", 0});
+  auto frames = [&](std::uint64_t samples) {
+    if (samples % kSampleFramesPerSector != 0 || samples / kSampleFramesPerSector > 0xFFFFFF) {
+      throw Error(FormatMessage(kBadBlock, name));
+    }
+    return static_cast<std::uint32_t>(samples / kSampleFramesPerSector);
+  };
+  for (const FlacCueSheet::Track& entry : block.Tracks) {
+    SheetTrack track;
+    track.number = entry.Number;
+    track.audio = entry.Audio;
+    track.preEmphasis = entry.PreEmphasis;
+    if (track.number == 0 || track.number > 99 ||
+        (!sheet.tracks.empty() && track.number != sheet.tracks.back().number + 1)) {
+      throw Error(FormatMessage(kBadBlock, name));
+    }
+    for (const FlacCueSheet::Index& index : entry.Indices) {
+      if (index.Number == 0 && !track.index0 && !track.index1) track.index0 = SheetIndex{0, frames(index.Offset)};
+      if (index.Number == 1 && !track.index1) track.index1 = SheetIndex{0, frames(index.Offset)};
+    }
+    if (!track.index1) throw Error(FormatMessage(kBadBlock, name));
+    sheet.tracks.push_back(track);
+  }
+  if (sheet.tracks.empty()) throw Error(FormatMessage(kBadBlock, name));
+  return sheet;
 }
 
 // The sheet's CD-Text: a CDTEXTFILE's packs (a missing or unreadable one is passed over), with
@@ -327,140 +373,170 @@ CdText ReadSheetText(const fs::path& cueFile, const SheetText& sheetText) {
   return text;
 }
 
+// Lays a sheet's files out on the disc: each file's sectors one after the other, PREGAP and
+// POSTGAP silence between them, each track's INDEX 01 its start. The sheet's order is the disc's:
+// the layout walks it, taking each file's sectors up to the next index it names.
+class SheetLayout {
+ public:
+  SheetLayout(ImageSectors& sectors, const Sheet& sheet, const fs::path& cueFile, std::unique_ptr<FlacFile> embedded)
+      : sectors_(sectors), sheet_(sheet), cueFile_(cueFile), embedded_(std::move(embedded)) {}
+
+  DiscToc Run() {
+    DiscToc toc;
+    toc.FirstTrack = sheet_.tracks.front().number;
+    bytes_ = sheet_.tracks.front().sectorBytes;
+    audio_ = sheet_.tracks.front().audio;
+    std::uint32_t postgap = 0;
+    for (const SheetTrack& track : sheet_.tracks) {
+      const SheetIndex first = track.index0.value_or(*track.index1);
+      MoveTo(first, track.line);
+      sector_ += postgap + track.pregap;
+      if (sector_ > kMaxSectors) throw BadLine(track.line);
+      bytes_ = track.sectorBytes;
+      audio_ = track.audio;
+      if (track.index0) MoveTo(*track.index1, track.line);
+      const std::uint32_t start = sector_ + kLeadInFrames;
+      if (!toc.Tracks.empty() && start <= toc.Tracks.back().Start) throw BadLine(track.line);
+      toc.Tracks.push_back({start, track.audio, track.preEmphasis});
+      postgap = track.postgap;
+    }
+    // The last file runs to its end, then any files after it.
+    while (true) {
+      Enter();
+      LayOut(RemainingSectors());
+      if (file_ + 1 >= sheet_.files.size()) break;
+      ++file_;
+      entered_ = false;
+    }
+    sector_ += postgap;
+    if (sector_ > kMaxSectors) throw Error(FormatMessage(kTooLong, sheet_.files.back().name));
+    toc.LeadOut = sector_ + kLeadInFrames;
+    if (toc.LeadOut <= toc.Tracks.back().Start) {
+      throw Error(FormatMessage(kShortFile, sectors_.FilePath(sectors_.FileCount() - 1).string()));
+    }
+    return toc;
+  }
+
+ private:
+  static Error BadLine(int line) { return Error(FormatMessage(kBadLine, std::to_string(line))); }
+
+  // Opens the file the walk has reached.
+  void Enter() {
+    if (entered_) return;
+    entered_ = true;
+    frame_ = 0;
+    byte_ = 0;
+    const SheetFile& entry = sheet_.files[file_];
+    if (embedded_) {
+      sectors_.AddFile(std::move(embedded_));
+      return;
+    }
+    if (entry.type != "BINARY" && entry.type != "MOTOROLA" && entry.type != "WAVE" && entry.type != "FLAC") {
+      throw Error(FormatMessage(kUnsupportedFile, entry.name));
+    }
+    auto path = ResolveDataFile(cueFile_, entry.name, sheet_.files.size() == 1);
+    if (!path) throw Error(FormatMessage(kMissingFile, entry.name));
+    // Rippers name FLAC files with the type WAVE: the file's own first bytes tell.
+    ImageSectors::FileKind kind = ImageSectors::FileKind::LittleEndian;
+    if (entry.type == "FLAC" || FlacFile::Sniff(*path)) {
+      kind = ImageSectors::FileKind::Flac;
+    } else if (entry.type == "WAVE") {
+      kind = ImageSectors::FileKind::Wave;
+    } else if (entry.type == "MOTOROLA") {
+      kind = ImageSectors::FileKind::BigEndian;
+    }
+    sectors_.AddFile(*path, kind);
+  }
+
+  // Sectors left in the current file from the walk's place: in a WAVE or FLAC file audio ends
+  // with a sector the file may fill in part, elsewhere with the last whole sector.
+  std::uint32_t RemainingSectors() const {
+    const std::size_t file = sectors_.FileCount() - 1;
+    const std::uint64_t size = sectors_.FileBytes(file);
+    const std::uint64_t left = byte_ < size ? size - byte_ : 0;
+    const bool partial = audio_ && bytes_ == kSectorBytes && !sectors_.WholeSectors(file);
+    const std::uint64_t count = partial ? (left + bytes_ - 1) / bytes_ : left / bytes_;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(count, 0xFFFFFF));
+  }
+
+  void LayOut(std::uint32_t count) {
+    sectors_.AddExtent(sector_, count, sectors_.FileCount() - 1, byte_, bytes_);
+    sector_ += count;
+    frame_ += count;
+    byte_ += std::uint64_t{count} * bytes_;
+  }
+
+  // Walks on to an index, laying out the sectors on the way.
+  void MoveTo(const SheetIndex& index, int line) {
+    Enter();
+    while (file_ < index.file) {
+      LayOut(RemainingSectors());
+      ++file_;
+      entered_ = false;
+      Enter();
+    }
+    if (index.time < frame_) throw BadLine(line);
+    const std::uint32_t count = index.time - frame_;
+    if (count > RemainingSectors())
+      throw Error(FormatMessage(kShortFile, sectors_.FilePath(sectors_.FileCount() - 1).string()));
+    LayOut(count);
+    if (sector_ > kMaxSectors) throw BadLine(line);
+  }
+
+  ImageSectors& sectors_;
+  const Sheet& sheet_;
+  const fs::path& cueFile_;
+  std::unique_ptr<FlacFile> embedded_;
+  std::size_t file_ = 0;                // the sheet's file the walk is in
+  bool entered_ = false;                // whether that file is open
+  std::uint32_t frame_ = 0;             // the walk's place in the file, in sectors
+  std::uint64_t byte_ = 0;              // and in bytes
+  std::uint32_t sector_ = 0;            // the disc sector the walk has reached
+  std::uint32_t bytes_ = kSectorBytes;  // the sector size of the track being laid out
+  bool audio_ = true;
+};
+
 }  // namespace
 
 CueImage::CueImage(const fs::path& cueFile) {
-  SheetText sheetText;
-  std::vector<SheetFile> sheet = ParseSheet(cueFile, sheetText);
-  text_ = ReadSheetText(cueFile, sheetText);
-  std::uint32_t sector = 0;  // next disc sector to lay out
+  if (Upper(cueFile.extension().string()) == ".FLAC" || FlacFile::Sniff(cueFile)) {
+    OpenFlac(cueFile);
+  } else {
+    OpenSheet(cueFile);
+  }
+}
+
+void CueImage::OpenSheet(const fs::path& cueFile) {
+  const Sheet sheet = ReadSheetFile(cueFile);
+  text_ = ReadSheetText(cueFile, sheet.text);
+  toc_ = SheetLayout(*this, sheet, cueFile, nullptr).Run();
+}
+
+void CueImage::OpenFlac(const fs::path& flacFile) {
+  auto flac = std::make_unique<FlacFile>(flacFile);
+  // The tag's sheet carries the CD-Text lines; the metadata block is the exact one when the tag
+  // is missing or cannot be read.
+  std::optional<Sheet> sheet;
+  if (!flac->CueSheetTag().empty()) {
+    try {
+      sheet = ParseSheet(flac->CueSheetTag(), flacFile.string(), true);
+    } catch (const Error&) {
+      if (!flac->CueSheet()) throw;
+    }
+  }
+  if (!sheet && flac->CueSheet()) sheet = SheetOfBlock(*flac->CueSheet(), flacFile.string());
+  if (!sheet) throw Error(FormatMessage(kNoSheetInside, flacFile.string()));
+  text_ = ReadSheetText(flacFile, sheet->text);
+  toc_ = SheetLayout(*this, *sheet, flacFile, std::move(flac)).Run();
+}
+
+bool CueImage::IsFlacWithCueSheet(const fs::path& file) {
+  if (!FlacFile::Sniff(file)) return false;
   try {
-    for (const SheetFile& entry : sheet) {
-      if (entry.type != "BINARY" && entry.type != "MOTOROLA" && entry.type != "WAVE") {
-        throw Error(FormatMessage(kUnsupportedFile, entry.name));
-      }
-      auto path = ResolveDataFile(cueFile, entry.name, sheet.size() == 1);
-      if (!path) throw Error(FormatMessage(kMissingFile, entry.name));
-      int open_error = 0;
-      int descriptor = OpenRegularFile(*path, O_RDONLY, open_error);
-      if (descriptor < 0) throw Error(FormatMessage(kMissingFile, path->string()));
-      files_.push_back({*path, descriptor, entry.type == "MOTOROLA"});
-      std::size_t fileIndex = files_.size() - 1;
-      struct stat status {};
-      if (fstat(descriptor, &status) != 0) throw Error(FormatMessage(kMissingFile, path->string()));
-      std::uint64_t dataOffset = 0;
-      std::uint64_t dataBytes = static_cast<std::uint64_t>(status.st_size);
-      if (entry.type == "WAVE") {
-        WaveData wave = ReadWaveHeader(descriptor, *path, dataBytes);
-        dataOffset = wave.offset;
-        dataBytes = wave.bytes;
-      }
-
-      // Lays the file's frames [fileFrame, untilFrame) out as disc sectors of `bytes` each.
-      std::uint64_t byteCursor = 0;
-      std::uint32_t fileFrame = 0;
-      auto layOut = [&](std::uint32_t untilFrame, std::uint32_t bytes) {
-        if (untilFrame <= fileFrame) return;
-        std::uint32_t count = untilFrame - fileFrame;
-        if (byteCursor + std::uint64_t{count} * bytes > dataBytes)
-          throw Error(FormatMessage(kShortFile, path->string()));
-        extents_.push_back({sector, count, fileIndex, dataOffset + byteCursor, bytes});
-        byteCursor += std::uint64_t{count} * bytes;
-        sector += count;
-        fileFrame = untilFrame;
-      };
-
-      if (entry.tracks.empty()) {
-        // A file with no track of its own continues the previous track.
-        std::uint32_t bytes = extents_.empty() ? kSectorBytes : extents_.back().sectorBytes;
-        layOut(static_cast<std::uint32_t>(dataBytes / bytes), bytes);
-        continue;
-      }
-      std::uint32_t previousBytes = entry.tracks.front().sectorBytes;
-      std::uint32_t pendingPostgap = 0;
-      for (const SheetTrack& track : entry.tracks) {
-        std::uint32_t first = track.index0.value_or(*track.index1);
-        if (first < fileFrame) throw Error(FormatMessage(kBadLine, std::to_string(track.line)));
-        layOut(first, previousBytes);
-        sector += pendingPostgap + track.pregap;
-        std::uint32_t start = sector + (*track.index1 - first);
-        toc_.Tracks.push_back({start + kLeadInFrames, track.audio});
-        previousBytes = track.sectorBytes;
-        pendingPostgap = track.postgap;
-      }
-      // The last track of the file runs to the file's end, which must reach past its INDEX 01.
-      std::uint32_t endFrame =
-          fileFrame + static_cast<std::uint32_t>((dataBytes - std::min(byteCursor, dataBytes)) / previousBytes);
-      std::uint32_t lastStart = *entry.tracks.back().index1;
-      if (endFrame <= lastStart) throw Error(FormatMessage(kShortFile, path->string()));
-      layOut(endFrame, previousBytes);
-      sector += pendingPostgap;
-    }
-  } catch (...) {
-    for (DataFile& file : files_) ::close(file.descriptor);
-    throw;
-  }
-  toc_.LeadOut = sector + kLeadInFrames;
-}
-
-CueImage::~CueImage() {
-  for (DataFile& file : files_) ::close(file.descriptor);
-}
-
-void CueImage::ReadRun(const Extent& extent, std::uint32_t sector, std::uint32_t count, std::int16_t* samples) {
-  std::size_t bytes = std::size_t{count} * kSectorBytes;
-  if (extent.sectorBytes != kSectorBytes) {
-    std::memset(samples, 0, bytes);  // data sectors are never sound
-    return;
-  }
-  const DataFile& file = files_[extent.file];
-  auto offset = static_cast<off_t>(extent.offset + std::uint64_t{sector - extent.firstSector} * kSectorBytes);
-  auto* out = reinterpret_cast<char*>(samples);
-  std::size_t done = 0;
-  while (done < bytes) {
-    ssize_t got = pread(file.descriptor, out + done, bytes - done, offset + static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw Error(FormatMessage(kShortFile, file.path.string()));
-    done += static_cast<std::size_t>(got);
-  }
-  // Samples are little-endian in BINARY and WAVE files and big-endian in MOTOROLA ones.
-  bool swap = file.bigEndian != (std::endian::native == std::endian::big);
-  if (swap) {
-    for (std::size_t n = 0; n < bytes / 2; ++n) {
-      auto value = static_cast<std::uint16_t>(samples[n]);
-      samples[n] = static_cast<std::int16_t>((value >> 8) | (value << 8));
-    }
-  }
-}
-
-void CueImage::ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) {
-  std::uint32_t sector = frame >= kLeadInFrames ? frame - kLeadInFrames : 0;
-  std::uint32_t end = sector + count;
-  if (frame < kLeadInFrames) {
-    std::uint32_t silent = std::min(count, kLeadInFrames - frame);
-    std::memset(samples, 0, std::size_t{silent} * kSectorBytes);
-    samples += std::size_t{silent} * kSamplesPerSector;
-    end = sector + (count - silent);
-  }
-  while (sector < end) {
-    auto extent = std::find_if(extents_.begin(), extents_.end(), [&](const Extent& e) {
-      return sector >= e.firstSector && sector < e.firstSector + e.count;
-    });
-    std::uint32_t run = 0;
-    if (extent == extents_.end()) {
-      // A gap that no file holds (PREGAP, POSTGAP) is silence up to the next extent.
-      std::uint32_t next = end;
-      for (const Extent& e : extents_) {
-        if (e.firstSector > sector) next = std::min(next, e.firstSector);
-      }
-      run = next - sector;
-      std::memset(samples, 0, std::size_t{run} * kSectorBytes);
-    } else {
-      run = std::min(end, extent->firstSector + extent->count) - sector;
-      ReadRun(*extent, sector, run, samples);
-    }
-    samples += std::size_t{run} * kSamplesPerSector;
-    sector += run;
+    FlacFile flac(file);
+    return flac.CueSheet() || !flac.CueSheetTag().empty();
+  } catch (const Error&) {
+    return false;
   }
 }
 

@@ -85,8 +85,7 @@ std::uint32_t DiscToc::FrameOf(TimeFormat format, std::uint32_t value) const {
 std::vector<FrameRange> DiscToc::AudioRanges(std::uint32_t from, std::uint32_t to) const {
   std::vector<FrameRange> ranges;
   if (Tracks.empty()) return ranges;
-  // The last playable frame is the one before the lead-out's last frame, as lengths count it.
-  to = std::min(to, LeadOut - 1);
+  to = PlayEnd(to);
   from = std::max(from, Tracks.front().Start);
   for (std::uint32_t track = 1; track <= Tracks.size(); ++track) {
     if (!Tracks[track - 1].Audio) continue;

@@ -43,6 +43,9 @@ constexpr std::uint32_t MillisecondsToFrames(std::uint32_t milliseconds) {
 struct DiscToc {
   std::vector<TocTrack> Tracks;  // track 1 first
   std::uint32_t LeadOut = 0;     // absolute frame address of the lead-out
+  // The number the disc gives its first track (1 but on some discs of a set); the player counts
+  // the tracks from 1 whatever it is, and the disc IDs count from it.
+  std::uint32_t FirstTrack = 1;
 
   friend bool operator==(const DiscToc&, const DiscToc&) = default;
 
@@ -65,7 +68,11 @@ struct DiscToc {
   // The absolute frame of a play address given in a time format.
   std::uint32_t FrameOf(TimeFormat format, std::uint32_t value) const;
 
-  // The stretches of audio frames within [from, to): a range that starts or ends in a data track
+  // Where a play range ending at `to` ends: the lead-out for a range that ends where the disc's
+  // length ends (lengths count the last track one frame short, as drives report it, but the
+  // disc's last sector is played too), else `to`.
+  std::uint32_t PlayEnd(std::uint32_t to) const { return to + 1 >= LeadOut ? LeadOut : to; }
+  // The stretches of audio frames within [from, PlayEnd(to)): a range that starts or ends in a data track
   // is moved forward to the next audio track's start, and data frames are left out. Empty when
   // nothing audible remains.
   std::vector<FrameRange> AudioRanges(std::uint32_t from, std::uint32_t to) const;

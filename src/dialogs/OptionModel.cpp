@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "cdda/CueImage.h"
 #include "util/Error.h"
 #include "util/ShiftJis.h"
 
@@ -17,13 +18,14 @@ constexpr const char* kDataBaseFolderTitle = "CDデータベースのフォル�
 constexpr const char* kPluginFolderTitle = "プラグインのフォルダを選択";
 constexpr const char* kImageTitle = "CDイメージを選択";
 constexpr const char* kImageFolderTitle = "CDイメージのフォルダを選択";
-constexpr const char* kImageFilters = "CDイメージ (*.cue *.toc *.nrg *.bin)|*.cue;*.toc;*.nrg;*.bin|すべてのファイル|*";
+constexpr const char* kImageFilters =
+    "CDイメージ (*.cue *.toc *.nrg *.bin *.flac)|*.cue;*.toc;*.nrg;*.bin;*.flac|すべてのファイル|*";
 
 constexpr const char* kNotAFolder = "%s はフォルダではありません";
 constexpr const char* kCannotCreate = "フォルダ %s を作成できません";
 constexpr const char* kNotStorable = "設定ファイルに保存できない文字を含むパスです: %s";
 constexpr const char* kNoSuchFolder = "フォルダ %s がありません";
-constexpr const char* kNoImages = "フォルダ %s にCDイメージ (.cue .toc .nrg) がありません";
+constexpr const char* kNoImages = "フォルダ %s にCDイメージ (.cue .toc .nrg、キューシート入りの .flac) がありません";
 constexpr const char* kNoSuchFile = "ファイル %s がありません";
 
 constexpr const char* kDefaultDrive = "システムの既定のドライブ";
@@ -37,6 +39,7 @@ std::string Lower(std::string text) {
 
 bool IsImageName(const fs::path& path) {
   const std::string extension = Lower(path.extension().string());
+  if (extension == ".flac") return CueImage::IsFlacWithCueSheet(path);  // a rip's track file is no disc
   return extension == ".cue" || extension == ".toc" || extension == ".nrg";
 }
 

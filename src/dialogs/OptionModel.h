@@ -70,7 +70,7 @@ class OptionModel {
   // image or a folder of images (UTF-8 here, Shift-JIS in the values).
   std::string DriveText() const;
   OptionChoice SetDrive(const std::string& drive);
-  // Browse for an image file (.cue, .toc, .nrg, .bin; a .bin with a cue sheet of the same name
+  // Browse for an image file (.cue, .toc, .nrg, .bin, .flac; a .bin with a cue sheet of the same name
   // beside it is taken as that sheet) or for a folder of images.
   OptionChoice BrowseDriveImage(FileDialogs& files);
   OptionChoice BrowseDriveFolder(FileDialogs& files);

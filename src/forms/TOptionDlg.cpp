@@ -424,7 +424,7 @@ QWidget* TOptionDlg::BuildOtherPage() {
           [this](int index) { TakeChoice(model_->SetDrive(DriveCMB->itemData(index).toString().toStdString())); });
   auto* image_button = new QPushButton("イメージ(&I)...", page);
   image_button->setObjectName("DriveImageBTN");
-  SetHint(image_button, "|CDイメージ (.cue .toc .nrg .bin) をドライブとして使います");
+  SetHint(image_button, "|CDイメージ (.cue .toc .nrg .bin .flac) をドライブとして使います");
   connect(image_button, &QPushButton::clicked, this, &TOptionDlg::DriveImageBTNClick);
   auto* folder_button = new QPushButton("フォルダ(&F)...", page);
   folder_button->setObjectName("DriveFolderBTN");

@@ -31,12 +31,15 @@ std::string MusicBrainzDiscId(const DiscToc& toc) {
     --last;
   }
   if (last == 0 || last > 99) throw Error("ディスク ID を計算できません: トラックがありません");
-  // libdiscid's offsets: [0] the lead-out, then each track's start, all absolute frames.
+  // libdiscid's offsets: [0] the lead-out, then each track's start at its number, all absolute
+  // frames. A disc whose first track is numbered above 1 is counted from that number.
+  const std::size_t first = toc.FirstTrack;
+  if (first == 0 || first + last - 1 > 99) throw Error("ディスク ID を計算できません: トラック番号が正しくありません");
   std::vector<int> offsets(100, 0);
   offsets[0] = static_cast<int>(lead_out);
-  for (std::size_t n = 1; n <= last; ++n) offsets[n] = static_cast<int>(toc.Tracks[n - 1].Start);
+  for (std::size_t n = 1; n <= last; ++n) offsets[first + n - 1] = static_cast<int>(toc.Tracks[n - 1].Start);
   std::unique_ptr<DiscId, DiscIdDeleter> disc(discid_new());
-  if (!disc || !discid_put(disc.get(), 1, static_cast<int>(last), offsets.data())) {
+  if (!disc || !discid_put(disc.get(), static_cast<int>(first), static_cast<int>(first + last - 1), offsets.data())) {
     throw Error(std::string("ディスク ID を計算できません: ") + (disc ? discid_get_error_msg(disc.get()) : ""));
   }
   return discid_get_id(disc.get());

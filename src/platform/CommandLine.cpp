@@ -42,7 +42,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText() {
   return "使い方: qvr [オプション] [パス]\n"
          "\n"
-         "音楽CDを再生します。パスにはCDイメージ (.cue .toc .nrg .bin)、CDイメージのフォルダ、\n"
+         "音楽CDを再生します。パスにはCDイメージ (.cue .toc .nrg .bin、キューシート入りの .flac)、\n"
+         "CDイメージのフォルダ、"
          "またはCDドライブのデバイス (/dev/sr0 など) を指定します。\n"
          "プレーヤーがすでに動いているときは、そのプレーヤーがパスを受け取って切り替えます。\n"
          "設定の「ドライブ」は変わりません。\n"

@@ -174,7 +174,7 @@ TEST_F(RealDriveSettingTest, ApplyPlaysTheNewImageAndAMissingOneSaysWhy) {
   }
   EXPECT_EQ(dm.CD.CDState, cdStopped);
   const std::string played = WithoutSilence(ReadFile(dir / "played.raw"));
-  const std::string expected = second.Bytes(second.toc.Tracks[0].Start, second.toc.LeadOut - 1);
+  const std::string expected = second.Bytes(second.toc.Tracks[0].Start, second.toc.LeadOut);
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
 

@@ -53,17 +53,19 @@ TEST_P(AudioRangesTest, DataIsNeverPlayed) {
 INSTANTIATE_TEST_SUITE_P(
     Ranges, AudioRangesTest,
     testing::Values(
-        RangeCase{"AllAudio", {{150, true}, {1000, true}, {2000, true}}, 1000, 3999, {{1000, 3999}}},
+        RangeCase{"AllAudio", {{150, true}, {1000, true}, {2000, true}}, 1000, 3999, {{1000, 4000}}},
         RangeCase{"StartInDataMovesToNextAudio", {{150, false}, {1000, true}, {2000, true}}, 150, 2000, {{1000, 2000}}},
         RangeCase{"DataInTheMiddleIsSkipped",
                   {{150, true}, {1000, false}, {2000, true}},
                   150,
                   3999,
-                  {{150, 1000}, {2000, 3999}}},
+                  {{150, 1000}, {2000, 4000}}},
         RangeCase{
             "EndInDataKeepsTheAudioBefore", {{150, true}, {1000, true}, {2000, false}}, 1000, 3999, {{1000, 2000}}},
         RangeCase{"OnlyDataPlaysNothing", {{150, true}, {1000, false}}, 1000, 3999, {}},
-        RangeCase{"EndCutAtTheLastPlayableFrame", {{150, true}}, 150, 9999, {{150, 3999}}}),
+        RangeCase{"EndPastTheDiscEndsAtTheLeadOut", {{150, true}}, 150, 9999, {{150, 4000}}},
+        RangeCase{"EndAtTheDiscLengthReachesTheLeadOut", {{150, true}}, 150, 3999, {{150, 4000}}},
+        RangeCase{"EndBeforeTheDiscLengthStaysWhereItIs", {{150, true}}, 150, 3998, {{150, 3998}}}),
     test::CaseName());
 
 TEST(MediaIdentityTest, TwelveTrackDisc) {

@@ -120,7 +120,7 @@ TEST_F(PlaybackTest, RangeHandedOverFollowsAtTheNextSample) {
 
   const auto& tracks = image.toc.Tracks;
   const std::string expected =
-      image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
+      image.Bytes(tracks[2].Start, image.toc.LeadOut) + image.Bytes(tracks[0].Start, tracks[2].Start);
   std::string played = test::ReadFile(output);
   const std::string silence(4, '\0');
   std::size_t first = 0, end = played.size();
@@ -164,7 +164,7 @@ TEST_F(PlaybackTest, BigEndianImagePlaysTheSameSound) {
   layer.CDPlay(2, 2);
   PollUntilStopped();
   // The last track ends one frame before the lead-out.
-  EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[1].Start, image.toc.LeadOut - 1)));
+  EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[1].Start, image.toc.LeadOut)));
 }
 
 TEST_F(PlaybackTest, DataTracksAreNeverPlayed) {
@@ -172,8 +172,8 @@ TEST_F(PlaybackTest, DataTracksAreNeverPlayed) {
   Open(image);
   layer.CDPlay(1, 4);
   PollUntilStopped();
-  std::string expected = image.AudioBytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1);
-  ASSERT_EQ(expected.size(), std::size_t{100 + 79} * kSectorBytes);
+  std::string expected = image.AudioBytes(image.toc.Tracks[0].Start, image.toc.LeadOut);
+  ASSERT_EQ(expected.size(), std::size_t{100 + 80} * kSectorBytes);  // the last sector too
   EXPECT_TRUE(Played(expected));
 
   // A range made of data only plays nothing.
@@ -203,7 +203,7 @@ TEST_F(PlaybackTest, PauseAndResumeLoseAndRepeatNothing) {
   layer.CDPause();
   EXPECT_EQ(layer.CDState, cdPlaying);
   PollUntilStopped();
-  EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[0].Start, image.toc.LeadOut - 1)));
+  EXPECT_TRUE(Played(image.Bytes(image.toc.Tracks[0].Start, image.toc.LeadOut)));
 }
 
 // A seek: what was heard before it, then the image from the seek's place to the range's end.
@@ -243,7 +243,7 @@ TEST_F(PlaybackTest, SeekWhilePausedWaitsForResume) {
   layer.CDPause();
   PollUntilStopped();
   const std::string played = test::WithoutSilence(test::ReadFile(output));
-  const std::string tail = image.Bytes(image.toc.Tracks[0].Start + 1200, image.toc.LeadOut - 1);
+  const std::string tail = image.Bytes(image.toc.Tracks[0].Start + 1200, image.toc.LeadOut);
   ASSERT_GE(played.size(), tail.size());
   EXPECT_EQ(played.substr(played.size() - tail.size()), tail);
 }

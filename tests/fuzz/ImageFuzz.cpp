@@ -1,8 +1,9 @@
-// Fuzzes an image format the player opens (QVR_FUZZ_EXTENSION: ".cue", ".toc" or ".nrg") through
-// the driver the player uses for its "Drive" setting: the input is the image file itself (for
-// cue sheets and .toc files the sheet, beside a raw data file "fuzz.bin" and a WAVE file
-// "fuzz.wav" it may name). Besides not crashing or hanging, a disc the driver reports ready must
-// answer every status request, and the sectors of a cue sheet's tracks must read or be refused.
+// Fuzzes an image format the player opens (QVR_FUZZ_EXTENSION: ".cue", ".toc", ".nrg" or ".flac")
+// through the driver the player uses for its "Drive" setting: the input is the image file itself
+// (for cue sheets and .toc files the sheet, beside a raw data file "fuzz.bin", a WAVE file
+// "fuzz.wav" and a FLAC file "fuzz.flac" it may name; for FLAC a file with its cue sheet inside).
+// Besides not crashing or hanging, a disc the driver reports ready must answer every status
+// request, and the sectors of its tracks must read or be refused.
 #include <unistd.h>
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "cdda/CDDevice.h"
 #include "cdda/CdioDrive.h"
 #include "cdda/CueImage.h"
+#include "cdda/TocImage.h"
 #include "util/Error.h"
 
 #ifndef QVR_FUZZ_EXTENSION
@@ -49,6 +51,9 @@ void Write(const fs::path& path, const void* data, std::size_t size) {
   out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
+// A FLAC file of 10 sectors of noise, as the flac tool writes it (no cue sheet inside).
+#include "FuzzFlac.inc"
+
 // A private folder with the data files a sheet may name: 10 raw sectors and a 44.1 kHz WAVE
 // file of 10 sectors, none of their samples zero.
 fs::path FuzzFolder() {
@@ -65,6 +70,7 @@ fs::path FuzzFolder() {
                        le32(static_cast<std::uint32_t>(sectors.size()));
     wave.append(sectors.begin(), sectors.end());
     Write(path / "fuzz.wav", wave.data(), wave.size());
+    Write(path / "fuzz.flac", kFlac, sizeof kFlac);
     return path;
   }();
   return folder;
@@ -103,24 +109,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   drive.Close();
 
-  if (std::strcmp(QVR_FUZZ_EXTENSION, ".cue") == 0) {
-    // The sectors playback reads: the first and last of every track.
-    try {
-      qvr::CueImage cue(image);
-      const qvr::DiscToc& toc = cue.Toc();
-      std::vector<std::int16_t> samples(qvr::kSamplesPerSector);
-      for (std::size_t n = 0; n < toc.Tracks.size(); ++n) {
-        const std::uint32_t start = toc.Tracks[n].Start;
-        const std::uint32_t end = n + 1 < toc.Tracks.size() ? toc.Tracks[n + 1].Start : toc.LeadOut;
-        for (std::uint32_t frame : {start, end - 1}) {
-          try {
-            cue.ReadAudio(frame, 1, samples.data());
-          } catch (const qvr::Error&) {
-          }
+  // The sectors playback reads: the first and last of every track, and one sector before each
+  // track's start (continuing a read, then seeking back).
+  auto readTracks = [](qvr::AudioSectorSource& source, const qvr::DiscToc& toc) {
+    std::vector<std::int16_t> samples(2 * qvr::kSamplesPerSector);
+    for (std::size_t n = 0; n < toc.Tracks.size(); ++n) {
+      const std::uint32_t start = toc.Tracks[n].Start;
+      const std::uint32_t end = n + 1 < toc.Tracks.size() ? toc.Tracks[n + 1].Start : toc.LeadOut;
+      for (std::uint32_t frame : {start - 1, start, end - 1}) {
+        try {
+          source.ReadAudio(frame, frame + 1 < end ? 2 : 1, samples.data());
+        } catch (const qvr::Error&) {
         }
       }
-    } catch (const qvr::Error&) {
     }
+  };
+  try {
+    if (std::strcmp(QVR_FUZZ_EXTENSION, ".cue") == 0 || std::strcmp(QVR_FUZZ_EXTENSION, ".flac") == 0) {
+      qvr::CueImage cue(image);
+      readTracks(cue, cue.Toc());
+    } else if (std::strcmp(QVR_FUZZ_EXTENSION, ".toc") == 0) {
+      qvr::TocImage toc(image);
+      readTracks(toc, toc.Toc());
+    }
+  } catch (const qvr::Error&) {
   }
   return 0;
 }

@@ -96,7 +96,7 @@ TEST_F(RealDriveTest, PlayOrderPlaysRangeAfterRangeWithoutAGap) {
 
   const auto& tracks = image.toc.Tracks;
   const std::string expected =
-      image.Bytes(tracks[2].Start, image.toc.LeadOut - 1) + image.Bytes(tracks[0].Start, tracks[2].Start);
+      image.Bytes(tracks[2].Start, image.toc.LeadOut) + image.Bytes(tracks[0].Start, tracks[2].Start);
   ASSERT_EQ(sink.ranges.size(), 1u);
   const std::string played = Trimmed(sink.ranges[0]);
   ASSERT_EQ(played.size(), expected.size());
