@@ -145,12 +145,14 @@ void CdioDrive::LoadImage() {
     if (ImageExtension(image) == ".cue") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
+      player_.SetTracks(*toc_);
       cdText_ = cue_->Text();
     } else {
       image_ = CdioSource::OpenImage(image);
       std::lock_guard lock(image_->Lock());
       toc_ = image_->ReadToc();
       if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
+      player_.SetTracks(*toc_);
       cdText_ = ReadImageCdText(image);
     }
   } catch (const Error& error) {
@@ -249,6 +251,7 @@ std::uint32_t CdioDrive::DeviceMode() {
   if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
     device_->Reopen();
     toc_ = device_->ReadToc();
+    player_.SetTracks(toc_.value_or(DiscToc{}));
     cdText_ = toc_ ? DecodeCdTextPacks(device_->ReadCdTextPacks()) : CdText{};
     problem_ = toc_ ? "" : kNoDisc;
   }
@@ -307,6 +310,11 @@ std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
 bool CdioDrive::StatusTrackIsAudio(std::uint8_t track) {
   if (!open_ || !toc_ || !toc_->HasTrack(track)) return true;
   return toc_->Tracks[track - 1].Audio;
+}
+
+bool CdioDrive::StatusTrackDeEmphasised(std::uint8_t track) {
+  if (!open_ || !toc_ || !toc_->HasTrack(track)) return false;
+  return player_.DeEmphasised(track);
 }
 
 std::vector<std::uint32_t> CdioDrive::Marks() const {

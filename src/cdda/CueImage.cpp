@@ -174,6 +174,7 @@ struct SheetTrack {
   unsigned number = 0;
   std::uint32_t sectorBytes = kSectorBytes;
   bool audio = true;
+  bool preEmphasis = false;  // FLAGS PRE
   std::uint32_t pregap = 0;   // PREGAP: silence before INDEX 01, not in the file
   std::uint32_t postgap = 0;  // POSTGAP: silence after the track, not in the file
   std::optional<std::uint32_t> index0;
@@ -241,6 +242,9 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText)
       track.audio = Upper(words[2]) == "AUDIO";
       track.line = lineNumber;
       files.back().tracks.push_back(track);
+    } else if (command == "FLAGS" && !files.empty() && !files.back().tracks.empty()) {
+      SheetTrack& track = files.back().tracks.back();
+      for (std::size_t n = 1; n < words.size(); ++n) track.preEmphasis |= Upper(words[n]) == "PRE";
     } else if (command == "INDEX" || command == "PREGAP" || command == "POSTGAP") {
       if (files.empty() || files.back().tracks.empty()) throw bad();
       SheetTrack& track = files.back().tracks.back();
@@ -278,7 +282,7 @@ std::vector<SheetFile> ParseSheet(const fs::path& cueFile, SheetText& sheetText)
     } else if (command == "CDTEXTFILE" && words.size() >= 2) {
       sheetText.textFile = words[1];
     }
-    // CATALOG, FLAGS, ISRC and anything unknown say nothing about where the audio is.
+    // CATALOG, ISRC and anything unknown say nothing about where the audio is.
   }
   if (files.empty() || lastTrack == 0) throw Error(FormatMessage(kNotCue, cueFile.string()));
   for (const SheetFile& file : files) {
@@ -384,7 +388,7 @@ CueImage::CueImage(const fs::path& cueFile) {
         layOut(first, previousBytes);
         sector += pendingPostgap + track.pregap;
         std::uint32_t start = sector + (*track.index1 - first);
-        toc_.Tracks.push_back({start + kLeadInFrames, track.audio});
+        toc_.Tracks.push_back({start + kLeadInFrames, track.audio, track.audio && track.preEmphasis});
         previousBytes = track.sectorBytes;
         pendingPostgap = track.postgap;
       }
