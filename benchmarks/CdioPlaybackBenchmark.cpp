@@ -104,7 +104,8 @@ void BM_DeEmphasisCpuSideBySide(benchmark::State& state) {
   std::vector<test::ImageTrack> tracks = {{20 * 75}, {25 * 75}, {15 * 75}};
   const test::GeneratedImage plain = test::WriteImage(dir.Path(), tracks, test::Options("plain.cue", "plain.bin"));
   for (test::ImageTrack& track : tracks) track.preEmphasis = true;
-  const test::GeneratedImage flagged = test::WriteImage(dir.Path(), tracks, test::Options("flagged.cue", "flagged.bin"));
+  const test::GeneratedImage flagged =
+      test::WriteImage(dir.Path(), tracks, test::Options("flagged.cue", "flagged.bin"));
   SdlAudioSink sink;
   auto cpuPerMinute = [&](const test::GeneratedImage& image) {
     CdioDrive drive(image.cue.string(), sink);

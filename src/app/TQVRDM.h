@@ -221,7 +221,7 @@ class TQVRDM {
   // "AutoLookup": an unregistered disc that arrives opens the registration dialog, which looks
   // it up online at once. Off by default: it sends the disc's table of contents to a server.
   bool AutoLookup = false;
-  OnlineLookupSettings LookupServers;    // the online lookup's servers ("Other")
+  OnlineLookupSettings LookupServers;  // the online lookup's servers ("Other")
   // "DeEmphasis": tracks recorded with pre-emphasis play de-emphasised, as on a home CD player.
   bool DeEmphasis = true;
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
@@ -272,7 +272,7 @@ class TQVRDM {
     std::uint8_t from = 0, to = 0;
   } handed_;
   bool de_emphasis_shown_ = false;  // the status texts say the heard track is de-emphasised
-  bool range_read_ = false;  // the device has read all of the range: what follows may be handed over
+  bool range_read_ = false;         // the device has read all of the range: what follows may be handed over
 };
 
 }  // namespace qvr

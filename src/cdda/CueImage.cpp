@@ -174,7 +174,7 @@ struct SheetTrack {
   unsigned number = 0;
   std::uint32_t sectorBytes = kSectorBytes;
   bool audio = true;
-  bool preEmphasis = false;  // FLAGS PRE
+  bool preEmphasis = false;   // FLAGS PRE
   std::uint32_t pregap = 0;   // PREGAP: silence before INDEX 01, not in the file
   std::uint32_t postgap = 0;  // POSTGAP: silence after the track, not in the file
   std::optional<std::uint32_t> index0;

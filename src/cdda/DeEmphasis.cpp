@@ -53,7 +53,8 @@ std::vector<double> DeEmphasis::ImpulseResponse(std::size_t length) {
   for (std::size_t n = 0; n < length; ++n) {
     double value = n == 0 ? 1.0 : 0.0;
     for (std::size_t k = 0; k < kSections.size(); ++k) {
-      const double output = kSections[k].gain * (value - kSections[k].zero * state[k].input) + kSections[k].pole * state[k].output;
+      const double output =
+          kSections[k].gain * (value - kSections[k].zero * state[k].input) + kSections[k].pole * state[k].output;
       state[k] = {value, output};
       value = output;
     }

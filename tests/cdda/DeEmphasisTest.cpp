@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <complex>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -55,8 +55,8 @@ std::complex<double> Phasor(const std::vector<double>& samples, std::size_t from
 }
 
 struct Measured {
-  double gainDb;      // the filter's gain less the analogue gain
-  double leadDegrees; // the filter's phase less the analogue phase
+  double gainDb;       // the filter's gain less the analogue gain
+  double leadDegrees;  // the filter's phase less the analogue phase
 };
 
 // Left and right carry a tone each (two measurements per run), at 0.4 of full scale.
@@ -89,9 +89,9 @@ std::pair<Measured, Measured> Measure(double left, double right) {
 // Within 0.05 dB of the analogue curve from 20 Hz to 16 kHz and 0.2 dB up to 20 kHz; the phase
 // leads the analogue filter's by at most 0.76 degrees per kHz (a time advance of 2.1 us).
 TEST(DeEmphasisTest, ResponseFollowsTheAnalogueCurve) {
-  const std::vector<double> tones = {20,   31.5, 63,    125,   250,   500,   1000,  2000,  3150,  4000,  5000,
-                                     6300, 8000, 10000, 11000, 12500, 14000, 15000, 16000, 17000, 18000, 19000,
-                                     20000, 997, 7919,  13001};
+  const std::vector<double> tones = {20,    31.5,  63,    125,   250,   500,   1000,  2000,  3150,
+                                     4000,  5000,  6300,  8000,  10000, 11000, 12500, 14000, 15000,
+                                     16000, 17000, 18000, 19000, 20000, 997,   7919,  13001};
   for (std::size_t n = 0; n + 1 < tones.size(); n += 2) {
     const auto [left, right] = Measure(tones[n], tones[n + 1]);
     for (auto [hz, measured] : {std::pair{tones[n], left}, std::pair{tones[n + 1], right}}) {

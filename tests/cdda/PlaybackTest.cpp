@@ -7,18 +7,18 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "audio/SdlAudioSink.h"
 #include "cdda/CDDA.h"
 #include "cdda/CdioDrive.h"
+#include "cdda/CueImage.h"
 #include "cdda/DeEmphasis.h"
 #include "cdda/DigitalPlayer.h"
-#include "cdda/CueImage.h"
 #include "support/CdImage.h"
 #include "support/TempDir.h"
 #include "util/Error.h"

@@ -129,9 +129,8 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
       fileFrames += track.index0;
     }
     cue += "    INDEX 01 " + MsfText(fileFrames) + "\n";
-    image.toc.Tracks.push_back(
-        {static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames, track.audio,
-         track.preEmphasis});
+    image.toc.Tracks.push_back({static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames,
+                                track.audio, track.preEmphasis});
     addSectors(track.frames, track.audio, true);
     fileFrames += track.frames;
   }
