@@ -9,6 +9,7 @@ namespace qvr {
 namespace {
 constexpr double kLowest = std::numeric_limits<std::int16_t>::min();
 constexpr double kHighest = std::numeric_limits<std::int16_t>::max();
+constexpr double kRounding = 6755399441055744.0;  // 1.5 * 2^52
 }  // namespace
 
 // Poles and zeros of the fit; the gain makes each section's DC gain 1.
@@ -26,24 +27,29 @@ void DeEmphasis::Process(std::span<std::int16_t> samples) {
     }
     primed_ = true;
   }
-  for (std::size_t at = 0; at + 1 < samples.size(); at += 2) {
-    for (std::size_t channel = 0; channel < 2; ++channel) {
-      double value = samples[at + channel];
-      for (std::size_t n = 0; n < kSections.size(); ++n) {
-        const Section& section = kSections[n];
-        State& state = state_[channel][n];
-        const double output = section.gain * (value - section.zero * state.input) + section.pole * state.output;
-        state = {value, output};
-        value = output;
-      }
-      // Rounded to the nearest sample (ties to even); the limit is never reached (see the header).
-      value = std::nearbyint(value);
-      if (value < kLowest || value > kHighest) {
+  const Section first = kSections[0], second = kSections[1];
+  for (std::size_t channel = 0; channel < 2; ++channel) {
+    // The state in locals, so that it stays in registers through the loop.
+    double in1 = state_[channel][0].input, out1 = state_[channel][0].output;
+    double in2 = state_[channel][1].input, out2 = state_[channel][1].output;
+    for (std::size_t at = channel; at < samples.size(); at += 2) {
+      const double value = samples[at];
+      out1 = first.gain * (value - first.zero * in1) + first.pole * out1;
+      in1 = value;
+      out2 = second.gain * (out1 - second.zero * in2) + second.pole * out2;
+      in2 = out1;
+      // Rounded to the nearest sample, ties to even, as nearbyint does but without a library call:
+      // adding 1.5 * 2^52 leaves no bits below the unit (exact for any |x| < 2^51). The limit is
+      // never reached (see the header).
+      double rounded = (out2 + kRounding) - kRounding;
+      if (rounded < kLowest || rounded > kHighest) [[unlikely]] {
         ++limited_;
-        value = value < kLowest ? kLowest : kHighest;
+        rounded = rounded < kLowest ? kLowest : kHighest;
       }
-      samples[at + channel] = static_cast<std::int16_t>(value);
+      samples[at] = static_cast<std::int16_t>(rounded);
     }
+    state_[channel][0] = {in1, out1};
+    state_[channel][1] = {in2, out2};
   }
 }
 
