@@ -39,6 +39,8 @@ void TQVRDM::LoadSettings() {
   AutoDLGOpen = ini.ReadBool(kOtherSection, "AutoDLGOpen", true);
   HelpHint = ini.ReadBool(kOtherSection, "HelpHint", true);
   AutoLookup = ini.ReadBool(kOtherSection, "AutoLookup", false);
+  DeEmphasis = ini.ReadBool(kOtherSection, "DeEmphasis", true);
+  CD.CDSetDeEmphasis(DeEmphasis);
   LookupServers = ReadOnlineLookupSettings(ini);
 
   DataBasePath = ReadDataBasePath(ini, ports_.settings.ProgramFolder);
@@ -77,6 +79,7 @@ void TQVRDM::SaveSettings() {
   ini.WriteBool(kOtherSection, "AutoDLGOpen", AutoDLGOpen);
   ini.WriteBool(kOtherSection, "HelpHint", HelpHint);
   ini.WriteBool(kOtherSection, "AutoLookup", AutoLookup);
+  ini.WriteBool(kOtherSection, "DeEmphasis", DeEmphasis);
   WriteOnlineLookupSettings(ini, LookupServers);
   ini.WriteFencedString(kOtherSection, "DataBasePath", DataBasePath);
   ini.WriteFencedString(kOtherSection, "PluginPath", PluginPath);
@@ -117,6 +120,7 @@ TOptionValues TQVRDM::CurrentOptions() const {
   values.auto_dlg_open = AutoDLGOpen;
   values.help_hint = HelpHint;
   values.auto_lookup = AutoLookup;
+  values.de_emphasis = DeEmphasis;
   values.gnudb_email = LookupServers.GnudbEmail;
   values.data_base_path = DataBasePath;
   values.plugin_path = PluginPath;
@@ -146,6 +150,12 @@ void TQVRDM::ApplyOptions(const TOptionValues& values) {
   AutoDLGOpen = values.auto_dlg_open;
   HelpHint = values.help_hint;
   AutoLookup = values.auto_lookup;
+  // Heard from the sound read next on; the status texts say it at once.
+  if (values.de_emphasis != DeEmphasis) {
+    DeEmphasis = values.de_emphasis;
+    CD.CDSetDeEmphasis(DeEmphasis);
+    if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) UpdateStatus();
+  }
   LookupServers.GnudbEmail = values.gnudb_email;
   DataBasePath = values.data_base_path;
   PluginPath = values.plugin_path;

@@ -65,6 +65,7 @@ struct TOptionValues {
   int repeat_one_unlock = 2, repeat_all_unlock = 2, random_unlock = 2;
   bool auto_play = true, auto_wall = false, auto_dlg_open = true, help_hint = true;
   bool auto_lookup = false;                 // look unregistered discs up online when they arrive
+  bool de_emphasis = true;                  // de-emphasise tracks recorded with pre-emphasis
   std::string gnudb_email;                  // UTF-8; the address gnudb's greeting sends
   std::string data_base_path, plugin_path;  // Shift-JIS bytes
   std::string drive;                        // "Other"/"Drive", Shift-JIS bytes; empty: the default drive
@@ -224,7 +225,9 @@ class TQVRDM {
   // "AutoLookup": an unregistered disc that arrives opens the registration dialog, which looks
   // it up online at once. Off by default: it sends the disc's table of contents to a server.
   bool AutoLookup = false;
-  OnlineLookupSettings LookupServers;    // the online lookup's servers ("Other")
+  OnlineLookupSettings LookupServers;  // the online lookup's servers ("Other")
+  // "DeEmphasis": tracks recorded with pre-emphasis play de-emphasised, as on a home CD player.
+  bool DeEmphasis = true;
   std::string DataBasePath, PluginPath;  // Shift-JIS bytes, each ending in "/"
   std::string Drive;                     // CD drive, image or image folder; empty: the default drive
   LyricsAppearance Lyrics;               // the lyrics line: font, background, stay-on-top, height
@@ -270,7 +273,7 @@ class TQVRDM {
   void FollowModeChange();
   void ForgetHandOver();
   void ToggleMode(MenuItemId mode);
-  std::string TrackTitleCaption();
+  std::string TrackTitleCaption(int track);
   void SetLyricsHeightFromFont();
 
   TQVRDMPorts ports_;
@@ -288,6 +291,7 @@ class TQVRDM {
   } handed_;
   std::array<std::optional<FileStamp>, kAllDBFiles.size()> database_stamps_;
   std::optional<FileStamp> play_list_stamp_;  // the play list file as last loaded or saved
+  bool de_emphasis_shown_ = false;            // the status texts say the heard track is de-emphasised
   bool range_read_ = false;                   // the device has read all of the range: what follows may be handed over
 };
 

@@ -48,6 +48,7 @@ bool CDDA::CDOpen() {
     control.Open();
     canEject_ = control.CanEject();
     control.SetTimeFormat(TimeFormat::TMSF);
+    control.SetDeEmphasis(deEmphasis_);
   } catch (const std::exception& error) {
     openError_ = error.what();
     return false;
@@ -217,6 +218,13 @@ std::uint32_t CDDA::CDPosition() {
 }
 
 bool CDDA::CDTrackIsAudio(std::uint8_t track) { return Control().StatusTrackIsAudio(track); }
+
+bool CDDA::CDTrackDeEmphasised(std::uint8_t track) { return Control().StatusTrackDeEmphasised(track); }
+
+void CDDA::CDSetDeEmphasis(bool on) {
+  deEmphasis_ = on;
+  if (control_ != nullptr) control_->SetDeEmphasis(on);
+}
 
 std::uint32_t CDDA::CDTrackStart(std::uint8_t track) {
   CDDevice& control = Control();

@@ -62,6 +62,10 @@ class CDDA {
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
   // False for a data track; true for an audio track and whenever the device cannot tell.
   bool CDTrackIsAudio(std::uint8_t track);
+  // Whether the track is de-emphasised as it plays (flagged with pre-emphasis, de-emphasis on).
+  bool CDTrackDeEmphasised(std::uint8_t track);
+  // De-emphasis of flagged tracks on or off: told to the device now and after every open.
+  void CDSetDeEmphasis(bool on);
   // The disc's CD-Text; empty when the device is not open or the disc has none.
   CdText CDText();
 
@@ -84,6 +88,7 @@ class CDDA {
 
   CDDevice* control_ = nullptr;
   bool canEject_ = false;
+  bool deEmphasis_ = true;
   std::string openError_;  // the reason the last open was refused
   std::uint32_t startPos_ = 0;
   std::uint32_t endPos_ = 0;

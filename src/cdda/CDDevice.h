@@ -79,6 +79,13 @@ class CDDevice {
   // Whether one track holds audio: false for a data track (an enhanced CD's last track, a mixed
   // mode CD's first). True when the device cannot tell, is not open or the disc has no such track.
   virtual bool StatusTrackIsAudio(std::uint8_t /*track*/) { return true; }
+  // Whether one track is de-emphasised as it plays: it was recorded with pre-emphasis (as the
+  // table of contents, the image or the sub-channel heard while playing says) and de-emphasis is
+  // on. False when the device cannot tell or does not de-emphasise.
+  virtual bool StatusTrackDeEmphasised(std::uint8_t /*track*/) { return false; }
+  // Whether tracks recorded with pre-emphasis are de-emphasised (on until told otherwise); kept
+  // across opens and discs, heard from the sound read next on (within about a second).
+  virtual void SetDeEmphasis(bool /*on*/) {}
 
   // Starts playing from `from` up to `to` (exclusive) and returns without waiting. Audio is
   // never made from data tracks. Throws qvr::Error when playback cannot start (no audio output);

@@ -166,6 +166,7 @@ void CdioDrive::LoadImage() {
     if (extension == ".cue" || extension == ".flac") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
+      player_.SetTracks(*toc_);
       cdText_ = cue_->Text();
     } else if (extension == ".toc") {
       cdrdao_ = std::make_unique<TocImage>(image);
@@ -176,6 +177,7 @@ void CdioDrive::LoadImage() {
       std::lock_guard lock(image_->Lock());
       toc_ = image_->ReadToc();
       if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
+      player_.SetTracks(*toc_);
       cdText_ = ReadImageCdText(image);
     }
   } catch (const Error& error) {
@@ -275,6 +277,7 @@ std::uint32_t CdioDrive::DeviceMode() {
   if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
     device_->Reopen();
     toc_ = device_->ReadToc();
+    player_.SetTracks(toc_.value_or(DiscToc{}));
     cdText_ = toc_ ? DecodeCdTextPacks(device_->ReadCdTextPacks()) : CdText{};
     problem_ = toc_ ? "" : kNoDisc;
   }
@@ -333,6 +336,11 @@ std::uint32_t CdioDrive::StatusTrackPosition(std::uint8_t track) {
 bool CdioDrive::StatusTrackIsAudio(std::uint8_t track) {
   if (!open_ || !toc_ || !toc_->HasTrack(track)) return true;
   return toc_->Tracks[track - 1].Audio;
+}
+
+bool CdioDrive::StatusTrackDeEmphasised(std::uint8_t track) {
+  if (!open_ || !toc_ || !toc_->HasTrack(track)) return false;
+  return player_.DeEmphasised(track);
 }
 
 std::vector<std::uint32_t> CdioDrive::Marks() const {

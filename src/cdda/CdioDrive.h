@@ -59,6 +59,8 @@ class CdioDrive : public CDDevice {
   std::uint32_t StatusPosition() override;
   std::uint32_t StatusTrackPosition(std::uint8_t track) override;
   bool StatusTrackIsAudio(std::uint8_t track) override;
+  bool StatusTrackDeEmphasised(std::uint8_t track) override;
+  void SetDeEmphasis(bool on) override { player_.SetDeEmphasis(on); }
   void Play(std::uint32_t from, std::uint32_t to) override;
   void PlayOn() override;
   void Stop() override;

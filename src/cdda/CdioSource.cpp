@@ -3,6 +3,7 @@
 // 4, low enough for the drive to stay quiet and read steadily; images are read directly.
 #include "cdda/CdioSource.h"
 
+#include <cdio/audio.h>
 #include <cdio/logging.h>
 #include <cdio/mmc.h>
 
@@ -240,13 +241,25 @@ std::optional<DiscToc> CdioSource::ReadToc() {
     auto track = static_cast<track_t>(first + n);
     lba_t start = cdio_get_track_lba(handle_, track);
     if (start == CDIO_INVALID_LBA) return std::nullopt;
-    toc.Tracks.push_back(
-        {static_cast<std::uint32_t>(start), cdio_get_track_format(handle_, track) == TRACK_FORMAT_AUDIO});
+    const bool audio = cdio_get_track_format(handle_, track) == TRACK_FORMAT_AUDIO;
+    // The control bits of the track's entry (a .toc file's PRE_EMPHASIS for cdrdao images).
+    const bool emphasis = audio && cdio_get_track_preemphasis(handle_, track) == CDIO_TRACK_FLAG_TRUE;
+    toc.Tracks.push_back({static_cast<std::uint32_t>(start), audio, emphasis});
   }
   lba_t leadOut = cdio_get_track_lba(handle_, CDIO_CDROM_LEADOUT_TRACK);
   if (leadOut == CDIO_INVALID_LBA) return std::nullopt;
   toc.LeadOut = static_cast<std::uint32_t>(leadOut);
   return toc;
+}
+
+std::optional<AudioSectorSource::PositionQ> CdioSource::ReadPositionQ() {
+  if (!device_) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  cdio_subchannel_t subchannel{};
+  if (handle_ == nullptr || cdio_audio_read_subchannel(handle_, &subchannel) != DRIVER_OP_SUCCESS) return std::nullopt;
+  // Control bit 0 of an audio track: recorded with pre-emphasis. Track numbers come in binary.
+  if (subchannel.track < 1 || subchannel.track > 99) return std::nullopt;
+  return PositionQ{subchannel.track, (subchannel.control & 0x01) != 0};
 }
 
 std::string CdioSource::ReadCdTextPacks() {

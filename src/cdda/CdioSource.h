@@ -57,6 +57,8 @@ class CdioSource : public AudioSectorSource {
   void Eject();
 
   void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override;
+  // A drive's current Q sub-channel (READ SUB-CHANNEL, current position); nullopt for images.
+  std::optional<PositionQ> ReadPositionQ() override;
 
  private:
   CdioSource(CdIo_t* handle, std::string name, bool device);

@@ -280,6 +280,52 @@ std::chrono::milliseconds DigitalPlayer::SleepLocked(std::size_t queued, std::si
   return std::chrono::milliseconds(std::clamp<std::uint64_t>(sleep + 1, kShortestSleepMs, kLongestSleepMs));
 }
 
+void DigitalPlayer::SetTracks(const DiscToc& toc) {
+  std::lock_guard lock(mutex_);
+  trackStarts_.clear();
+  emphasis_.clear();
+  for (const TocTrack& track : toc.Tracks) {
+    trackStarts_.push_back(track.Start);
+    emphasis_.push_back(track.Audio && track.PreEmphasis);
+  }
+}
+
+void DigitalPlayer::SetDeEmphasis(bool on) {
+  std::lock_guard lock(mutex_);
+  deEmphasisOn_ = on;
+}
+
+bool DigitalPlayer::DeEmphasised(std::uint32_t track) {
+  std::lock_guard lock(mutex_);
+  return deEmphasisOn_ && track >= 1 && track <= emphasis_.size() && emphasis_[track - 1];
+}
+
+std::size_t DigitalPlayer::TrackIndexLocked(std::uint32_t frame) const {
+  const auto after = std::upper_bound(trackStarts_.begin(), trackStarts_.end(), frame);
+  return after == trackStarts_.begin() ? 0 : static_cast<std::size_t>(after - trackStarts_.begin() - 1);
+}
+
+std::vector<bool> DigitalPlayer::EmphasisLocked(std::uint32_t frame, std::uint32_t count) const {
+  std::vector<bool> flagged(count, false);
+  if (!deEmphasisOn_ || trackStarts_.empty()) return flagged;
+  // Frames before the first track (its pregap) belong to no track and are never filtered.
+  std::size_t track = TrackIndexLocked(frame);
+  for (std::uint32_t n = 0; n < count; ++n) {
+    while (track + 1 < trackStarts_.size() && frame + n >= trackStarts_[track + 1]) ++track;
+    flagged[n] = frame + n >= trackStarts_[track] && emphasis_[track];
+  }
+  return flagged;
+}
+
+void DigitalPlayer::DeEmphasise(std::uint32_t frame, const std::vector<bool>& flagged, std::int16_t* samples) {
+  for (std::uint32_t n = 0; n < flagged.size(); ++n) {
+    if (!flagged[n]) continue;
+    if (filteredTo_ != frame + n) filter_.Reset();
+    filter_.Process(std::span<std::int16_t>(samples + std::size_t{n} * kSamplesPerSector, kSamplesPerSector));
+    filteredTo_ = frame + n + 1;
+  }
+}
+
 void DigitalPlayer::Run() {
   std::vector<std::int16_t> buffer(std::size_t{kChunkSectors} * kSamplesPerSector);
   std::vector<DeviceNews> news;
@@ -320,17 +366,38 @@ void DigitalPlayer::Run() {
     std::uint32_t count = std::min(kChunkSectors, range.To - frame);
     std::uint64_t generation = generation_;
     AudioSectorSource* source = source_;
+    std::vector<bool> flagged = EmphasisLocked(frame, count);
+    const std::size_t firstTrack = TrackIndexLocked(frame);
+    const std::vector<std::uint32_t> starts = trackStarts_;
+    const bool on = deEmphasisOn_;
     std::string error;
+    std::optional<AudioSectorSource::PositionQ> positionQ;
     reading_ = true;
     readingTo_ = frame + count;
     lock.unlock();
     try {
       source->ReadAudio(frame, count, buffer.data());
+      positionQ = source->ReadPositionQ();
     } catch (const std::exception& failure) {
       error = failure.what();
     }
+    if (error.empty()) {
+      if (positionQ && positionQ->track >= 1 && positionQ->track <= starts.size()) {
+        // The sectors of the track the sub-channel names follow its flag.
+        const std::size_t named = positionQ->track - 1;
+        std::size_t track = firstTrack;
+        for (std::uint32_t n = 0; n < count; ++n) {
+          while (track + 1 < starts.size() && frame + n >= starts[track + 1]) ++track;
+          if (track == named && frame + n >= starts[track]) flagged[n] = on && positionQ->preEmphasis;
+        }
+      }
+      DeEmphasise(frame, flagged, buffer.data());
+    }
     lock.lock();
     reading_ = false;
+    if (positionQ && positionQ->track >= 1 && positionQ->track <= emphasis_.size() && starts == trackStarts_) {
+      emphasis_[positionQ->track - 1] = positionQ->preEmphasis;
+    }
     idle_.notify_all();
     if (generation != generation_) continue;
     if (!error.empty()) {

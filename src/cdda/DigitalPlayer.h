@@ -15,6 +15,7 @@
 
 #include "audio/AudioSink.h"
 #include "cdda/AudioSectorSource.h"
+#include "cdda/DeEmphasis.h"
 #include "cdda/DiscToc.h"
 
 namespace qvr {
@@ -63,6 +64,15 @@ class DigitalPlayer {
   // Whether ranges handed over have not been heard yet.
   bool NextPending();
 
+  // The disc's tracks: where each begins and whether the table of contents flags it as recorded
+  // with pre-emphasis. Replaced with every disc; sound already read keeps what it was read with.
+  void SetTracks(const DiscToc& toc);
+  // Whether flagged tracks are de-emphasised (on at first); from the sound read next on.
+  void SetDeEmphasis(bool on);
+  // Whether `track` (from 1) is de-emphasised as it plays: flagged, by the table of contents or,
+  // on a drive, by the Q sub-channel read while it played, and de-emphasis on.
+  bool DeEmphasised(std::uint32_t track);
+
  private:
   struct HeardAt {
     std::size_t range = 0;  // index into ranges_
@@ -79,6 +89,9 @@ class DigitalPlayer {
   std::size_t MarkIndexLocked(std::uint32_t frame) const;
   std::size_t RefillMarkLocked() const;
   std::chrono::milliseconds SleepLocked(std::size_t queued, std::size_t mark);
+  std::size_t TrackIndexLocked(std::uint32_t frame) const;
+  std::vector<bool> EmphasisLocked(std::uint32_t frame, std::uint32_t count) const;
+  void DeEmphasise(std::uint32_t frame, const std::vector<bool>& flagged, std::int16_t* samples);
 
   AudioSink& sink_;
   std::mutex mutex_;
@@ -108,6 +121,14 @@ class DigitalPlayer {
   std::vector<std::uint32_t> marks_;     // sorted
   std::size_t heardMark_ = 0;            // marks at or before the heard frame at the last look
   NewsListener listener_;
+
+  // De-emphasis, guarded by mutex_: each track's start and flag, whether it is on.
+  std::vector<std::uint32_t> trackStarts_;
+  std::vector<bool> emphasis_;
+  bool deEmphasisOn_ = true;
+  // The filter and the frame after the last sector it filtered: used by the reader thread only.
+  DeEmphasis filter_;
+  std::optional<std::uint32_t> filteredTo_;
 
   std::thread reader_;
 };

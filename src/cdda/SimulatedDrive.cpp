@@ -148,6 +148,13 @@ bool SimulatedDrive::StatusTrackIsAudio(std::uint8_t track) {
   return !(open_ && HasDisc() && disc_->HasTrack(track)) || disc_->Tracks[track - 1].Audio;
 }
 
+// Neither is logged: the status texts ask at every refresh.
+bool SimulatedDrive::StatusTrackDeEmphasised(std::uint8_t track) {
+  return deEmphasis_ && open_ && HasDisc() && disc_->HasTrack(track) && disc_->Tracks[track - 1].PreEmphasis;
+}
+
+void SimulatedDrive::SetDeEmphasis(bool on) { deEmphasis_ = on; }
+
 void SimulatedDrive::Play(std::uint32_t from, std::uint32_t to) {
   Log("Play " + std::to_string(from) + " " + std::to_string(to));
   RequireOpen("Play");

@@ -73,6 +73,10 @@ class SimulatedDrive : public CDDevice {
   std::uint32_t StatusPosition() override;
   std::uint32_t StatusTrackPosition(std::uint8_t track) override;
   bool StatusTrackIsAudio(std::uint8_t track) override;
+  // A track the disc flags with pre-emphasis while de-emphasis is on.
+  bool StatusTrackDeEmphasised(std::uint8_t track) override;
+  void SetDeEmphasis(bool on) override;
+  bool DeEmphasisOn() const { return deEmphasis_; }
   void Play(std::uint32_t from, std::uint32_t to) override;
   void PlayOn() override;
   void Stop() override;
@@ -111,6 +115,7 @@ class SimulatedDrive : public CDDevice {
   bool rejectResume_ = false;
   bool failPlay_ = false;
   bool canEject_ = true;
+  bool deEmphasis_ = true;
   bool open_ = false;
   std::optional<std::uint32_t> forcedMode_;
   std::optional<std::string> identity_;

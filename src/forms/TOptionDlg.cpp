@@ -437,6 +437,11 @@ QWidget* TOptionDlg::BuildOtherPage() {
   grid->addWidget(drive_label, 8, 0, 1, 3);
   grid->addWidget(DriveCMB, 9, 0, 1, 3);
   grid->addLayout(drive_buttons, 10, 0, 1, 3);
+  DeEmphasisCBX = CheckBox(page, "DeEmphasisCBX", "プリエンファシス付きのトラックをデエンファシスして再生",
+                           "|プリエンファシス付きで録音されたトラック (1980年代のＣＤに多い) の高音の強調を、"
+                           "ＣＤプレーヤーと同じように戻して再生します",
+                           &TOptionValues::de_emphasis);
+  grid->addWidget(DeEmphasisCBX, 11, 0, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(11, 1);
   return page;
@@ -501,6 +506,7 @@ void TOptionDlg::ShowValues() {
   AutoWallCBX->setChecked(values.auto_wall);
   AutoDLGOpenCBX->setChecked(values.auto_dlg_open);
   AutoLookupCBX->setChecked(values.auto_lookup);
+  DeEmphasisCBX->setChecked(values.de_emphasis);
   if (GnudbEmailEDT->text().trimmed().toStdString() != values.gnudb_email) {
     GnudbEmailEDT->setText(QString::fromStdString(values.gnudb_email));
   }

@@ -108,6 +108,7 @@ class TOptionDlg final : public ModalDialog {
   QCheckBox* AutoWallCBX = nullptr;
   QCheckBox* AutoDLGOpenCBX = nullptr;
   QCheckBox* AutoLookupCBX = nullptr;
+  QCheckBox* DeEmphasisCBX = nullptr;
   QLineEdit* GnudbEmailEDT = nullptr;
   QCheckBox* TipHelpCBX = nullptr;
   QLineEdit* DBPathPNL = nullptr;

@@ -180,6 +180,9 @@ void TQVRDM::PlayingSteps(bool blink) {
     }
     LastTrack = CD.CDCurrentTrack();
     UpdateStatus();
+  } else if (CD.CDTrackDeEmphasised(current & 0x7F) != de_emphasis_shown_) {
+    // A drive's sub-channel flagged the track while it played, or the option changed.
+    UpdateStatus();
   }
   if (LyricsLoaded) LyricsStep();
 }

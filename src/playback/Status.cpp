@@ -20,6 +20,8 @@ constexpr const char* kNoTrackName = "曲名未登録";
 constexpr const char* kPausedText = "一時停止中...";
 constexpr const char* kPauseCaption = "一時停止";
 constexpr const char* kResumeCaption = "一時停止解除";
+// After the track's title and in the tray hint while a track recorded with pre-emphasis plays.
+constexpr const char* kDeEmphasised = " (デエンファシス)";
 
 std::string Amp(const std::string& text) { return DoubleChar(text, '&'); }
 
@@ -54,12 +56,12 @@ void TQVRDM::UpdateControls() {
   QVRMenu.SetCaption(MenuItemId::PauseMNU, state == TCDState::cdPaused ? kResumeCaption : kPauseCaption);
 }
 
-std::string TQVRDM::TrackTitleCaption() {
-  const int track = CD.CDCurrentTrack() & 0x7F;
+std::string TQVRDM::TrackTitleCaption(int track) {
   std::string title;
   if (track >= 1 && track <= 99)
     title = DiscCdText.Shown(Disc).Tracks[static_cast<std::size_t>(track)].TrackName.ToUtf8();
-  return title.empty() ? kNoTrackName : "[" + title + "]";
+  std::string caption = title.empty() ? kNoTrackName : "[" + title + "]";
+  return de_emphasis_shown_ ? caption + kDeEmphasised : caption;
 }
 
 void TQVRDM::UpdateStatus() {
@@ -86,16 +88,20 @@ void TQVRDM::UpdateStatus() {
       break;
     }
     case TCDState::cdPlaying: {
-      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true));
-      const std::string caption = TrackTitleCaption();
+      const int track = CD.CDCurrentTrack() & 0x7F;
+      de_emphasis_shown_ = CD.CDTrackDeEmphasised(static_cast<std::uint8_t>(track));
+      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true) + (de_emphasis_shown_ ? kDeEmphasised : ""));
+      const std::string caption = TrackTitleCaption(track);
       view.SetPadCaption(caption);
       view.SetLyricsText(Amp(caption));
       TitleShown = true;
       break;
     }
     case TCDState::cdPaused: {
-      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true));
-      const std::string caption = view.LyricsText() == kPausedText ? TrackTitleCaption() : kPausedText;
+      const int track = CD.CDCurrentTrack() & 0x7F;
+      de_emphasis_shown_ = CD.CDTrackDeEmphasised(static_cast<std::uint8_t>(track));
+      view.SetTrayHint(DiscCaption(DiscCdText.Shown(Disc), true) + (de_emphasis_shown_ ? kDeEmphasised : ""));
+      const std::string caption = view.LyricsText() == kPausedText ? TrackTitleCaption(track) : kPausedText;
       view.SetPadCaption(caption);
       view.SetLyricsText(Amp(caption));
       break;

@@ -9,12 +9,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "audio/SdlAudioSink.h"
 #include "cdda/CDDA.h"
 #include "cdda/CdioDrive.h"
+#include "cdda/CueImage.h"
+#include "cdda/DeEmphasis.h"
+#include "cdda/DigitalPlayer.h"
 #include "support/CdImage.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
@@ -319,6 +323,86 @@ TEST_F(PlaybackTest, OutputWakesTheWriterOnceBelowItsMark) {
   EXPECT_LT(out.PlayedFrames(), std::uint64_t{AudioSink::kSampleRate});
   out.Close();
   EXPECT_EQ(out.PlayedFrames(), 0u);
+}
+
+// The bytes `bytes` (little-endian samples) as de-emphasis makes them, the filter starting afresh.
+std::string DeEmphasised(std::string bytes) {
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), bytes.size());
+  DeEmphasis filter;
+  filter.Process(samples);
+  std::memcpy(bytes.data(), samples.data(), bytes.size());
+  return bytes;
+}
+
+// A track the cue sheet flags with FLAGS PRE between unflagged ones, all played as one range: the
+// output is the image's bytes outside it and de-emphasised inside it, from its first sample to
+// its last, with nothing missing at either end. With the option off the whole disc is bit-exact.
+TEST_F(PlaybackTest, FlaggedTrackIsDeEmphasisedBetweenBitExactNeighbours) {
+  for (const bool on : {true, false}) {
+    SCOPED_TRACE(on ? "de-emphasis on" : "de-emphasis off");
+    std::filesystem::remove(output);
+    test::ImageTrack flagged{131};
+    flagged.preEmphasis = true;
+    GeneratedImage image = test::WriteImage(dir.Path(), {{97}, flagged, {90}});
+    layer.CDSetDeEmphasis(on);  // the layer tells the drive it opens next
+    Open(image);
+    EXPECT_FALSE(layer.CDTrackDeEmphasised(1));
+    EXPECT_EQ(layer.CDTrackDeEmphasised(2), on);
+    EXPECT_FALSE(layer.CDTrackDeEmphasised(3));
+    layer.CDPlay(1, 3);
+    PollUntilStopped();
+    const std::vector<TocTrack>& tracks = image.toc.Tracks;
+    const std::string middle = image.Bytes(tracks[1].Start, tracks[2].Start);
+    EXPECT_TRUE(Played(image.Bytes(tracks[0].Start, tracks[1].Start) +
+                       test::WithoutSilence(on ? DeEmphasised(middle) : middle) +
+                       image.Bytes(tracks[2].Start, image.toc.LeadOut - 1)));
+    layer.CDClose();
+  }
+}
+
+// Sectors of generated audio, and a Q sub-channel that names the track of the last sector read
+// and flags pre-emphasis for the tracks in `flagged`, as a drive's does.
+class SubchannelSource : public AudioSectorSource {
+ public:
+  SubchannelSource(const GeneratedImage& image, std::vector<std::uint32_t> flagged)
+      : image_(image), flagged_(std::move(flagged)) {}
+  void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override {
+    const std::string bytes = image_.Bytes(frame, frame + count);
+    std::memcpy(samples, bytes.data(), bytes.size());
+    last_ = frame + count - 1;
+  }
+  std::optional<PositionQ> ReadPositionQ() override {
+    const std::uint32_t track = image_.toc.TrackAt(last_);
+    return PositionQ{track, std::find(flagged_.begin(), flagged_.end(), track) != flagged_.end()};
+  }
+
+ private:
+  const GeneratedImage& image_;
+  std::vector<std::uint32_t> flagged_;
+  std::uint32_t last_ = 0;
+};
+
+// A disc that flags track 2 only in its sub-channel: the player follows the Q control bits read
+// while playing, so track 2 is de-emphasised from its first sample (the chunk that crosses into
+// it already names it) and track 1 stays bit-exact. The flag then holds for the track.
+TEST_F(PlaybackTest, SubchannelFlagIsFollowedWhilePlaying) {
+  GeneratedImage image = test::WriteImage(dir.Path(), {{61}, {83}});
+  SubchannelSource source(image, {2});
+  DigitalPlayer player(sink);
+  player.SetTracks(image.toc);  // no flag in the table of contents
+  EXPECT_FALSE(player.DeEmphasised(2));
+  const std::vector<TocTrack>& tracks = image.toc.Tracks;
+  player.Play(source, {{tracks[0].Start, image.toc.LeadOut}});
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (player.CurrentState() != DigitalPlayer::State::Stopped && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_EQ(player.CurrentState(), DigitalPlayer::State::Stopped);
+  EXPECT_TRUE(player.DeEmphasised(2));
+  EXPECT_FALSE(player.DeEmphasised(1));
+  EXPECT_TRUE(Played(image.Bytes(tracks[0].Start, tracks[1].Start) +
+                     test::WithoutSilence(DeEmphasised(image.Bytes(tracks[1].Start, image.toc.LeadOut)))));
 }
 
 }  // namespace

@@ -96,5 +96,40 @@ TEST_F(StatusTest, UnknownDiscAndEmptyDrive) {
   EXPECT_EQ(view.tray_hint, "Not Ready");
 }
 
+// A track recorded with pre-emphasis says so while it plays: the track's caption and the tray
+// hint carry the note, the unflagged track before it does not. Switching the option off in the
+// options dialog takes the note away at once and tells the device; the setting is kept under
+// "Other"/"DeEmphasis" and read back from there.
+TEST_F(StatusTest, DeEmphasisedTrackSaysSoWhilePlaying) {
+  DiscToc toc = Toc({10, 10});
+  toc.Tracks[1].PreEmphasis = true;
+  Register(toc, "Alpha", "Beta", {"One", "Two"});
+  WriteSettings();
+  drive.InsertDisc(toc);
+  TQVRDM& dm = Started();
+  EXPECT_TRUE(dm.DeEmphasis);
+  dm.PlayMNUClick();
+  EXPECT_EQ(view.pad_caption, "[One]");
+  EXPECT_EQ(view.tray_hint, "[Alpha]  Beta");
+  PlayFor(11000);
+  EXPECT_EQ(view.pad_caption, "[Two] (デエンファシス)");
+  EXPECT_EQ(view.lyrics_text, "[Two] (デエンファシス)");
+  EXPECT_EQ(view.tray_hint, "[Alpha]  Beta (デエンファシス)");
+
+  TOptionValues values = dm.CurrentOptions();
+  EXPECT_TRUE(values.de_emphasis);
+  values.de_emphasis = false;
+  dm.ApplyOptions(values);
+  EXPECT_FALSE(drive.DeEmphasisOn());
+  EXPECT_EQ(view.pad_caption, "[Two]");
+  EXPECT_EQ(view.tray_hint, "[Alpha]  Beta");
+  dm.QVRDMDestroy();
+  EXPECT_NE(ReadFile(dir / "Qvr.ini").find("DeEmphasis=0"), std::string::npos);
+
+  Started();
+  EXPECT_FALSE(controller->DeEmphasis);
+  EXPECT_FALSE(drive.DeEmphasisOn());
+}
+
 }  // namespace
 }  // namespace qvr::test

@@ -20,6 +20,7 @@ struct ImageTrack {
   bool audio = true;
   std::uint32_t index0 = 0;        // sectors of pregap stored before INDEX 01 (INDEX 00)
   std::uint32_t silentPregap = 0;  // PREGAP: silence not stored in the file
+  bool preEmphasis = false;        // FLAGS DCP PRE
 };
 
 struct ImageOptions {
@@ -119,6 +120,7 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
     char header[64];
     std::snprintf(header, sizeof header, "  TRACK %02zu %s\n", n + 1, track.audio ? "AUDIO" : "MODE1/2352");
     cue += header;
+    if (track.preEmphasis) cue += "    FLAGS DCP PRE\n";
     if (track.silentPregap) cue += "    PREGAP " + MsfText(track.silentPregap) + "\n";
     addSectors(track.silentPregap, track.audio, false);
     if (track.index0) {
@@ -127,8 +129,8 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
       fileFrames += track.index0;
     }
     cue += "    INDEX 01 " + MsfText(fileFrames) + "\n";
-    image.toc.Tracks.push_back(
-        {static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames, track.audio});
+    image.toc.Tracks.push_back({static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes) + kLeadInFrames,
+                                track.audio, track.preEmphasis});
     addSectors(track.frames, track.audio, true);
     fileFrames += track.frames;
   }
