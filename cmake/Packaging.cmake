@@ -4,7 +4,7 @@
 # after building the programs (scripts/package does both). Debian wants manual pages and the changelog compressed, so the
 # build writes them gzipped, without a time stamp, into its man/ and doc/ folders.
 find_program(QVR_GZIP gzip REQUIRED)
-set(QVR_MANUALS qvr.1 qvrdb.1)
+set(QVR_MANUALS qvr.1 qvrdb.1 qvr-plugin-host.1)
 set(compressed "")
 foreach(page IN LISTS QVR_MANUALS)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.gz
@@ -37,10 +37,11 @@ set(CPACK_PACKAGE_CONTACT ${QVR_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio CD player with timed lyrics and a Japanese interface")
 set(CPACK_PACKAGE_DESCRIPTION
-    "QVR plays audio CDs and CD images (cue sheets, cdrdao TOC files, Nero images),\n"
-    "remembers every disc it has seen in its own database, shows the title and timed\n"
-    "lyrics on a screen-wide line and lives in the notification area. Disc titles come\n"
-    "from its database, CD-Text, MusicBrainz or gnudb; media keys work through MPRIS.\n"
+    "QVR plays audio CDs and CD images (cue sheets, cdrdao TOC files, Nero\n"
+    "images), remembers every disc it has seen in its own database, shows the\n"
+    "title and timed lyrics on a screen-wide line and lives in the notification\n"
+    "area. Disc titles come from its database, CD-Text, MusicBrainz or gnudb;\n"
+    "media keys work through MPRIS.\n"
     "Its user interface is Japanese.\n"
     "\n"
     "The package holds the player, the database tool qvrdb and a demo disc.")

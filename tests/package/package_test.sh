@@ -33,8 +33,8 @@ build)
   ;;
 lintian)
   command -v lintian >/dev/null || { echo "lintian is not installed"; exit 77; }
-  # Errors fail; warnings are shown. Running as root is what CI does, not a fault of the package.
-  lintian --fail-on error --suppress-tags running-as-root --info "$(deb)" || fail "lintian found errors"
+  # Errors fail; warnings are shown. (CI runs as root, which lintian remarks on: left out.)
+  lintian --fail-on error --info "$(deb)" 2>&1 | { grep -v "running with root privileges" || true; }; [[ ${PIPESTATUS[0]} -eq 0 ]] || fail "lintian found errors"
   ;;
 contents)
   package=$(deb)
@@ -45,7 +45,7 @@ contents)
               usr/share/applications/io.github.qvrproject.qvr.desktop \
               usr/share/metainfo/io.github.qvrproject.qvr.metainfo.xml \
               usr/share/icons/hicolor/scalable/apps/qvr.svg \
-              usr/share/man/man1/qvr.1.gz usr/share/man/man1/qvrdb.1.gz \
+              usr/share/man/man1/qvr.1.gz usr/share/man/man1/qvrdb.1.gz usr/share/man/man1/qvr-plugin-host.1.gz \
               usr/share/bash-completion/completions/qvrdb \
               usr/share/doc/qvr/copyright usr/share/doc/qvr/changelog.gz \
               usr/share/qvr/demo/QvrDemo.cue usr/share/qvr/demo/QvrDemo.bin usr/share/qvr/demo/QvrDemo.json; do
