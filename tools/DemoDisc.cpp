@@ -2,6 +2,7 @@
 // in the cue sheet), so that the player can be tried on a machine without a CD drive, and the
 // disc's database entry in qvrdb's JSON form, so that `qvrdb import` can register its titles.
 // Usage: qvr-demo-disc FOLDER  (writes FOLDER/QvrDemo.cue, FOLDER/QvrDemo.bin, FOLDER/QvrDemo.json)
+//        qvr-demo-disc --help | --version  (print, write nothing)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/Version.h"
 #include "cdda/CDDA.h"
 #include "cdda/DiscToc.h"
 #include "cdda/MediaIdentity.h"
@@ -210,12 +212,33 @@ std::string Msf(std::size_t sectors) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "使い方: qvr-demo-disc [--] 出力フォルダ\n"
+    "デモディスク (QvrDemo.cue, QvrDemo.bin) とそのデータベース登録用の QvrDemo.json を\n"
+    "出力フォルダに書き出します。\n"
+    "  -h, --help     この説明を表示して終了します\n"
+    "  -V, --version  バージョンを表示して終了します\n";
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "使い方: qvr-demo-disc 出力フォルダ\n");
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "-h" || first == "--help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && (first == "-V" || first == "--version")) {
+    std::printf("qvr-demo-disc (%s) %s\n", qvr::kProductName, qvr::kVersionNumber);
+    return 0;
+  }
+  // "--" lets a folder whose name starts with "-" through; any other such argument is an option
+  // this program does not know, never a folder to write into.
+  const int at = first == "--" ? 2 : 1;
+  if (argc != at + 1 || (at == 1 && first.size() > 1 && first[0] == '-')) {
+    if (at == 1 && first.size() > 1 && first[0] == '-')
+      std::fprintf(stderr, "qvr-demo-disc: 不明なオプションです: %s\n", argv[1]);
+    std::fputs(kUsage, stderr);
     return 2;
   }
-  std::filesystem::path folder = argv[1];
+  std::filesystem::path folder = argv[at];
   struct Track {
     const char* title;
     Piece (*make)();

@@ -107,6 +107,8 @@ int main(int argc, char* argv[]) {
   if (const QString problem = UseJapaneseForQt(); !problem.isEmpty()) {
     std::fprintf(stderr, "qvr: %s\n", problem.toUtf8().constData());
   }
+  // The desktop entry's name (and the AppStream id): the desktop matches windows to it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qvrproject.qvr"));
   // The program lives in the notification area: closing a pad or a dialog does not end it;
   // only closing the lyrics line does.
   QApplication::setQuitOnLastWindowClosed(false);

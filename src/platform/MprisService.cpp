@@ -110,7 +110,7 @@ QVariantMap RootProperties() {
           {QStringLiteral("CanRaise"), false},
           {QStringLiteral("HasTrackList"), false},
           {QStringLiteral("Identity"), QStringLiteral("QVR")},
-          {QStringLiteral("DesktopEntry"), QStringLiteral("qvr")},
+          {QStringLiteral("DesktopEntry"), QStringLiteral("io.github.qvrproject.qvr")},
           {QStringLiteral("SupportedUriSchemes"), QStringList{QStringLiteral("file")}},
           {QStringLiteral("SupportedMimeTypes"),
            QStringList{QStringLiteral("application/x-cue"), QStringLiteral("application/x-cdrdao-toc"),

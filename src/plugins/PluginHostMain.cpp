@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/Version.h"
 #include "plugins/PluginLibrary.h"
 #include "plugins/PluginProtocol.h"
 
@@ -54,9 +55,27 @@ bool SendAll(const std::string& bytes) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "使い方: qvr-plugin-host ライブラリ プレーヤーのPID\n"
+    "QVR プレーヤーが起動するプラグインのホストです (ファイル記述子 3 がプレーヤーとのソケット)。\n"
+    "  -h, --help     この説明を表示して終了します\n"
+    "  -V, --version  バージョンを表示して終了します\n";
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: qvr-plugin-host LIBRARY PLAYER_PID (run by the QVR player)\n");
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "-h" || first == "--help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && (first == "-V" || first == "--version")) {
+    std::printf("qvr-plugin-host (%s) %s\n", qvr::kProductName, qvr::kVersionNumber);
+    return 0;
+  }
+  // The player passes absolute library paths, so an argument starting with "-" is an option.
+  if (argc != 3 || (first.size() > 1 && first[0] == '-')) {
+    if (first.size() > 1 && first[0] == '-')
+      std::fprintf(stderr, "qvr-plugin-host: 不明なオプションです: %s\n", argv[1]);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -207,12 +207,12 @@ install)
   [[ -n "$cmake_binary" && -n "$build_dir" ]] || fail "usage: install mode needs CMAKE and BUILD_DIR"
   prefix="$work/prefix"
   "$cmake_binary" --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "cmake --install failed"
-  for file in bin/qvr bin/qvrdb share/applications/qvr.desktop share/icons/hicolor/scalable/apps/qvr.svg \
+  for file in bin/qvr bin/qvrdb share/applications/io.github.qvrproject.qvr.desktop share/icons/hicolor/scalable/apps/qvr.svg \
               share/qvr/demo/QvrDemo.cue share/qvr/demo/QvrDemo.bin; do
     [[ -e "$prefix/$file" ]] || fail "the install lacks $file"
   done
   if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$prefix/share/applications/qvr.desktop" || fail "the installed desktop entry is not valid"
+    desktop-file-validate "$prefix/share/applications/io.github.qvrproject.qvr.desktop" || fail "the installed desktop entry is not valid"
   fi
   # An ordinary user with a home of its own; the installed folders are not writable to it.
   chmod 755 "$work"

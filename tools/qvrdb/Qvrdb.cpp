@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/PlayerSettings.h"
+#include "app/Version.h"
 #include "cddb/DatabaseLock.h"
 #include "util/Error.h"
 #include "util/Msf.h"
@@ -16,6 +17,7 @@ namespace {
 void PrintUsage(std::ostream& err) {
   err << "使い方: qvrdb [--db DIR] COMMAND [引数]\n"
          "       qvrdb --help | -h\n"
+         "       qvrdb --version | -V\n"
          "  DIR を省くと、プレーヤーの設定ファイル (Qvr.ini) の DataBasePath のフォルダを使います。\n"
          "  時間は分 (min)、秒 (s)、フレーム (f、1/75 秒) で表示します。例: 1 min 15 s 74 f\n";
   for (const QvrdbCommand& command : QvrdbCommands()) {
@@ -85,6 +87,10 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
     PrintUsage(out);  // asked for: a result, not an error
     return kQvrdbOk;
   }
+  if (at < arguments.size() && (arguments[at] == "--version" || arguments[at] == "-V")) {
+    out << "qvrdb (" << kProductName << ") " << kVersionNumber << "\n";
+    return kQvrdbOk;
+  }
   if (at >= arguments.size()) {
     PrintUsage(err);
     return kQvrdbError;
@@ -106,7 +112,7 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
       return kQvrdbError;
     }
   }
-  err << "qvrdb: 知らないコマンドです: " << name << "\n";
+  err << (name.starts_with('-') ? "qvrdb: 不明なオプションです: " : "qvrdb: 知らないコマンドです: ") << name << "\n";
   PrintUsage(err);
   return kQvrdbError;
 }
