@@ -34,8 +34,7 @@ void PrintUsage(std::ostream& err) {
 
 // Replaces this process with the companion `program` beside it, given the same arguments; returns
 // only when it cannot be started.
-int HandOver(std::string_view program, std::span<const std::string> arguments, std::ostream& out,
-             std::ostream& err) {
+int HandOver(std::string_view program, std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   const std::string path = (ProgramFile().parent_path() / program).string();
   std::vector<char*> argv{const_cast<char*>(path.c_str())};
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
