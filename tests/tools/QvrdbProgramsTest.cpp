@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "../../benchmarks/GeneratedDatabase.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -65,6 +66,22 @@ TEST(QvrdbProgramsTest, AMissingCompanionIsNamedAndTheDatabaseCommandsStillWork)
 
   const ProcessRun check = RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir.Path()) + " check");
   EXPECT_EQ(check.status, 0) << check.out;
+}
+
+// check reads a database four times larger than the address space it is given (24 MB, where
+// holding its identities and names in memory would take more): its memory does not grow
+// with the database (the sanitizers reserve more address space than any such limit).
+TEST(QvrdbProgramsTest, CheckReadsADatabaseLargerThanItsMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "address space limits do not apply under the sanitizers";
+#endif
+  test::TempDir dir;
+  bench::Generate(dir.Path(), 40000);  // 480,000 track records, about 95 MB in all
+  const ProcessRun check =
+      RunShell("ulimit -v 24000 && " + Quoted(QVR_QVRDB) + " --db " + Quoted(dir.Path()) + " check");
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_NE(check.out.find("ディスク 40000 枚、トラック 480000 曲"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("問題は見つかりませんでした。"), std::string::npos) << check.out;
 }
 
 }  // namespace
