@@ -1,16 +1,22 @@
-// Timing of the qvrdb commands on a generated database, each next to its yardstick, with the
-// peak memory of the process (maximum resident set size, as /usr/bin/time -v reports it):
-//   export             the whole database as JSON
-//   import             that JSON into an empty folder; yardstick: writing the five files it
-//                      produced once (written and flushed to disk, as the import leaves them)
-//   show KEY           the last disc; yardstick: reading the five files once. Also timed
-//                      in-process (this build's code, without the cost of starting a process,
-//                      which `qvrdb --help` shows)
-//   list, check        the whole database
-// The real qvrdb executable runs as a child process, so that another build can be compared:
-//   build/bin/qvrdb_timing [--discs N] [--qvrdb PATH] [--keep DIR]
-// (default: 100000 discs, bin/qvrdb beside it; --keep copies the imported database and its JSON).
-// Everything is made in a temporary folder that is removed at the end.
+// Timing of qvrdb as users meet it: every command a whole process, run in turn with a yardstick
+// process that does the least the command could (A B A B ...), on a generated database:
+//   start          qvrdb --help                     yardstick: cat --help
+//   show           the last disc                    yardstick: cat of the five files
+//   probe known    the demo disc, stored last       yardstick: cat of the five files
+//   probe unknown  the demo disc, not stored        yardstick: cat MasterDB.QVR
+//   list, check    the whole database               yardstick: cat of the five files
+//   export         the whole database as JSON       yardstick: cat of the five files (with
+//                                                   --export: it takes the longest)
+//   import         that JSON into an empty folder   yardstick: cp of the five files and sync of
+//                                                   the copies (written and flushed, as the
+//                                                   import leaves them)
+// Each row prints the median wall and processor time and the peak memory (maximum resident set
+// size) of the command, the yardstick's median wall time, and the median of the pairs' ratios,
+// which holds when the machine's speed drifts between pairs.
+//   build/bin/qvrdb_timing [--discs N] [--runs N] [--qvrdb PATH] [--demo CUE] [--keep DIR] [--export]
+// (default: 100000 discs, 5 runs, bin/qvrdb and bin/demo/QvrDemo.cue beside it; --keep copies
+// the imported database and its JSON). Everything is made in a temporary folder removed at the
+// end. The figures are only as steady as the machine: compare runs made one after the other.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -22,19 +28,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include <sstream>
-
 #include "GeneratedDatabase.h"
-#include "tools/qvrdb/Qvrdb.h"
 
 extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Command = std::vector<std::string>;
 
 struct Run {
   double seconds = 0;
@@ -58,18 +63,20 @@ void InChild(Work work) {
   waitpid(child, &status, 0);
 }
 
-// Runs `arguments` with standard output to `out`, and measures it.
-Run Spawn(const std::vector<std::string>& arguments, const std::string& out) {
+// Runs `arguments` with standard output to `out` (and standard error to /dev/null), and
+// measures it.
+Run Spawn(const Command& arguments, const std::string& out = "/dev/null") {
   std::vector<char*> argv;
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = Clock::now();
   pid_t child = 0;
   Run run;
-  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+  if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
     std::perror(argv[0]);
     std::exit(2);
   }
@@ -85,68 +92,74 @@ Run Spawn(const std::vector<std::string>& arguments, const std::string& out) {
   return run;
 }
 
-double ReadFiles(const std::filesystem::path& folder) {
-  std::vector<char> buffer(256 * 1024);
-  const auto start = Clock::now();
-  std::size_t total = 0;
-  for (const char* name : {"MasterDB.QVR", "TrackDB.QVR", "ArtistDB.QVR", "LabelDB.QVR", "GenreDB.QVR"}) {
-    int fd = open((folder / name).c_str(), O_RDONLY);
-    ssize_t got;
-    while ((got = read(fd, buffer.data(), buffer.size())) > 0) total += static_cast<std::size_t>(got);
-    close(fd);
-  }
-  if (total == 0) std::abort();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Writes the five files of `from` into `to` once, each flushed to disk, from memory.
-double WriteFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::filesystem::create_directories(to);
-  std::vector<std::pair<std::string, std::string>> files;
-  for (const char* name : {"MasterDB.QVR", "TrackDB.QVR", "ArtistDB.QVR", "LabelDB.QVR", "GenreDB.QVR"}) {
-    std::string bytes(std::filesystem::file_size(from / name), '\0');
-    int fd = open((from / name).c_str(), O_RDONLY);
-    std::size_t done = 0;
-    while (done < bytes.size()) done += static_cast<std::size_t>(read(fd, bytes.data() + done, bytes.size() - done));
-    close(fd);
-    files.emplace_back(name, std::move(bytes));
-  }
-  const auto start = Clock::now();
-  for (const auto& [name, bytes] : files) {
-    int fd = open((to / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::size_t done = 0;
-    while (done < bytes.size()) done += static_cast<std::size_t>(write(fd, bytes.data() + done, bytes.size() - done));
-    fsync(fd);
-    close(fd);
-  }
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
-void Report(const char* what, const Run& run, double yardstick = 0) {
-  std::printf("%-8s %9.3f s (cpu %8.3f s)  peak %8.1f MiB", what, run.seconds, run.cpu_seconds,
-              static_cast<double>(run.peak_kib) / 1024.0);
-  if (yardstick > 0) std::printf("  yardstick %8.3f s  ratio %6.2f", yardstick, run.seconds / yardstick);
-  if (run.status != 0) std::printf("  (exit status %d)", run.status);
+const char* const kFiles[] = {"MasterDB.QVR", "TrackDB.QVR", "ArtistDB.QVR", "LabelDB.QVR", "GenreDB.QVR"};
+
+Command CatFiles(const std::filesystem::path& folder) {
+  Command command{"cat"};
+  for (const char* name : kFiles) command.push_back((folder / name).string());
+  return command;
+}
+
+// Runs `command` and `yardstick` in turn `runs` times (after one unmeasured run of each, which
+// also warms the page cache), `prepare` before each of either, and prints the row.
+void Row(
+    const char* what, int runs, const Command& command, const Command& yardstick,
+    const std::function<void()>& prepare = [] {}) {
+  prepare();
+  Spawn(command);
+  prepare();
+  Spawn(yardstick);
+  std::vector<double> wall, cpu, peak, stick, ratio;
+  int status = 0;
+  for (int i = 0; i < runs; ++i) {
+    prepare();
+    const Run a = Spawn(command);
+    prepare();
+    const Run b = Spawn(yardstick);
+    wall.push_back(a.seconds);
+    cpu.push_back(a.cpu_seconds);
+    peak.push_back(static_cast<double>(a.peak_kib) / 1024.0);
+    stick.push_back(b.seconds);
+    ratio.push_back(a.seconds / b.seconds);
+    status = std::max(status, a.status);
+  }
+  std::printf("%-14s %8.4f s (cpu %8.4f s)  peak %7.1f MiB  yardstick %8.4f s  ratio %6.2f (%.2f..%.2f)", what,
+              Median(wall), Median(cpu), *std::max_element(peak.begin(), peak.end()), Median(stick), Median(ratio),
+              *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()));
+  if (status != 0) std::printf("  (exit status %d)", status);
   std::printf("\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int discs = 100000;
+  int discs = 100000, runs = 5;
   std::filesystem::path keep;  // where to copy the imported database and the JSON, if anywhere
-  std::string qvrdb = (std::filesystem::canonical("/proc/self/exe").parent_path() / "qvrdb").string();
-  for (int i = 1; i + 1 < argc; i += 2) {
+  const std::filesystem::path bin = std::filesystem::canonical("/proc/self/exe").parent_path();
+  std::string qvrdb = (bin / "qvrdb").string();
+  std::string demo = (bin / "demo" / "QvrDemo.cue").string();
+  bool export_row = false;
+  for (int i = 1; i < argc; i += 2) {
     const std::string option = argv[i];
+    if (option == "--export") {
+      export_row = true;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) break;
     if (option == "--discs")
       discs = std::atoi(argv[i + 1]);
+    else if (option == "--runs")
+      runs = std::max(1, std::atoi(argv[i + 1]));
     else if (option == "--qvrdb")
       qvrdb = argv[i + 1];
+    else if (option == "--demo")
+      demo = argv[i + 1];
     else if (option == "--keep")
       keep = argv[i + 1];
   }
@@ -163,59 +176,40 @@ int main(int argc, char** argv) {
 
   InChild([&] { qvr::bench::Generate(root / "source", discs); });
   const std::string json = (root / "discs.json").string();
-  const std::string null = "/dev/null";
-  std::printf("%d discs of %d tracks, %s\n", discs, qvr::bench::kTracks, qvrdb.c_str());
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each row as soon as it is measured
+  std::printf("%d discs of %d tracks, %s, %d runs each, medians\n", discs, qvr::bench::kTracks, qvrdb.c_str(), runs);
 
-  const Run exported = Spawn({qvrdb, "--db", (root / "source").string(), "export"}, json);
-  Report("export", exported);
-  std::printf("         JSON %.1f MB\n", static_cast<double>(std::filesystem::file_size(json)) / 1e6);
-
-  const Run imported = Spawn({qvrdb, "--db", (root / "imported").string(), "import", json}, null);
-  std::uintmax_t bytes = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(root / "imported")) bytes += entry.file_size();
-  // The yardstick's time goes through a file, as its memory must stay out of this process.
-  const std::string timed = (root / "write-seconds").string();
-  InChild([&] {
-    const double seconds = WriteFiles(root / "imported", root / "written");
-    if (FILE* out = std::fopen(timed.c_str(), "w")) {
-      std::fprintf(out, "%.6f\n", seconds);
-      std::fclose(out);
-    }
+  const std::filesystem::path source = root / "source", imported = root / "imported", copied = root / "copied";
+  Spawn({qvrdb, "--db", source.string(), "export"}, json);
+  std::printf("JSON %.1f MB\n", static_cast<double>(std::filesystem::file_size(json)) / 1e6);
+  Command copy{"sh", "-c", "mkdir -p \"$1\" && cp \"$0\"/*.QVR \"$1\" && sync \"$1\"/*.QVR", source.string(),
+               copied.string()};
+  Row("import", runs, {qvrdb, "--db", imported.string(), "import", json}, copy, [&] {
+    std::filesystem::remove_all(imported);
+    std::filesystem::remove_all(copied);
   });
-  double write_once = 0;
-  if (FILE* in = std::fopen(timed.c_str(), "r")) {
-    if (std::fscanf(in, "%lf", &write_once) != 1) write_once = 0;
-    std::fclose(in);
-  }
-  Report("import", imported, write_once);
-  std::printf("         five files %.1f MB\n", static_cast<double>(bytes) / 1e6);
+  Spawn({qvrdb, "--db", imported.string(), "import", json});
+  std::uintmax_t bytes = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(imported)) bytes += entry.file_size();
+  std::printf("five files %.1f MB\n", static_cast<double>(bytes) / 1e6);
 
-  const std::filesystem::path db = root / "imported";
-  std::vector<double> reads, shows;
-  Run show;
-  for (int i = 0; i < 5; ++i) {
-    reads.push_back(ReadFiles(db));
-    show = Spawn({qvrdb, "--db", db.string(), "show", qvr::bench::DiscKey(discs - 1)}, null);
-    shows.push_back(show.seconds);
+  const Command cat_all = CatFiles(imported);
+  const std::string db = imported.string();
+  Row("start", runs, {qvrdb, "--help"}, {"cat", "--help"});
+  Row("show", runs, {qvrdb, "--db", db, "show", qvr::bench::DiscKey(discs - 1)}, cat_all);
+  if (export_row) Row("export", runs, {qvrdb, "--db", db, "export"}, cat_all);
+  Row("list", runs, {qvrdb, "--db", db, "list"}, cat_all);
+  Row("check", runs, {qvrdb, "--db", db, "check"}, cat_all);
+  if (std::filesystem::exists(demo)) {
+    // The demo disc as an image: unknown to the generated database, then stored as its last disc.
+    Row("probe unknown", runs, {qvrdb, "--db", db, "probe", demo}, {"cat", (imported / "MasterDB.QVR").string()});
+    Spawn({qvrdb, "--db", db, "import", std::filesystem::path(demo).replace_extension(".json").string()});
+    Row("probe known", runs, {qvrdb, "--db", db, "probe", demo}, CatFiles(imported));
+  } else {
+    std::printf("probe: no demo disc at %s\n", demo.c_str());
   }
-  show.seconds = Median(shows);
-  Report("show", show, Median(reads));
-  Report("list", Spawn({qvrdb, "--db", db.string(), "list"}, null), Median(reads));
-  Report("check", Spawn({qvrdb, "--db", db.string(), "check"}, null), Median(reads));
-  Report("start", Spawn({qvrdb, "--help"}, null));
-  std::vector<double> inside;
-  for (int i = 0; i < 5; ++i) {
-    std::ostringstream out, err;
-    const std::vector<std::string> arguments{"--db", db.string(), "show", qvr::bench::DiscKey(discs - 1)};
-    const auto start = Clock::now();
-    const int status = qvr::RunQvrdb(arguments, out, err, qvr::TIniGTEnvironment{"qvrdb", root, root});
-    inside.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    if (status != 0) std::printf("in-process show failed: %s\n", err.str().c_str());
-  }
-  std::printf("show in-process %.4f s  yardstick %.4f s  ratio %.2f\n", Median(inside), Median(reads),
-              Median(inside) / Median(reads));
   if (!keep.empty()) {
-    std::filesystem::copy(db, keep, std::filesystem::copy_options::recursive);
+    std::filesystem::copy(imported, keep, std::filesystem::copy_options::recursive);
     std::filesystem::copy(json, keep / "discs.json");
   }
   return 0;

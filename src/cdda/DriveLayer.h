@@ -20,8 +20,8 @@ struct DriveLayer {
 };
 
 // Opens `drive` (empty: the system's default CD drive; a device path, an image file or a folder
-// of images) with SDL audio output, binds a device layer to it and polls it once, so that
+// of images) with the audio output `sink`, binds a device layer to it and polls it once, so that
 // Layer.CDState tells whether a disc could be read (Drive->Problem() says why not).
-std::unique_ptr<DriveLayer> OpenDriveLayer(const std::string& drive);
+std::unique_ptr<DriveLayer> OpenDriveLayer(const std::string& drive, std::unique_ptr<AudioSink> sink);
 
 }  // namespace qvr

@@ -3,13 +3,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "cddb/DatabaseReader.h"
 #include "cddb/DateSource.h"
 #include "cddb/RecordFile.h"
+#include "cddb/SpillSort.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -75,207 +78,326 @@ void CheckLength(const char* record, FieldSpan field, DBFile file, std::size_t i
   }
 }
 
-void CheckDamage(const DatabaseReader& db, Findings& findings) {
-  namespace m = master_layout;
-  Scan(db, DBFile::Master, [&](const char* r, std::size_t i) {
-    for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"},
-                               {m::DiscName, "DiscName"},
-                               {m::JacketFile, "JacketFile"},
-                               {m::LyricsFile, "LyricsFile"}}) {
-      CheckLength(r, field, DBFile::Master, i, name, findings);
-    }
-  });
-  Scan(db, DBFile::Track, [&](const char* r, std::size_t i) {
-    CheckLength(r, track_layout::DiscKey, DBFile::Track, i, "DiscKey", findings);
-    CheckLength(r, track_layout::TrackName, DBFile::Track, i, "TrackName", findings);
-  });
-  for (DBFile kind : {DBFile::Artist, DBFile::Label}) {
-    Scan(db, kind, [&](const char* r, std::size_t i) { CheckLength(r, name_layout::Name, kind, i, "Name", findings); });
-  }
-  Scan(db, DBFile::Genre,
-       [&](const char* r, std::size_t i) { CheckLength(r, genre_layout::Name, DBFile::Genre, i, "Name", findings); });
-}
-
-// The IDs of a name file, and findings about them: an ID that is not its record number, a
-// repeated ID, a repeated name.
-std::unordered_set<std::int64_t> CheckNames(const DatabaseReader& db, DBFile file, Findings& findings) {
-  std::unordered_map<std::int64_t, std::size_t> ids;
-  std::unordered_map<std::string, std::size_t> names;
-  const bool genre = file == DBFile::Genre;
-  Scan(db, file, [&](const char* r, std::size_t record) {
-    const std::int64_t id =
-        genre ? static_cast<unsigned char>(r[genre_layout::ID.Offset]) : ReadInt32At(r, name_layout::ID.Offset);
-    const std::string name(genre ? ShortStringAt(r, genre_layout::Name.Offset, 16)
-                                 : ShortStringAt(r, name_layout::Name.Offset, 96));
-    // A name's ID is the record number it was appended at; one that is not would collide with
-    // the ID a later name gets.
-    if (id != static_cast<std::int64_t>(record)) {
-      findings.Problem(file, record, "ID " + std::to_string(id) + " がレコード番号と違います");
-    }
-    if (auto [at, inserted] = ids.try_emplace(id, record); !inserted) {
-      findings.Problem(file, record,
-                       "ID " + std::to_string(id) + " はレコード " + std::to_string(at->second) + " と重複しています");
-    }
-    if (auto [at, inserted] = names.try_emplace(name, record); !inserted) {
-      findings.Problem(
-          file, record,
-          "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(at->second) + " と重複しています");
-    }
-  });
-  std::unordered_set<std::int64_t> result;
-  result.reserve(ids.size());
-  for (const auto& [id, record] : ids) result.insert(id);
-  return result;
-}
-
-// Track records by identity and track number (TrackKey), sorted, the first record of a key first.
-// A record whose key length is damaged is left out: it never matches a disc.
-class TrackIndex {
- public:
-  explicit TrackIndex(const DatabaseReader& db) {
-    namespace t = track_layout;
-    Scan(db, DBFile::Track, [&](const char* r, std::size_t i) {
-      if (static_cast<unsigned char>(r[t::DiscKey.Offset]) > 8) return;
-      Entry entry;
-      const std::string key = KeyOf(r);
-      std::memcpy(entry.Key.data(), key.data(), key.size());
-      entry.Size = static_cast<std::uint8_t>(key.size());
-      entry.Record = static_cast<std::uint32_t>(i);
-      entries_.push_back(entry);
-    });
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.View() < b.View(); });
-  }
-
-  static std::string KeyOf(const char* r) {
-    namespace t = track_layout;
-    return TrackKey(ShortString<8>(ShortStringAt(r, t::DiscKey.Offset, 8)),
-                    static_cast<std::uint8_t>(r[t::TrackCount.Offset]), ReadUInt32At(r, t::DiscTime.Offset),
-                    static_cast<std::uint8_t>(r[t::TrackNo.Offset]));
-  }
-
-  // The number of the first record with `key`, or 0.
-  std::size_t First(std::string_view key) const {
-    auto at = std::lower_bound(entries_.begin(), entries_.end(), key,
-                               [](const Entry& e, std::string_view k) { return e.View() < k; });
-    return at != entries_.end() && at->View() == key ? at->Record : 0;
-  }
-
- private:
-  struct Entry {
-    std::array<char, 15> Key{};  // a TrackKey is at most 15 bytes
-    std::uint8_t Size = 0;
-    std::uint32_t Record = 0;
-    std::string_view View() const { return {Key.data(), Size}; }
-  };
-  std::vector<Entry> entries_;
-};
-
 // Whether references into `file` can be checked: it is valid, or missing and so to be created
 // empty (a file of another version is a problem of its own).
 bool Checkable(const DatabaseReader& db, DBFile file) { return db.File(file).ValidHeader || !db.File(file).Exists; }
 
-void CheckMasters(const DatabaseReader& db, const TrackIndex& tracks,
-                  const std::unordered_set<std::int64_t>& artist_ids, const std::unordered_set<std::int64_t>& label_ids,
-                  std::unordered_set<std::string>& discs, Findings& findings) {
-  const bool artists_usable = Checkable(db, DBFile::Artist);
-  const bool labels_usable = Checkable(db, DBFile::Label);
-  const bool tracks_usable = Checkable(db, DBFile::Track);
-  std::unordered_map<std::string, std::size_t> first;  // identity -> record number
-  Scan(db, DBFile::Master, [&](const char* r, std::size_t record) {
-    const TMasterRecord m = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize));
-    const std::string identity = TrackKey(m.DiscKey, m.TrackCount, m.DiscTime, 0);
-    discs.insert(identity);
-    auto [at, inserted] = first.try_emplace(identity, record);
-    if (!inserted) {
-      findings.Problem(DBFile::Master, record,
-                       "ディスク " + Identity(m.DiscKey, m.TrackCount, m.DiscTime) + " はレコード " +
-                           std::to_string(at->second) + " と重複しており、検索では見つかりません");
-    }
-    if (m.TrackCount > kMaxTracks) {
-      findings.Problem(DBFile::Master, record, "曲数 " + std::to_string(m.TrackCount) + " は 99 を超えています");
-    }
-    if (m.DiscType > 3)
-      findings.Problem(DBFile::Master, record, "DiscType " + std::to_string(m.DiscType) + " は 0..3 の外です");
-    if (!IsUnknownDate(m.SaleDate) && !CivilFromDate(m.SaleDate)) {
-      findings.Problem(DBFile::Master, record, "SaleDate が日付ではありません");
-    }
-    if (artists_usable && !artist_ids.contains(m.ArtistID)) {
-      findings.Problem(DBFile::Master, record,
-                       "ArtistID " + std::to_string(m.ArtistID) + " が ArtistDB.QVR にありません");
-    }
-    if (labels_usable && !label_ids.contains(m.LabelID)) {
-      findings.Problem(DBFile::Master, record, "LabelID " + std::to_string(m.LabelID) + " が LabelDB.QVR にありません");
-    }
-    if (tracks_usable && inserted) {
-      for (std::size_t n = 1; n <= UsedTracks(m.TrackCount); ++n) {
-        if (tracks.First(TrackKey(m.DiscKey, m.TrackCount, m.DiscTime, static_cast<std::uint8_t>(n))) == 0) {
-          findings.Problem(DBFile::Master, record,
-                           "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
-        }
-      }
-    }
-  });
+// Findings of one part, put in record order at the end: within a record by `Rank`, the order in
+// which the checks of a record are listed.
+class PartFindings {
+ public:
+  void Problem(DBFile file, std::size_t record, unsigned rank, const std::string& text) {
+    Findings(found_).Problem(file, record, text);
+    places_.push_back({record, rank});
+  }
+  void Remark(DBFile file, const std::string& text) {
+    Findings(found_).Remark(file, 0, text);
+    places_.push_back({SIZE_MAX, 0});
+  }
+  void AppendTo(std::vector<CheckFinding>& out) {
+    std::vector<std::size_t> order(found_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return places_[a] < places_[b]; });
+    for (std::size_t i : order) out.push_back(std::move(found_[i]));
+  }
+
+ private:
+  std::vector<CheckFinding> found_;
+  std::vector<std::pair<std::size_t, unsigned>> places_;
+};
+
+// A disc identity packed for sorting: key bytes, key length, track count, disc time.
+struct PackedIdentity {
+  std::uint64_t Key = 0;
+  std::uint8_t Length = 0;
+  std::uint8_t Count = 0;
+  std::uint32_t Time = 0;
+
+  static PackedIdentity Of(const ShortString<8>& key, std::uint8_t count, std::uint32_t time) {
+    PackedIdentity identity;
+    std::memcpy(&identity.Key, key.View().data(), key.View().size());
+    identity.Length = static_cast<std::uint8_t>(key.View().size());
+    identity.Count = count;
+    identity.Time = time;
+    return identity;
+  }
+  ShortString<8> DiscKey() const {
+    char bytes[8];
+    std::memcpy(bytes, &Key, sizeof bytes);
+    return ShortString<8>(std::string_view(bytes, Length));
+  }
+  auto Tie() const { return std::tie(Key, Length, Count, Time); }
+  friend bool operator==(const PackedIdentity& a, const PackedIdentity& b) { return a.Tie() == b.Tie(); }
+  friend bool operator<(const PackedIdentity& a, const PackedIdentity& b) { return a.Tie() < b.Tie(); }
+};
+
+struct MasterEntry {
+  PackedIdentity Disc;
+  std::uint32_t Record = 0;
+  friend bool operator<(const MasterEntry& a, const MasterEntry& b) {
+    return std::tie(a.Disc, a.Record) < std::tie(b.Disc, b.Record);
+  }
+};
+
+struct TrackEntry {
+  PackedIdentity Disc;
+  std::uint8_t TrackNo = 0;
+  bool Found = false;  // a search finds the record (its key length is not damaged)
+  std::uint32_t Record = 0;
+  friend bool operator<(const TrackEntry& a, const TrackEntry& b) {
+    return std::tie(a.Disc, a.TrackNo, a.Record) < std::tie(b.Disc, b.TrackNo, b.Record);
+  }
+};
+
+struct NameEntry {
+  std::uint64_t Hash = 0;
+  std::uint32_t Record = 0;
+  friend bool operator<(const NameEntry& a, const NameEntry& b) {
+    return std::tie(a.Hash, a.Record) < std::tie(b.Hash, b.Record);
+  }
+};
+
+std::uint64_t HashOf(std::string_view bytes) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return h;
 }
 
-void CheckTracks(const DatabaseReader& db, const TrackIndex& tracks, const std::unordered_set<std::int64_t>& artist_ids,
-                 const std::unordered_set<std::int64_t>& genre_ids, const std::unordered_set<std::string>& discs,
-                 Findings& findings) {
-  const bool artists_usable = Checkable(db, DBFile::Artist);
-  const bool genres_usable = Checkable(db, DBFile::Genre);
-  std::size_t orphans = 0;
-  Scan(db, DBFile::Track, [&](const char* r, std::size_t record) {
-    const TTrackRecord t = DecodeTrackRecord(std::span<const char, kTrackRecordSize>(r, kTrackRecordSize));
-    const std::size_t first = tracks.First(TrackKey(t.DiscKey, t.TrackCount, t.DiscTime, t.TrackNo));
-    if (first != 0 && first != record) {
-      findings.Problem(DBFile::Track, record,
-                       "ディスク " + Identity(t.DiscKey, t.TrackCount, t.DiscTime) + " のトラック " +
-                           std::to_string(t.TrackNo) + " はレコード " + std::to_string(first) + " と重複しています");
+// The IDs of a name file. A name's ID is the record number it was appended at; only records whose
+// ID is another (damage) are kept, so memory grows with the damage and not with the file.
+class NameIds {
+ public:
+  bool Has(std::int64_t id) const {
+    if (id >= 1 && static_cast<std::uint64_t>(id) < records_ && !misplaced_records_.contains(id)) return true;
+    return misplaced_ids_.contains(id);
+  }
+
+  // One pass over `file`: damaged lengths, IDs that are not their record number, repeated IDs
+  // and repeated names.
+  static NameIds Check(const DatabaseReader& db, DBFile file, std::size_t memory, std::vector<CheckFinding>& damage,
+                       PartFindings& findings) {
+    NameIds result;
+    const RecordFile* open = db.Open(file);
+    if (!open) return result;
+    result.records_ = db.File(file).Records;
+    const bool genre = file == DBFile::Genre;
+    const FieldSpan name_field = genre ? genre_layout::Name : name_layout::Name;
+    Findings damage_findings(damage);
+    SpillSort<NameEntry> names(memory);
+    std::unordered_map<std::int64_t, std::vector<std::size_t>> misplaced;  // ID -> records, in order
+    RecordScanner scan(*open);
+    while (const char* r = scan.Next()) {
+      const std::size_t record = scan.Index();
+      CheckLength(r, name_field, file, record, "Name", damage_findings);
+      const std::int64_t id =
+          genre ? static_cast<unsigned char>(r[genre_layout::ID.Offset]) : ReadInt32At(r, name_layout::ID.Offset);
+      if (id != static_cast<std::int64_t>(record)) {
+        findings.Problem(file, record, 0, "ID " + std::to_string(id) + " がレコード番号と違います");
+        result.misplaced_records_.insert(static_cast<std::int64_t>(record));
+        misplaced[id].push_back(record);
+      }
+      names.Add({HashOf(ShortStringAt(r, name_field.Offset, name_field.Size - 1)), static_cast<std::uint32_t>(record)});
     }
-    if (t.TrackNo < 1 || t.TrackNo > UsedTracks(t.TrackCount)) {
-      findings.Problem(DBFile::Track, record, "トラック番号 " + std::to_string(t.TrackNo) + " は曲数の範囲外です");
-    }
-    if (!discs.contains(TrackKey(t.DiscKey, t.TrackCount, t.DiscTime, 0))) ++orphans;
-    if (artists_usable) {
-      for (auto [id, field] :
-           {std::pair{t.LyricsbyID, "LyricsbyID"}, {t.MusicbyID, "MusicbyID"}, {t.ArrangebyID, "ArrangebyID"}}) {
-        if (!artist_ids.contains(id)) {
-          findings.Problem(DBFile::Track, record,
-                           std::string(field) + " " + std::to_string(id) + " が ArtistDB.QVR にありません");
-        }
+    // A repeated ID is one a misplaced record has: the others with it are that record or other
+    // misplaced ones; the first of them in the file keeps it.
+    for (auto& [id, records] : misplaced) {
+      result.misplaced_ids_.insert(id);
+      if (id >= 1 && static_cast<std::uint64_t>(id) < result.records_ && !result.misplaced_records_.contains(id)) {
+        records.push_back(static_cast<std::size_t>(id));
+      }
+      std::sort(records.begin(), records.end());
+      for (std::size_t i = 1; i < records.size(); ++i) {
+        findings.Problem(
+            file, records[i], 1,
+            "ID " + std::to_string(id) + " はレコード " + std::to_string(records[0]) + " と重複しています");
       }
     }
-    if (genres_usable && !genre_ids.contains(t.GenreID)) {
-      findings.Problem(DBFile::Track, record, "GenreID " + std::to_string(t.GenreID) + " が GenreDB.QVR にありません");
+    // Equal names have equal hashes: each run of one hash is read back and compared byte for byte.
+    names.Finish();
+    std::vector<std::uint32_t> group;
+    auto compare_group = [&] {
+      std::vector<std::pair<std::string, std::uint32_t>> seen;
+      char bytes[kNameRecordSize];
+      for (std::uint32_t record : group) {
+        if (open->Read(record, 1, bytes) != 1) continue;
+        std::string name(ShortStringAt(bytes, name_field.Offset, name_field.Size - 1));
+        auto first = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == name; });
+        if (first == seen.end()) {
+          seen.emplace_back(std::move(name), record);
+        } else {
+          findings.Problem(
+              file, record, 2,
+              "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(first->second) + " と重複しています");
+        }
+      }
+    };
+    std::uint64_t hash = 0;
+    while (const NameEntry* entry = names.Next()) {
+      if (!group.empty() && entry->Hash != hash) {
+        if (group.size() > 1) compare_group();
+        group.clear();
+      }
+      hash = entry->Hash;
+      group.push_back(entry->Record);
     }
-  });
-  if (orphans > 0 && db.File(DBFile::Master).ValidHeader) {
-    findings.Remark(DBFile::Track, 0,
-                    std::to_string(orphans) +
-                        " 件のトラックレコードにはマスターレコードがありません (登録の途中で中断された跡です)");
+    if (group.size() > 1) compare_group();
+    return result;
   }
-}
+
+ private:
+  std::uint64_t records_ = 0;  // header included
+  std::unordered_set<std::int64_t> misplaced_records_, misplaced_ids_;
+};
+
+std::string IdentityText(const PackedIdentity& disc) { return Identity(disc.DiscKey(), disc.Count, disc.Time); }
 
 }  // namespace
 
-std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path) {
+std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path, std::size_t sort_memory) {
   const DatabaseReader db(master_path);
-  // Findings are gathered per part and given in the order files, masters, tracks, names.
-  std::vector<CheckFinding> files, masters, tracks, artists, labels, genres;
-  Findings file_findings(files), artist_findings(artists), label_findings(labels), genre_findings(genres);
-  CheckFiles(db, file_findings);
-  CheckDamage(db, file_findings);
-  const auto artist_ids = CheckNames(db, DBFile::Artist, artist_findings);
-  const auto label_ids = CheckNames(db, DBFile::Label, label_findings);
-  const auto genre_ids = CheckNames(db, DBFile::Genre, genre_findings);
-  const TrackIndex index(db);
-  std::unordered_set<std::string> discs;
-  Findings master_findings(masters), track_findings(tracks);
-  CheckMasters(db, index, artist_ids, label_ids, discs, master_findings);
-  CheckTracks(db, index, artist_ids, genre_ids, discs, track_findings);
-  for (auto* part : {&masters, &tracks, &artists, &labels, &genres}) {
-    files.insert(files.end(), std::make_move_iterator(part->begin()), std::make_move_iterator(part->end()));
+  std::vector<CheckFinding> files;
+  std::array<std::vector<CheckFinding>, 5> damage;
+  PartFindings masters, tracks, artists, labels, genres;
+  {
+    Findings file_findings(files);
+    CheckFiles(db, file_findings);
   }
+  auto damage_of = [&](DBFile file) -> std::vector<CheckFinding>& { return damage[static_cast<std::size_t>(file)]; };
+  const NameIds artist_ids = NameIds::Check(db, DBFile::Artist, sort_memory, damage_of(DBFile::Artist), artists);
+  const NameIds label_ids = NameIds::Check(db, DBFile::Label, sort_memory, damage_of(DBFile::Label), labels);
+  const NameIds genre_ids = NameIds::Check(db, DBFile::Genre, sort_memory, damage_of(DBFile::Genre), genres);
+  const bool artists_usable = Checkable(db, DBFile::Artist);
+
+  // Master file: each record on its own; identities kept for the duplicates and the tracks.
+  SpillSort<MasterEntry> discs(sort_memory);
+  {
+    Findings damage_findings(damage_of(DBFile::Master));
+    const bool labels_usable = Checkable(db, DBFile::Label);
+    namespace m = master_layout;
+    Scan(db, DBFile::Master, [&](const char* r, std::size_t record) {
+      for (auto [field, name] : {std::pair{m::DiscKey, "DiscKey"},
+                                 {m::DiscName, "DiscName"},
+                                 {m::JacketFile, "JacketFile"},
+                                 {m::LyricsFile, "LyricsFile"}}) {
+        CheckLength(r, field, DBFile::Master, record, name, damage_findings);
+      }
+      const TMasterRecord d = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize));
+      discs.Add({PackedIdentity::Of(d.DiscKey, d.TrackCount, d.DiscTime), static_cast<std::uint32_t>(record)});
+      if (d.TrackCount > kMaxTracks) {
+        masters.Problem(DBFile::Master, record, 1, "曲数 " + std::to_string(d.TrackCount) + " は 99 を超えています");
+      }
+      if (d.DiscType > 3) {
+        masters.Problem(DBFile::Master, record, 2, "DiscType " + std::to_string(d.DiscType) + " は 0..3 の外です");
+      }
+      if (!IsUnknownDate(d.SaleDate) && !CivilFromDate(d.SaleDate)) {
+        masters.Problem(DBFile::Master, record, 3, "SaleDate が日付ではありません");
+      }
+      if (artists_usable && !artist_ids.Has(d.ArtistID)) {
+        masters.Problem(DBFile::Master, record, 4,
+                        "ArtistID " + std::to_string(d.ArtistID) + " が ArtistDB.QVR にありません");
+      }
+      if (labels_usable && !label_ids.Has(d.LabelID)) {
+        masters.Problem(DBFile::Master, record, 5,
+                        "LabelID " + std::to_string(d.LabelID) + " が LabelDB.QVR にありません");
+      }
+    });
+  }
+
+  // Track file: each record on its own; identities kept for the duplicates and the masters.
+  SpillSort<TrackEntry> track_entries(sort_memory);
+  {
+    Findings damage_findings(damage_of(DBFile::Track));
+    const bool genres_usable = Checkable(db, DBFile::Genre);
+    namespace t = track_layout;
+    Scan(db, DBFile::Track, [&](const char* r, std::size_t record) {
+      CheckLength(r, t::DiscKey, DBFile::Track, record, "DiscKey", damage_findings);
+      CheckLength(r, t::TrackName, DBFile::Track, record, "TrackName", damage_findings);
+      const TTrackRecord d = DecodeTrackRecord(std::span<const char, kTrackRecordSize>(r, kTrackRecordSize));
+      track_entries.Add({PackedIdentity::Of(d.DiscKey, d.TrackCount, d.DiscTime), d.TrackNo,
+                         static_cast<unsigned char>(r[t::DiscKey.Offset]) <= 8, static_cast<std::uint32_t>(record)});
+      if (d.TrackNo < 1 || d.TrackNo > UsedTracks(d.TrackCount)) {
+        tracks.Problem(DBFile::Track, record, 1, "トラック番号 " + std::to_string(d.TrackNo) + " は曲数の範囲外です");
+      }
+      if (artists_usable) {
+        unsigned rank = 2;
+        for (auto [id, field] :
+             {std::pair{d.LyricsbyID, "LyricsbyID"}, {d.MusicbyID, "MusicbyID"}, {d.ArrangebyID, "ArrangebyID"}}) {
+          if (!artist_ids.Has(id)) {
+            tracks.Problem(DBFile::Track, record, rank,
+                           std::string(field) + " " + std::to_string(id) + " が ArtistDB.QVR にありません");
+          }
+          ++rank;
+        }
+      }
+      if (genres_usable && !genre_ids.Has(d.GenreID)) {
+        tracks.Problem(DBFile::Track, record, 5,
+                       "GenreID " + std::to_string(d.GenreID) + " が GenreDB.QVR にありません");
+      }
+    });
+  }
+
+  // Both sorted by identity, walked side by side: repeated discs, repeated tracks, discs without
+  // their tracks and tracks without their disc.
+  discs.Finish();
+  track_entries.Finish();
+  const bool tracks_usable = Checkable(db, DBFile::Track);
+  std::size_t orphans = 0;
+  const MasterEntry* disc = discs.Next();
+  const TrackEntry* track = track_entries.Next();
+  while (disc || track) {
+    const PackedIdentity identity = !track || (disc && disc->Disc < track->Disc) ? disc->Disc : track->Disc;
+    // The identity's master records: the first is the one a search finds.
+    std::uint32_t first_master = 0;
+    for (; disc && disc->Disc == identity; disc = discs.Next()) {
+      if (first_master == 0) {
+        first_master = disc->Record;
+      } else {
+        masters.Problem(DBFile::Master, disc->Record, 0,
+                        "ディスク " + IdentityText(identity) + " はレコード " + std::to_string(first_master) +
+                            " と重複しており、検索では見つかりません");
+      }
+    }
+    // Its track records, by track number: the first found one is the track.
+    std::array<bool, kMaxTracks + 1> present{};
+    while (track && track->Disc == identity) {
+      const std::uint8_t track_no = track->TrackNo;
+      std::vector<std::uint32_t> records;
+      std::uint32_t first = 0;
+      for (; track && track->Disc == identity && track->TrackNo == track_no; track = track_entries.Next()) {
+        records.push_back(track->Record);
+        if (track->Found && first == 0) first = track->Record;
+        if (first_master == 0) ++orphans;
+      }
+      if (first != 0 && track_no <= kMaxTracks) present[track_no] = true;
+      for (std::uint32_t record : records) {
+        if (first != 0 && record != first) {
+          tracks.Problem(DBFile::Track, record, 0,
+                         "ディスク " + IdentityText(identity) + " のトラック " + std::to_string(track_no) +
+                             " はレコード " + std::to_string(first) + " と重複しています");
+        }
+      }
+    }
+    if (first_master != 0 && tracks_usable) {
+      for (std::size_t n = 1; n <= UsedTracks(identity.Count); ++n) {
+        if (!present[n]) {
+          masters.Problem(DBFile::Master, first_master, static_cast<unsigned>(6 + n),
+                          "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
+        }
+      }
+    }
+  }
+  if (orphans > 0 && db.File(DBFile::Master).ValidHeader) {
+    tracks.Remark(DBFile::Track,
+                  std::to_string(orphans) +
+                      " 件のトラックレコードにはマスターレコードがありません (登録の途中で中断された跡です)");
+  }
+
+  // The files and their damaged fields first, then masters, tracks and the three name files.
+  for (DBFile kind : kAllDBFiles) {
+    auto& found = damage_of(kind);
+    files.insert(files.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+  }
+  for (PartFindings* part : {&masters, &tracks, &artists, &labels, &genres}) part->AppendTo(files);
   return files;
 }
 

@@ -16,12 +16,18 @@ struct CheckFinding {
   std::string Text;     // UTF-8, one line, naming the file and record
 };
 
+// The memory the validator's sorts take before they go to temporary files.
+inline constexpr std::size_t kCheckSortMemory = 4u << 20;
+
 // Everything found in the database of `master_path`: first the files themselves (existence,
-// headers, partial records, damaged fields), then master, track, artist, label and genre records.
-// The files are read record by record under the shared lock; memory holds a compact index of the
-// disc identities and track keys and the names of the name files, never the records themselves.
-// Raises Error when a file exists but cannot be read.
-std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path);
+// headers, partial records, damaged fields), then master, track, artist, label and genre records,
+// each part in record order. Each file is read once, record by record, under the shared lock.
+// Memory does not grow with the database: the disc identities, track keys and name hashes that
+// the checks across records need are sorted within `sort_memory` (the rest in temporary files),
+// and of the name files' IDs only those that are not their record number are kept. Raises Error
+// when a file exists but cannot be read or a temporary file cannot be written.
+std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path,
+                                        std::size_t sort_memory = kCheckSortMemory);
 
 // The same for the database a snapshot was read from (read again from its files).
 std::vector<CheckFinding> CheckDatabase(const DatabaseSnapshot& snapshot);

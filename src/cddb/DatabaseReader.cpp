@@ -43,7 +43,7 @@ struct DatabaseReader::Files {
   std::optional<DatabaseLock> lock;
   std::array<std::optional<RecordFile>, 5> open;
   // Per name file: names read from record ID directly, or this map when IDs are out of place.
-  std::array<bool, 5> direct{};
+  std::array<bool, 5> learned{}, direct{};
   std::array<std::unordered_map<std::int64_t, std::string>, 5> names;
   // Track records by the hash of their identity and track number, in file order within a hash.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> tracks;
@@ -66,22 +66,28 @@ DatabaseReader::DatabaseReader(const std::filesystem::path& master_path) : open_
     info.Records = file.Count();
     info.TrailingBytes = static_cast<std::size_t>(info.Size % file.RecordSize());
     info.ValidHeader = file.HasValidHeader();
-    if (!info.ValidHeader || kind == DBFile::Master || kind == DBFile::Track) continue;
-
-    // A name file is read once to see whether every ID is its record number.
-    bool direct = true;
-    RecordScanner scan(file);
-    while (const char* record = scan.Next()) {
-      if (IDAt(kind, record) != static_cast<std::int64_t>(scan.Index())) {
-        direct = false;
-        break;
-      }
-    }
-    open_->direct[i] = direct;
-    if (direct) continue;
-    RecordScanner again(file);
-    while (const char* record = again.Next()) open_->names[i].try_emplace(IDAt(kind, record), NameAt(kind, record));
   }
+}
+
+// A name file is read once, at its first name, to see whether every ID is its record number.
+void DatabaseReader::LearnNames(std::size_t i) const {
+  Files& open = *open_;
+  if (open.learned[i]) return;
+  open.learned[i] = true;
+  const auto kind = static_cast<DBFile>(i);
+  const RecordFile& file = *open.open[i];
+  bool direct = true;
+  RecordScanner scan(file);
+  while (const char* record = scan.Next()) {
+    if (IDAt(kind, record) != static_cast<std::int64_t>(scan.Index())) {
+      direct = false;
+      break;
+    }
+  }
+  open.direct[i] = direct;
+  if (direct) return;
+  RecordScanner again(file);
+  while (const char* record = again.Next()) open.names[i].try_emplace(IDAt(kind, record), NameAt(kind, record));
 }
 
 DatabaseReader::~DatabaseReader() = default;
@@ -134,6 +140,7 @@ std::optional<TMasterRecord> DatabaseReader::FindMaster(std::string_view key) co
 std::string DatabaseReader::NameOf(DBFile file, std::int64_t id) const {
   const auto i = static_cast<std::size_t>(file);
   if (!files_[i].ValidHeader) return {};
+  LearnNames(i);
   if (!open_->direct[i]) {
     auto found = open_->names[i].find(id);
     return found == open_->names[i].end() ? std::string() : found->second;

@@ -3,9 +3,10 @@
 // resolved as a lookup resolves it, so that memory holds one disc rather than the database.
 //
 // Names are read straight from their records when every ID of a name file is its record number,
-// as the store writes them; a damaged file (IDs out of place) is read into an ID -> name map once
-// instead, with the first record winning as in a search. Tracks are found through a compact
-// index of the track file (a hash and a record number per track record, read once).
+// as the store writes them (seen at the file's first name, so that readers of no names never read
+// the file); a damaged file (IDs out of place) is read into an ID -> name map once instead, with the first record
+// winning as in a search. Tracks are found through a compact index of the track file (a hash and a record number per
+// track record, read once).
 //
 // Files are opened read-only under the shared lock, which is held for the reader's life, so no
 // store is seen half done. Nothing is created: a missing file reads as one without records.
@@ -62,6 +63,8 @@ class DatabaseReader {
 
  private:
   struct Files;
+  void LearnNames(std::size_t file) const;
+
   std::array<SnapshotFile, 5> files_;
   std::unique_ptr<Files> open_;
   bool indexed_ = false;

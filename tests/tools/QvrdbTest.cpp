@@ -38,7 +38,8 @@ class QvrdbTest : public testing::Test {
     arguments.insert(arguments.begin(), {"--db", (dir_ / folder).string()});
     std::ostringstream out, err;
     TIniGTEnvironment environment{"qvrdb", dir_.Path(), dir_.Path()};
-    int status = RunQvrdb(arguments, out, err, environment);
+    // The commands of the companion programs run in this process too.
+    int status = RunQvrdb(arguments, out, err, environment, OnlineCommands());
     return {status, out.str(), err.str()};
   }
 

@@ -1,14 +1,20 @@
 // qvrdb's option parsing, dispatch and the database folder taken from the player's settings.
 #include "tools/qvrdb/Qvrdb.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <ostream>
+#include <cstring>
+#include <iostream>
+#include <vector>
 
 #include "app/PlayerSettings.h"
 #include "app/Version.h"
 #include "cddb/DatabaseLock.h"
 #include "util/Error.h"
 #include "util/Msf.h"
+#include "util/ProgramFolder.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -26,6 +32,20 @@ void PrintUsage(std::ostream& err) {
     if (line.size() < 24) line.resize(24, ' ');
     err << line << " " << command.Summary << "\n";
   }
+}
+
+// Replaces this process with the companion `program` beside it, given the same arguments; returns
+// only when it cannot be started.
+int HandOver(std::string_view program, std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  const std::string path = (ProgramFile().parent_path() / program).string();
+  std::vector<char*> argv{const_cast<char*>(path.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  out.flush();
+  err.flush();
+  execv(path.c_str(), argv.data());
+  err << "qvrdb: " << path << " を起動できません: " << std::strerror(errno) << "\n";
+  return kQvrdbError;
 }
 
 }  // namespace
@@ -67,7 +87,7 @@ std::filesystem::path SettingsMasterPath(const TIniGTEnvironment& environment) {
 }
 
 int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
-             const TIniGTEnvironment& environment) {
+             const TIniGTEnvironment& environment, std::span<const QvrdbRunner> runners) {
   std::filesystem::path master_path;
   std::size_t at = 0;
   if (at < arguments.size() && (arguments[at] == "--db" || arguments[at].starts_with("--db="))) {
@@ -98,6 +118,11 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
   const std::string& name = arguments[at];
   for (const QvrdbCommand& command : QvrdbCommands()) {
     if (command.Name != name) continue;
+    auto run = command.Run;
+    for (const QvrdbRunner& runner : runners) {
+      if (!run && runner.Name == name) run = runner.Run;
+    }
+    if (!run) return HandOver(command.Program, arguments, out, err);
     try {
       if (master_path.empty()) master_path = SettingsMasterPath(environment);
       std::error_code error;
@@ -105,7 +130,7 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
         err << "qvrdb: データベースのフォルダがありません: " << DatabaseFolder(master_path).string() << "\n";
         return kQvrdbError;
       }
-      return command.Run({master_path, environment.ProgramFolder, out, err}, arguments.subspan(at + 1));
+      return run({master_path, environment.ProgramFolder, out, err}, arguments.subspan(at + 1));
     } catch (const Error& error) {
       out.flush();
       err << "qvrdb: " << error.what() << "\n";
@@ -115,6 +140,16 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
   err << (name.starts_with('-') ? "qvrdb: 不明なオプションです: " : "qvrdb: 知らないコマンドです: ") << name << "\n";
   PrintUsage(err);
   return kQvrdbError;
+}
+
+int QvrdbMain(int argc, char** argv, std::span<const QvrdbRunner> runners) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  try {
+    return RunQvrdb(arguments, std::cout, std::cerr, TIniGTEnvironment::FromProcess(), runners);
+  } catch (const Error& error) {
+    std::cerr << "qvrdb: " << error.what() << "\n";
+    return kQvrdbError;
+  }
 }
 
 }  // namespace qvr

@@ -1,5 +1,10 @@
 // qvrdb: the command-line tool with which users inspect, back up and restore their disc
 // database. The commands live in a table (QvrdbCommands.cpp); adding one is adding a row.
+//
+// qvrdb itself links only the database code, so that it starts as fast as a small system tool.
+// Commands that reach drives or the network (and so load libcdio, libcurl, ...) belong to a
+// companion program beside it, named in their row: qvrdb hands the whole command line over to
+// that program, which runs the same dispatch with its own commands (see RunQvrdb).
 #pragma once
 
 #include <cstdint>
@@ -34,16 +39,39 @@ struct QvrdbCommand {
   bool ReadsDatabase;          // refused (usage error) when the database folder does not exist
   // Runs the command with the arguments after its name; returns a QvrdbStatus. Raises Error for
   // input/output errors.
+  // Null for a command of a companion program.
   int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
+  // The companion program (an executable beside qvrdb) that runs the command; empty when qvrdb
+  // runs it itself.
+  std::string_view Program = {};
 };
 
 // Every command, in the order the usage text lists them.
 std::span<const QvrdbCommand> QvrdbCommands();
 
+// A command a companion program runs itself: its name as in the table, and how it runs.
+struct QvrdbRunner {
+  std::string_view Name;
+  int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
+};
+
+// The commands of the companion programs: "qvrdb-drive" (drives and images, through libcdio)
+// and "qvrdb-online" (online sources, through libcurl and libdiscid; also reads drives).
+std::span<const QvrdbRunner> DriveCommands();
+std::span<const QvrdbRunner> OnlineCommands();
+
 // Runs the tool with `arguments` (without the program name) and returns its exit status.
-// `environment` locates the settings file when no --db is given.
+// `environment` locates the settings file when no --db is given. A command of a companion
+// program is run with the matching runner of `runners` when there is one (the companion
+// programs, tests); otherwise this process is replaced by the companion program, found beside
+// the running executable, with the same arguments (`out` and `err` must then be the standard
+// streams).
 int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
-             const TIniGTEnvironment& environment);
+             const TIniGTEnvironment& environment, std::span<const QvrdbRunner> runners = {});
+
+// The entry of qvrdb and of its companion programs: runs the command line of `argv` with
+// `runners` and the standard streams, and returns the exit status.
+int QvrdbMain(int argc, char** argv, std::span<const QvrdbRunner> runners);
 
 // The master file the player uses: "DataBasePath" of section "Other" of the player's settings
 // file "Qvr.ini" in the program folder (fenced; default: the program folder's "DB/"), a folder

@@ -112,9 +112,9 @@ constexpr QvrdbCommand kCommands[] = {
     {"lookup", "KEY|DRIVE",
      "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON "
      "で表示",
-     false, RunLookup},
+     false, nullptr, "qvrdb-online"},
     {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false,
-     RunProbe},
+     nullptr, "qvrdb-drive"},
 };
 
 }  // namespace

@@ -61,4 +61,11 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
   return kQvrdbOk;
 }
 
+namespace {
+// Reading a drive for a lookup needs the device layer too, so probe runs here as well.
+constexpr QvrdbRunner kOnlineCommands[] = {{"lookup", RunLookup}, {"probe", RunProbe}};
+}  // namespace
+
+std::span<const QvrdbRunner> OnlineCommands() { return kOnlineCommands; }
+
 }  // namespace qvr

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "app/PlayerSettings.h"
+#include "audio/NoAudioSink.h"
 #include "cdda/DriveLayer.h"
 #include "cddb/DiscDatabase.h"
 #include "metadata/DiscIds.h"
@@ -15,7 +16,8 @@
 namespace qvr {
 
 std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err) {
-  std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive);
+  // Only the table of contents is read: no sound output is needed.
+  std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive, std::make_unique<NoAudioSink>());
   CDDA& layer = opened->Layer;
   if (layer.CDState != cdStopped && layer.CDState != cdPlaying && layer.CDState != cdPaused) {
     const std::string& problem = opened->Drive->Problem();
@@ -88,5 +90,11 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   }
   return kQvrdbOk;
 }
+
+namespace {
+constexpr QvrdbRunner kDriveCommands[] = {{"probe", RunProbe}};
+}  // namespace
+
+std::span<const QvrdbRunner> DriveCommands() { return kDriveCommands; }
 
 }  // namespace qvr

@@ -1,17 +1,4 @@
-// Entry point of the qvrdb tool.
-#include <iostream>
-#include <string>
-#include <vector>
-
+// Entry point of the qvrdb tool: the database commands; the others go to a companion program.
 #include "tools/qvrdb/Qvrdb.h"
-#include "util/Error.h"
 
-int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  try {
-    return qvr::RunQvrdb(arguments, std::cout, std::cerr, qvr::TIniGTEnvironment::FromProcess());
-  } catch (const qvr::Error& error) {
-    std::cerr << "qvrdb: " << error.what() << "\n";
-    return qvr::kQvrdbError;
-  }
-}
+int main(int argc, char** argv) { return qvr::QvrdbMain(argc, argv, {}); }

@@ -1,0 +1,88 @@
+// qvrdb as the user runs it, a process: it loads only what its database commands use, and hands
+// the commands that read drives to its companion program beside it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "../../benchmarks/GeneratedDatabase.h"
+#include "support/TempDir.h"
+
+namespace qvr {
+namespace {
+
+struct ProcessRun {
+  int status = -1;
+  std::string out;  // standard output and standard error
+};
+
+// Runs `command` through the shell, both output streams captured.
+ProcessRun RunShell(const std::string& command) {
+  ProcessRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+TEST(QvrdbProgramsTest, QvrdbLoadsNoDriveSoundOrNetworkLibrary) {
+  // The dynamic loader lists what it would load instead of running the program.
+  const ProcessRun loaded = RunShell("LD_TRACE_LOADED_OBJECTS=1 " + Quoted(QVR_QVRDB));
+  ASSERT_EQ(loaded.status, 0) << loaded.out;
+  ASSERT_NE(loaded.out.find("libc.so"), std::string::npos) << loaded.out;
+  for (const char* library : {"libcdio", "libSDL2", "libcurl", "libdiscid", "libudev", "libQt6"}) {
+    EXPECT_EQ(loaded.out.find(library), std::string::npos) << library << " in\n" << loaded.out;
+  }
+}
+
+TEST(QvrdbProgramsTest, ProbeRunsInTheCompanionProgramWithTheSameArguments) {
+  test::TempDir dir;
+  const ProcessRun probe =
+      RunShell(Quoted(QVR_QVRDB) + " --db " + Quoted(dir / "db") + " probe --json " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(probe.status, 0) << probe.out;
+  EXPECT_EQ(probe.out.rfind("{\"DiscKey\":", 0), 0u) << probe.out;
+  EXPECT_NE(probe.out.find("\"Registered\":false}"), std::string::npos) << probe.out;
+
+  // Usage errors are the companion's own, as if qvrdb had run the command.
+  const ProcessRun usage = RunShell(Quoted(QVR_QVRDB) + " probe a b");
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.out.find("使い方: qvrdb [--db DIR] probe"), std::string::npos) << usage.out;
+}
+
+TEST(QvrdbProgramsTest, AMissingCompanionIsNamedAndTheDatabaseCommandsStillWork) {
+  test::TempDir dir;
+  std::filesystem::copy_file(QVR_QVRDB, dir / "qvrdb");
+  const ProcessRun probe =
+      RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir / "db") + " probe " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(probe.status, 2);
+  EXPECT_NE(probe.out.find((dir / "qvrdb-drive").string() + " を起動できません"), std::string::npos) << probe.out;
+
+  const ProcessRun check = RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir.Path()) + " check");
+  EXPECT_EQ(check.status, 0) << check.out;
+}
+
+// check reads a database four times larger than the address space it is given (24 MB, where
+// holding its identities and names in memory would take more): its memory does not grow
+// with the database (the sanitizers reserve more address space than any such limit).
+TEST(QvrdbProgramsTest, CheckReadsADatabaseLargerThanItsMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "address space limits do not apply under the sanitizers";
+#endif
+  test::TempDir dir;
+  bench::Generate(dir.Path(), 40000);  // 480,000 track records, about 95 MB in all
+  const ProcessRun check =
+      RunShell("ulimit -v 24000 && " + Quoted(QVR_QVRDB) + " --db " + Quoted(dir.Path()) + " check");
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_NE(check.out.find("ディスク 40000 枚、トラック 480000 曲"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("問題は見つかりませんでした。"), std::string::npos) << check.out;
+}
+
+}  // namespace
+}  // namespace qvr
