@@ -147,6 +147,10 @@ std::vector<DiscProposal> OnlineLookup::FindMusicBrainz(const DiscToc& toc, cons
   return ParseMusicBrainzDiscId(response.Body, disc_id, disc);
 }
 
+DiscLyrics OnlineLookup::FetchLyrics(const TDiscRecord& disc, const CancelFlag& cancel, const Progress& progress) {
+  return FetchDiscLyrics(http_, settings_.LyricsServer, disc, cancel, progress);
+}
+
 std::vector<DiscProposal> OnlineLookup::FindGnudb(const DiscToc& toc, const TDiscRecord& disc,
                                                   const CancelFlag& cancel) {
   const std::string cgi = settings_.GnudbServer + "/~cddb/cddb.cgi?";
