@@ -33,7 +33,7 @@ std::string LrcLineBytes(std::string_view utf8) {
   return text;
 }
 
-std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks) {
+std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks, LrcEncoding encoding) {
   std::string lrc;
   for (const LrcTrack& track : tracks) {
     if (track.Track < 1 || track.Track > 99) continue;
@@ -46,7 +46,9 @@ std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks) {
       char tag[16];
       std::snprintf(tag, sizeof tag, "[%02d:%02d.%02d]", static_cast<int>(minutes),
                     static_cast<int>(hundredths / 100 % 60), static_cast<int>(hundredths % 100));
-      lrc += tag + LrcLineBytes(line.Text) + "\r\n";
+      std::string text = LrcLineBytes(line.Text);
+      if (encoding == LrcEncoding::Utf8 && !IsValidUtf8(text)) text = SjisToUtf8(text);
+      lrc += tag + text + "\r\n";
     }
   }
   return lrc;

@@ -22,12 +22,16 @@ struct LrcTrack {
   std::vector<LyricsLine> Lines;
 };
 
+// How texts are written: Shift-JIS where they have a form (the file), or all UTF-8 (for showing).
+enum class LrcEncoding { ShiftJisWherePossible, Utf8 };
+
 // The LRC bytes of the tracks, in the given order. Line breaks are CR LF. Times are written in
 // hundredths of a second (rounded down); minutes past 255 are not written (the reader has no
 // such time). Control characters in texts become blanks. A Shift-JIS line whose bytes would also
 // read as UTF-8 is written as UTF-8, so that the reader, which takes every line that is valid
 // UTF-8 as UTF-8, gives back the text written.
-std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks);
+std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks,
+                          LrcEncoding encoding = LrcEncoding::ShiftJisWherePossible);
 
 // The bytes of one line's text as FormatDiscLrc writes it (without time tag and line break).
 std::string LrcLineBytes(std::string_view utf8);

@@ -66,12 +66,12 @@ std::string DiscLyrics::Summary() const {
   return text;
 }
 
-std::string DiscLyrics::Lrc() const {
+std::string DiscLyrics::Lrc(LrcEncoding encoding) const {
   std::vector<LrcTrack> tracks;
   for (const TrackLyrics& track : Tracks) {
     if (track.State == TrackLyricsState::Timed) tracks.push_back({track.Track, track.Lines});
   }
-  return FormatDiscLrc(tracks);
+  return FormatDiscLrc(tracks, encoding);
 }
 
 LyricsQuery LyricsQueryOf(const TDiscRecord& disc, std::size_t n) {

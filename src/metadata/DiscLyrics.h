@@ -41,7 +41,7 @@ struct DiscLyrics {
   // "3 曲中 2 曲の時間付き歌詞を取得しました" with what was left out and why.
   std::string Summary() const;
   // The LRC file's bytes: the tracks with timed lyrics (FormatDiscLrc).
-  std::string Lrc() const;
+  std::string Lrc(LrcEncoding encoding = LrcEncoding::ShiftJisWherePossible) const;
 };
 
 // The LRCLIB query of track `n` of `disc`: its texts as UTF-8 and its length in whole seconds.
