@@ -37,12 +37,17 @@ std::filesystem::path JacketFolderIn(std::string_view data_base_path) {
   return MasterFileIn(data_base_path).parent_path() / "Jacket";
 }
 
+std::filesystem::path LyricsFolderIn(std::string_view data_base_path) {
+  return MasterFileIn(data_base_path).parent_path() / "Lyrics";
+}
+
 OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini) {
   OnlineLookupSettings settings;
   settings.MusicBrainzServer =
       SjisToUtf8(ini.ReadString(kOtherSection, "MusicBrainzServer", kDefaultMusicBrainzServer));
   settings.GnudbServer = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbServer", kDefaultGnudbServer));
   settings.CoverArtServer = SjisToUtf8(ini.ReadString(kOtherSection, "CoverArtServer", kDefaultCoverArtServer));
+  settings.LyricsServer = SjisToUtf8(ini.ReadString(kOtherSection, "LyricsServer", kDefaultLyricsServer));
   settings.GnudbEmail = SjisToUtf8(ini.ReadString(kOtherSection, "GnudbEmail", ""));
   return settings;
 }
@@ -51,6 +56,7 @@ void WriteOnlineLookupSettings(TIniGT& ini, const OnlineLookupSettings& settings
   ini.WriteString(kOtherSection, "MusicBrainzServer", Utf8ToSjis(settings.MusicBrainzServer).bytes);
   ini.WriteString(kOtherSection, "GnudbServer", Utf8ToSjis(settings.GnudbServer).bytes);
   ini.WriteString(kOtherSection, "CoverArtServer", Utf8ToSjis(settings.CoverArtServer).bytes);
+  ini.WriteString(kOtherSection, "LyricsServer", Utf8ToSjis(settings.LyricsServer).bytes);
   ini.WriteString(kOtherSection, "GnudbEmail", Utf8ToSjis(settings.GnudbEmail).bytes);
 }
 

@@ -42,7 +42,11 @@ std::filesystem::path MasterFileIn(std::string_view data_base_path);
 // folder `data_base_path`.
 std::filesystem::path JacketFolderIn(std::string_view data_base_path);
 
-// "Other"/"MusicBrainzServer", "GnudbServer", "CoverArtServer": the online lookup's servers
+// The folder beside the database where lyrics found online are saved: "Lyrics" in the database
+// folder `data_base_path`.
+std::filesystem::path LyricsFolderIn(std::string_view data_base_path);
+
+// "Other"/"MusicBrainzServer", "GnudbServer", "CoverArtServer", "LyricsServer": the online servers
 // (base addresses; empty leaves the source out), by default the services' own; "GnudbEmail": the
 // address gnudb's greeting sends (empty by default).
 OnlineLookupSettings ReadOnlineLookupSettings(const TIniGT& ini);

@@ -108,6 +108,7 @@ void OnlineSearch::Finished(const LookupNews& news) {
   }
   const DiscProposal& proposal = news.Proposals[*chosen];
   dialog_.Propose(proposal.Record);
+  dialog_.OnlineProposalTaken();
   filled_ = QString::fromUtf8("%1 の「%2」").arg(Q(proposal.Source), Q(proposal.Title));
   dialog_.ShowStandingStatus(filled_ + QString::fromUtf8("を入力しました"));
   if (proposal.FrontCover && dialog_.Model().DiscText(DiscField::JacketFile).empty()) {

@@ -24,12 +24,15 @@
 #include "dialogs/SaleDateText.h"
 #include "forms/ControllerLink.h"
 #include "forms/DialogFactories.h"
+#include "forms/LyricsFetch.h"
 #include "forms/MessageText.h"
 #include "forms/OnlineSearch.h"
 #include "forms/SaleDateEdit.h"
 #include "forms/ShiftJisValidator.h"
 #include "metadata/DiscIds.h"
 #include "util/Error.h"
+#include "util/ShiftJis.h"
+#include "util/ZLUtils.h"
 
 namespace qvr {
 namespace {
@@ -189,8 +192,35 @@ void TDiscRegDLG::EnableOnlineSearch(const DiscToc& toc, const OnlineLookupSetti
   online_ = std::make_unique<OnlineSearch>(*this, *OnlineSearchBTN, disc_, toc, servers, jacket_folder);
   OnlineSearchBTN->setEnabled(disc_.TrackCount >= 1 && disc_.TrackCount <= kMaxTracks);
   connect(OnlineSearchBTN, &QPushButton::clicked, this, [this] { online_->Click(); });
+  auto_lyrics_ = search_now;
   if (search_now && OnlineSearchBTN->isEnabled()) QTimer::singleShot(0, this, [this] { online_->Click(); });
 }
+
+void TDiscRegDLG::EnableLyricsFetch(const OnlineLookupSettings& servers, const std::filesystem::path& lyrics_folder) {
+  lyrics_ = std::make_unique<LyricsFetch>(*this, *LyricsFetchBTN, servers, lyrics_folder);
+  LyricsFetchBTN->setEnabled(!servers.LyricsServer.empty() && disc_.TrackCount >= 1 && disc_.TrackCount <= kMaxTracks);
+  connect(LyricsFetchBTN, &QPushButton::clicked, this, [this] { lyrics_->Click(); });
+}
+
+void TDiscRegDLG::OnlineProposalTaken() {
+  // A disc looked up on its own (automatic lookup) gets its lyrics too, when it names none.
+  if (auto_lyrics_ && lyrics_ && LyricsFetchBTN->isEnabled() && LyricsFieldBytes().empty() && !lyrics_->Running()) {
+    lyrics_->Click();
+  }
+}
+
+TDiscRecord TDiscRegDLG::WorkingRecord() const {
+  DiscRegModel working = model_;
+  TDiscRecord record = disc_;
+  working.CommitInto(record);
+  return record;
+}
+
+std::string TDiscRegDLG::LyricsFieldBytes() const {
+  return std::string(Trim(Utf8ToSjis(model_.DiscText(DiscField::LyricsFile)).bytes));
+}
+
+void TDiscRegDLG::SetLyricsField(const std::string& utf8) { LyricsFileEDT->setText(Q(utf8)); }
 
 namespace {
 
@@ -259,6 +289,7 @@ QWidget* TDiscRegDLG::BuildDiscPage() {
   setTabOrder(JacketFileEDT, JacketFileBTN);
   setTabOrder(JacketFileBTN, LyricsFileEDT);
   setTabOrder(LyricsFileEDT, LyricsFileBTN);
+  setTabOrder(LyricsFileBTN, LyricsFetchBTN);
 
   for (DiscField field : {DiscField::DiscName, DiscField::ArtistName, DiscField::LabelName, DiscField::JacketFile,
                           DiscField::LyricsFile}) {
@@ -293,6 +324,14 @@ QWidget* TDiscRegDLG::FileEdit(QLineEdit*& edit, QToolButton*& browse, DiscField
   SetHint(browse, jacket ? "|ジャケット画像のファイルを選択します" : "|歌詞ファイルを選択します");
   row->addWidget(edit, 1);
   row->addWidget(browse);
+  if (!jacket) {
+    LyricsFetchBTN = new QPushButton(QString::fromUtf8("歌詞をオンラインで取得"));
+    LyricsFetchBTN->setObjectName("LyricsFetchBTN");
+    LyricsFetchBTN->setAutoDefault(false);
+    LyricsFetchBTN->setEnabled(false);
+    SetHint(LyricsFetchBTN, "|LRCLIBから各曲の時間付き歌詞を取得して歌詞ファイルにします (更新するまで保存されません)");
+    row->addWidget(LyricsFetchBTN);
+  }
   connect(browse, &QToolButton::clicked, this, [this, field] { BrowseFile(field); });
   return box;
 }
@@ -526,7 +565,10 @@ void TDiscRegDLG::UpdateBTNClick() {
 }
 
 void TDiscRegDLG::Commit(ModalResult) {
-  Link().Run([this](TQVRDM& dm) { model_.CommitInto(dm.Disc); });
+  Link().Run([this](TQVRDM& dm) {
+    if (lyrics_) lyrics_->WritePending(LyricsFieldBytes());
+    model_.CommitInto(dm.Disc);
+  });
 }
 
 void TDiscRegDLG::BrowseFile(DiscField field) {
@@ -560,6 +602,7 @@ std::unique_ptr<ModalDialog> MakeDiscRegDialog(const DialogContext& context) {
   dialog->EnableOnlineSearch(TocOfDisc(controller->CD, controller->Disc), controller->LookupServers,
                              JacketFolderIn(controller->DataBasePath),
                              controller->AutoLookup && controller->Disc.DiscName.Empty());
+  dialog->EnableLyricsFetch(controller->LookupServers, LyricsFolderIn(controller->DataBasePath));
   return dialog;
 }
 

@@ -31,6 +31,7 @@ namespace qvr {
 
 class FileDialogs;
 class OnlineSearch;
+class LyricsFetch;
 class SaleDateEdit;
 
 class TDiscRegDLG final : public ModalDialog {
@@ -56,6 +57,18 @@ class TDiscRegDLG final : public ModalDialog {
                           const std::filesystem::path& jacket_folder, bool search_now);
   OnlineSearch* Online() const { return online_.get(); }
 
+  // Enables "歌詞をオンラインで取得" with the lyrics server of `servers`, the file going into
+  // `lyrics_folder` when the dialog is updated.
+  void EnableLyricsFetch(const OnlineLookupSettings& servers, const std::filesystem::path& lyrics_folder);
+  LyricsFetch* Lyrics() const { return lyrics_.get(); }
+  // Told by the online search when a proposal filled the fields.
+  void OnlineProposalTaken();
+  // The disc as the dialog holds it now (what Update would store).
+  TDiscRecord WorkingRecord() const;
+  // The lyrics file field as record bytes (trimmed), and setting it.
+  std::string LyricsFieldBytes() const;
+  void SetLyricsField(const std::string& utf8);
+
   // The controls, named as the program names them.
   QTabWidget* PageControlEx1 = nullptr;
   QWidget* DiscDataPage = nullptr;
@@ -69,6 +82,7 @@ class TDiscRegDLG final : public ModalDialog {
   QToolButton* JacketFileBTN = nullptr;
   QLineEdit* LyricsFileEDT = nullptr;
   QToolButton* LyricsFileBTN = nullptr;
+  QPushButton* LyricsFetchBTN = nullptr;  // enabled by EnableLyricsFetch
   QLabel* DiscTime = nullptr;
   QLineEdit* TrackNameEDT = nullptr;
   QComboBox* LyricsbyCMB = nullptr;
@@ -115,6 +129,8 @@ class TDiscRegDLG final : public ModalDialog {
   bool showing_ = false;                // controls are being filled from the model, not edited by the user
   TDiscRecord disc_;                    // the disc as the dialog opened on it: its key and table of contents
   std::unique_ptr<OnlineSearch> online_;
+  std::unique_ptr<LyricsFetch> lyrics_;
+  bool auto_lyrics_ = false;  // the online search started by itself: lyrics follow a proposal
 };
 
 }  // namespace qvr

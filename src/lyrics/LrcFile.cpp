@@ -61,10 +61,23 @@ bool ParseTrack(std::string_view tag, int& track) {
   return true;
 }
 
+// A file that is valid UTF-8 as a whole is UTF-8. Otherwise each line is read on its own: a
+// line that is valid UTF-8 is UTF-8 (the writer keeps texts without a Shift-JIS form so), every
+// other line Shift-JIS. A hand-written Shift-JIS line that happens to be valid UTF-8 too (a few
+// half-width katakana pairs are) would read wrong; the writer never writes one.
 std::string Decode(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (IsValidUtf8(bytes)) return std::string(bytes);
-  return SjisToUtf8(bytes);
+  std::string text;
+  while (true) {
+    const std::size_t end = bytes.find('\n');
+    const std::string_view line = bytes.substr(0, end);
+    text += IsValidUtf8(line) ? std::string(line) : SjisToUtf8(line);
+    if (end == std::string_view::npos) break;
+    text += '\n';
+    bytes.remove_prefix(end + 1);
+  }
+  return text;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Timed lyrics files in the LRC form: "[mm:ss.xx]text" lines (several time tags on one line give
 // the text several times), "[track:N]" lines that start the lines of track N (lines before any
-// track line belong to track 1). Read as UTF-8 (with or without a byte-order mark), or as
-// Shift-JIS when the bytes are not valid UTF-8.
+// track line belong to track 1). Read as UTF-8 (with or without a byte-order mark) when the
+// whole file is valid UTF-8; otherwise line by line, each line that is valid UTF-8 as UTF-8 and
+// the others as Shift-JIS (a Shift-JIS file with lines of characters Shift-JIS lacks).
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <map>
 
+#include "lyrics/LrcFile.h"
 #include "metadata/DiscIds.h"
 #include "metadata/HttpClient.h"
 #include "metadata/RecordText.h"
@@ -35,6 +36,36 @@ std::vector<std::string_view> Lines(std::string_view answer) {
     answer.remove_prefix(end + 1);
   }
   return lines;
+}
+
+// The answer as UTF-8: protocol level 6 answers in UTF-8, but old entries were stored in Latin-1
+// (as Windows' code page 1252, which also has letters at 0x80..0x9F): an answer that is not
+// valid UTF-8 is read so.
+std::string AsUtf8(std::string_view answer) {
+  if (IsValidUtf8(answer)) return std::string(answer);
+  // Code page 1252's characters at 0x80..0x9F (0: unassigned there, kept as the C1 control).
+  static constexpr char16_t kWindows1252[32] = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  std::string text;
+  text.reserve(answer.size() * 2);
+  for (const char c : answer) {
+    const auto byte = static_cast<unsigned char>(c);
+    char32_t code = byte;
+    if (byte >= 0x80 && byte < 0xA0 && kWindows1252[byte - 0x80] != 0) code = kWindows1252[byte - 0x80];
+    if (code < 0x80) {
+      text += static_cast<char>(code);
+    } else if (code < 0x800) {
+      text += static_cast<char>(0xC0 | code >> 6);
+      text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      text += static_cast<char>(0xE0 | code >> 12);
+      text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return text;
 }
 
 int StatusOf(std::string_view line) {
@@ -111,7 +142,8 @@ std::string CddbQueryCommand(const DiscToc& toc) {
   return command + " " + std::to_string(toc.LeadOut / 75);
 }
 
-std::vector<CddbMatch> ParseCddbQuery(std::string_view answer) {
+std::vector<CddbMatch> ParseCddbQuery(std::string_view answer_bytes) {
+  const std::string answer = AsUtf8(answer_bytes);
   const std::vector<std::string_view> lines = Lines(answer);
   const int code = lines.empty() ? -1 : StatusOf(lines.front());
   std::vector<CddbMatch> matches;
@@ -132,7 +164,8 @@ std::vector<CddbMatch> ParseCddbQuery(std::string_view answer) {
   return matches;
 }
 
-DiscProposal ParseCddbRead(std::string_view answer, const CddbMatch& match, const TDiscRecord& disc) {
+DiscProposal ParseCddbRead(std::string_view answer_bytes, const CddbMatch& match, const TDiscRecord& disc) {
+  const std::string answer = AsUtf8(answer_bytes);
   const std::vector<std::string_view> lines = Lines(answer);
   const int code = lines.empty() ? -1 : StatusOf(lines.front());
   if (code != 210) FailStatus(code, lines.empty() ? "" : lines.front());

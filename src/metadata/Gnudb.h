@@ -28,6 +28,8 @@ std::string CddbRequestQuery(std::string_view command, std::string_view program_
 // "cddb query <discid> <tracks> <offset>... <seconds>" for `toc`.
 std::string CddbQueryCommand(const DiscToc& toc);
 
+// Answers that are not valid UTF-8 (entries stored before gnudb spoke UTF-8) are read as Latin-1
+// (code page 1252).
 // The entries a query's answer lists (code 200: one; 210 or 211: a list up to "."). Raises
 // LookupError: NotFound for 202, ServerError for other error codes, BadAnswer for anything else.
 std::vector<CddbMatch> ParseCddbQuery(std::string_view answer);

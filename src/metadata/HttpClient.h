@@ -23,6 +23,7 @@ enum class LookupFailure {
   ServerError,  // the server answered with an error status
   BadAnswer,    // the answer could not be read
   NotFound,     // the server does not know the disc
+  NoDiscId,     // the disc's ID for the service cannot be computed from its table of contents
   Cancelled,    // the user cancelled
 };
 

@@ -84,4 +84,9 @@ bool LookupWorker::StartCover(const DiscProposal& proposal, const std::filesyste
   });
 }
 
+bool LookupWorker::StartLyrics(const TDiscRecord& disc) {
+  return Start([disc](OnlineLookup& lookup, const CancelFlag& cancel, const OnlineLookup::Progress& progress,
+                      LookupNews& result) { result.Lyrics = lookup.FetchLyrics(disc, cancel, progress); });
+}
+
 }  // namespace qvr

@@ -27,6 +27,7 @@ struct LookupNews {
   bool Finished = false;
   std::vector<DiscProposal> Proposals;  // a find's result
   std::filesystem::path Cover;          // a cover's file (empty: the archive has none)
+  std::optional<DiscLyrics> Lyrics;     // a lyrics fetch's result
   std::optional<LookupFailure> Failure;
   std::string Message;  // the failure, one line
 };
@@ -43,6 +44,8 @@ class LookupWorker {
   bool StartFind(const DiscToc& toc, const TDiscRecord& disc);
   // Starts fetching the proposal's front cover into `jacket_folder`. False when a job is running.
   bool StartCover(const DiscProposal& proposal, const std::filesystem::path& jacket_folder);
+  // Starts fetching the timed lyrics of `disc`'s titled tracks. False when a job is running.
+  bool StartLyrics(const TDiscRecord& disc);
   // Asks the running job to end; it finishes with LookupFailure::Cancelled soon after.
   void Cancel();
   // The job's state now. A finished job's result is handed over once: the next Poll no longer

@@ -97,13 +97,18 @@ std::vector<DiscProposal> OnlineLookup::Find(const DiscToc& toc, const TDiscReco
                                              const Progress& progress) {
   std::optional<LookupError> first_failure;
   bool all_not_found = true;
+  std::string skipped;  // why a source could not be asked, told with the next step
   auto attempt = [&](const std::string& server, const char* step, auto find) -> std::vector<DiscProposal> {
     if (server.empty()) return {};
-    if (progress) progress(step);
+    if (progress) progress(skipped.empty() ? std::string(step) : skipped + "。" + step);
     try {
       return (this->*find)(toc, disc, cancel);
     } catch (const LookupError& error) {
       if (error.Failure() == LookupFailure::Cancelled) throw;
+      if (error.Failure() == LookupFailure::NoDiscId) {
+        skipped = error.what();
+        return {};
+      }
       // A server that could not be asked says more than one that does not know the disc, since
       // the disc may be known there.
       if (!SaysNotFound(error)) all_not_found = false;
@@ -116,8 +121,11 @@ std::vector<DiscProposal> OnlineLookup::Find(const DiscToc& toc, const TDiscReco
   if (proposals.empty())
     proposals = attempt(settings_.GnudbServer, "gnudb で検索しています…", &OnlineLookup::FindGnudb);
   if (!proposals.empty()) return proposals;
+  if (!first_failure && !skipped.empty()) throw LookupError(LookupFailure::NoDiscId, skipped);
   if (!first_failure || all_not_found) {
-    throw LookupError(LookupFailure::NotFound, "このディスクはオンラインのデータベースに見つかりませんでした");
+    // A source that could not be asked at all is named with the reason.
+    throw LookupError(LookupFailure::NotFound, "このディスクはオンラインのデータベースに見つかりませんでした" +
+                                                   (skipped.empty() ? std::string() : " (" + skipped + ")"));
   }
   throw *first_failure;
 }
@@ -137,7 +145,13 @@ HttpResponse OnlineLookup::MusicBrainzGet(const std::string& url, const CancelFl
 
 std::vector<DiscProposal> OnlineLookup::FindMusicBrainz(const DiscToc& toc, const TDiscRecord& disc,
                                                         const CancelFlag& cancel) {
-  const std::string disc_id = MusicBrainzDiscId(toc);
+  std::string disc_id;
+  try {
+    disc_id = MusicBrainzDiscId(toc);
+  } catch (const Error& error) {
+    // A layout libdiscid refuses (a data track too close to the audio, say) still has a CDDB ID.
+    throw LookupError(LookupFailure::NoDiscId, std::string("MusicBrainz では検索できません: ") + error.what());
+  }
   const std::string url = settings_.MusicBrainzServer + MusicBrainzDiscIdPath(disc_id);
   const HttpResponse response = MusicBrainzGet(url, cancel);
   if (response.Status == 404) {
@@ -145,6 +159,10 @@ std::vector<DiscProposal> OnlineLookup::FindMusicBrainz(const DiscToc& toc, cons
   }
   if (response.Status != 200) throw StatusError(ServerOf(url), response.Status);
   return ParseMusicBrainzDiscId(response.Body, disc_id, disc);
+}
+
+DiscLyrics OnlineLookup::FetchLyrics(const TDiscRecord& disc, const CancelFlag& cancel, const Progress& progress) {
+  return FetchDiscLyrics(http_, settings_.LyricsServer, disc, cancel, progress);
 }
 
 std::vector<DiscProposal> OnlineLookup::FindGnudb(const DiscToc& toc, const TDiscRecord& disc,

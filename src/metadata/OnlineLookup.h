@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cdda/DiscToc.h"
+#include "metadata/DiscLyrics.h"
 #include "metadata/DiscProposal.h"
 #include "metadata/HttpClient.h"
 
@@ -27,6 +28,7 @@ struct OnlineLookupSettings {
   std::string MusicBrainzServer = kDefaultMusicBrainzServer;
   std::string GnudbServer = kDefaultGnudbServer;  // its CGI is "<server>/~cddb/cddb.cgi"
   std::string CoverArtServer = kDefaultCoverArtServer;
+  std::string LyricsServer = kDefaultLyricsServer;  // LRCLIB
   // The user's e-mail address, sent in gnudb's greeting (see CddbRequestQuery); may be empty.
   std::string GnudbEmail;
   // The least time between two requests to MusicBrainz.
@@ -60,6 +62,9 @@ class OnlineLookup {
   // cannot be written.
   std::filesystem::path FetchCover(const DiscProposal& proposal, const std::filesystem::path& jacket_folder,
                                    const CancelFlag& cancel, const Progress& progress = {});
+
+  // The disc's timed lyrics from the lyrics server (FetchDiscLyrics); nothing is written.
+  DiscLyrics FetchLyrics(const TDiscRecord& disc, const CancelFlag& cancel, const Progress& progress = {});
 
   static constexpr std::size_t kMaxCddbReads = 5;
 

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "lyrics/LrcFile.h"
+#include "lyrics/LrcWriter.h"
+#include "util/ShiftJis.h"
 #include "support/CaseName.h"
 #include "support/TempDir.h"
 
@@ -113,6 +115,29 @@ TEST(LrcBounds, KeepsTheFileOrderUpToTheBound) {
   const auto lines = ParseLrc(Repeated("[00:01]a\n", kMaxLrcLines) + "[00:00]late\n");
   EXPECT_EQ(lines.size(), kMaxLrcLines);
   EXPECT_EQ(lines.front().text, "a");
+}
+
+TEST(LrcEncodings, AShiftJisFileWithUtf8LinesReadsBoth) {
+  const std::string file = "[00:01.00]" + Utf8ToSjis("夜明け").bytes + "\r\n[00:02.00]Björk ♪\r\n";
+  EXPECT_EQ(ParseLrc(file), (std::vector<TimedLyricsLine>{{T(1, 0, 1, 0), "夜明け"}, {T(1, 0, 2, 0), "Björk ♪"}}));
+}
+
+// The writer's texts come back from the reader as written: Shift-JIS where the text has a form,
+// UTF-8 where not, and UTF-8 also where the Shift-JIS bytes would read as UTF-8 ("ﾃｨ" is C3 A8).
+TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
+  const std::vector<LrcTrack> tracks = {
+      {1, {{12340, "夜が明ける"}, {15000, "Björk & Café"}, {16000, ""}}},
+      {3, {{62500, "ﾃｨ"}, {70009, "①　♪"}, {90000, "tab\there"}}},
+  };
+  const std::string lrc = FormatDiscLrc(tracks);
+  EXPECT_TRUE(lrc.starts_with("[track:1]\r\n[00:12.34]" + Utf8ToSjis("夜が明ける").bytes + "\r\n")) << lrc;
+  EXPECT_NE(lrc.find("[01:02.50]ﾃｨ\r\n"), std::string::npos) << "kept UTF-8";
+  EXPECT_EQ(ParseLrc(lrc), (std::vector<TimedLyricsLine>{{T(1, 0, 12, 25), "夜が明ける"},
+                                                          {T(1, 0, 15, 0), "Björk & Café"},
+                                                          {T(1, 0, 16, 0), ""},
+                                                          {T(3, 1, 2, 37), "ﾃｨ"},
+                                                          {T(3, 1, 10, 0), "①　♪"},
+                                                          {T(3, 1, 30, 0), "tab here"}}));
 }
 
 TEST(LrcFileRead, RefusesAFifoWithoutWaiting) {

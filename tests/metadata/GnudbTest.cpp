@@ -115,6 +115,26 @@ TEST(GnudbTest, AnswersBeyondAnyRealOneCostBoundedMemory) {
   EXPECT_EQ(ParseCddbRead(title + ".\r\n", match, disc).Record.Tracks[1].TrackName.Str(), std::string(96, 'x'));
 }
 
+// Entries stored before gnudb spoke UTF-8 come in Latin-1 (code page 1252): their letters are
+// kept, and nothing invalid reaches the chooser. A UTF-8 answer is read as it is.
+TEST(GnudbTest, Latin1AnswersAreReadAsLatin1) {
+  const std::vector<CddbMatch> matches = ParseCddbQuery("200 misc 1234abcd Bj\xF6rk / Caf\xE9\r\n");
+  ASSERT_EQ(matches.size(), 1u);
+  EXPECT_EQ(matches[0].Title, "Björk / Café");
+
+  const std::string read = "210 misc 1234abcd entry\r\nDTITLE=Bj\xF6rk / Caf\xE9\r\nTTITLE0=Don\x92t \x80 1\r\n.\r\n";
+  const DiscProposal proposal = ParseCddbRead(read, matches[0], test::TwelveTrackDisc());
+  EXPECT_EQ(proposal.Artist, "Björk");
+  EXPECT_EQ(proposal.Title, "Café");
+  EXPECT_EQ(proposal.Record.DiscName.ToUtf8(), "Cafe");
+  EXPECT_EQ(proposal.Record.Tracks[1].TrackName.ToUtf8(), "Don't EUR 1");
+
+  const DiscProposal utf8 =
+      ParseCddbRead("210 misc 1234abcd entry\r\nDTITLE=Björk / Café\r\n.\r\n", matches[0], test::TwelveTrackDisc());
+  EXPECT_EQ(utf8.Artist, "Björk");
+  EXPECT_EQ(utf8.Title, "Café");
+}
+
 TEST(GnudbTest, ReadRefusesAnError) {
   const CddbMatch match{"rock", "930d1e0c", ""};
   EXPECT_THROW(ParseCddbRead("401 rock 930d1e0c No such CD entry in database.\r\n", match, test::TwelveTrackDisc()),

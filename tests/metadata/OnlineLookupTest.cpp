@@ -117,6 +117,44 @@ TEST_F(OnlineLookupTest, UnknownToMusicBrainzAsksGnudb) {
   }
 }
 
+// An enhanced CD whose data track follows the audio too closely has no MusicBrainz disc ID
+// (libdiscid refuses the layout); gnudb is asked all the same, and the reason is told.
+TEST_F(OnlineLookupTest, ADiscWithoutMusicBrainzIdIsLookedUpOnGnudb) {
+  DiscToc toc;
+  toc.Tracks = {{150, true}, {1000, false}};
+  toc.LeadOut = 20000;
+  bool gnudb_knows = true;
+  test::LocalHttpServer server([&](const HttpRequest& request) {
+    if (request.Target.starts_with("/~cddb/cddb.cgi?cmd=cddb+query+")) {
+      return gnudb_knows ? HttpReply{200, "200 rock 0a00f802 CDDB Artist / CDDB Title\r\n", "text/plain"}
+                         : HttpReply{200, "202 No match\r\n", "text/plain"};
+    }
+    if (request.Target.starts_with("/~cddb/cddb.cgi?cmd=cddb+read+rock+0a00f802&")) {
+      return HttpReply{200, test::CddbReadAnswer("rock", "0a00f802"), "text/plain"};
+    }
+    return NotFound();
+  });
+  OnlineLookup lookup(SettingsFor(server));
+  CancelFlag cancel;
+  std::vector<std::string> steps;
+  const auto proposals = lookup.Find(toc, disc_, cancel, [&](const std::string& step) { steps.push_back(step); });
+  ASSERT_EQ(proposals.size(), 1u);
+  EXPECT_EQ(proposals[0].Source, "gnudb");
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_NE(steps[1].find("MusicBrainz では検索できません: ディスク ID を計算できません"), std::string::npos) << steps[1];
+  EXPECT_NE(steps[1].find("gnudb で検索しています"), std::string::npos) << steps[1];
+  for (const HttpRequest& request : server.Requests()) EXPECT_TRUE(request.Target.starts_with("/~cddb/"));
+
+  gnudb_knows = false;
+  try {
+    lookup.Find(toc, disc_, cancel);
+    ADD_FAILURE() << "found";
+  } catch (const LookupError& error) {
+    EXPECT_EQ(error.Failure(), LookupFailure::NotFound);
+    EXPECT_NE(std::string(error.what()).find("ディスク ID を計算できません"), std::string::npos) << error.what();
+  }
+}
+
 TEST_F(OnlineLookupTest, NoMatchAnywhereIsNotFound) {
   test::LocalHttpServer server([&](const HttpRequest& request) {
     if (request.Target.starts_with("/~cddb/"))

@@ -467,5 +467,50 @@ TEST_F(QvrdbTest, LookupTellsWhyNothingWasFound) {
   EXPECT_NE(run.err.find("見つかりませんでした"), std::string::npos) << run.err;
 }
 
+// lyrics prints the LRC of the disc's timed lyrics (UTF-8, for reading); --write puts it into the
+// "Lyrics" folder beside the database and names it in the record, but replaces a lyrics file the
+// record already names only when asked.
+TEST_F(QvrdbTest, LyricsPrintsOrWritesTheDiscsLrc) {
+  test::LocalHttpServer server([](const test::HttpRequest& request) {
+    if (request.Target.starts_with("/api/get?track_name=Track%200137EBFA-2")) {
+      return test::HttpReply{200, R"({"id":1,"trackName":"t","artistName":"a","albumName":"b","duration":100,)"
+                                  R"("instrumental":false,"plainLyrics":"歌","syncedLyrics":"[00:01.50] 二曲目の歌"})"};
+    }
+    if (request.Target.starts_with("/api/search?")) return test::HttpReply{200, "[]"};
+    return test::HttpReply{404, R"({"code":404,"name":"TrackNotFound","message":"Failed to find specified track"})"};
+  });
+  test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nLyricsServer=" + server.Url() + "\r\n");
+  StoreSample();
+
+  ToolRun run = Qvrdb({"lyrics", "0137EBFA"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "[track:2]\r\n[00:01.50]二曲目の歌\r\n");
+  EXPECT_NE(run.err.find("3 曲中 1 曲の時間付き歌詞を取得しました"), std::string::npos) << run.err;
+  EXPECT_TRUE(server.Requests().front().UserAgent.starts_with("QVR/"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "Lyrics")) << "printing writes nothing";
+
+  run = Qvrdb({"lyrics", "0137EBFA", "--write"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::filesystem::path file = dir_ / "db" / "Lyrics" / "0137EBFA.lrc";
+  ASSERT_TRUE(std::filesystem::exists(file));
+  EXPECT_NE(Qvrdb({"show", "0137EBFA"}).out.find("LyricsFile: " + file.string() + "\n"), std::string::npos);
+
+  // A record naming a file of its own keeps it unless --replace.
+  TDiscRecord other = test::RegisteredDisc("00000002", 1, PackMSF(4, 5, 12));
+  db_.DBStore(other);
+  run = Qvrdb({"lyrics", "00000002", "--write"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("--replace"), std::string::npos) << run.err;
+  EXPECT_NE(Qvrdb({"show", "00000002"}).out.find("LyricsFile: /lyrics/00000002.txt\n"), std::string::npos);
+
+  // Nothing found: nothing written, the reason told.
+  run = Qvrdb({"lyrics", "00000002", "--write", "--replace"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("時間付きの歌詞は見つかりませんでした"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "Lyrics" / "00000002.lrc"));
+  EXPECT_EQ(Qvrdb({"lyrics"}).status, 2);
+  EXPECT_EQ(Qvrdb({"lyrics", "FFFFFFFF"}).status, 1);
+}
+
 }  // namespace
 }  // namespace qvr

@@ -102,6 +102,9 @@ std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err)
 // lookup: what the online sources propose for a disc of the database (by key) or in a drive.
 int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);
 
+// lyrics: the timed lyrics of a registered disc from the lyrics server, printed or written.
+int RunLyrics(const QvrdbContext& context, std::span<const std::string> arguments);
+
 // probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
 

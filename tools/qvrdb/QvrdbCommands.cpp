@@ -113,6 +113,10 @@ constexpr QvrdbCommand kCommands[] = {
      "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON "
      "で表示",
      false, nullptr, "qvrdb-online"},
+    {"lyrics", "KEY|DRIVE [--write]",
+     "登録済みのディスクの時間付き歌詞をオンラインで取得し、LRC を表示 (--write: データベースの Lyrics "
+     "フォルダに書いてレコードに登録; 既にほかの歌詞ファイルがあれば --replace も必要)",
+     false, nullptr, "qvrdb-online"},
     {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false,
      nullptr, "qvrdb-drive"},
 };

@@ -63,7 +63,7 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
 
 namespace {
 // Reading a drive for a lookup needs the device layer too, so probe runs here as well.
-constexpr QvrdbRunner kOnlineCommands[] = {{"lookup", RunLookup}, {"probe", RunProbe}};
+constexpr QvrdbRunner kOnlineCommands[] = {{"lookup", RunLookup}, {"lyrics", RunLyrics}, {"probe", RunProbe}};
 }  // namespace
 
 std::span<const QvrdbRunner> OnlineCommands() { return kOnlineCommands; }
