@@ -71,7 +71,8 @@ void WallpaperKeeper::Remember(std::string user, WallpaperService::Setting user_
     // A value with a line break could not be read back: such a place is not kept.
     std::size_t n = 0;
     for (const auto& [place, value] : user_setting_) {
-      const std::string entry = place + "|" + value;
+      std::string entry = place;
+      entry.append("|").append(value);
       if (entry.find_first_of("\r\n") != std::string::npos || entry.size() > 1000) continue;
       settings_.WriteString(kSection, std::string(kPlaceKey) + std::to_string(++n), entry);
     }
