@@ -3,8 +3,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QWindow>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace qvr {
 namespace {

@@ -103,9 +103,7 @@ TEST(EndWithoutAsking, EndsEveryWaitingWindowAndLogsWhatFollows) {
           QDialog dialog;  // a dialog with a box over it, as at start-up
           dialog.setModal(true);
           Soon([] { ControllerLink::ShowError("プラグインをロードできません"); });
-          Soon([] {
-            QTimer::singleShot(50, [] { ControllerLink::EndWithoutAsking(); });
-          });
+          Soon([] { QTimer::singleShot(50, [] { ControllerLink::EndWithoutAsking(); }); });
           dialog.exec();
           dialog_ended = true;
         });
