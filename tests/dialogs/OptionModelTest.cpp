@@ -193,7 +193,8 @@ TEST_F(OptionModelTest, DriveImageBinIsTakenThroughItsCueSheetAndFoldersNeedImag
   EXPECT_EQ(model.DriveText(), (dir / "disc.cue").string());
   EXPECT_EQ(port.Requests.back().kind, FileDialogKind::OpenExisting);
   ASSERT_FALSE(port.Requests.back().filters.empty());
-  EXPECT_EQ(port.Requests.back().filters[0].patterns, (std::vector<std::string>{"*.cue", "*.toc", "*.nrg", "*.bin", "*.flac"}));
+  EXPECT_EQ(port.Requests.back().filters[0].patterns,
+            (std::vector<std::string>{"*.cue", "*.toc", "*.nrg", "*.bin", "*.flac"}));
 
   port.Answers.push_back((dir / "alone.bin").string());
   EXPECT_EQ(model.BrowseDriveImage(files).outcome, OptionChoice::Outcome::Chosen);
