@@ -199,8 +199,7 @@ void TDiscRegDLG::EnableOnlineSearch(const DiscToc& toc, const OnlineLookupSetti
 
 void TDiscRegDLG::EnableLyricsFetch(const OnlineLookupSettings& servers, const std::filesystem::path& lyrics_folder) {
   lyrics_ = std::make_unique<LyricsFetch>(*this, *LyricsFetchBTN, servers, lyrics_folder);
-  LyricsFetchBTN->setEnabled(!servers.LyricsServer.empty() && disc_.TrackCount >= 1 &&
-                             disc_.TrackCount <= kMaxTracks);
+  LyricsFetchBTN->setEnabled(!servers.LyricsServer.empty() && disc_.TrackCount >= 1 && disc_.TrackCount <= kMaxTracks);
   connect(LyricsFetchBTN, &QPushButton::clicked, this, [this] { lyrics_->Click(); });
 }
 

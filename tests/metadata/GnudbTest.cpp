@@ -110,8 +110,8 @@ TEST(GnudbTest, Latin1AnswersAreReadAsLatin1) {
   EXPECT_EQ(proposal.Record.DiscName.ToUtf8(), "Cafe");
   EXPECT_EQ(proposal.Record.Tracks[1].TrackName.ToUtf8(), "Don't EUR 1");
 
-  const DiscProposal utf8 = ParseCddbRead("210 misc 1234abcd entry\r\nDTITLE=Björk / Café\r\n.\r\n", matches[0],
-                                          test::TwelveTrackDisc());
+  const DiscProposal utf8 =
+      ParseCddbRead("210 misc 1234abcd entry\r\nDTITLE=Björk / Café\r\n.\r\n", matches[0], test::TwelveTrackDisc());
   EXPECT_EQ(utf8.Artist, "Björk");
   EXPECT_EQ(utf8.Title, "Café");
 }

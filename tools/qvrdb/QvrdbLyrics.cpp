@@ -89,7 +89,8 @@ int RunLyrics(const QvrdbContext& context, std::span<const std::string> argument
   CancelFlag never;
   DiscLyrics lyrics;
   try {
-    lyrics = lookup.FetchLyrics(*disc, never, [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
+    lyrics =
+        lookup.FetchLyrics(*disc, never, [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
   } catch (const LookupError& error) {
     context.Err << "qvrdb: " << error.what() << "\n";
     return error.Failure() == LookupFailure::NotFound ? kQvrdbProblem : kQvrdbError;
