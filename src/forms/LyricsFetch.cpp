@@ -61,7 +61,7 @@ void LyricsFetch::Finished(const LookupNews& news) {
   ShowIdle();
   if (news.Failure || !news.Lyrics) {
     dialog_.ShowStandingStatus(Q(news.Failure == LookupFailure::Cancelled ? "歌詞の取得を中止しました"
-                                                                            : "歌詞を取得できません: " + news.Message));
+                                                                          : "歌詞を取得できません: " + news.Message));
     return;
   }
   const TDiscRecord record = dialog_.WorkingRecord();

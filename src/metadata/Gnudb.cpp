@@ -44,10 +44,10 @@ std::vector<std::string_view> Lines(std::string_view answer) {
 std::string AsUtf8(std::string_view answer) {
   if (IsValidUtf8(answer)) return std::string(answer);
   // Code page 1252's characters at 0x80..0x9F (0: unassigned there, kept as the C1 control).
-  static constexpr char16_t kWindows1252[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  static constexpr char16_t kWindows1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   std::string text;
   text.reserve(answer.size() * 2);
   for (const char c : answer) {

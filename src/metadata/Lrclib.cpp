@@ -102,8 +102,7 @@ std::int64_t TagMilliseconds(std::string_view tag) {
 }  // namespace
 
 std::string LrclibGetPath(const LyricsQuery& query) {
-  std::string path =
-      "/api/get?" + Parameter("track_name", query.Title) + "&" + Parameter("artist_name", query.Artist);
+  std::string path = "/api/get?" + Parameter("track_name", query.Title) + "&" + Parameter("artist_name", query.Artist);
   if (!query.Album.empty()) path += "&" + Parameter("album_name", query.Album);
   if (query.Seconds > 0) path += "&duration=" + std::to_string(query.Seconds);
   return path;

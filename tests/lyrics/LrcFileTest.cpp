@@ -6,9 +6,9 @@
 
 #include "lyrics/LrcFile.h"
 #include "lyrics/LrcWriter.h"
-#include "util/ShiftJis.h"
 #include "support/CaseName.h"
 #include "support/TempDir.h"
+#include "util/ShiftJis.h"
 
 namespace qvr::test {
 namespace {
@@ -133,11 +133,11 @@ TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
   EXPECT_TRUE(lrc.starts_with("[track:1]\r\n[00:12.34]" + Utf8ToSjis("夜が明ける").bytes + "\r\n")) << lrc;
   EXPECT_NE(lrc.find("[01:02.50]ﾃｨ\r\n"), std::string::npos) << "kept UTF-8";
   EXPECT_EQ(ParseLrc(lrc), (std::vector<TimedLyricsLine>{{T(1, 0, 12, 25), "夜が明ける"},
-                                                          {T(1, 0, 15, 0), "Björk & Café"},
-                                                          {T(1, 0, 16, 0), ""},
-                                                          {T(3, 1, 2, 37), "ﾃｨ"},
-                                                          {T(3, 1, 10, 0), "①　♪"},
-                                                          {T(3, 1, 30, 0), "tab here"}}));
+                                                         {T(1, 0, 15, 0), "Björk & Café"},
+                                                         {T(1, 0, 16, 0), ""},
+                                                         {T(3, 1, 2, 37), "ﾃｨ"},
+                                                         {T(3, 1, 10, 0), "①　♪"},
+                                                         {T(3, 1, 30, 0), "tab here"}}));
 }
 
 TEST(LrcFileRead, RefusesAFifoWithoutWaiting) {

@@ -61,8 +61,7 @@ HttpReply TrackNotFound() {
 
 bool IsGet(const HttpRequest& request, int track) {
   return request.Target.starts_with("/api/get?") &&
-         request.Target.find("track_name=" + UrlEncode("曲" + std::to_string(track))) !=
-             std::string::npos;
+         request.Target.find("track_name=" + UrlEncode("曲" + std::to_string(track))) != std::string::npos;
 }
 
 class DiscLyricsTest : public testing::Test {
@@ -90,7 +89,8 @@ class DiscLyricsTest : public testing::Test {
 
 TEST_F(DiscLyricsTest, FoundTracksBecomeOneLrcWithATrackSectionEach) {
   test::LocalHttpServer server([](const HttpRequest& request) {
-    if (IsGet(request, 1)) return HttpReply{200, Entry("曲1", 200, "[00:12.34] 夜が明ける\n[00:15.00] Björk ♪", "x").dump()};
+    if (IsGet(request, 1))
+      return HttpReply{200, Entry("曲1", 200, "[00:12.34] 夜が明ける\n[00:15.00] Björk ♪", "x").dump()};
     if (IsGet(request, 3)) return HttpReply{200, Entry("曲3", 150, "[01:02.50]三番\n", "三番").dump()};
     if (request.Target.starts_with("/api/search?")) return HttpReply{200, "[]"};
     return TrackNotFound();
@@ -122,11 +122,10 @@ TEST_F(DiscLyricsTest, FoundTracksBecomeOneLrcWithATrackSectionEach) {
 
 TEST_F(DiscLyricsTest, ATrackFoundOnlyBySearchTakesTheEntryOfItsLength) {
   test::LocalHttpServer server([](const HttpRequest& request) {
-    if (request.Target.starts_with("/api/search?") &&
-        request.Target.find(UrlEncode("曲2")) != std::string::npos) {
-      Json entries = Json::array({Entry("曲2", 300, "[00:01.00]ほかの版", nullptr),   // another length
-                                  Entry("曲2", 241, nullptr, "時間なし"),              // untimed
-                                  Entry("曲2", 239.5, "[00:02.00]この版", nullptr),    // fits
+    if (request.Target.starts_with("/api/search?") && request.Target.find(UrlEncode("曲2")) != std::string::npos) {
+      Json entries = Json::array({Entry("曲2", 300, "[00:01.00]ほかの版", nullptr),  // another length
+                                  Entry("曲2", 241, nullptr, "時間なし"),            // untimed
+                                  Entry("曲2", 239.5, "[00:02.00]この版", nullptr),  // fits
                                   "not an entry"});
       return HttpReply{200, entries.dump()};
     }
@@ -164,7 +163,10 @@ TEST_F(DiscLyricsTest, FailuresSayWhyAndGiveNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {"not found", [](const HttpRequest& r) { return r.Target.starts_with("/api/get") ? TrackNotFound() : HttpReply{200, "[]"}; },
+      {"not found",
+       [](const HttpRequest& r) {
+         return r.Target.starts_with("/api/get") ? TrackNotFound() : HttpReply{200, "[]"};
+       },
        LookupFailure::NotFound, "時間付きの歌詞は見つかりませんでした (除いた曲: 見つからない 3 曲)"},
       {"untimed only",
        [](const HttpRequest& r) {
@@ -172,18 +174,36 @@ TEST_F(DiscLyricsTest, FailuresSayWhyAndGiveNothing) {
          return HttpReply{200, r.Target.starts_with("/api/get") ? entry.dump() : Json::array({entry}).dump()};
        },
        LookupFailure::NotFound, "時間付きの歌詞は見つかりませんでした (除いた曲: 時間なしの歌詞だけの 3 曲)"},
-      {"slow", [](const HttpRequest&) { return HttpReply{200, "{}", "application/json", {}, 3s}; },
+      {"slow",
+       [](const HttpRequest&) {
+         return HttpReply{200, "{}", "application/json", {}, 3s};
+       },
        LookupFailure::TimedOut, "から時間内に応答がありません"},
-      {"garbage", [](const HttpRequest&) { return HttpReply{200, "<html>502 Bad Gateway</html>", "text/html"}; },
+      {"garbage",
+       [](const HttpRequest&) {
+         return HttpReply{200, "<html>502 Bad Gateway</html>", "text/html"};
+       },
        LookupFailure::BadAnswer, "LRCLIB の応答を読めません"},
-      {"an array where an object belongs", [](const HttpRequest&) { return HttpReply{200, "[1, 2]"}; },
+      {"an array where an object belongs",
+       [](const HttpRequest&) {
+         return HttpReply{200, "[1, 2]"};
+       },
        LookupFailure::BadAnswer, "LRCLIB の応答を読めません"},
-      {"huge", [&](const HttpRequest&) { return HttpReply{200, huge}; }, LookupFailure::BadAnswer,
-       "LRCLIB の応答が大きすぎます"},
-      {"deeply nested", [&](const HttpRequest&) { return HttpReply{200, deep}; }, LookupFailure::BadAnswer,
-       "LRCLIB の応答を読めません"},
-      {"server error", [](const HttpRequest&) { return HttpReply{500, "{}"}; }, LookupFailure::ServerError,
-       "(HTTP 500)"},
+      {"huge",
+       [&](const HttpRequest&) {
+         return HttpReply{200, huge};
+       },
+       LookupFailure::BadAnswer, "LRCLIB の応答が大きすぎます"},
+      {"deeply nested",
+       [&](const HttpRequest&) {
+         return HttpReply{200, deep};
+       },
+       LookupFailure::BadAnswer, "LRCLIB の応答を読めません"},
+      {"server error",
+       [](const HttpRequest&) {
+         return HttpReply{500, "{}"};
+       },
+       LookupFailure::ServerError, "(HTTP 500)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -141,7 +141,8 @@ TEST_F(OnlineLookupTest, ADiscWithoutMusicBrainzIdIsLookedUpOnGnudb) {
   ASSERT_EQ(proposals.size(), 1u);
   EXPECT_EQ(proposals[0].Source, "gnudb");
   ASSERT_EQ(steps.size(), 2u);
-  EXPECT_NE(steps[1].find("MusicBrainz では検索できません: ディスク ID を計算できません"), std::string::npos) << steps[1];
+  EXPECT_NE(steps[1].find("MusicBrainz では検索できません: ディスク ID を計算できません"), std::string::npos)
+      << steps[1];
   EXPECT_NE(steps[1].find("gnudb で検索しています"), std::string::npos) << steps[1];
   for (const HttpRequest& request : server.Requests()) EXPECT_TRUE(request.Target.starts_with("/~cddb/"));
 

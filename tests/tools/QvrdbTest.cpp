@@ -481,6 +481,9 @@ TEST_F(QvrdbTest, LyricsPrintsOrWritesTheDiscsLrc) {
   });
   test::WriteFile(dir_ / "Qvr.ini", "[Other]\r\nLyricsServer=" + server.Url() + "\r\n");
   StoreSample();
+  TDiscRecord without_lyrics = test::RegisteredDisc("0137EBFA", 3, PackMSF(48, 12, 30));
+  without_lyrics.LyricsFile = "";
+  db_.DBStore(without_lyrics);
 
   ToolRun run = Qvrdb({"lyrics", "0137EBFA"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -496,8 +499,6 @@ TEST_F(QvrdbTest, LyricsPrintsOrWritesTheDiscsLrc) {
   EXPECT_NE(Qvrdb({"show", "0137EBFA"}).out.find("LyricsFile: " + file.string() + "\n"), std::string::npos);
 
   // A record naming a file of its own keeps it unless --replace.
-  TDiscRecord other = test::RegisteredDisc("00000002", 1, PackMSF(4, 5, 12));
-  db_.DBStore(other);
   run = Qvrdb({"lyrics", "00000002", "--write"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("--replace"), std::string::npos) << run.err;
