@@ -36,17 +36,18 @@ expect() {
     failures=$((failures + 1))
   fi
 }
-expect "qvrdb " "check export import list lookup probe show"
-expect "qvrdb l" "list lookup"
+expect "qvrdb " "check export import list lookup lyrics probe show"
+expect "qvrdb l" "list lookup lyrics"
 expect "qvrdb --" "--db --help --version"
 expect "qvrdb --db " "sub dir"
-expect "qvrdb --db $work/DB " "check export import list lookup probe show"
+expect "qvrdb --db $work/DB " "check export import list lookup lyrics probe show"
 expect "qvrdb --db $work/DB show " "$key"
 expect "qvrdb --db=$work/DB lookup ${key:0:3}" "$key"
 expect "qvrdb --db $work/DB show $key " ""
 # Without --db the keys come from the player's own database, here an empty one.
 expect "qvrdb show " ""
 expect "qvrdb probe " "a.cue b.BIN sub dir"
+expect "qvrdb lyrics 1234 --w" "--write"
 expect "qvrdb probe --j" "--json"
 expect "qvrdb probe --json a" "a.cue"
 expect "qvrdb import " "d.json sub dir"
