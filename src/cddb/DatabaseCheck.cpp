@@ -88,11 +88,11 @@ class PartFindings {
  public:
   void Problem(DBFile file, std::size_t record, unsigned rank, const std::string& text) {
     Findings(found_).Problem(file, record, text);
-    places_.push_back({record, rank});
+    places_.emplace_back(record, rank);
   }
   void Remark(DBFile file, const std::string& text) {
     Findings(found_).Remark(file, 0, text);
-    places_.push_back({SIZE_MAX, 0});
+    places_.emplace_back(SIZE_MAX, 0u);
   }
   void AppendTo(std::vector<CheckFinding>& out) {
     std::vector<std::size_t> order(found_.size());
