@@ -70,7 +70,7 @@ wait_for 5 bash -c "! xdotool search --name '^プレイリスト \\.\\.\\. '" ||
 
 # Play from the tray icon: track 3, then tracks 1-2 as one range, then the order has run out.
 click_tray 1
-expected_bytes=$(((frames - 1 + 2 * frames) * sector))
+expected_bytes=$((3 * frames * sector))
 played() { [[ $(od -An -v -tx1 -w4 "$work/audio.raw" | grep -vc '^ 00 00 00 00$') -ge $((expected_bytes / 4)) ]]; }
 wait_for 40 played || fail "the play order was not played to its end ($(stat -c %s "$work/audio.raw" 2>/dev/null) bytes)"
 sleep 2
@@ -79,10 +79,9 @@ wait $qvr_pid
 stop_reader
 
 # What was played, its silence between the ranges left out (the disc's samples are never all
-# zero), against the image: track 3 without the last sector (the device's last track ends one
-# sector short of the lead-out), then tracks 1 and 2.
+# zero), against the image: track 3 to the lead-out, then tracks 1 and 2.
 bin="${cue%.cue}.bin"
-{ dd if="$bin" bs=$sector skip=$((2 * frames)) count=$((frames - 1)) status=none
+{ dd if="$bin" bs=$sector skip=$((2 * frames)) count=$frames status=none
   dd if="$bin" bs=$sector count=$((2 * frames)) status=none; } | od -An -v -tx1 -w4 >"$work/expected.hex"
 od -An -v -tx1 -w4 "$work/audio.raw" | grep -v '^ 00 00 00 00$' >"$work/played.hex"
 cmp "$work/expected.hex" "$work/played.hex" ||
