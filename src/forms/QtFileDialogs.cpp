@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QSet>
 #include <QStringList>
+#include <QTreeView>
 #include <algorithm>
 
 #include "forms/Accessibility.h"
@@ -61,6 +63,15 @@ std::optional<std::string> QtFileDialogs::Ask(const FileDialogRequest& request) 
   NameControls(&dialog);
   // Room for the Japanese column headers and whole dates.
   dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 460)));
+  // The detail view's size, type and date columns as wide as what they show; the name takes the rest.
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column) {
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
 }
