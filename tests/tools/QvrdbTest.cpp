@@ -17,6 +17,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/NrgImage.h"
 #include "support/TempDir.h"
+#include "util/AtomicFile.h"
 
 namespace qvr {
 namespace {
@@ -451,6 +452,26 @@ TEST_F(QvrdbTest, LookupOfAnImageKnowsItsDataTrack) {
       << server.Requests()[0].Target;
   EXPECT_NE(server.Requests()[1].Target.find(CddbDiscIdText(image.toc) + "+3+"), std::string::npos)
       << server.Requests()[1].Target;
+}
+
+// An image with CD-Text lines proposes them first, ahead of the online sources, and still does
+// when no server answers (offline).
+TEST_F(QvrdbTest, LookupOfAnImageOffersItsCdTextFirstAndOffline) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const test::GeneratedImage image = test::WriteImage(dir_.Path(), {{75}, {11450}});
+  std::string sheet;
+  ASSERT_TRUE(ReadWholeFile(image.cue, sheet));
+  test::WriteFile(image.cue, "PERFORMER \"Offline Artist\"\r\nTITLE \"Offline Album\"\r\n" + sheet);
+  test::LocalHttpServer server([](const test::HttpRequest&) { return test::HttpReply{503, "{}"}; });
+  test::WriteFile(dir_ / "Qvr.ini",
+                  "[Other]\r\nMusicBrainzServer=" + server.Url() + "\r\nGnudbServer=" + server.Url() + "\r\n");
+  const ToolRun run = Qvrdb({"lookup", image.cue.string()});
+  unsetenv("SDL_AUDIODRIVER");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto title = run.out.find("\"DiscName\": \"Offline Album\"");
+  EXPECT_NE(title, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"ArtistName\": \"Offline Artist\""), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("CD-TEXT"), std::string::npos) << run.err;
 }
 
 TEST_F(QvrdbTest, LookupTellsWhyNothingWasFound) {

@@ -93,6 +93,7 @@ std::string TimeText(std::uint32_t msf);
 struct DriveDisc {
   TDiscRecord Record;
   DiscToc Toc;
+  std::optional<TDiscRecord> CdText;  // the disc's own CD-Text as a proposal, when it has any
 };
 
 // Reads the disc in `drive` (a drive or an image) through the device layer. Tells on `err` why

@@ -1,5 +1,6 @@
-// qvrdb lookup: asks the online sources (the servers of the player's settings) about one disc and
-// prints each proposal as a disc of the export format, so that a chosen one can be imported.
+// qvrdb lookup: the disc's own CD-Text, then what the online sources (the servers of the player's
+// settings) say of one disc; prints each proposal as a disc of the export format, so that a
+// chosen one can be imported.
 #include <ostream>
 
 #include "app/PlayerSettings.h"
@@ -28,7 +29,7 @@ std::optional<DriveDisc> DiscOfKey(const QvrdbContext& context, const std::strin
   const DatabaseReader reader(context.MasterPath);
   if (const std::optional<TMasterRecord> master = reader.FindMaster(Utf8ToSjis(key_utf8).bytes)) {
     const TDiscRecord disc = reader.Resolve(*master);
-    return DriveDisc{disc, TocOfRecord(disc)};
+    return DriveDisc{disc, TocOfRecord(disc), std::nullopt};
   }
   context.Err << "qvrdb: キー " << key_utf8 << " のディスクはデータベースにありません\n";
   return std::nullopt;
@@ -45,18 +46,23 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
       NamesDrive(arguments[0]) ? ReadDiscIn(arguments[0], context.Err) : DiscOfKey(context, arguments[0]);
   if (!disc) return kQvrdbProblem;
 
+  // The disc's own CD-Text comes first: it is read from the disc, needs no network, and is what
+  // the disc says of itself. The online sources follow; when they fail, the CD-Text still stands.
+  std::vector<TDiscRecord> discs;
+  if (disc->CdText) discs.push_back(*disc->CdText);
   OnlineLookup lookup(ReadOnlineLookupSettings(PlayerSettingsFor(context.ProgramFolder)));
   CancelFlag never;
-  std::vector<DiscProposal> proposals;
   try {
-    proposals = lookup.Find(disc->Toc, disc->Record, never,
-                            [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
+    for (const DiscProposal& proposal : lookup.Find(disc->Toc, disc->Record, never, [&](const std::string& step) {
+           context.Err << "qvrdb: " << step << "\n";
+         })) {
+      discs.push_back(proposal.Record);
+    }
   } catch (const LookupError& error) {
     context.Err << "qvrdb: " << error.what() << "\n";
-    return error.Failure() == LookupFailure::NotFound ? kQvrdbProblem : kQvrdbError;
+    if (discs.empty()) return error.Failure() == LookupFailure::NotFound ? kQvrdbProblem : kQvrdbError;
+    context.Err << "qvrdb: ディスクの CD-TEXT だけを候補にします\n";
   }
-  std::vector<TDiscRecord> discs;
-  for (const DiscProposal& proposal : proposals) discs.push_back(proposal.Record);
   context.Out << DiscsDocument(discs);
   return kQvrdbOk;
 }

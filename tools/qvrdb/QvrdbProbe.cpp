@@ -9,6 +9,7 @@
 #include "audio/NoAudioSink.h"
 #include "cdda/DriveLayer.h"
 #include "cddb/DiscDatabase.h"
+#include "metadata/CdTextRecord.h"
 #include "metadata/DiscIds.h"
 #include "tools/qvrdb/Qvrdb.h"
 #include "util/ShiftJis.h"
@@ -34,7 +35,7 @@ std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err)
     disc.Tracks[n].StartPos = layer.CDTrackStart(n);
     disc.Tracks[n].Length = layer.CDTrackLength(n);
   }
-  return DriveDisc{disc, TocOfDisc(layer, disc)};
+  return DriveDisc{disc, TocOfDisc(layer, disc), CdTextProposal(layer.CDText(), disc)};
 }
 
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments) {
