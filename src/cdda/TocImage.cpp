@@ -255,6 +255,16 @@ class TocReader {
     }
   }
 
+  // An optional "#offset": a byte position in the file; 0 when none is given.
+  std::uint64_t ReadOffset() {
+    if (Peek().kind != Token::Offset) return 0;
+    const Token& token = Next();
+    if (token.text.empty() || token.text.size() > 12 || token.text.find(':') != std::string::npos) {
+      Fail(token.line, "バイト位置「#" + token.text + "」が正しくありません");
+    }
+    return std::stoull(token.text);
+  }
+
   // FILE/AUDIOFILE "name" [SWAP] [#offset] start [length]
   void AudioFile(const Token& keyword) {
     Track& track = Current(keyword);
@@ -264,14 +274,7 @@ class TocReader {
       swap = true;
       Next();
     }
-    std::uint64_t offset = 0;
-    if (Peek().kind == Token::Offset) {
-      const Token& token = Next();
-      if (token.text.empty() || token.text.size() > 12 || token.text.find(':') != std::string::npos) {
-        Fail(token.line, "バイト位置「#" + token.text + "」が正しくありません");
-      }
-      offset = std::stoull(token.text);
-    }
+    const std::uint64_t offset = ReadOffset();
     if (!track.audio) {
       Fail(keyword.line, "データトラックの中身は DATAFILE で指定します");
     }
@@ -302,14 +305,7 @@ class TocReader {
   void DataFile(const Token& keyword) {
     Track& track = Current(keyword);
     const std::string name = ReadString();
-    std::uint64_t offset = 0;
-    if (Peek().kind == Token::Offset) {
-      const Token& token = Next();
-      if (token.text.empty() || token.text.size() > 12 || token.text.find(':') != std::string::npos) {
-        Fail(token.line, "バイト位置「#" + token.text + "」が正しくありません");
-      }
-      offset = std::stoull(token.text);
-    }
+    const std::uint64_t offset = ReadOffset();
     if (track.audio) {
       // An audio track's DATAFILE holds raw samples from its start.
       const std::size_t file = OpenFile(name, ImageSectors::FileKind::BigEndian, keyword.line);
