@@ -84,7 +84,6 @@ void SaleDateEdit::OpenCalendar() {
   calendar_->setObjectName("SaleDateCalendar");
   calendar_->setAttribute(Qt::WA_DeleteOnClose);
   calendar_->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  connect(calendar_, &QObject::destroyed, this, [this] { calendar_ = nullptr; });
   auto* column = new QVBoxLayout(calendar_);
   column->setContentsMargins(2, 2, 2, 2);
   auto* days = new QCalendarWidget(calendar_);

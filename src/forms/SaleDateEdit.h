@@ -5,7 +5,9 @@
 // dialog can name it.
 #pragma once
 
+#include <QFrame>
 #include <QLineEdit>
+#include <QPointer>
 #include <functional>
 #include <optional>
 
@@ -41,7 +43,8 @@ class SaleDateEdit final : public QLineEdit {
   void TextChanged();
   void Pick(std::optional<CivilDate> day);
 
-  QFrame* calendar_ = nullptr;
+  // Cleared by Qt when the popup is deleted (on close, or with this field).
+  QPointer<QFrame> calendar_;
   std::optional<CivilDate> last_;
 };
 
