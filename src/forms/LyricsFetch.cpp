@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 
+#include "forms/MessageText.h"
 #include "forms/TDiscRegDLG.h"
 #include "metadata/DiscLyrics.h"
 #include "util/ShiftJis.h"
@@ -30,8 +31,8 @@ LyricsFetch::LyricsFetch(TDiscRegDLG& dialog, QPushButton& button, OnlineLookupS
             this, [this] { TakeNews(); }, Qt::QueuedConnection);
       }) {
   asker_ = [this](const QString& question) {
-    return QMessageBox::question(&dialog_, QString::fromUtf8("ＣＤデータ登録"), question,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return ShowMessageBox(&dialog_, QMessageBox::Question, dialog_.windowTitle(), question,
+                          QMessageBox::Yes | QMessageBox::No, false, QMessageBox::No) == QMessageBox::Yes;
   };
   ShowIdle();
 }

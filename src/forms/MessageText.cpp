@@ -4,6 +4,9 @@
 #include <QChar>
 #include <QTextEdit>
 
+#include "forms/ControllerLink.h"
+#include "forms/WindowStacking.h"
+
 namespace qvr {
 namespace {
 
@@ -68,11 +71,18 @@ void SetMessageText(QMessageBox& box, const QString& text) {
 }
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                           const QString& text, QMessageBox::StandardButtons buttons,
-                                           bool stay_on_top) {
+                                           const QString& text, QMessageBox::StandardButtons buttons, bool stay_on_top,
+                                           QMessageBox::StandardButton default_button) {
+  // Once the program ends without asking, no box waits: the text is logged and nothing is chosen.
+  if (ControllerLink::Unattended()) {
+    ControllerLink::Log(caption.toStdString() + ": " + text.toStdString());
+    return QMessageBox::NoButton;
+  }
   QMessageBox box(icon, caption, QString(), buttons, parent);
   SetMessageText(box, text);
   if (stay_on_top) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  if (default_button != QMessageBox::NoButton) box.setDefaultButton(default_button);
+  StackAboveModal(box);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -25,9 +25,11 @@ inline constexpr qsizetype kMessageShownCharacters = 600;
 void SetMessageText(QMessageBox& box, const QString& text);
 
 // A message box over `parent` with the program's caption and text, as SetMessageText shows it.
-// Returns the button pressed.
+// It stacks above the modal window that is up. Returns the button pressed; NoButton without
+// showing anything once the program ends without asking.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                            const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                           bool stay_on_top = false);
+                                           bool stay_on_top = false,
+                                           QMessageBox::StandardButton default_button = QMessageBox::NoButton);
 
 }  // namespace qvr
