@@ -2,6 +2,7 @@
 // the media-player bus interface): another drive or image, a seek inside the track being heard,
 // and a picture of what plays. Each is a thin step over the existing handlers.
 #include "app/TQVRDM.h"
+#include "cdda/HiddenTrack.h"
 #include "util/Msf.h"
 #include "util/ShiftJis.h"
 
@@ -25,7 +26,7 @@ bool TQVRDM::ChangeDrive(const std::string& drive) {
 bool TQVRDM::SeekTo(std::uint32_t milliseconds) {
   if (CD.CDState != TCDState::cdPlaying && CD.CDState != TCDState::cdPaused) return false;
   const std::uint8_t track = CD.CDCurrentTrack() & 0x7F;
-  if (track < 1 || track > 99) return false;
+  if (track > 99 || (track == 0 && !CD.CDHasHiddenTrack())) return false;
   const std::uint32_t length = MSFToFrames(CD.CDTrackLength(track));
   const std::uint32_t frame = static_cast<std::uint32_t>(std::uint64_t{milliseconds} * 75 / 1000);
   if (frame >= length) return false;
@@ -49,7 +50,7 @@ NowPlaying TQVRDM::NowPlayingSnapshot() {
   now.artist = Disc.ArtistName.ToUtf8();
   now.jacket = SjisToUtf8(Disc.JacketFile.View());
   const std::size_t next = PlayIndex >= 1 && PlayIndex <= PlayOrder.size() ? PlayIndex : 1;
-  now.can_play = TrackAt(next) != 0;
+  now.can_play = TrackAt(next) != kNoTrack;
   const bool heard = now.status != NowPlaying::Status::Stopped;
   std::uint32_t position = 0;
   if (heard) {
@@ -58,12 +59,14 @@ NowPlaying TQVRDM::NowPlayingSnapshot() {
   } else {
     now.track = TrackAt(next);
   }
-  if (now.track < 1 || now.track > static_cast<int>(UsedTracks(Disc.TrackCount)) || now.track > CD.CDTrackCount()) {
-    now.track = 0;
+  const bool hidden = now.track == 0 && CD.CDHasHiddenTrack();
+  if (!hidden && (now.track < 1 || now.track > static_cast<int>(UsedTracks(Disc.TrackCount)) ||
+                  now.track > CD.CDTrackCount())) {
+    now.track = NowPlaying::kNoTrack;
     return now;
   }
   const auto track = static_cast<std::uint8_t>(now.track);
-  now.title = Disc.Tracks[track].TrackName.ToUtf8();
+  now.title = hidden ? std::string(kHiddenTrackTitle) : Disc.Tracks[track].TrackName.ToUtf8();
   now.length_ms = FramesAsMilliseconds(MSFToFrames(CD.CDTrackLength(track)));
   if (heard) now.position_ms = FramesAsMilliseconds(MSFToFrames(position >> 8));
   return now;

@@ -12,8 +12,10 @@ struct NowPlaying {
   Status status = Status::Stopped;
   bool disc = false;              // a readable disc is in the drive
   std::string disc_key;           // the disc's key (8 hexadecimal digits), empty without a disc
-  int track = 0;                  // the track heard, or the one the play command starts; 0: none
-  std::string title;              // the track's name (UTF-8), empty when the disc record has none
+  static constexpr int kNoTrack = -1;
+  int track = kNoTrack;           // the track heard, or the one the play command starts (0: the hidden first track)
+  std::string title;              // the track's name (UTF-8), empty when the disc record has none (the
+                                  // hidden first track's is "トラック 0 (隠しトラック)")
   std::string album, artist;      // the disc's name and artist (UTF-8)
   std::string jacket;             // the jacket image file, empty when none is given
   std::uint32_t length_ms = 0;    // the track's length

@@ -169,6 +169,9 @@ class TQVRDM {
   void PlayPlayListEntry(std::size_t position);
   bool LoadPlayList(const std::string& path);
   bool SavePlayList(const std::string& path);
+  // The hidden first track's length (packed MSF) when the disc in the drive has one: the play
+  // list offers it as track 0.
+  std::optional<std::uint32_t> HiddenTrackLength();
 
   // Plug-ins. Each library runs in a host process of its own (PluginHosts); the controller never
   // blocks on one. QueryPlugin asks the libraries at `paths` to identify themselves, all at once;
@@ -261,8 +264,11 @@ class TQVRDM {
   bool RunRegistrationDialog();
 
   // Play order helpers.
-  int TrackAt(std::size_t position) const;  // the track number at a position (1-based)
-  std::pair<std::uint8_t, std::uint8_t> RangeAt(std::size_t position) const;  // first and last track
+  static constexpr int kNoTrack = -1;
+  // The track number at a position (1-based); kNoTrack for an entry that names none.
+  int TrackAt(std::size_t position) const;
+  // The first and last track of the range that plays from a position; none when it names no track.
+  std::optional<std::pair<std::uint8_t, std::uint8_t>> RangeAt(std::size_t position) const;
   std::size_t DrawOtherEntry(std::size_t previous);
   std::size_t RangeEndIndex() const;
   std::optional<std::size_t> EntryAfterRange(std::size_t last);
@@ -293,6 +299,7 @@ class TQVRDM {
   std::optional<FileStamp> play_list_stamp_;  // the play list file as last loaded or saved
   bool de_emphasis_shown_ = false;            // the status texts say the heard track is de-emphasised
   bool range_read_ = false;                   // the device has read all of the range: what follows may be handed over
+  bool range_chosen_ = false;                 // CD.PlayFrom and CD.PlayTo hold the range the play command chose
 };
 
 }  // namespace qvr

@@ -112,11 +112,18 @@ bool CDDA::CDPlayNext(std::uint8_t after, std::uint8_t from, std::uint8_t to) {
   control.SetTimeFormat(TimeFormat::Milliseconds);
   const std::uint8_t last_heard = after & 0x7F;
   const std::uint32_t at = control.StatusTrackPosition(last_heard) + control.StatusTrackLength(last_heard);
-  if (from == 0) return control.PlayNext(at, at, at);
   const std::uint8_t last = to & 0x7F;
   const std::uint32_t start = control.StatusTrackPosition(from);
   const std::uint32_t end = control.StatusTrackPosition(last) + control.StatusTrackLength(last);
   return control.PlayNext(at, start, end);
+}
+
+bool CDDA::CDEndAfter(std::uint8_t after) {
+  CDDevice& control = Control();
+  control.SetTimeFormat(TimeFormat::Milliseconds);
+  const std::uint8_t last_heard = after & 0x7F;
+  const std::uint32_t at = control.StatusTrackPosition(last_heard) + control.StatusTrackLength(last_heard);
+  return control.PlayNext(at, at, at);
 }
 
 bool CDDA::CDNextPending() { return Control().NextPending(); }
@@ -216,6 +223,8 @@ std::uint32_t CDDA::CDPosition() {
   control.SetTimeFormat(TimeFormat::TMSF);
   return control.StatusPosition();
 }
+
+bool CDDA::CDHasHiddenTrack() { return control_ != nullptr && control_->IsOpen() && control_->StatusHiddenTrack(); }
 
 bool CDDA::CDTrackIsAudio(std::uint8_t track) { return Control().StatusTrackIsAudio(track); }
 

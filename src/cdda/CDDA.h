@@ -20,8 +20,9 @@ class CDDA {
   // Layer variables.
   TCDState CDState = cdNotReady;  // the device state as last determined
   bool CDPausedFlag = false;      // paused by the program and not yet resumed or stopped
-  std::uint8_t PlayFrom = 0;      // first track of the range last started (set by the play command)
-  std::uint8_t PlayTo = 0;        // last track of that range
+  // The range last started by the play command: its first and last track (0: the hidden first track).
+  std::uint8_t PlayFrom = 0;
+  std::uint8_t PlayTo = 0;
 
   // Binds the control; sends nothing; CDState := cdNotReady.
   void CDInit(CDDevice& control);
@@ -60,6 +61,8 @@ class CDDA {
   std::uint32_t CDPosition();                       // packed TMSF
   std::uint32_t CDTrackStart(std::uint8_t track);   // packed MSF
   std::uint32_t CDTrackLength(std::uint8_t track);  // packed MSF
+  // Whether the disc has a hidden first track, played as track 0 (see CDDevice::StatusHiddenTrack).
+  bool CDHasHiddenTrack();
   // False for a data track; true for an audio track and whenever the device cannot tell.
   bool CDTrackIsAudio(std::uint8_t track);
   // Whether the track is de-emphasised as it plays (flagged with pre-emphasis, de-emphasis on).
@@ -70,9 +73,11 @@ class CDDA {
   CdText CDText();
 
   // Hands the device the range from the start of track `from` to the end of track `to`, to
-  // follow at the next sample once the end of track `after` is heard; `from` 0 ends playback
-  // there instead. False when the device came too late or cannot; the state is not changed.
+  // follow at the next sample once the end of track `after` is heard. False when the device
+  // came too late or cannot; the state is not changed.
   bool CDPlayNext(std::uint8_t after, std::uint8_t from, std::uint8_t to);
+  // Ends playback at the end of track `after` instead of what was handed over to follow it.
+  bool CDEndAfter(std::uint8_t after);
   // Whether a range handed over by CDPlayNext has not been heard yet.
   bool CDNextPending();
   // Play-head positions (packed TMSF) whose hearing the device reports, besides track starts.

@@ -70,12 +70,18 @@ class CDDevice {
   // Length of the whole disc: lead-out less the first track's start less 1 frame.
   virtual std::uint32_t StatusLength() = 0;
   // Length of one track: the next track's start less its start (the last track: lead-out less
-  // its start less 1 frame). 0 for a track the disc does not have.
+  // its start less 1 frame). 0 for a track the disc does not have. Track 0 is the hidden first
+  // track (StatusHiddenTrack): from the disc's first sector to track 1's start.
   virtual std::uint32_t StatusTrackLength(std::uint8_t track) = 0;
-  // Position of the play head (what the listener hears).
+  // Position of the play head (what the listener hears); in the hidden first track, track 0.
   virtual std::uint32_t StatusPosition() = 0;
-  // Start position of one track. 0 for a track the disc does not have.
+  // Start position of one track. 0 for a track the disc does not have. Track 0, the hidden
+  // first track, starts at the disc's first sector.
   virtual std::uint32_t StatusTrackPosition(std::uint8_t track) = 0;
+  // Whether the disc has a hidden first track: audio before track 1 that plays as track 0 (it
+  // is not counted in the number of tracks). A drive may find it a while after the disc came
+  // (it reads the sound to decide); false until then, when not open and when there is none.
+  virtual bool StatusHiddenTrack() { return false; }
   // Whether one track holds audio: false for a data track (an enhanced CD's last track, a mixed
   // mode CD's first). True when the device cannot tell, is not open or the disc has no such track.
   virtual bool StatusTrackIsAudio(std::uint8_t /*track*/) { return true; }

@@ -148,6 +148,7 @@ void CdioDrive::ListImages() {
 }
 
 void CdioDrive::UnloadDisc() {
+  EndProbe();
   player_.Detach();
   notifyAt_.clear();
   toc_.reset();
@@ -166,7 +167,6 @@ void CdioDrive::LoadImage() {
     if (extension == ".cue" || extension == ".flac") {
       cue_ = std::make_unique<CueImage>(image);
       toc_ = cue_->Toc();
-      player_.SetTracks(*toc_);
       cdText_ = cue_->Text();
     } else if (extension == ".toc") {
       cdrdao_ = std::make_unique<TocImage>(image);
@@ -174,12 +174,16 @@ void CdioDrive::LoadImage() {
       cdText_ = cdrdao_->Text();
     } else {
       image_ = CdioSource::OpenImage(image);
-      std::lock_guard lock(image_->Lock());
-      toc_ = image_->ReadToc();
+      {
+        std::lock_guard lock(image_->Lock());
+        toc_ = image_->ReadToc();
+      }
       if (!toc_) throw Error(FormatMessage(kNoSuchImage, image.string()));
-      player_.SetTracks(*toc_);
       cdText_ = ReadImageCdText(image);
     }
+    // An image's pregap is a local file: read at once, and mostly decided by its first sectors.
+    toc_->HiddenTrack = PregapHoldsAudio(*toc_, *Source());
+    player_.SetTracks(*toc_);
   } catch (const Error& error) {
     UnloadDisc();
     problem_ = error.what();
@@ -265,6 +269,7 @@ std::uint32_t CdioDrive::DeviceMode() {
   }
   if (device_->TrayOpen()) {
     lock.unlock();
+    EndProbe();
     player_.Stop();
     toc_.reset();
     cdText_ = {};
@@ -275,19 +280,42 @@ std::uint32_t CdioDrive::DeviceMode() {
   // or while it has none (libcdio caches the last one, so the handle is opened anew first).
   bool changed = device_->MediaChanged();
   if (state == DigitalPlayer::State::Stopped && (!toc_ || changed)) {
+    if (probe_) {
+      lock.unlock();
+      EndProbe();
+      lock.lock();
+    }
     device_->Reopen();
     toc_ = device_->ReadToc();
     player_.SetTracks(toc_.value_or(DiscToc{}));
     cdText_ = toc_ ? DecodeCdTextPacks(device_->ReadCdTextPacks()) : CdText{};
     problem_ = toc_ ? "" : kNoDisc;
+    // Whether the pregap of track 1 holds a hidden track takes reading it, with the disc
+    // spinning up: a probe of its own reads it, once per disc.
+    if (toc_ && MayHaveHiddenTrack(*toc_)) probe_ = std::make_unique<HiddenTrackProbe>(*toc_, *device_);
   }
   lock.unlock();
   if (!toc_) return kModeOpen;
   return PlayerMode();
 }
 
+void CdioDrive::FollowProbe() {
+  if (!probe_ || !toc_) return;
+  if (const std::optional<bool> found = probe_->Result()) {
+    toc_->HiddenTrack = *found;
+    EndProbe();
+  }
+}
+
+bool CdioDrive::StatusHiddenTrack() {
+  if (!open_ || !toc_) return false;
+  FollowProbe();
+  return toc_->HasHiddenTrack();
+}
+
 std::uint32_t CdioDrive::StatusMode() {
   if (!open_) return kModeNotReady;
+  FollowProbe();
   if (isDevice_) return DeviceMode();
   if (trayOpenUntil_) {
     if (clock_() < *trayOpenUntil_) return kModeOpen;
@@ -339,7 +367,7 @@ bool CdioDrive::StatusTrackIsAudio(std::uint8_t track) {
 }
 
 bool CdioDrive::StatusTrackDeEmphasised(std::uint8_t track) {
-  if (!open_ || !toc_ || !toc_->HasTrack(track)) return false;
+  if (!open_ || !toc_ || !toc_->HasPlayableTrack(track)) return false;
   return player_.DeEmphasised(track);
 }
 
@@ -439,6 +467,7 @@ bool CdioDrive::Resume() {
 void CdioDrive::OpenDoor() {
   RequireOpen();
   if (isDevice_) {
+    EndProbe();
     player_.Detach();
     std::lock_guard lock(device_->Lock());
     device_->Eject();

@@ -21,6 +21,7 @@
 #include "cdda/DigitalPlayer.h"
 #include "cdda/DiscToc.h"
 #include "cdda/DriveWatch.h"
+#include "cdda/HiddenTrack.h"
 #include "cdda/TocImage.h"
 
 namespace qvr {
@@ -58,6 +59,7 @@ class CdioDrive : public CDDevice {
   std::uint32_t StatusTrackLength(std::uint8_t track) override;
   std::uint32_t StatusPosition() override;
   std::uint32_t StatusTrackPosition(std::uint8_t track) override;
+  bool StatusHiddenTrack() override;
   bool StatusTrackIsAudio(std::uint8_t track) override;
   bool StatusTrackDeEmphasised(std::uint8_t track) override;
   void SetDeEmphasis(bool on) override { player_.SetDeEmphasis(on); }
@@ -85,6 +87,10 @@ class CdioDrive : public CDDevice {
   AudioSectorSource* Source();
   void PlayFrames(std::uint32_t from, std::uint32_t to, bool paused = false);
   std::vector<std::uint32_t> Marks() const;
+  // Takes the drive's answer about a hidden first track once its probe has one.
+  void FollowProbe();
+  // Ends a probe of the drive's pregap (before the drive's lock is taken: the probe may wait for it).
+  void EndProbe() { probe_.reset(); }
 
   std::string setting_;
   Clock clock_;
@@ -102,6 +108,9 @@ class CdioDrive : public CDDevice {
 
   // Drive.
   std::unique_ptr<CdioSource> device_;
+  // Reads the drive's pregap of track 1 for a hidden first track, off the GUI thread; declared
+  // after device_, which it reads, so that it ends first.
+  std::unique_ptr<HiddenTrackProbe> probe_;
   // Where news goes; the drive watch's thread reads it too.
   std::mutex newsMutex_;
   std::function<void(DeviceNews)> news_;

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstring>
@@ -249,6 +250,7 @@ std::optional<DiscToc> CdioSource::ReadToc() {
   lba_t leadOut = cdio_get_track_lba(handle_, CDIO_CDROM_LEADOUT_TRACK);
   if (leadOut == CDIO_INVALID_LBA) return std::nullopt;
   toc.LeadOut = static_cast<std::uint32_t>(leadOut);
+  firstTrack_ = static_cast<lsn_t>(toc.Tracks.front().Start - kLeadInFrames);
   return toc;
 }
 
@@ -306,6 +308,18 @@ void CdioSource::ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_
       throw Error(FormatMessage(kReadFailed, name_));
     }
     return;
+  }
+  // Paranoia reads the tracks only; the pregap before track 1 (a hidden first track) is read
+  // as the drive's plain audio sectors.
+  if (sector < firstTrack_) {
+    const auto direct = static_cast<std::uint32_t>(std::min<lsn_t>(static_cast<lsn_t>(count), firstTrack_ - sector));
+    if (cdio_read_audio_sectors(handle_, samples, sector, direct) != DRIVER_OP_SUCCESS) {
+      throw Error(FormatMessage(kReadFailed, name_));
+    }
+    samples += std::size_t{direct} * kSamplesPerSector;
+    sector += static_cast<lsn_t>(direct);
+    count -= direct;
+    if (count == 0) return;
   }
   if (paranoia_ == nullptr) {
     drive_ = cdio_cddap_identify_cdio(handle_, CDDA_MESSAGE_FORGETIT, nullptr);

@@ -74,6 +74,7 @@ class CdioSource : public AudioSectorSource {
   cdrom_drive_t* drive_ = nullptr;
   cdrom_paranoia_t* paranoia_ = nullptr;
   lsn_t nextSector_ = -1;  // where the last paranoia read ended
+  lsn_t firstTrack_ = 0;   // where track 1 begins (the table of contents last read): paranoia reads from there
 };
 
 // Keeps libcdio's own warnings off the terminal; the program reports problems itself.

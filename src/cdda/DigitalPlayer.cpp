@@ -297,7 +297,9 @@ void DigitalPlayer::SetDeEmphasis(bool on) {
 
 bool DigitalPlayer::DeEmphasised(std::uint32_t track) {
   std::lock_guard lock(mutex_);
-  return deEmphasisOn_ && track >= 1 && track <= emphasis_.size() && emphasis_[track - 1];
+  // Track 0, the hidden first track, is track 1's pregap and carries its flag.
+  const std::uint32_t flagged = std::max<std::uint32_t>(track, 1);
+  return deEmphasisOn_ && flagged <= emphasis_.size() && emphasis_[flagged - 1];
 }
 
 std::size_t DigitalPlayer::TrackIndexLocked(std::uint32_t frame) const {
@@ -308,11 +310,12 @@ std::size_t DigitalPlayer::TrackIndexLocked(std::uint32_t frame) const {
 std::vector<bool> DigitalPlayer::EmphasisLocked(std::uint32_t frame, std::uint32_t count) const {
   std::vector<bool> flagged(count, false);
   if (!deEmphasisOn_ || trackStarts_.empty()) return flagged;
-  // Frames before the first track (its pregap) belong to no track and are never filtered.
+  // Frames before track 1 (its pregap, a hidden first track) carry track 1's flag, as its
+  // sub-channel does.
   std::size_t track = TrackIndexLocked(frame);
   for (std::uint32_t n = 0; n < count; ++n) {
     while (track + 1 < trackStarts_.size() && frame + n >= trackStarts_[track + 1]) ++track;
-    flagged[n] = frame + n >= trackStarts_[track] && emphasis_[track];
+    flagged[n] = emphasis_[track];
   }
   return flagged;
 }

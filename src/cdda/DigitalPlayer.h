@@ -69,8 +69,9 @@ class DigitalPlayer {
   void SetTracks(const DiscToc& toc);
   // Whether flagged tracks are de-emphasised (on at first); from the sound read next on.
   void SetDeEmphasis(bool on);
-  // Whether `track` (from 1) is de-emphasised as it plays: flagged, by the table of contents or,
-  // on a drive, by the Q sub-channel read while it played, and de-emphasis on.
+  // Whether `track` is de-emphasised as it plays: flagged, by the table of contents or, on a
+  // drive, by the Q sub-channel read while it played, and de-emphasis on. Track 0 (the hidden
+  // first track, track 1's pregap) follows track 1.
   bool DeEmphasised(std::uint32_t track);
 
  private:

@@ -2,6 +2,8 @@
 // cdio driver (DiscToc), and logs each request.
 #include "cdda/SimulatedDrive.h"
 
+#include <algorithm>
+
 #include "cdda/MediaIdentity.h"
 #include "util/Error.h"
 
@@ -148,10 +150,14 @@ bool SimulatedDrive::StatusTrackIsAudio(std::uint8_t track) {
   return !(open_ && HasDisc() && disc_->HasTrack(track)) || disc_->Tracks[track - 1].Audio;
 }
 
-// Neither is logged: the status texts ask at every refresh.
+// Neither is logged: the status texts ask at every refresh. Track 0 is track 1's pregap.
 bool SimulatedDrive::StatusTrackDeEmphasised(std::uint8_t track) {
-  return deEmphasis_ && open_ && HasDisc() && disc_->HasTrack(track) && disc_->Tracks[track - 1].PreEmphasis;
+  return deEmphasis_ && open_ && HasDisc() && disc_->HasPlayableTrack(track) &&
+         disc_->Tracks[std::max<std::size_t>(track, 1) - 1].PreEmphasis;
 }
+
+// Not logged either: the play list and the status ask whenever they show the disc's tracks.
+bool SimulatedDrive::StatusHiddenTrack() { return open_ && HasDisc() && disc_->HasHiddenTrack(); }
 
 void SimulatedDrive::SetDeEmphasis(bool on) { deEmphasis_ = on; }
 

@@ -72,6 +72,8 @@ class SimulatedDrive : public CDDevice {
   std::uint32_t StatusTrackLength(std::uint8_t track) override;
   std::uint32_t StatusPosition() override;
   std::uint32_t StatusTrackPosition(std::uint8_t track) override;
+  // A disc inserted with DiscToc::HiddenTrack set has one.
+  bool StatusHiddenTrack() override;
   bool StatusTrackIsAudio(std::uint8_t track) override;
   // A track the disc flags with pre-emphasis while de-emphasis is on.
   bool StatusTrackDeEmphasised(std::uint8_t track) override;

@@ -42,7 +42,8 @@ std::string FormatPlayList(std::string_view disc_key, const std::vector<std::str
   return text;
 }
 
-std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::string_view disc_key, int track_count) {
+std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::string_view disc_key, int track_count,
+                                                      bool hidden_track) {
   std::string line;
   bool cut = false;
   if (!ReadLine(in, line, cut) || cut || line != disc_key) return std::nullopt;
@@ -56,21 +57,21 @@ std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::str
       throw Error("プレイリストの " + std::to_string(number) + " 行目「" + SjisToUtf8(line) + (cut ? "…" : "") +
                   "」は数値ではありません");
     }
-    if (track >= 1 && track <= track_count) entries.push_back(std::to_string(track));
+    if ((track >= 1 && track <= track_count) || (track == 0 && hidden_track)) entries.push_back(std::to_string(track));
   }
   if (in.bad()) throw Error("プレイリストを最後まで読めませんでした");
   return entries;
 }
 
 std::optional<std::vector<std::string>> ReadPlayListFile(const std::filesystem::path& path, std::string_view disc_key,
-                                                         int track_count) {
+                                                         int track_count, bool hidden_track) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes, kMaxPlayListBytes)) {
     throw Error(path.string() + " を読み込めません: ファイルが見つかりません");
   }
   std::istringstream in(std::move(bytes));
   try {
-    return ParsePlayList(in, disc_key, track_count);
+    return ParsePlayList(in, disc_key, track_count, hidden_track);
   } catch (const Error& failure) {
     throw Error(path.string() + "\n" + failure.what());
   }

@@ -23,16 +23,18 @@ std::string FormatPlayList(std::string_view disc_key, const std::vector<std::str
 
 // Reads a play list for the disc `disc_key` with `track_count` tracks. Returns nothing when line 1
 // is not exactly the key (a play list of another disc, an empty file, any other file); else the
-// entries that name a track of the disc (1 to `track_count`), in file order, in decimal without
-// leading zeros (possibly none). Lines end with CR LF or LF; the last may lack its end. Raises
-// qvr::Error naming the line when an entry line is not a number (an empty line included), and
-// when there are more than kMaxPlayListEntries entry lines.
-std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::string_view disc_key, int track_count);
+// entries that name a track of the disc (1 to `track_count`, and 0 when the disc has a hidden
+// first track), in file order, in decimal without leading zeros (possibly none). Lines end with
+// CR LF or LF; the last may lack its end. Raises qvr::Error naming the line when an entry line
+// is not a number (an empty line included), and when there are more than kMaxPlayListEntries
+// entry lines.
+std::optional<std::vector<std::string>> ParsePlayList(std::istream& in, std::string_view disc_key, int track_count,
+                                                      bool hidden_track = false);
 
 // ParsePlayList on a file; raises qvr::Error when the file cannot be opened or read, is not a
 // regular file (a FIFO is refused without waiting) or holds more than kMaxPlayListBytes.
 std::optional<std::vector<std::string>> ReadPlayListFile(const std::filesystem::path& path, std::string_view disc_key,
-                                                         int track_count);
+                                                         int track_count, bool hidden_track = false);
 
 // Replaces the file with the play list through a temporary file and a rename, so that a failed
 // write leaves the old file whole; raises FileWriteError.

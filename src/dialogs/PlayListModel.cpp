@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "cdda/HiddenTrack.h"
 #include "cddb/DiscDatabase.h"
 #include "util/Msf.h"
 #include "util/ZLUtils.h"
@@ -16,6 +17,7 @@ constexpr const char* kTrackPrefix = "トラック ";
 }  // namespace
 
 std::string PlayListTrackTitle(const TDiscRecord& disc, int track) {
+  if (track == 0) return kHiddenTrackTitle;
   if (track >= 1 && static_cast<std::size_t>(track) <= UsedTracks(disc.TrackCount)) {
     const auto& name = disc.Tracks[static_cast<std::size_t>(track)].TrackName;
     if (!name.Empty()) return name.ToUtf8();
@@ -28,16 +30,20 @@ std::string FramesToText(std::uint64_t frames) {
          std::to_string(frames % kFramesPerSecond);
 }
 
-PlayListModel::PlayListModel(const TDiscRecord& disc, std::vector<std::string> entries)
-    : disc_(disc), entries_(std::move(entries)) {}
+PlayListModel::PlayListModel(const TDiscRecord& disc, std::vector<std::string> entries,
+                             std::optional<std::uint32_t> hidden_track)
+    : disc_(disc), entries_(std::move(entries)), hidden_track_(hidden_track) {}
+
+std::optional<std::uint32_t> PlayListModel::LengthOf(int track) const {
+  if (track == 0) return hidden_track_;
+  if (track < 1 || static_cast<std::size_t>(track) > UsedTracks(disc_.TrackCount)) return std::nullopt;
+  return disc_.Tracks[static_cast<std::size_t>(track)].Length;
+}
 
 std::optional<int> PlayListModel::TrackOf(std::size_t row) const {
   if (row >= entries_.size()) return std::nullopt;
   std::int32_t track = 0;
-  if (!StrToInt32(entries_[row], track) || track < 1 ||
-      static_cast<std::size_t>(track) > UsedTracks(disc_.TrackCount)) {
-    return std::nullopt;
-  }
+  if (!StrToInt32(entries_[row], track) || !LengthOf(track)) return std::nullopt;
   return track;
 }
 
@@ -46,7 +52,7 @@ PlayListRow PlayListModel::Row(std::size_t row) const {
   result.entry = entries_.at(row);
   if (std::optional<int> track = TrackOf(row)) {
     result.title = PlayListTrackTitle(disc_, *track);
-    result.length = MSFToStr(disc_.Tracks[static_cast<std::size_t>(*track)].Length);
+    result.length = MSFToStr(*LengthOf(*track));
   } else {
     // An entry that names no track of this disc shows as it stands, with no length.
     result.title = kTrackPrefix + result.entry;
@@ -56,6 +62,7 @@ PlayListRow PlayListModel::Row(std::size_t row) const {
 
 std::vector<PlayListTrackItem> PlayListModel::TrackItems() const {
   std::vector<PlayListTrackItem> items;
+  if (hidden_track_) items.push_back({0, kHiddenTrackTitle});
   for (std::size_t n = 1; n <= UsedTracks(disc_.TrackCount); ++n) {
     items.push_back({static_cast<int>(n), PlayListTrackTitle(disc_, static_cast<int>(n))});
   }
@@ -65,8 +72,7 @@ std::vector<PlayListTrackItem> PlayListModel::TrackItems() const {
 std::uint64_t PlayListModel::TotalFrames() const {
   std::uint64_t total = 0;
   for (std::size_t row = 0; row < entries_.size(); ++row) {
-    if (std::optional<int> track = TrackOf(row))
-      total += MSFToFrames(disc_.Tracks[static_cast<std::size_t>(*track)].Length);
+    if (std::optional<int> track = TrackOf(row)) total += MSFToFrames(*LengthOf(*track));
   }
   return total;
 }

@@ -30,8 +30,11 @@ struct PlayListTrackItem {
 
 class PlayListModel {
  public:
-  // Rows for `entries` over `disc`, which must outlive the model.
-  PlayListModel(const TDiscRecord& disc, std::vector<std::string> entries);
+  // Rows for `entries` over `disc`, which must outlive the model. `hidden_track`: the length
+  // (packed MSF) of the disc's hidden first track, which rows and the track menu offer as track 0;
+  // none when the disc has none.
+  PlayListModel(const TDiscRecord& disc, std::vector<std::string> entries,
+                std::optional<std::uint32_t> hidden_track = std::nullopt);
 
   std::size_t Count() const { return entries_.size(); }
   const std::vector<std::string>& Entries() const { return entries_; }
@@ -39,7 +42,8 @@ class PlayListModel {
   // The track a row plays: its entry as a number when that is a track of the disc, else none.
   std::optional<int> TrackOf(std::size_t row) const;
 
-  // The disc's tracks in disc order, for the track menu.
+  // The disc's tracks in disc order, for the track menu: the hidden first track (track 0) first
+  // when the disc has one.
   std::vector<PlayListTrackItem> TrackItems() const;
 
   // The sum of the lengths of all rows' tracks, in frames (rows that name no track add nothing).
@@ -58,18 +62,24 @@ class PlayListModel {
   // is the last row), the rows in between moving up or down by one. Returns false when nothing
   // moved (the same row, or a row that is not there).
   bool Move(std::size_t from, std::optional<std::size_t> to);
-  // Rows for tracks 1 to the disc's track count.
+  // Rows for tracks 1 to the disc's track count (the disc's own order: a hidden first track is
+  // not part of it, as a home player does not start there).
   void Reset();
   // Replaces every row with these entries.
   void Assign(std::vector<std::string> entries) { entries_ = std::move(entries); }
 
  private:
+  // The length (packed MSF) of a track of the disc, track 0 included when it has one.
+  std::optional<std::uint32_t> LengthOf(int track) const;
+
   const TDiscRecord& disc_;
   std::vector<std::string> entries_;
+  std::optional<std::uint32_t> hidden_track_;
 };
 
 // The title a row and the track menu show for track `track` of `disc`: its title, or
-// "トラック " and its number when it has none.
+// "トラック " and its number when it has none; for track 0, the hidden first track,
+// "トラック 0 (隠しトラック)".
 std::string PlayListTrackTitle(const TDiscRecord& disc, int track);
 
 // Minutes:seconds:frames of a frame count, in decimal without leading zeros ("4:5:12").

@@ -46,11 +46,11 @@ QAction* MenuItem(QMenu* menu, const char* name, const char* caption, const char
 }  // namespace
 
 TPlayListDLG::TPlayListDLG(const DialogContext& context, const TDiscRecord& disc, std::vector<std::string> play_order,
-                           const std::string& play_list_name)
+                           const std::string& play_list_name, std::optional<std::uint32_t> hidden_track)
     : ModalDialog(context.link, Text(PlayListCaption(play_list_name, false)), kHelpContext),
       files_(context.files),
       disc_(disc),
-      model_(disc_, std::move(play_order)) {
+      model_(disc_, std::move(play_order), hidden_track) {
   setObjectName("PlayListDLG");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
@@ -416,7 +416,7 @@ bool TPlayListDLG::ViewportMouse(QEvent* event) {
 std::unique_ptr<ModalDialog> MakePlayListDialog(const DialogContext& context) {
   TQVRDM* dm = context.link.Controller();
   if (!dm) return nullptr;
-  return std::make_unique<TPlayListDLG>(context, dm->Disc, dm->PlayOrder, dm->PlayListName);
+  return std::make_unique<TPlayListDLG>(context, dm->Disc, dm->PlayOrder, dm->PlayListName, dm->HiddenTrackLength());
 }
 
 }  // namespace qvr

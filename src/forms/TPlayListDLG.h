@@ -26,8 +26,10 @@ namespace qvr {
 
 class TPlayListDLG final : public ModalDialog {
  public:
+  // `hidden_track`: the length of the disc's hidden first track, which the track menu offers as
+  // track 0 before track 1 (none: the disc has none).
   TPlayListDLG(const DialogContext& context, const TDiscRecord& disc, std::vector<std::string> play_order,
-               const std::string& play_list_name);
+               const std::string& play_list_name, std::optional<std::uint32_t> hidden_track = std::nullopt);
 
   const PlayListModel& Model() const { return model_; }
   // The info panel's total text, as shown.

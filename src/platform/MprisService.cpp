@@ -75,14 +75,14 @@ const char* const kIntrospection = R"(  <interface name="org.mpris.MediaPlayer2"
 QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 QDBusObjectPath TrackId(const NowPlaying& now) {
-  if (now.track == 0) return QDBusObjectPath(kNoTrack);
+  if (now.track == NowPlaying::kNoTrack) return QDBusObjectPath(kNoTrack);
   return QDBusObjectPath(QStringLiteral("/org/qvr/Disc_%1/Track_%2").arg(Text(now.disc_key)).arg(now.track));
 }
 
 QVariantMap Metadata(const NowPlaying& now) {
   QVariantMap metadata;
   metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId(now)));
-  if (now.track == 0) return metadata;
+  if (now.track == NowPlaying::kNoTrack) return metadata;
   metadata.insert(QStringLiteral("mpris:length"), qlonglong{now.length_ms} * 1000);
   metadata.insert(QStringLiteral("xesam:trackNumber"), now.track);
   metadata.insert(QStringLiteral("xesam:title"),
@@ -135,7 +135,7 @@ QVariantMap PlayerProperties(const MprisPicture& picture) {
           {QStringLiteral("CanGoPrevious"), picture.can_previous},
           {QStringLiteral("CanPlay"), now.can_play || now.status == NowPlaying::Status::Paused},
           {QStringLiteral("CanPause"), picture.can_pause},
-          {QStringLiteral("CanSeek"), now.status != NowPlaying::Status::Stopped && now.track != 0},
+          {QStringLiteral("CanSeek"), now.status != NowPlaying::Status::Stopped && now.track != NowPlaying::kNoTrack},
           {QStringLiteral("CanControl"), true}};
 }
 
@@ -291,7 +291,7 @@ class MprisObject : public QDBusVirtualObject {
         if (target < 0) return Reply(bus, message);
       }
       Reply(bus, message);
-      if (now.status == Status::Stopped || now.track == 0) return true;
+      if (now.status == Status::Stopped || now.track == NowPlaying::kNoTrack) return true;
       if (target >= qlonglong{now.length_ms} * 1000) {
         // Past the track's end: on to the next track, as the interface asks of Seek.
         if (relative && picture.can_next) Command([](TQVRDM& dm) { dm.NextMNUClick(); });

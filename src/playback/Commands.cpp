@@ -2,6 +2,7 @@
 // play order into the range of tracks the device plays: a run of consecutive track numbers is
 // one range, so the drive plays across it without a gap.
 #include <filesystem>
+#include <optional>
 #include <tuple>
 
 #include "app/TQVRDM.h"
@@ -27,9 +28,10 @@ class DialogStateScope {
 }  // namespace
 
 int TQVRDM::TrackAt(std::size_t position) const {
-  if (position < 1 || position > PlayOrder.size()) return 0;
+  if (position < 1 || position > PlayOrder.size()) return kNoTrack;
   std::int32_t track = 0;
-  if (!StrToInt32(PlayOrder[position - 1], track) || track < 1 || track > 99) return 0;
+  // Entry 0 is the hidden first track, which the play list offers only for a disc that has one.
+  if (!StrToInt32(PlayOrder[position - 1], track) || track < 0 || track > 99) return kNoTrack;
   return track;
 }
 
@@ -44,22 +46,25 @@ std::size_t TQVRDM::DrawOtherEntry(std::size_t previous) {
   return drawn;
 }
 
-std::pair<std::uint8_t, std::uint8_t> TQVRDM::RangeAt(std::size_t position) const {
+std::optional<std::pair<std::uint8_t, std::uint8_t>> TQVRDM::RangeAt(std::size_t position) const {
   const std::size_t count = PlayOrder.size();
+  if (TrackAt(position) == kNoTrack) return std::nullopt;
   std::size_t i = position;
+  // Whether the entry at `next` plays on from the one at `at` without a break.
+  auto follows = [this](std::size_t at, std::size_t next) { return TrackAt(next) == TrackAt(at) + 1; };
   if (!QVRMenu.Checked(MenuItemId::RepeatOneMNU) && !QVRMenu.Checked(MenuItemId::RandomMNU)) {
     const bool repeat_all = QVRMenu.Checked(MenuItemId::RepeatAllMNU);
     for (std::size_t steps = 0; steps < count; ++steps) {
-      if (i < count && TrackAt(i + 1) == TrackAt(i) + 1) {
+      if (i < count && follows(i, i + 1)) {
         ++i;
-      } else if (i == count && repeat_all && TrackAt(1) == TrackAt(count) + 1) {
+      } else if (i == count && repeat_all && follows(count, 1)) {
         i = 1;
       } else {
         break;
       }
     }
   }
-  return {static_cast<std::uint8_t>(TrackAt(position)), static_cast<std::uint8_t>(TrackAt(i))};
+  return std::pair{static_cast<std::uint8_t>(TrackAt(position)), static_cast<std::uint8_t>(TrackAt(i))};
 }
 
 void TQVRDM::SelectPlayRange() {
@@ -67,7 +72,9 @@ void TQVRDM::SelectPlayRange() {
   if (QVRMenu.Checked(MenuItemId::RandomMNU)) PlayIndex = DrawOtherEntry(PlayIndex);
   // A play order replaced by a shorter one can leave the position behind its end.
   if (PlayIndex < 1 || PlayIndex > count) PlayIndex = 1;
-  std::tie(CD.PlayFrom, CD.PlayTo) = RangeAt(PlayIndex);
+  const auto range = RangeAt(PlayIndex);
+  range_chosen_ = range.has_value();
+  std::tie(CD.PlayFrom, CD.PlayTo) = range.value_or(std::pair<std::uint8_t, std::uint8_t>{0, 0});
 }
 
 void TQVRDM::PlayMNUClick() {
@@ -75,7 +82,7 @@ void TQVRDM::PlayMNUClick() {
   if (PlayOrder.empty()) return;
   ForgetHandOver();
   SelectPlayRange();
-  if (CD.PlayFrom == 0 || CD.PlayTo == 0) return;
+  if (!range_chosen_) return;
   CD.CDPlay(CD.PlayFrom, CD.PlayTo);
   LastTrack = CD.CDCurrentTrack();
   UpdateControls();

@@ -51,15 +51,16 @@ std::optional<std::size_t> TQVRDM::EntryAfterRange(std::size_t last) {
 
 void TQVRDM::HandOverNextRange() {
   range_read_ = false;
-  if (PlayOrder.empty() || CD.PlayTo == 0) return;
+  if (PlayOrder.empty() || !range_chosen_) return;
   const std::optional<std::size_t> next = EntryAfterRange(RangeEndIndex());
   if (!next) {
     // The play order ends with this range: a hand-over made before a mode change is withdrawn.
-    if (handed_.pending && CD.CDPlayNext(CD.PlayTo, 0, 0)) handed_.pending = false;
+    if (handed_.pending && CD.CDEndAfter(CD.PlayTo)) handed_.pending = false;
     return;
   }
-  const auto [from, to] = RangeAt(*next);
-  if (from == 0 || to == 0) return;
+  const auto range = RangeAt(*next);
+  if (!range) return;
+  const auto [from, to] = *range;
   if (CD.CDPlayNext(CD.PlayTo, from, to)) handed_ = {true, *next, from, to};
 }
 
@@ -69,6 +70,7 @@ void TQVRDM::TakeOverHandedRange() {
   PlayIndex = handed_.index;
   CD.PlayFrom = handed_.from;
   CD.PlayTo = handed_.to;
+  range_chosen_ = true;
   LastTrack = CD.CDCurrentTrack();
   UpdateControls();
   UpdateStatus();
@@ -78,15 +80,15 @@ void TQVRDM::TakeOverHandedRange() {
 // range running on past the heard track ends with it, and the entry the mode picks follows;
 // otherwise what was handed over is worked out again under the new mode.
 void TQVRDM::FollowModeChange() {
-  if (PlayOrder.empty() || CD.PlayTo == 0) return;
+  if (PlayOrder.empty() || !range_chosen_) return;
   const bool single = QVRMenu.Checked(MenuItemId::RepeatOneMNU) || QVRMenu.Checked(MenuItemId::RandomMNU);
   const std::uint8_t heard = CD.CDCurrentTrack() & 0x7F;
   if (single && heard != CD.PlayTo && TrackAt(PlayIndex) == heard) {
     const std::size_t next = EntryAfterRange(PlayIndex).value_or(PlayIndex);
-    const auto [from, to] = RangeAt(next);
-    if (from != 0 && CD.CDPlayNext(heard, from, to)) {
+    const auto range = RangeAt(next);
+    if (range && CD.CDPlayNext(heard, range->first, range->second)) {
       CD.PlayTo = heard;
-      handed_ = {true, next, from, to};
+      handed_ = {true, next, range->first, range->second};
     }
     return;
   }

@@ -70,8 +70,8 @@ void TQVRDM::PlayPlayListEntry(std::size_t position) {
 bool TQVRDM::LoadPlayList(const std::string& path) {
   StopMNUClick();
   TimerOff off(ports_.timer);
-  std::optional<std::vector<std::string>> entries =
-      ReadPlayListFile(path, Disc.DiscKey.View(), static_cast<int>(UsedTracks(Disc.TrackCount)));
+  std::optional<std::vector<std::string>> entries = ReadPlayListFile(
+      path, Disc.DiscKey.View(), static_cast<int>(UsedTracks(Disc.TrackCount)), CD.CDHasHiddenTrack());
   if (!entries) {
     // Not a play list of this disc: the disc order, and the name of the last play list stays, so
     // that "save" never overwrites the foreign file.
@@ -88,6 +88,11 @@ bool TQVRDM::LoadPlayList(const std::string& path) {
   PlayListPath = path;
   play_list_stamp_ = StampOf(path);
   return true;
+}
+
+std::optional<std::uint32_t> TQVRDM::HiddenTrackLength() {
+  if (!CD.CDHasHiddenTrack()) return std::nullopt;
+  return CD.CDTrackLength(0);
 }
 
 bool TQVRDM::SavePlayList(const std::string& path) {

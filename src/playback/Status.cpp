@@ -4,6 +4,7 @@
 // and are decoded here; '&' is doubled wherever a text reaches a label or the tray hint, so that
 // it shows literally.
 #include "app/TQVRDM.h"
+#include "cdda/HiddenTrack.h"
 #include "util/ZLUtils.h"
 
 namespace qvr {
@@ -58,8 +59,12 @@ void TQVRDM::UpdateControls() {
 
 std::string TQVRDM::TrackTitleCaption(int track) {
   std::string title;
-  if (track >= 1 && track <= 99)
+  if (track >= 1 && track <= 99) {
     title = DiscCdText.Shown(Disc).Tracks[static_cast<std::size_t>(track)].TrackName.ToUtf8();
+  } else if (track == 0 && CD.CDHasHiddenTrack()) {
+    // The record has no entry for the hidden first track: it is shown by what it is.
+    title = kHiddenTrackTitle;
+  }
   std::string caption = title.empty() ? kNoTrackName : "[" + title + "]";
   return de_emphasis_shown_ ? caption + kDeEmphasised : caption;
 }

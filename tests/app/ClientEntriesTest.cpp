@@ -85,7 +85,7 @@ TEST_F(ClientEntriesTest, PictureOfWhatPlays) {
   Tick();
   now = dm.NowPlayingSnapshot();
   EXPECT_FALSE(now.disc);
-  EXPECT_EQ(now.track, 0);
+  EXPECT_EQ(now.track, NowPlaying::kNoTrack);
   EXPECT_TRUE(now.title.empty());
 }
 
