@@ -21,6 +21,7 @@ struct ImageTrack {
   std::uint32_t index0 = 0;        // sectors of pregap stored before INDEX 01 (INDEX 00)
   std::uint32_t silentPregap = 0;  // PREGAP: silence not stored in the file
   bool preEmphasis = false;        // FLAGS DCP PRE
+  bool zeroIndex0 = false;         // the INDEX 00 sectors stored as digital silence
 };
 
 struct ImageOptions {
@@ -94,11 +95,13 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
                     (options.fileLine.empty() ? options.binName : options.fileLine) + "\" " +
                     (options.bigEndian ? "MOTOROLA" : "BINARY") + "\n" + options.extraLines;
   std::string file;
-  auto addSectors = [&](std::uint32_t count, bool audio, bool stored) {
+  auto addSectors = [&](std::uint32_t count, bool audio, bool stored, bool zero = false) {
     for (std::uint32_t n = 0; n < count; ++n) {
       auto sector = static_cast<std::uint32_t>(image.sectors.size() / kSectorBytes);
       std::string bytes(kSectorBytes, '\0');
-      if (stored) {
+      if (stored && zero) {
+        file += bytes;
+      } else if (stored) {
         for (std::uint32_t i = 0; i < kSamplesPerSector; ++i) {
           auto value = static_cast<std::uint16_t>(audio ? TestSample(sector, i) : 0xA5A5);
           bytes[2 * i] = static_cast<char>(value & 0xFF);
@@ -125,7 +128,7 @@ inline GeneratedImage WriteImage(const std::filesystem::path& folder, const std:
     addSectors(track.silentPregap, track.audio, false);
     if (track.index0) {
       cue += "    INDEX 00 " + MsfText(fileFrames) + "\n";
-      addSectors(track.index0, track.audio, true);
+      addSectors(track.index0, track.audio, true, track.zeroIndex0);
       fileFrames += track.index0;
     }
     cue += "    INDEX 01 " + MsfText(fileFrames) + "\n";
