@@ -35,6 +35,7 @@ struct ReadCase {
   std::string text;
   std::optional<std::vector<std::string>> entries;  // none: not a play list of this disc
   const char* error = nullptr;                      // a part of the error raised instead
+  bool hidden = false;                              // the disc has a hidden first track (track 0)
 };
 
 class PlayListReadTest : public testing::TestWithParam<ReadCase> {};
@@ -43,13 +44,13 @@ TEST_P(PlayListReadTest, Reads) {
   std::istringstream in(GetParam().text);
   if (GetParam().error) {
     try {
-      ParsePlayList(in, kKey, 10);
+      ParsePlayList(in, kKey, 10, GetParam().hidden);
       FAIL() << "no error";
     } catch (const Error& error) {
       EXPECT_NE(std::string(error.what()).find(GetParam().error), std::string::npos) << error.what();
     }
   } else {
-    EXPECT_EQ(ParsePlayList(in, kKey, 10), GetParam().entries);
+    EXPECT_EQ(ParsePlayList(in, kKey, 10, GetParam().hidden), GetParam().entries);
   }
 }
 
@@ -61,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"LfAndNoEndOnTheLastLine", "0A1B2C3D\n10\n2", Entries{"10", "2"}},
                     ReadCase{"OnlyTheKey", "0A1B2C3D\r\n", Entries{}},
                     ReadCase{"NumbersOutsideTheDiscDropped", "0A1B2C3D\r\n12\r\n0\r\n-1\r\n4\r\n", Entries{"4"}},
+                    ReadCase{"EntryZeroKeptForAHiddenTrack", "0A1B2C3D\r\n0\r\n12\r\n00\r\n4\r\n",
+                             Entries{"0", "0", "4"}, nullptr, true},
                     ReadCase{"WrittenOtherwiseKeptAsDecimal", "0A1B2C3D\r\n03\r\n $5\r\n", Entries{"3", "5"}},
                     ReadCase{"OtherDisc", "FFFFFFFF\r\n1\r\n", std::nullopt},
                     ReadCase{"KeyInOtherCase", "0a1b2c3d\r\n1\r\n", std::nullopt},

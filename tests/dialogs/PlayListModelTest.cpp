@@ -137,5 +137,25 @@ TEST(PlayListModelTest, RowsShowTitleOrTrackNumberAndLength) {
   EXPECT_EQ(items[1].caption, "トラック 2");
 }
 
+// A disc with a hidden first track offers it as track 0 before track 1, rows of entry 0 show it
+// with its length and count it in the total, and the disc's own order still starts at track 1.
+TEST(PlayListModelTest, HiddenTrackIsTrackZeroBeforeTrackOne) {
+  const TDiscRecord disc = Disc({PackMSF(4, 5, 12), PackMSF(0, 3, 0)});
+  PlayListModel model(disc, {"0", "2"}, PackMSF(1, 2, 3));
+  EXPECT_EQ(model.Row(0), (PlayListRow{"0", "トラック 0 (隠しトラック)", "1:2:3"}));
+  EXPECT_EQ(model.TotalText(), "総演奏時間：1:5:3");
+  const std::vector<PlayListTrackItem> items = model.TrackItems();
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].track, 0);
+  EXPECT_EQ(items[0].caption, "トラック 0 (隠しトラック)");
+  EXPECT_EQ(items[1].track, 1);
+  model.Insert(0, 0);
+  EXPECT_EQ(model.Entries(), (Entries{"0", "0", "2"}));
+  model.Reset();
+  EXPECT_EQ(model.Entries(), (Entries{"1", "2"}));
+  // Without one, entry 0 names no track.
+  EXPECT_EQ(PlayListModel(disc, {"0"}).TrackOf(0), std::nullopt);
+}
+
 }  // namespace
 }  // namespace qvr::test
