@@ -15,6 +15,7 @@
 #include "forms/DesktopFixture.h"
 #include "forms/TPlayListDLG.h"
 #include "support/RecordingFileDialogs.h"
+#include "util/Msf.h"
 
 namespace qvr::test {
 namespace {
@@ -122,6 +123,27 @@ TEST_F(PlayListDialogTest, InsertsWhereTheMenuOpenedDragsARowAndPlaysADoubleClic
   dialog->CloseWith(ModalResult::Cancel);
   EXPECT_EQ(Dm().PlayOrder, (Entries{"3", "3", "2"}));
   EXPECT_EQ(Dm().CD.CDState, TCDState::cdPlaying);
+}
+
+// A disc with a hidden first track: the track menu offers it first, before track 1, and the row
+// it makes plays it as entry 0.
+TEST_F(PlayListDialogTest, TrackMenuOffersTheHiddenTrackBeforeTrackOne) {
+  dialog = std::make_unique<TPlayListDLG>(DialogContext{program->link, files}, Dm().Disc, Dm().PlayOrder,
+                                          Dm().PlayListName, PackMSF(0, 5, 0));
+  dialog->show();
+  QStringList items;
+  for (QAction* action : dialog->TrackListMenu->actions()) {
+    if (!action->isSeparator()) items << action->objectName() + " " + action->text();
+  }
+  EXPECT_EQ(items, (QStringList{"DeleteMNU 削除(&D)", "TrackList0 トラック 0 (隠しトラック)", "TrackList1 トラック 1",
+                                "TrackList2 トラック 2", "TrackList3 トラック 3"}));
+  Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, RowPoint(0));
+  TrackItem(0)->trigger();
+  dialog->TrackListMenu->hide();
+  EXPECT_EQ(Rows(), (Entries{"0", "1", "2", "3"}));
+  EXPECT_EQ(dialog->PlayListLVW->topLevelItem(0)->text(2), "0:5:0");
+  EXPECT_EQ(dialog->TotalText(), "総演奏時間：0:34:74");
+  EXPECT_EQ(Dm().PlayOrder, Rows());
 }
 
 }  // namespace
