@@ -3,7 +3,8 @@
 // FOLDER/e2e.cue and e2e.bin) and registers it in the database in DBFOLDER through the real drive
 // and database code, with Japanese titles. With "other", a second disc instead (FOLDER/other.cue
 // and other.bin: two 20-second tracks after a 2-second stored pregap, so its first sound differs
-// from the first disc's).
+// from the first disc's). With "hidden", the first disc's three tracks after a 5-second pregap of
+// sound, a hidden first track (FOLDER/hidden.cue and hidden.bin).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,12 +20,13 @@
 int main(int argc, char** argv) {
   using namespace qvr;
   const bool other = argc == 4 && std::string(argv[3]) == "other";
+  const bool hidden = argc == 4 && std::string(argv[3]) == "hidden";
   if (argc != 3 && argc != 4) {
-    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER [FRAMES | other]\n");
+    std::fprintf(stderr, "usage: qvr_e2e_disc FOLDER DBFOLDER [FRAMES | other | hidden]\n");
     return 2;
   }
   const std::uint32_t frames =
-      argc == 4 && !other ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 2250;
+      argc == 4 && !other && !hidden ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 2250;
   if (frames < 75) {
     std::fprintf(stderr, "a track needs at least 75 sectors\n");
     return 2;
@@ -33,10 +35,11 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder);
   std::filesystem::create_directories(db);
   test::ImageOptions options;
-  options.cueName = other ? "other.cue" : "e2e.cue";
-  options.binName = other ? "other.bin" : "e2e.bin";
-  const auto image = other ? test::WriteImage(folder, {{1500, true, 150}, {1500}}, options)
-                           : test::WriteImage(folder, {{frames}, {frames}, {frames}}, options);
+  options.cueName = other ? "other.cue" : hidden ? "hidden.cue" : "e2e.cue";
+  options.binName = other ? "other.bin" : hidden ? "hidden.bin" : "e2e.bin";
+  const auto image = other    ? test::WriteImage(folder, {{1500, true, 150}, {1500}}, options)
+                     : hidden ? test::WriteImage(folder, {{frames, true, 375}, {frames}, {frames}}, options)
+                              : test::WriteImage(folder, {{frames}, {frames}, {frames}}, options);
 
   SdlAudioSink sink;
   CdioDrive drive(image.cue.string(), sink);
