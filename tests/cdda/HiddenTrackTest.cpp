@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <thread>
 
 #include "audio/SdlAudioSink.h"
 #include "cdda/CDDA.h"
 #include "cdda/CdioDrive.h"
+#include "cdda/DeEmphasis.h"
 #include "cdda/HiddenTrack.h"
 #include "metadata/DiscIds.h"
 #include "support/CaseName.h"
@@ -169,6 +172,59 @@ TEST_F(HiddenTrackTest, DiscKeyAndIdsAreThoseOfTheTableOfContents) {
   toc.HiddenTrack = true;
   EXPECT_EQ(MusicBrainzDiscId(toc), MusicBrainzDiscId(hidden.toc));
   EXPECT_EQ(CddbDiscIdText(toc), CddbDiscIdText(hidden.toc));
+}
+
+// The hidden track is track 1's pregap: a track 1 recorded with pre-emphasis has it de-emphasised
+// too, as its sub-channel flags it on the disc.
+TEST_F(HiddenTrackTest, FollowsTrackOnesPreEmphasis) {
+  ImageTrack first = FirstTrack(300);
+  first.preEmphasis = true;
+  const GeneratedImage image = test::WriteImage(dir.Path(), {first, {100}});
+  Open(image.cue);
+  EXPECT_TRUE(layer.CDTrackDeEmphasised(0));
+  std::string pregap = image.Bytes(kLeadInFrames, image.toc.Tracks[0].Start);
+  std::vector<std::int16_t> samples(pregap.size() / 2);
+  std::memcpy(samples.data(), pregap.data(), pregap.size());
+  DeEmphasis filter;
+  filter.Process(samples);
+  std::memcpy(pregap.data(), samples.data(), pregap.size());
+  EXPECT_TRUE(Same(PlayAndRecord(0, 0), test::WithoutSilence(pregap)));
+}
+
+// A source whose reads take a while, as a drive's spinning up: the probe answers when it has
+// read, and one that is ended meanwhile stops after the read in progress.
+class SlowSource : public AudioSectorSource {
+ public:
+  explicit SlowSource(const GeneratedImage& image) : image_(image) {}
+  void ReadAudio(std::uint32_t frame, std::uint32_t count, std::int16_t* samples) override {
+    std::this_thread::sleep_for(20ms);
+    ++reads;
+    std::memset(samples, 0, std::size_t{count} * kSectorBytes);
+    if (frame + count > image_.toc.Tracks[0].Start - 1) samples[0] = 1;  // sound only at the very end
+  }
+  std::atomic<int> reads{0};
+
+ private:
+  const GeneratedImage& image_;
+};
+
+TEST_F(HiddenTrackTest, ProbeAnswersOffTheCallersThreadAndEndsWhenAsked) {
+  const GeneratedImage image = test::WriteImage(dir.Path(), {FirstTrack(300), {100}});
+  SlowSource source(image);
+  {
+    HiddenTrackProbe probe(image.toc, source);
+    EXPECT_EQ(probe.Result(), std::nullopt);  // 38 reads of 20 ms to go
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!probe.Result() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(probe.Result(), true);
+    EXPECT_EQ(source.reads, 38);  // 300 sectors, 8 at a time
+  }
+  source.reads = 0;
+  {
+    HiddenTrackProbe probe(image.toc, source);
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_LT(source.reads, 10);
 }
 
 // Every image that stores the pregap offers and plays the hidden track the same way: a cue
