@@ -60,8 +60,8 @@ NowPlaying TQVRDM::NowPlayingSnapshot() {
     now.track = TrackAt(next);
   }
   const bool hidden = now.track == 0 && CD.CDHasHiddenTrack();
-  if (!hidden && (now.track < 1 || now.track > static_cast<int>(UsedTracks(Disc.TrackCount)) ||
-                  now.track > CD.CDTrackCount())) {
+  if (!hidden &&
+      (now.track < 1 || now.track > static_cast<int>(UsedTracks(Disc.TrackCount)) || now.track > CD.CDTrackCount())) {
     now.track = NowPlaying::kNoTrack;
     return now;
   }

@@ -9,13 +9,14 @@ namespace qvr {
 
 struct NowPlaying {
   enum class Status : std::uint8_t { Stopped, Playing, Paused };
+  // `track` when there is none; track 0 is the hidden first track, titled "トラック 0 (隠しトラック)".
+  static constexpr int kNoTrack = -1;
+
   Status status = Status::Stopped;
   bool disc = false;              // a readable disc is in the drive
   std::string disc_key;           // the disc's key (8 hexadecimal digits), empty without a disc
-  static constexpr int kNoTrack = -1;
-  int track = kNoTrack;           // the track heard, or the one the play command starts (0: the hidden first track)
-  std::string title;              // the track's name (UTF-8), empty when the disc record has none (the
-                                  // hidden first track's is "トラック 0 (隠しトラック)")
+  int track = kNoTrack;           // the track heard, or the one the play command starts
+  std::string title;              // the track's name (UTF-8), empty when the disc record has none
   std::string album, artist;      // the disc's name and artist (UTF-8)
   std::string jacket;             // the jacket image file, empty when none is given
   std::uint32_t length_ms = 0;    // the track's length

@@ -70,8 +70,8 @@ void TQVRDM::PlayPlayListEntry(std::size_t position) {
 bool TQVRDM::LoadPlayList(const std::string& path) {
   StopMNUClick();
   TimerOff off(ports_.timer);
-  std::optional<std::vector<std::string>> entries = ReadPlayListFile(
-      path, Disc.DiscKey.View(), static_cast<int>(UsedTracks(Disc.TrackCount)), CD.CDHasHiddenTrack());
+  std::optional<std::vector<std::string>> entries =
+      ReadPlayListFile(path, Disc.DiscKey.View(), static_cast<int>(UsedTracks(Disc.TrackCount)), CD.CDHasHiddenTrack());
   if (!entries) {
     // Not a play list of this disc: the disc order, and the name of the last play list stays, so
     // that "save" never overwrites the foreign file.

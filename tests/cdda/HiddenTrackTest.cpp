@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "audio/SdlAudioSink.h"
@@ -108,17 +108,16 @@ TEST_P(PregapTest, OffersTrackZeroOnlyForAudioLongerThanTwoSeconds) {
   EXPECT_EQ(layer.CDTrackStart(0), GetParam().offered ? FramesToMSF(kLeadInFrames) : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pregaps, PregapTest,
-    testing::Values(PregapCase{"AudioInIndex00", FirstTrack(300), 0, true},
-                    PregapCase{"AudioBeforeTheOnlyIndex", FirstTrack(0), 300, true},
-                    PregapCase{"SoundAfterSilence", FirstTrack(100, false, 200), 0, true},
-                    PregapCase{"DigitalSilenceInTheFile", FirstTrack(300, true), 0, false},
-                    PregapCase{"PregapSilenceNotInTheFile", FirstTrack(0, false, 300), 0, false},
-                    PregapCase{"ExactlyTwoSeconds", FirstTrack(150), 0, false},
-                    PregapCase{"ShorterThanTwoSeconds", FirstTrack(120), 0, false},
-                    PregapCase{"DataTrackOne", FirstTrack(300, false, 0, false), 0, false}),
-    test::CaseName());
+INSTANTIATE_TEST_SUITE_P(Pregaps, PregapTest,
+                         testing::Values(PregapCase{"AudioInIndex00", FirstTrack(300), 0, true},
+                                         PregapCase{"AudioBeforeTheOnlyIndex", FirstTrack(0), 300, true},
+                                         PregapCase{"SoundAfterSilence", FirstTrack(100, false, 200), 0, true},
+                                         PregapCase{"DigitalSilenceInTheFile", FirstTrack(300, true), 0, false},
+                                         PregapCase{"PregapSilenceNotInTheFile", FirstTrack(0, false, 300), 0, false},
+                                         PregapCase{"ExactlyTwoSeconds", FirstTrack(150), 0, false},
+                                         PregapCase{"ShorterThanTwoSeconds", FirstTrack(120), 0, false},
+                                         PregapCase{"DataTrackOne", FirstTrack(300, false, 0, false), 0, false}),
+                         test::CaseName());
 
 // Track 0 plays the pregap exactly; a range from it runs on into track 1 without a gap; the
 // disc's own order (tracks 1 on) starts at track 1 as before.
@@ -228,7 +227,8 @@ TEST_F(HiddenTrackTest, ProbeAnswersOffTheCallersThreadAndEndsWhenAsked) {
 }
 
 // Every image that stores the pregap offers and plays the hidden track the same way: a cue
-// sheet's INDEX 00, a cdrdao .toc file's START (its raw file little-endian, as SWAP says), and a FLAC rip with its cue sheet.
+// sheet's INDEX 00, a cdrdao .toc file's START (its raw file little-endian, as SWAP says), and a FLAC rip with its cue
+// sheet.
 TEST_F(HiddenTrackTest, EveryKindOfImageOffersIt) {
   const GeneratedImage image = test::WriteImage(dir.Path(), {FirstTrack(300), {100}});
   const std::uint32_t pregap = image.toc.Tracks[0].Start - kLeadInFrames;
