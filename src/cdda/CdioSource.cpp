@@ -22,6 +22,7 @@
 
 #include "cdda/ChildProbe.h"
 #include "cdda/DriveWatch.h"
+#include "cdda/HiddenTrack.h"
 #include "util/Error.h"
 #include "util/FileStamp.h"
 #include "util/RegularFile.h"
@@ -151,12 +152,16 @@ bool CdioSource::ReadsThrough(CdIo_t* handle, const std::string& name) {
   CdioSource source(handle, name, false);
   const std::optional<DiscToc> toc = source.ReadToc();
   if (!toc) return false;
-  // The sectors playback reads first, in the middle and last of each audio track.
-  std::vector<std::int16_t> samples(kSamplesPerSector);
+  // The sectors playback reads first, in the middle and last of each audio track, and of the
+  // pregap before track 1 that is read for a hidden first track.
+  std::vector<FrameRange> stretches;
+  if (MayHaveHiddenTrack(*toc)) stretches.push_back({kLeadInFrames, toc->Tracks.front().Start});
   for (std::size_t n = 0; n < toc->Tracks.size(); ++n) {
-    if (!toc->Tracks[n].Audio) continue;
-    const std::uint32_t start = toc->Tracks[n].Start;
-    const std::uint32_t end = n + 1 < toc->Tracks.size() ? toc->Tracks[n + 1].Start : toc->LeadOut;
+    if (toc->Tracks[n].Audio)
+      stretches.push_back({toc->Tracks[n].Start, toc->TrackEnd(static_cast<std::uint32_t>(n + 1))});
+  }
+  std::vector<std::int16_t> samples(kSamplesPerSector);
+  for (const auto& [start, end] : stretches) {
     if (end <= start) continue;
     for (std::uint32_t frame : {start, start + (end - start) / 2, end - 1}) {
       try {
