@@ -46,30 +46,19 @@ unsigned SpecialMask(const char* p, std::size_t count) {
 std::string Reason(simdjson::error_code error) {
   switch (error) {
     case simdjson::TAPE_ERROR:
-    case simdjson::INCOMPLETE_ARRAY_OR_OBJECT:
-      return "括弧、カンマ、コロンかキーの並びが正しくありません";
-    case simdjson::DEPTH_ERROR:
-      return "入れ子が深すぎます";
-    case simdjson::STRING_ERROR:
-      return "文字列のエスケープが正しくありません";
+    case simdjson::INCOMPLETE_ARRAY_OR_OBJECT: return "括弧、カンマ、コロンかキーの並びが正しくありません";
+    case simdjson::DEPTH_ERROR: return "入れ子が深すぎます";
+    case simdjson::STRING_ERROR: return "文字列のエスケープが正しくありません";
     case simdjson::T_ATOM_ERROR:
     case simdjson::F_ATOM_ERROR:
-    case simdjson::N_ATOM_ERROR:
-      return "true、false、null のどれでもない語があります";
-    case simdjson::NUMBER_ERROR:
-      return "数の書き方が正しくありません";
-    case simdjson::UTF8_ERROR:
-      return "UTF-8 として正しくないバイトがあります";
-    case simdjson::UNCLOSED_STRING:
-      return "閉じていない文字列があります";
-    case simdjson::UNESCAPED_CHARS:
-      return "文字列に制御文字がそのまま入っています";
-    case simdjson::EMPTY:
-      return "値がありません";
-    case simdjson::MEMALLOC:
-      return "メモリが足りません";
-    default:
-      return std::string("正しくありません (") + simdjson::error_message(error) + ")";
+    case simdjson::N_ATOM_ERROR: return "true、false、null のどれでもない語があります";
+    case simdjson::NUMBER_ERROR: return "数の書き方が正しくありません";
+    case simdjson::UTF8_ERROR: return "UTF-8 として正しくないバイトがあります";
+    case simdjson::UNCLOSED_STRING: return "閉じていない文字列があります";
+    case simdjson::UNESCAPED_CHARS: return "文字列に制御文字がそのまま入っています";
+    case simdjson::EMPTY: return "値がありません";
+    case simdjson::MEMALLOC: return "メモリが足りません";
+    default: return std::string("正しくありません (") + simdjson::error_message(error) + ")";
   }
 }
 
@@ -99,7 +88,10 @@ class ErrorPlace : public nlohmann::json_sax<nlohmann::json> {
 }  // namespace
 
 JsonStream::JsonStream(int fd, std::string name)
-    : fd_(fd), name_(std::move(name)), buffer_(kFirstCapacity + simdjson::SIMDJSON_PADDING), capacity_(kFirstCapacity) {}
+    : fd_(fd),
+      name_(std::move(name)),
+      buffer_(kFirstCapacity + simdjson::SIMDJSON_PADDING),
+      capacity_(kFirstCapacity) {}
 
 JsonStream::~JsonStream() { close(fd_); }
 
@@ -178,7 +170,7 @@ std::size_t JsonStream::NestedLength() {
   int depth = 0;
   bool in_string = false;
   std::size_t escaped = SIZE_MAX;  // the byte after a backslash in a string
-  std::size_t n = 0;                // bytes from begin_ looked at
+  std::size_t n = 0;               // bytes from begin_ looked at
   for (;;) {
     if (begin_ + n >= end_ && !Refill()) Fail(OffsetOf(end_), "ファイルが途中で終わっています");
     const std::size_t count = std::min<std::size_t>(16, end_ - begin_ - n);
@@ -251,8 +243,8 @@ void JsonStream::Fail(std::uint64_t offset, std::string_view reason) const {
   std::uint64_t line = 1, column = 1, at = 0;
   std::vector<char> block(1 << 16);
   while (at < offset) {
-    const ssize_t got = pread(fd_, block.data(), std::min<std::uint64_t>(block.size(), offset - at),
-                              static_cast<off_t>(at));
+    const ssize_t got =
+        pread(fd_, block.data(), std::min<std::uint64_t>(block.size(), offset - at), static_cast<off_t>(at));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     for (ssize_t i = 0; i < got; ++i) {

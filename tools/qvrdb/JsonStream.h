@@ -65,8 +65,8 @@ class JsonStream {
 
   int fd_;
   std::string name_;
-  std::vector<char> buffer_;   // the unread part of the file in [begin_, end_), then padding
-  std::size_t capacity_;       // bytes of buffer_ reads may fill
+  std::vector<char> buffer_;  // the unread part of the file in [begin_, end_), then padding
+  std::size_t capacity_;      // bytes of buffer_ reads may fill
   std::size_t begin_ = 0, end_ = 0;
   std::uint64_t consumed_ = 0;  // file offset of buffer_[0]
   bool eof_ = false;

@@ -121,8 +121,8 @@ class Members {
   std::array<std::optional<element>, N> values_;
 };
 
-constexpr std::array<std::string_view, 11> kDiscMembers = {"DiscKey",  "TrackCount", "DiscTime",   "DiscName",
-                                                           "ArtistName", "SaleDate", "LabelName", "DiscType",
+constexpr std::array<std::string_view, 11> kDiscMembers = {"DiscKey",    "TrackCount", "DiscTime",  "DiscName",
+                                                           "ArtistName", "SaleDate",   "LabelName", "DiscType",
                                                            "JacketFile", "LyricsFile", "Tracks"};
 enum DiscMember : std::size_t {
   kDiscKey,
