@@ -80,7 +80,7 @@ class ErrorPlace : public nlohmann::json_sax<nlohmann::json> {
   bool start_array(std::size_t) override { return true; }
   bool end_array() override { return true; }
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&) override {
-    At = position > 0 ? position - 1 : 0;  // the position counts the byte it stopped at
+    At = position > 0 ? position - 1 : 0;  // the byte that showed the fault (the position counts it)
     return false;
   }
 };
