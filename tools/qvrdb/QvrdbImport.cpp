@@ -9,11 +9,15 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 
 #include "cddb/BulkStore.h"
 #include "cddb/DateSource.h"
@@ -54,12 +58,15 @@ class Members {
       : names_(names), place_(place) {
     simdjson::dom::object object;
     if (value.get_object().get(object)) Fail(place.Text(), "オブジェクトではありません");
+    // Members mostly come in the order export writes them: the one after the last found is
+    // tried first.
+    std::size_t next = 0;
     for (const simdjson::dom::key_value_pair member : object) {
-      for (std::size_t i = 0; i < N; ++i) {
-        if (member.key == names[i]) {
-          values_[i] = member.value;
-          break;
-        }
+      std::size_t i = next < N && member.key == names[next] ? next : 0;
+      while (i < N && member.key != names[i]) ++i;
+      if (i < N) {
+        values_[i] = member.value;
+        next = i + 1;
       }
     }
   }
@@ -184,6 +191,103 @@ void ReadDisc(const element& json, std::size_t index, TDiscRecord& disc) {
   }
 }
 
+// The discs read, handed from the reading thread to the storing one through a ring of records:
+// a record is large, so it is filled in place and never copied. Each side sleeps until a batch
+// is ready for it, so that the threads wake each other seldom.
+class DiscRing {
+ public:
+  static constexpr std::size_t kSize = 128, kBatch = 64;
+
+  DiscRing() {
+    for (auto& slot : slots_) slot = std::make_unique<TDiscRecord>();
+  }
+
+  // Reading side: the record to fill next, waiting while the ring is full; nullptr once the
+  // storing side has stopped.
+  TDiscRecord* Free() {
+    std::unique_lock lock(mutex_);
+    if (filled_ - taken_ == kSize) {
+      reader_waiting_ = true;
+      changed_.wait(lock, [&] { return stopped_ || filled_ - taken_ <= kSize - kBatch; });
+      reader_waiting_ = false;
+    }
+    return stopped_ ? nullptr : slots_[filled_ % kSize].get();
+  }
+  void Filled() {
+    const std::lock_guard lock(mutex_);
+    ++filled_;
+    if (store_waiting_ && filled_ - taken_ >= kBatch) changed_.notify_all();
+  }
+  // Reading side: no more discs; `failure` is why, when reading failed.
+  void Finish(std::exception_ptr failure) {
+    const std::lock_guard lock(mutex_);
+    finished_ = true;
+    failure_ = std::move(failure);
+    changed_.notify_all();
+  }
+
+  // Storing side: the next disc read, waiting for it; nullptr after the last (then raises the
+  // reading side's failure, if any).
+  TDiscRecord* Take() {
+    std::unique_lock lock(mutex_);
+    if (taken_ == filled_ && !finished_) {
+      store_waiting_ = true;
+      changed_.wait(lock, [&] { return finished_ || filled_ - taken_ >= kBatch; });
+      store_waiting_ = false;
+    }
+    if (taken_ < filled_) return slots_[taken_ % kSize].get();
+    if (failure_) std::rethrow_exception(failure_);
+    return nullptr;
+  }
+  void Release() {
+    const std::lock_guard lock(mutex_);
+    ++taken_;
+    if (reader_waiting_ && filled_ - taken_ <= kSize - kBatch) changed_.notify_all();
+  }
+  // Storing side: takes no more discs; the reading side stops at its next record.
+  void Stop() {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::array<std::unique_ptr<TDiscRecord>, kSize> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t filled_ = 0, taken_ = 0;
+  bool reader_waiting_ = false, store_waiting_ = false, finished_ = false, stopped_ = false;
+  std::exception_ptr failure_;
+};
+
+// Reads the document's discs into `ring`. The document is an object; its "discs" member (every
+// one, when given more than once) an array of discs. Other members are checked as JSON and
+// dropped. Raises Error for a fault anywhere, after handing over the discs before it.
+void ReadDiscs(JsonStream& json, DiscRing& ring) {
+  if (json.AtEnd()) json.Fail(0, "ファイルが空です");
+  if (!json.NextIs('{')) Fail("(ファイル全体)", "オブジェクトではありません");
+  json.Enter();
+  bool saw_discs = false;
+  std::size_t index = 0;
+  while (const std::optional<std::string> key = json.NextKey()) {
+    if (*key != "discs") {
+      json.Value();
+      continue;
+    }
+    saw_discs = true;
+    if (!json.NextIs('[')) Fail("discs", "配列ではありません");
+    json.Enter();
+    while (json.NextElement()) {
+      TDiscRecord* disc = ring.Free();
+      if (!disc) return;
+      ReadDisc(json.Value(), index++, *disc);
+      ring.Filled();
+    }
+  }
+  json.ExpectEnd();
+  if (!saw_discs) Fail("(ファイル全体).discs", "ありません");
+}
+
 }  // namespace
 
 int RunImport(const QvrdbContext& context, std::span<const std::string> arguments) {
@@ -205,36 +309,33 @@ int RunImport(const QvrdbContext& context, std::span<const std::string> argument
   database.DBOpen(context.MasterPath);
   std::optional<BulkStore> store;  // made at the first good disc: bad input creates nothing
   std::size_t stored = 0;
-  auto disc = std::make_unique<TDiscRecord>();  // reused: the record is large, its tracks are cleared as used
 
-  // The document is an object; its "discs" member (every one, when given more than once) an
-  // array of discs. Other members are checked as JSON and dropped.
-  if (json.AtEnd()) json.Fail(0, "ファイルが空です");
-  if (!json.NextIs('{')) Fail("(ファイル全体)", "オブジェクトではありません");
-  json.Enter();
-  bool saw_discs = false;
-  while (const std::optional<std::string> key = json.NextKey()) {
-    if (*key != "discs") {
-      json.Value();
-      continue;
+  // One thread reads and checks the discs while this one stores them: the two halves of the
+  // work take about as long each.
+  DiscRing ring;
+  const std::jthread reader([&] {
+    try {
+      ReadDiscs(json, ring);
+      ring.Finish(nullptr);
+    } catch (...) {
+      ring.Finish(std::current_exception());
     }
-    saw_discs = true;
-    if (!json.NextIs('[')) Fail("discs", "配列ではありません");
-    json.Enter();
-    while (json.NextElement()) {
-      ReadDisc(json.Value(), stored, *disc);
-      if (!store) store.emplace(database);
-      try {
-        store->Store(*disc);
-      } catch (const Error& failure) {
-        throw Error("discs[" + std::to_string(stored) + "] (" + disc->DiscKey.ToUtf8() +
-                    ") を登録できません (何も登録していません): " + failure.what());
-      }
-      ++stored;
+  });
+  struct StopReading {
+    DiscRing& ring;
+    ~StopReading() { ring.Stop(); }  // before the reader is joined, when this side fails
+  } stop_reading{ring};
+  while (const TDiscRecord* disc = ring.Take()) {
+    if (!store) store.emplace(database);
+    try {
+      store->Store(*disc);
+    } catch (const Error& failure) {
+      throw Error("discs[" + std::to_string(stored) + "] (" + disc->DiscKey.ToUtf8() +
+                  ") を登録できません (何も登録していません): " + failure.what());
     }
+    ++stored;
+    ring.Release();
   }
-  json.ExpectEnd();
-  if (!saw_discs) Fail("(ファイル全体).discs", "ありません");
   if (store) store->Commit();
   context.Out << stored << " 枚のディスクを登録しました\n";
   return kQvrdbOk;
