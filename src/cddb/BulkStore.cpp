@@ -2,11 +2,13 @@
 // temporary files, renamed into place at the end.
 #include "cddb/BulkStore.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cddb/DatabaseLock.h"
@@ -74,17 +76,29 @@ struct TrackHash {
 };
 
 // One of the five files: its old contents, and the new contents while they are being built.
-// Appended records wait in a buffer that is written out a few megabytes at a time.
+// Appended records wait in a buffer that is written out a few megabytes at a time. A file that
+// does not exist yet is built from its header and linked into place at the end, so that it is
+// written once.
 class Output {
  public:
   Output(const TDiscDatabase& database, DBFile kind)
-      : kind_(kind), size_(InfoOf(kind).RecordSize), file_(database.FilePath(kind), kind) {
-    count_ = file_.Count();
-    valid_ = file_.HasValidHeader();
+      : kind_(kind), size_(InfoOf(kind).RecordSize), path_(database.FilePath(kind)) {
+    std::error_code error;
+    if (std::filesystem::exists(path_, error)) {
+      file_.emplace(path_, kind);
+      count_ = file_->Count();
+      valid_ = file_->HasValidHeader();
+    } else {
+      valid_ = true;
+      replacement_.emplace(path_, FileReplacement::NewFile{});
+      Append(HeaderBytes(kind, database.Dates().Today()).data());
+    }
   }
 
   DBFile Kind() const { return kind_; }
-  const RecordFile& Old() const { return file_; }
+  const std::filesystem::path& Path() const { return path_; }
+  // The file as it was, when there was one.
+  const RecordFile* Old() const { return file_ ? &*file_ : nullptr; }
   bool Valid() const { return valid_; }
   bool Changed() const { return replacement_.has_value(); }
   std::size_t Count() const { return count_; }
@@ -95,7 +109,7 @@ class Output {
     } else if (Changed()) {
       replacement_->ReadAt(static_cast<std::uint64_t>(index) * size_, out, size_);
     } else {
-      file_.Read(index, 1, out);
+      file_->Read(index, 1, out);
     }
   }
 
@@ -129,7 +143,7 @@ class Output {
 
   void Start() {
     if (Changed()) return;
-    replacement_.emplace(file_.Path());
+    replacement_.emplace(path_);
     flushed_ = count_;
   }
   void Flush() {
@@ -142,7 +156,8 @@ class Output {
 
   DBFile kind_;
   std::size_t size_;
-  RecordFile file_;
+  std::filesystem::path path_;
+  std::optional<RecordFile> file_;
   bool valid_ = false;
   std::size_t count_ = 0;    // whole records of the new contents
   std::size_t flushed_ = 0;  // records [0, flushed_) are in the temporary file
@@ -150,39 +165,110 @@ class Output {
   std::optional<FileReplacement> replacement_;
 };
 
-// Hashes names as strings and views alike, so that a lookup makes no copy of the name.
-struct NameHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
-};
-
-// Name -> ID of one name file, first record winning, as AssignIDs finds them.
+// Name -> ID of one name file, first record winning, as AssignIDs finds them. A store looks up
+// dozens of names per disc in tables of tens of thousands, at random: the table is open
+// addressing with the name's first bytes in the slot, so that a lookup mostly touches one cache
+// line (a node-based map touched three).
 class NameIndex {
  public:
   explicit NameIndex(const Output& out) : genre_(out.Kind() == DBFile::Genre) {
-    if (!out.Valid()) return;
-    RecordScanner scan(out.Old());
+    Resize(64);
+    if (!out.Valid() || !out.Old()) return;
+    RecordScanner scan(*out.Old());
     while (const char* record = scan.Next()) {
       const std::int64_t id = genre_ ? static_cast<unsigned char>(record[genre_layout::ID.Offset])
                                      : ReadInt32At(record, name_layout::ID.Offset);
-      ids_.try_emplace(std::string(NameAt(record)), id);
+      const std::string_view name = NameAt(record);
+      if (!Find(name)) Add(name, id);
     }
   }
 
-  const std::int64_t* Find(std::string_view name) const {
-    auto found = ids_.find(name);
-    return found == ids_.end() ? nullptr : &found->second;
+  const std::int64_t* Find(std::string_view name) const { return Find(name, Hash(name)); }
+  const std::int64_t* Find(std::string_view name, std::uint64_t hash) const {
+    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+      const Slot& slot = slots_[at];
+      if (slot.Used == 0) return nullptr;
+      if (slot.Hash == static_cast<std::uint32_t>(hash >> 32) && slot.Length == name.size() && Matches(slot, name)) {
+        return &slot.ID;
+      }
+    }
   }
-  void Add(std::string_view name, std::int64_t id) { ids_.emplace(std::string(name), id); }
+
+  // Starts loading the slot where a lookup of the name with `hash` begins: the lookups of one
+  // disc then wait for memory together rather than one after the other.
+  void Prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
+
+  static std::uint64_t Hash(std::string_view name) {
+    // FNV-1a, its bits spread by a multiply: the low half picks the slot, the high half is kept.
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+  }
+
+  void Add(std::string_view name, std::int64_t id) {
+    if ((count_ + 1) * 2 > slots_.size()) Resize(slots_.size() * 2);
+    Slot slot;
+    slot.Used = 1;
+    slot.Hash = static_cast<std::uint32_t>(Hash(name) >> 32);
+    slot.Length = static_cast<std::uint8_t>(name.size());
+    slot.ID = id;
+    std::memcpy(slot.Start.data(), name.data(), std::min(name.size(), slot.Start.size()));
+    slot.Rest = static_cast<std::uint32_t>(rest_.size());
+    if (name.size() > slot.Start.size()) rest_.append(name.substr(slot.Start.size()));
+    Place(slot, Hash(name));
+    ++count_;
+  }
 
  private:
+  // 32 bytes: two slots to a cache line. Names are at most 96 bytes: the first 14 are here, the
+  // rest in rest_.
+  struct Slot {
+    std::int64_t ID = 0;
+    std::uint32_t Hash = 0;  // the hash's upper half
+    std::uint32_t Rest = 0;  // where the bytes past Start are in rest_
+    std::uint8_t Used = 0;
+    std::uint8_t Length = 0;
+    std::array<char, 14> Start{};
+  };
+  static_assert(sizeof(Slot) == 32);
+
+  bool Matches(const Slot& slot, std::string_view name) const {
+    const std::size_t start = std::min(name.size(), slot.Start.size());
+    return std::memcmp(slot.Start.data(), name.data(), start) == 0 &&
+           std::memcmp(rest_.data() + slot.Rest, name.data() + start, name.size() - start) == 0;
+  }
+
+  void Place(const Slot& slot, std::uint64_t hash) {
+    std::size_t at = hash & mask_;
+    while (slots_[at].Used != 0) at = (at + 1) & mask_;
+    slots_[at] = slot;
+  }
+
+  void Resize(std::size_t size) {
+    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
+    mask_ = size - 1;
+    for (const Slot& slot : old) {
+      if (slot.Used != 0) Place(slot, RehashOf(slot));
+    }
+  }
+
+  // The full hash of a stored name, from its bytes.
+  std::uint64_t RehashOf(const Slot& slot) const {
+    std::string name(slot.Start.data(), std::min<std::size_t>(slot.Length, slot.Start.size()));
+    if (slot.Length > slot.Start.size()) name.append(rest_, slot.Rest, slot.Length - slot.Start.size());
+    return Hash(name);
+  }
+
   std::string_view NameAt(const char* record) const {
     return genre_ ? ShortStringAt(record, genre_layout::Name.Offset, 16)
                   : ShortStringAt(record, name_layout::Name.Offset, 96);
   }
 
   bool genre_;
-  std::unordered_map<std::string, std::int64_t, NameHash, std::equal_to<>> ids_;
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+  std::string rest_;
 };
 
 // The names one disc asks of one name file: their IDs, and the new ones to append in order.
@@ -193,9 +279,17 @@ struct Assignment {
 
 Assignment Assign(const NameIndex& index, const Output& out, std::span<const std::string_view> names) {
   Assignment result;
-  for (std::string_view name : names) {
+  result.IDs.reserve(names.size());
+  std::array<std::uint64_t, 4 * kMaxTracks + 1> hashes{};  // room for every name of a disc
+  const std::size_t hashed = std::min(names.size(), hashes.size());
+  for (std::size_t i = 0; i < hashed; ++i) {
+    hashes[i] = NameIndex::Hash(names[i]);
+    index.Prefetch(hashes[i]);
+  }
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const std::string_view name = names[n];
     std::int64_t id = 0;
-    if (const std::int64_t* known = index.Find(name)) {
+    if (const std::int64_t* known = index.Find(name, n < hashed ? hashes[n] : NameIndex::Hash(name))) {
       id = *known;
     } else {
       std::size_t i = 0;
@@ -226,8 +320,8 @@ struct BulkStore::State {
         genres(genre) {
     namespace m = master_layout;
     namespace t = track_layout;
-    if (master.Valid()) {
-      RecordScanner scan(master.Old());
+    if (master.Valid() && master.Old()) {
+      RecordScanner scan(*master.Old());
       while (const char* record = scan.Next()) {
         if (auto key = KeyAt(record, m::DiscKey, m::TrackCount, m::DiscTime)) {
           DiscPlace& place = discs[*key];
@@ -235,20 +329,20 @@ struct BulkStore::State {
         }
       }
     }
-    if (track.Valid()) {
-      RecordScanner scan(track.Old());
+    if (track.Valid() && track.Old()) {
+      RecordScanner scan(*track.Old());
       while (const char* record = scan.Next()) {
         if (auto key = KeyAt(record, t::DiscKey, t::TrackCount, t::DiscTime)) {
-          AddTrack(*key, static_cast<std::uint8_t>(record[t::TrackNo.Offset]), scan.Index());
+          AddTrack(*key, discs[*key], static_cast<std::uint8_t>(record[t::TrackNo.Offset]), scan.Index());
         }
       }
     }
   }
 
-  // Notes track record `record` of the disc `key`, unless an earlier record has that track.
-  void AddTrack(const IdentityKey& key, std::uint8_t track_no, std::size_t record) {
+  // Notes track record `record` of the disc `key` (whose place is `place`), unless an earlier
+  // record has that track.
+  void AddTrack(const IdentityKey& key, DiscPlace& place, std::uint8_t track_no, std::size_t record) {
     if (track_no < 1 || track_no > UsedTracks(key.Count)) return;  // never found by a search
-    DiscPlace& place = discs[key];
     const auto at = static_cast<std::uint32_t>(record);
     if (!place.Scattered) {
       if (place.Run == 0 && track_no == 1) {
@@ -268,10 +362,9 @@ struct BulkStore::State {
     scattered.try_emplace({key, track_no}, at);
   }
 
-  std::optional<std::size_t> FindTrack(const IdentityKey& key, const DiscPlace* place, std::uint8_t track_no) const {
-    if (!place) return std::nullopt;
-    if (!place->Scattered) {
-      if (track_no <= place->Run) return place->FirstTrack + track_no - 1u;
+  std::optional<std::size_t> FindTrack(const IdentityKey& key, const DiscPlace& place, std::uint8_t track_no) const {
+    if (!place.Scattered) {
+      if (track_no <= place.Run) return place.FirstTrack + track_no - 1u;
       return std::nullopt;
     }
     auto found = scattered.find({key, track_no});
@@ -304,21 +397,15 @@ struct BulkStore::State {
 
 namespace {
 
-// Makes the files that are missing before the store takes its lock.
-const TDiscDatabase& WithFiles(const TDiscDatabase& database) {
-  for (DBFile file : kAllDBFiles) {
-    std::error_code error;
-    if (!std::filesystem::exists(database.FilePath(file), error)) {
-      database.DBCreate();
-      break;
-    }
-  }
+// Makes the database's folder before the store takes its lock there.
+const TDiscDatabase& WithFolder(const TDiscDatabase& database) {
+  database.DBCreateFolder();
   return database;
 }
 
 }  // namespace
 
-BulkStore::BulkStore(const TDiscDatabase& database) : state_(std::make_unique<State>(WithFiles(database))) {}
+BulkStore::BulkStore(const TDiscDatabase& database) : state_(std::make_unique<State>(WithFolder(database))) {}
 
 BulkStore::~BulkStore() = default;
 
@@ -329,7 +416,7 @@ void BulkStore::Store(const TDiscRecord& disc) {
   // The refusals of DBStore, before anything of this disc is written.
   for (const Output* out :
        {used > 0 ? &s.track : nullptr, &s.artist, used > 0 ? &s.genre : nullptr, &s.label, &s.master}) {
-    if (out && !out->Valid()) throw Error(WrongVersionMessage(out->Old().Path()));
+    if (out && !out->Valid()) throw Error(WrongVersionMessage(out->Path()));
   }
   const DiscNames names = NamesOf(disc);
   const Assignment artists = Assign(s.artists, s.artist, names.artists);
@@ -341,13 +428,13 @@ void BulkStore::Store(const TDiscRecord& disc) {
   s.Append(s.genre, s.genres, genres);
 
   const IdentityKey key = MakeKey(disc.DiscKey.View(), disc.TrackCount, disc.DiscTime);
-  auto place_at = s.discs.find(key);
+  DiscPlace& place = s.discs[key];  // every disc stored has one by the end (the map keeps references)
   std::array<char, kMasterRecordSize> bytes{};
   for (std::size_t n = 1; n <= used; ++n) {
     TTrackRecord record = TrackRecordOf(disc, n, artists.IDs, genres.IDs[n - 1]);
     const auto track_no = static_cast<std::uint8_t>(n);
     const auto span = std::span<char, kTrackRecordSize>(bytes.data(), kTrackRecordSize);
-    if (auto stored = s.FindTrack(key, place_at == s.discs.end() ? nullptr : &place_at->second, track_no)) {
+    if (auto stored = s.FindTrack(key, place, track_no)) {
       // A track already stored keeps its positions.
       s.track.Read(*stored, bytes.data());
       record.StartPos = ReadUInt32At(bytes.data(), track_layout::StartPos.Offset);
@@ -356,14 +443,12 @@ void BulkStore::Store(const TDiscRecord& disc) {
       s.track.Write(*stored, bytes.data());
     } else {
       EncodeRecord(record, span);
-      s.AddTrack(key, track_no, s.track.Append(bytes.data()));
-      place_at = s.discs.find(key);
+      s.AddTrack(key, place, track_no, s.track.Append(bytes.data()));
     }
   }
 
   const TMasterRecord record = MasterRecordOf(disc, artists.IDs.back(), labels.IDs.front());
   EncodeRecord(record, std::span<char, kMasterRecordSize>(bytes.data(), kMasterRecordSize));
-  DiscPlace& place = s.discs[key];
   if (place.Master != 0) {
     s.master.Write(place.Master, bytes.data());
   } else {

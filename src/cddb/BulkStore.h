@@ -5,8 +5,9 @@
 // The store holds the database's exclusive lock from its creation to its end. It keeps in memory
 // only what the lookups of a store need: the names of each name file with their IDs, and per disc
 // identity its master record and where its track records are. The new contents of each file that
-// changes go to a temporary file beside it (a copy of the old contents, then the overwritten and
-// appended records); Commit renames them into place, name files first, then the track file, then
+// changes go to a temporary file beside it (a copy of the old contents, or the header record for
+// a file not there yet, then the overwritten and appended records), each written once and
+// flushed once; Commit renames (or, new, links) them into place, name files first, then the track file, then
 // the master file, so that no file in place ever refers to records that are not. Destroyed
 // without Commit (an error, bad input further on), it leaves the database as it was.
 #pragma once
@@ -21,9 +22,10 @@ namespace qvr {
 
 class BulkStore {
  public:
-  // Creates missing files (with `database`'s date source), takes the exclusive lock and reads the
-  // five files once. Raises Error when a file cannot be opened, read or is read-only, or when
-  // the lock cannot be had.
+  // Makes the database's folder when missing, takes the exclusive lock and reads the five files
+  // once; a missing file will be made by Commit (its header dated by `database`'s date source).
+  // Raises Error when a file cannot be opened, read or is read-only, or when the lock cannot be
+  // had.
   explicit BulkStore(const TDiscDatabase& database);
   ~BulkStore();
   BulkStore(const BulkStore&) = delete;

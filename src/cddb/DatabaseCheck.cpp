@@ -106,46 +106,57 @@ class PartFindings {
   std::vector<std::pair<std::size_t, unsigned>> places_;
 };
 
-// A disc identity packed for sorting: key bytes, key length, track count, disc time.
+// A disc identity packed for sorting into two words: the key's bytes, then its length, the
+// track count and the disc time (with room for eight more bits below, which a track entry
+// fills with its track number). Two integer comparisons order it.
 struct PackedIdentity {
   std::uint64_t Key = 0;
-  std::uint8_t Length = 0;
-  std::uint8_t Count = 0;
-  std::uint32_t Time = 0;
+  std::uint64_t Rest = 0;  // length << 56 | count << 48 | time << 8
 
-  static PackedIdentity Of(const ShortString<8>& key, std::uint8_t count, std::uint32_t time) {
+  static PackedIdentity Of(std::string_view key, std::uint8_t count, std::uint32_t time) {
     PackedIdentity identity;
-    std::memcpy(&identity.Key, key.View().data(), key.View().size());
-    identity.Length = static_cast<std::uint8_t>(key.View().size());
-    identity.Count = count;
-    identity.Time = time;
+    std::memcpy(&identity.Key, key.data(), key.size());
+    identity.Rest = std::uint64_t{key.size()} << 56 | std::uint64_t{count} << 48 | std::uint64_t{time} << 8;
     return identity;
   }
+  std::uint8_t Count() const { return static_cast<std::uint8_t>(Rest >> 48); }
+  std::uint32_t Time() const { return static_cast<std::uint32_t>(Rest >> 8); }
   ShortString<8> DiscKey() const {
     char bytes[8];
     std::memcpy(bytes, &Key, sizeof bytes);
-    return ShortString<8>(std::string_view(bytes, Length));
+    return ShortString<8>(std::string_view(bytes, static_cast<std::size_t>(Rest >> 56)));
   }
-  auto Tie() const { return std::tie(Key, Length, Count, Time); }
-  friend bool operator==(const PackedIdentity& a, const PackedIdentity& b) { return a.Tie() == b.Tie(); }
-  friend bool operator<(const PackedIdentity& a, const PackedIdentity& b) { return a.Tie() < b.Tie(); }
+  friend bool operator==(const PackedIdentity& a, const PackedIdentity& b) {
+    return a.Key == b.Key && a.Rest == b.Rest;
+  }
+  friend bool operator<(const PackedIdentity& a, const PackedIdentity& b) {
+    return a.Key != b.Key ? a.Key < b.Key : a.Rest < b.Rest;
+  }
 };
 
 struct MasterEntry {
   PackedIdentity Disc;
   std::uint32_t Record = 0;
   friend bool operator<(const MasterEntry& a, const MasterEntry& b) {
-    return std::tie(a.Disc, a.Record) < std::tie(b.Disc, b.Record);
+    if (a.Disc.Key != b.Disc.Key) return a.Disc.Key < b.Disc.Key;
+    if (a.Disc.Rest != b.Disc.Rest) return a.Disc.Rest < b.Disc.Rest;
+    return a.Record < b.Record;
   }
 };
 
+// A track record's identity and track number (in the identity's low byte, so that one
+// comparison orders both), and its record number.
 struct TrackEntry {
-  PackedIdentity Disc;
-  std::uint8_t TrackNo = 0;
-  bool Found = false;  // a search finds the record (its key length is not damaged)
+  PackedIdentity Disc;  // with the track number in Rest's low byte
   std::uint32_t Record = 0;
+  bool Found = false;  // a search finds the record (its key length is not damaged)
+
+  PackedIdentity Identity() const { return {Disc.Key, Disc.Rest & ~std::uint64_t{0xFF}}; }
+  std::uint8_t TrackNo() const { return static_cast<std::uint8_t>(Disc.Rest); }
   friend bool operator<(const TrackEntry& a, const TrackEntry& b) {
-    return std::tie(a.Disc, a.TrackNo, a.Record) < std::tie(b.Disc, b.TrackNo, b.Record);
+    if (a.Disc.Key != b.Disc.Key) return a.Disc.Key < b.Disc.Key;
+    if (a.Disc.Rest != b.Disc.Rest) return a.Disc.Rest < b.Disc.Rest;
+    return a.Record < b.Record;
   }
 };
 
@@ -249,7 +260,7 @@ class NameIds {
   std::unordered_set<std::int64_t> misplaced_records_, misplaced_ids_;
 };
 
-std::string IdentityText(const PackedIdentity& disc) { return Identity(disc.DiscKey(), disc.Count, disc.Time); }
+std::string IdentityText(const PackedIdentity& disc) { return Identity(disc.DiscKey(), disc.Count(), disc.Time()); }
 
 }  // namespace
 
@@ -282,7 +293,7 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
         CheckLength(r, field, DBFile::Master, record, name, damage_findings);
       }
       const TMasterRecord d = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize));
-      discs.Add({PackedIdentity::Of(d.DiscKey, d.TrackCount, d.DiscTime), static_cast<std::uint32_t>(record)});
+      discs.Add({PackedIdentity::Of(d.DiscKey.View(), d.TrackCount, d.DiscTime), static_cast<std::uint32_t>(record)});
       if (d.TrackCount > kMaxTracks) {
         masters.Problem(DBFile::Master, record, 1, "曲数 " + std::to_string(d.TrackCount) + " は 99 を超えています");
       }
@@ -312,16 +323,23 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
     Scan(db, DBFile::Track, [&](const char* r, std::size_t record) {
       CheckLength(r, t::DiscKey, DBFile::Track, record, "DiscKey", damage_findings);
       CheckLength(r, t::TrackName, DBFile::Track, record, "TrackName", damage_findings);
-      const TTrackRecord d = DecodeTrackRecord(std::span<const char, kTrackRecordSize>(r, kTrackRecordSize));
-      track_entries.Add({PackedIdentity::Of(d.DiscKey, d.TrackCount, d.DiscTime), d.TrackNo,
-                         static_cast<unsigned char>(r[t::DiscKey.Offset]) <= 8, static_cast<std::uint32_t>(record)});
-      if (d.TrackNo < 1 || d.TrackNo > UsedTracks(d.TrackCount)) {
-        tracks.Problem(DBFile::Track, record, 1, "トラック番号 " + std::to_string(d.TrackNo) + " は曲数の範囲外です");
+      // Only the numbers are looked at: read where they lie, not decoded with the texts.
+      const auto track_count = static_cast<std::uint8_t>(r[t::TrackCount.Offset]);
+      const auto track_no = static_cast<std::uint8_t>(r[t::TrackNo.Offset]);
+      PackedIdentity identity =
+          PackedIdentity::Of(ShortStringAt(r, t::DiscKey.Offset, 8), track_count, ReadUInt32At(r, t::DiscTime.Offset));
+      identity.Rest |= track_no;
+      track_entries.Add(
+          {identity, static_cast<std::uint32_t>(record), static_cast<unsigned char>(r[t::DiscKey.Offset]) <= 8});
+      if (track_no < 1 || track_no > UsedTracks(track_count)) {
+        tracks.Problem(DBFile::Track, record, 1, "トラック番号 " + std::to_string(track_no) + " は曲数の範囲外です");
       }
       if (artists_usable) {
         unsigned rank = 2;
-        for (auto [id, field] :
-             {std::pair{d.LyricsbyID, "LyricsbyID"}, {d.MusicbyID, "MusicbyID"}, {d.ArrangebyID, "ArrangebyID"}}) {
+        for (auto [at, field] : {std::pair{t::LyricsbyID.Offset, "LyricsbyID"},
+                                 {t::MusicbyID.Offset, "MusicbyID"},
+                                 {t::ArrangebyID.Offset, "ArrangebyID"}}) {
+          const std::int32_t id = ReadInt32At(r, at);
           if (!artist_ids.Has(id)) {
             tracks.Problem(DBFile::Track, record, rank,
                            std::string(field) + " " + std::to_string(id) + " が ArtistDB.QVR にありません");
@@ -329,9 +347,10 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
           ++rank;
         }
       }
-      if (genres_usable && !genre_ids.Has(d.GenreID)) {
+      const auto genre_id = static_cast<std::uint8_t>(r[t::GenreID.Offset]);
+      if (genres_usable && !genre_ids.Has(genre_id)) {
         tracks.Problem(DBFile::Track, record, 5,
-                       "GenreID " + std::to_string(d.GenreID) + " が GenreDB.QVR にありません");
+                       "GenreID " + std::to_string(genre_id) + " が GenreDB.QVR にありません");
       }
     });
   }
@@ -345,7 +364,7 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
   const MasterEntry* disc = discs.Next();
   const TrackEntry* track = track_entries.Next();
   while (disc || track) {
-    const PackedIdentity identity = !track || (disc && disc->Disc < track->Disc) ? disc->Disc : track->Disc;
+    const PackedIdentity identity = !track || (disc && disc->Disc < track->Identity()) ? disc->Disc : track->Identity();
     // The identity's master records: the first is the one a search finds.
     std::uint32_t first_master = 0;
     for (; disc && disc->Disc == identity; disc = discs.Next()) {
@@ -359,11 +378,11 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
     }
     // Its track records, by track number: the first found one is the track.
     std::array<bool, kMaxTracks + 1> present{};
-    while (track && track->Disc == identity) {
-      const std::uint8_t track_no = track->TrackNo;
+    while (track && track->Identity() == identity) {
+      const std::uint8_t track_no = track->TrackNo();
       std::vector<std::uint32_t> records;
       std::uint32_t first = 0;
-      for (; track && track->Disc == identity && track->TrackNo == track_no; track = track_entries.Next()) {
+      for (; track && track->Identity() == identity && track->TrackNo() == track_no; track = track_entries.Next()) {
         records.push_back(track->Record);
         if (track->Found && first == 0) first = track->Record;
         if (first_master == 0) ++orphans;
@@ -378,7 +397,7 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
       }
     }
     if (first_master != 0 && tracks_usable) {
-      for (std::size_t n = 1; n <= UsedTracks(identity.Count); ++n) {
+      for (std::size_t n = 1; n <= UsedTracks(identity.Count()); ++n) {
         if (!present[n]) {
           masters.Problem(DBFile::Master, first_master, static_cast<unsigned>(6 + n),
                           "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");

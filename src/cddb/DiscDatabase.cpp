@@ -37,18 +37,6 @@ std::span<const char, N> Bytes(const char* record) {
   return std::span<const char, N>(record, N);
 }
 
-std::string HeaderBytes(DBFile file, TDateTime today) {
-  std::vector<char> bytes(InfoOf(file).RecordSize);
-  switch (file) {
-    case DBFile::Master: EncodeRecord(MasterHeader(today), Bytes<kMasterRecordSize>(bytes, 0)); break;
-    case DBFile::Track: EncodeRecord(TrackHeader(), Bytes<kTrackRecordSize>(bytes, 0)); break;
-    case DBFile::Artist:
-    case DBFile::Label: EncodeRecord(NameHeader(), Bytes<kNameRecordSize>(bytes, 0)); break;
-    case DBFile::Genre: EncodeRecord(GenreHeader(), Bytes<kGenreRecordSize>(bytes, 0)); break;
-  }
-  return {bytes.begin(), bytes.end()};
-}
-
 bool FileExists(const std::filesystem::path& path) {
   std::error_code error;
   return std::filesystem::exists(path, error);
@@ -75,7 +63,19 @@ void ResolveInto(const RecordFile& file, const std::vector<std::int64_t>& ids,
 
 }  // namespace
 
-void TDiscDatabase::DBCreate() const {
+std::string HeaderBytes(DBFile file, TDateTime today) {
+  std::vector<char> bytes(InfoOf(file).RecordSize);
+  switch (file) {
+    case DBFile::Master: EncodeRecord(MasterHeader(today), Bytes<kMasterRecordSize>(bytes, 0)); break;
+    case DBFile::Track: EncodeRecord(TrackHeader(), Bytes<kTrackRecordSize>(bytes, 0)); break;
+    case DBFile::Artist:
+    case DBFile::Label: EncodeRecord(NameHeader(), Bytes<kNameRecordSize>(bytes, 0)); break;
+    case DBFile::Genre: EncodeRecord(GenreHeader(), Bytes<kGenreRecordSize>(bytes, 0)); break;
+  }
+  return {bytes.begin(), bytes.end()};
+}
+
+void TDiscDatabase::DBCreateFolder() const {
   if (master_path_.empty()) throw Error(std::string(kNotOpened));
   // A first start (or a removed folder) has no database folder: it is made with its parents.
   const std::filesystem::path folder = DatabaseFolder(master_path_);
@@ -86,6 +86,11 @@ void TDiscDatabase::DBCreate() const {
       throw Error(FormatMessage(kNoFolder, folder.string()) + ": " + error.message());
     }
   }
+}
+
+void TDiscDatabase::DBCreate() const {
+  DBCreateFolder();
+  const std::filesystem::path folder = DatabaseFolder(master_path_);
   // Files are created whole and never over another creator's file.
   const DatabaseLock lock(folder, DatabaseLock::Mode::Exclusive);
   for (DBFile file : kAllDBFiles) {

@@ -31,11 +31,15 @@ class TDiscDatabase {
   void DBClose() {}
 
   const std::filesystem::path& MasterPath() const { return master_path_; }
+  const TDateSource& Dates() const { return dates_; }
   std::filesystem::path FilePath(DBFile file) const { return DBFilePath(master_path_, file); }
 
   // Creates each of the five files that does not exist, with its header record as its only
   // record. Existing files are not touched. Raises Error when a file cannot be created.
   void DBCreate() const;
+  // Creates the database's folder with its parents when it does not exist. Raises Error when it
+  // cannot be made.
+  void DBCreateFolder() const;
 
   // Looks `disc` (identity and track positions from the drive) up. The result is a copy of
   // `disc`, filled from the first master record with the same key, track count and disc time
@@ -59,6 +63,9 @@ class TDiscDatabase {
 // Sets `disc` to the empty state: no key, 99 tracks, time 0, every text empty, every track
 // position 0, disc type 0, sale date today.
 void ClearDisc(TDiscRecord& disc, const TDateSource& dates);
+
+// The header record (record 0) of a new `file`; `today` dates the master file's.
+std::string HeaderBytes(DBFile file, TDateTime today);
 
 // The message of a store refused because `path` is not a database file of this version.
 std::string WrongVersionMessage(const std::filesystem::path& path);

@@ -237,9 +237,20 @@ FileReplacement::FileReplacement(const std::filesystem::path& path) : path_(path
   if (error != 0) throw FileWriteError(path_, SystemReason(error));
 }
 
+FileReplacement::FileReplacement(const std::filesystem::path& path, NewFile)
+    : path_(path), target_(FinalTarget(path)), new_file_(true) {
+  const std::filesystem::path folder = FolderOf(target_);
+  RemoveAbandonedTemporaries(folder, target_);
+  errno = 0;
+  temporary_ = std::make_unique<Temporary>((folder / (TemporaryPrefix(target_) + "XXXXXX")).string());
+  if (!temporary_->Opened()) throw FileWriteError(path_, SystemReason(errno != 0 ? errno : EEXIST));
+  if (fchmod(temporary_->Fd(), 0644) != 0) throw FileWriteError(path_, SystemReason(errno));
+}
+
 FileReplacement::~FileReplacement() = default;
 
 void FileReplacement::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
+  synced_ = false;
   std::size_t done = 0;
   while (done < size) {
     ssize_t n = pwrite(temporary_->Fd(), data + done, size - done, static_cast<off_t>(offset + done));
@@ -263,12 +274,20 @@ std::size_t FileReplacement::ReadAt(std::uint64_t offset, char* data, std::size_
 
 void FileReplacement::Sync() {
   if (fsync(temporary_->Fd()) != 0) throw FileWriteError(path_, SystemReason(errno));
+  synced_ = true;
 }
 
 void FileReplacement::Commit() {
-  Sync();
-  if (rename(temporary_->Name().c_str(), target_.c_str()) != 0) throw FileWriteError(path_, SystemReason(errno));
-  temporary_->Keep();
+  if (!synced_) Sync();
+  if (new_file_) {
+    // link() never replaces; once linked, the temporary name goes.
+    if (link(temporary_->Name().c_str(), target_.c_str()) != 0) throw FileWriteError(path_, SystemReason(errno));
+    unlink(temporary_->Name().c_str());
+    temporary_->Keep();
+  } else {
+    if (rename(temporary_->Name().c_str(), target_.c_str()) != 0) throw FileWriteError(path_, SystemReason(errno));
+    temporary_->Keep();
+  }
   SyncFolder(FolderOf(target_));
 }
 

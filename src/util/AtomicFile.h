@@ -46,6 +46,11 @@ class FileReplacement {
  public:
   // Raises FileWriteError when the file is read-only or the temporary cannot be made or filled.
   explicit FileReplacement(const std::filesystem::path& path);
+  // A file that does not exist yet: the temporary starts empty (readable by all, writable by its
+  // owner) and Commit links it into place, refusing (FileWriteError) when a file has appeared
+  // there meanwhile.
+  struct NewFile {};
+  FileReplacement(const std::filesystem::path& path, NewFile);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -56,13 +61,16 @@ class FileReplacement {
   // Flushes the new contents to disk (the slow part of a commit; several files can be synced
   // before the first is renamed).
   void Sync();
-  // Renames the new contents over the file and makes the rename durable.
+  // Renames the new contents over the file (flushing them first unless Sync did since the last
+  // write) and makes the rename durable.
   void Commit();
 
  private:
   struct Temporary;
   std::filesystem::path path_, target_;
   std::unique_ptr<Temporary> temporary_;
+  bool new_file_ = false;
+  bool synced_ = false;
 };
 
 // Reads a whole file. Returns false when it does not exist; raises Error when it exists but

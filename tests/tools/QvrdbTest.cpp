@@ -244,6 +244,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, QvrdbBadImportTest,
                                                    "discs[0].Tracks: 2 曲分の配列ではありません"}),
                          test::CaseName());
 
+// A file that is no JSON is refused with the line and column (in characters) of the fault,
+// found inside a disc as well as between the members of the document and after it.
+TEST_F(QvrdbTest, ImportNamesTheLineAndColumnOfAJsonFault) {
+  const struct {
+    const char* name;
+    const char* json;
+    const char* place;
+  } cases[] = {
+      {"InsideADisc", "{\"discs\": [\n {\"DiscKey\": \"A\",\n  \"TrackCount\": 0 \"DiscTime\": 1}\n]}\n",
+       "3 行 28 文字目"},
+      {"BetweenMembers", "{\"discs\": []\n \"other\": 1}\n", "2 行 2 文字目"},
+      {"AfterTheDocument", "{\"discs\": []} x", "1 行 15 文字目"},
+      {"AfterWideCharacters", "{\"discs\": [{\"DiscName\": \"日本\", \"x\": tru}]}", "1 行 39 文字目"},
+      {"CutShort", "{\"discs\": [\n {\"DiscKey\": \"A\"", "2 行 17 文字目"},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(dir_ / "in.json", c.json);
+    ToolRun run = Qvrdb({"import", (dir_ / "in.json").string()});
+    EXPECT_EQ(run.status, 2) << c.name;
+    EXPECT_NE(run.err.find("JSON として読めません: " + std::string(c.place)), std::string::npos)
+        << c.name << ": " << run.err;
+  }
+}
+
+// The file is one transaction: a fault after good discs stores none of them and creates no file.
+TEST_F(QvrdbTest, ImportRefusedAfterGoodDiscsLeavesNoFile) {
+  const std::string good =
+      "{\"DiscKey\":\"0137EBFA\",\"TrackCount\":0,\"DiscTime\":1,\"DiscName\":\"t\",\"ArtistName\":\"a\","
+      "\"SaleDate\":null,\"LabelName\":\"l\",\"DiscType\":1,\"JacketFile\":\"\",\"LyricsFile\":\"\",\"Tracks\":[]}";
+  for (const std::string& bad : {std::string("{\"DiscKey\": 5}"), std::string("{\"DiscKey\": tru}")}) {
+    test::WriteFile(dir_ / "in.json", "{\"discs\": [" + good + ", " + good + ", " + bad + "]}");
+    ToolRun run = Qvrdb({"import", (dir_ / "in.json").string()});
+    EXPECT_EQ(run.status, 2) << bad;
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "MasterDB.QVR")) << bad;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "db" / "GenreDB.QVR")) << bad;
+  }
+}
+
 TEST_F(QvrdbTest, UsageErrorsExitWith2) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
                                                     {"frobnicate"},

@@ -110,6 +110,44 @@ TEST(ReplaceFileContents, RemovesTemporariesOfInterruptedSavesButNotOfRunningOne
   EXPECT_TRUE(std::filesystem::exists(dir / ".b.ini.k1LL3d"));
 }
 
+// A replacement of a file not there yet: nothing shows before Commit, the file appears whole
+// with the usual mode and no temporary is left; a file that appeared meanwhile is never replaced.
+TEST(FileReplacement, NewFileAppearsWholeAtCommitAndNeverOverAnother) {
+  TempDir dir;
+  const auto count = [&] {
+    int files = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;
+    return files;
+  };
+  {
+    FileReplacement file(dir / "new.db", FileReplacement::NewFile{});
+    file.WriteAt(0, "header", 6);
+    file.WriteAt(6, "records", 7);
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.db"));
+    file.Sync();
+    file.Commit();
+  }
+  EXPECT_EQ(ReadFile(dir / "new.db"), "headerrecords");
+  struct stat state {};
+  ASSERT_EQ(stat((dir / "new.db").c_str(), &state), 0);
+  EXPECT_EQ(state.st_mode & 0777, 0644u);
+  EXPECT_EQ(count(), 1);
+
+  {
+    FileReplacement late(dir / "other.db", FileReplacement::NewFile{});
+    late.WriteAt(0, "mine", 4);
+    WriteFile(dir / "other.db", "theirs");
+    EXPECT_THROW(late.Commit(), FileWriteError);
+  }
+  EXPECT_EQ(ReadFile(dir / "other.db"), "theirs");
+  EXPECT_EQ(count(), 2);
+  {
+    FileReplacement abandoned(dir / "never.db", FileReplacement::NewFile{});
+    abandoned.WriteAt(0, "x", 1);
+  }
+  EXPECT_EQ(count(), 2);
+}
+
 TEST(ReadWholeFile, MissingFileIsNotAnError) {
   TempDir dir;
   std::string contents = "stale";
