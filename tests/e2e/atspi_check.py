@@ -2,8 +2,8 @@
 # Walks the running player's windows from outside through the accessibility bus (AT-SPI), as a
 # screen reader sees them, and fails on any control a user can operate that has no name, and on
 # any shown text holding one of Qt's English words (an untranslated standard dialog or button).
-# Usage: atspi_check.py STEP TITLE_REGEX...   (each regex must match a shown window of "qvr";
-#        waits up to 10 s for them)
+# Usage: atspi_check.py STEP TITLE_REGEX...   (each regex must match a shown window of "qvr",
+#        a window of its own; waits up to 10 s for them)
 #        atspi_check.py STEP --menu KEY         (the pop-up menu that is open: Qt keeps pop-ups
 #        out of the window tree, so the menu is found as a screen reader finds it, through the
 #        item that KEY, pressed with xdotool, gives the focus)
@@ -89,7 +89,14 @@ missing = []
 while menu_key is None:
     windows = shown_windows()
     names = [window.name for window in windows]
-    missing = [pattern.pattern for pattern in wanted if not any(pattern.search(name) for name in names)]
+    # Each regex takes a window of its own: one given twice asks for two such windows.
+    free, missing = list(names), []
+    for pattern in wanted:
+        match = next((name for name in free if pattern.search(name)), None)
+        if match is None:
+            missing.append(pattern.pattern)
+        else:
+            free.remove(match)
     if not missing or time.time() > deadline:
         break
     time.sleep(0.3)
