@@ -175,7 +175,8 @@ void BM_MonitorTickWhilePlaying(benchmark::State& state) {
              [&](const std::string&) -> CDDevice& { return drive; },
              today,
              progress,
-             {"qvr", dir.Path(), dir.Path()}});
+             {"qvr", dir.Path(), dir.Path()},
+             {}});
   dm.QVRDMCreate();
   if (dm.CD.CDState != cdPlaying) state.SkipWithError("the disc does not play");
   for (auto _ : state) {

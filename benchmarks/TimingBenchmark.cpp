@@ -362,7 +362,8 @@ int main() {
                         [&](const std::string&) -> CDDevice& { return drive; },
                         today,
                         progress,
-                        {"qvr", dir.Path(), dir.Path()}});
+                        {"qvr", dir.Path(), dir.Path()},
+                        {}});
   dm.QVRDMCreate();
   if (dm.CD.CDState != cdStopped || !dm.LyricsLoaded) {
     std::fprintf(stderr, "the disc could not be played: %s\n", drive.Problem().c_str());

@@ -16,6 +16,13 @@ void TQVRDM::ReopenDrive() {
   SwitchDevice(SjisToUtf8(Drive));
 }
 
+void TQVRDM::DriveSetupMNUClick() { RunOptions(OptionsStart::Drive); }
+
+void TQVRDM::DemoDiscMNUClick() {
+  if (ports_.demo_disc.empty()) return;
+  ChangeDrive(ports_.demo_disc.string());
+}
+
 void TQVRDM::SwitchDevice(const std::string& drive) {
   if (CD.CDState == TCDState::cdPlaying || CD.CDState == TCDState::cdPaused) CD.CDStop();
   CD.CDClose();

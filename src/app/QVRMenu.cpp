@@ -12,6 +12,7 @@ struct ItemDefinition {
   std::string_view caption;
   bool enabled;
   bool checked;
+  bool visible = true;
 };
 
 constexpr ItemDefinition kItems[] = {
@@ -40,6 +41,8 @@ constexpr ItemDefinition kItems[] = {
     {OptionMNU, "OptionMNU", "環境設定...", true, false},
     {HelpMNU, "HelpMNU", "ヘルプ(&H)...", true, false},
     {ExitMNU, "ExitMNU", "終了", true, false},
+    {DriveSetupMNU, "DriveSetupMNU", "CDドライブの設定...", true, false, false},
+    {DemoDiscMNU, "DemoDiscMNU", "デモディスクを再生", true, false, false},
 };
 static_assert(std::size(kItems) == kMenuItemCount);
 static_assert(
@@ -54,12 +57,15 @@ static_assert(
 constexpr MenuEntry Item(MenuItemId item) { return {false, item}; }
 constexpr MenuEntry kSeparator{true, Count};
 
+// The two items for a player without a usable drive lead the menu; while they are hidden, the
+// menu drops the separator that follows them.
 constexpr MenuEntry kTopLevel[] = {
-    Item(PlayMNU),       Item(StopMNU),        Item(PauseMNU),      kSeparator,         Item(NextMNU),
-    Item(PreviousMNU),   Item(PlayListMNU),    kSeparator,          Item(RepeatOneMNU), Item(RepeatAllMNU),
-    Item(RandomMNU),     kSeparator,           Item(LyricsViewMNU), Item(PadMNU),       kSeparator,
-    Item(JacketViewMNU), Item(LibraryEditMNU), kSeparator,          Item(PluginMNU),    Item(EjectMNU),
-    Item(OptionMNU),     Item(HelpMNU),        Item(ExitMNU),
+    Item(DriveSetupMNU), Item(DemoDiscMNU),  kSeparator,         Item(PlayMNU),       Item(StopMNU),
+    Item(PauseMNU),      kSeparator,         Item(NextMNU),      Item(PreviousMNU),   Item(PlayListMNU),
+    kSeparator,          Item(RepeatOneMNU), Item(RepeatAllMNU), Item(RandomMNU),     kSeparator,
+    Item(LyricsViewMNU), Item(PadMNU),       kSeparator,         Item(JacketViewMNU), Item(LibraryEditMNU),
+    kSeparator,          Item(PluginMNU),    Item(EjectMNU),     Item(OptionMNU),     Item(HelpMNU),
+    Item(ExitMNU),
 };
 
 constexpr MenuEntry kPadSubMenu[] = {
@@ -75,6 +81,7 @@ TQVRMenu::TQVRMenu() {
     state.caption = definition.caption;
     state.enabled = definition.enabled;
     state.checked = definition.checked;
+    state.visible = definition.visible;
   }
 }
 
@@ -92,6 +99,12 @@ void TQVRMenu::SetCaption(MenuItemId item, std::string_view caption) {
 void TQVRMenu::SetEnabled(MenuItemId item, bool enabled) {
   if (Get(item).enabled == enabled) return;
   Get(item).enabled = enabled;
+  Changed(item);
+}
+
+void TQVRMenu::SetVisible(MenuItemId item, bool visible) {
+  if (Get(item).visible == visible) return;
+  Get(item).visible = visible;
   Changed(item);
 }
 

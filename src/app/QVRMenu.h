@@ -1,5 +1,5 @@
-// The pop-up menu as a model the controller owns: every item with its name, caption, enabled
-// and checked state. The Qt menu and the control pad's buttons are views of it; the play mode
+// The pop-up menu as a model the controller owns: every item with its name, caption, enabled,
+// checked and visible state. The Qt menu and the control pad's buttons are views of it; the play mode
 // is the check marks of the three mode items and is kept nowhere else.
 #pragma once
 
@@ -40,6 +40,10 @@ enum class MenuItemId : std::uint8_t {
   OptionMNU,
   HelpMNU,
   ExitMNU,
+  // Shown only while no drive or image can be used: the options dialog at the drive setting,
+  // and the demo disc when one is installed.
+  DriveSetupMNU,
+  DemoDiscMNU,
   Count
 };
 
@@ -73,11 +77,13 @@ class TQVRMenu {
   const std::string& Caption(MenuItemId item) const { return Get(item).caption; }
   bool Enabled(MenuItemId item) const { return Get(item).enabled; }
   bool Checked(MenuItemId item) const { return Get(item).checked; }
+  bool Visible(MenuItemId item) const { return Get(item).visible; }
 
   // Each setter tells the listener when the value really changes.
   void SetCaption(MenuItemId item, std::string_view caption);
   void SetEnabled(MenuItemId item, bool enabled);
   void SetChecked(MenuItemId item, bool checked);
+  void SetVisible(MenuItemId item, bool visible);
 
   // The entries of PluginMNU, rebuilt by each refresh of the plug-ins (tells the listener PluginMNU).
   const std::vector<PluginMenuEntry>& PluginEntries() const { return plugin_entries_; }
@@ -91,6 +97,7 @@ class TQVRMenu {
     std::string caption;
     bool enabled = true;
     bool checked = false;
+    bool visible = true;
   };
   const State& Get(MenuItemId item) const { return items_[static_cast<std::size_t>(item)]; }
   State& Get(MenuItemId item) { return items_[static_cast<std::size_t>(item)]; }

@@ -26,6 +26,10 @@ enum class MessageIcon : std::uint8_t { None, Information, Warning, Error, Quest
 enum class MessageButtons : std::uint8_t { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer : std::uint8_t { Ok, Yes, No, Cancel };
 
+// Where the options dialog opens: its first page, or the page of the drive setting with the
+// drive's field focused.
+enum class OptionsStart : std::uint8_t { FirstPage, Drive };
+
 // The toggle buttons of the control pad whose down state the controller sets.
 enum class PadToggle : std::uint8_t { RepeatOneBTN, RepeatAllBTN, RandomBTN, LyricsViewBTN, PadViewBTN };
 
@@ -102,8 +106,9 @@ class QVRView {
   // was built.
   virtual ModalResult RunDialog(DialogKind kind) = 0;
   // Runs the options dialog, which starts from the controller's current settings (its Apply
-  // button applies them at once); on Ok `values` holds what the user chose.
-  virtual ModalResult RunOptionsDialog(TOptionValues& values) = 0;
+  // button applies them at once) and opens where `start` says; on Ok `values` holds what the
+  // user chose.
+  virtual ModalResult RunOptionsDialog(TOptionValues& values, OptionsStart start) = 0;
   // Ends the modal dialog that is up with `result`. For the registration dialog an Update result
   // first commits its edits into the controller's disc record, as its update button does.
   virtual void CloseDialog(DialogKind kind, ModalResult result) = 0;

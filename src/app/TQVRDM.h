@@ -54,6 +54,8 @@ struct TQVRDMPorts {
   TDateSource& today;          // today's date for new disc records
   TSearchProgress& progress;   // shows the database search on the lyrics line
   TIniGTEnvironment settings;  // where the settings file is
+  // The demo disc's cue sheet as installed (file-system encoding); empty: none is installed.
+  std::filesystem::path demo_disc;
 };
 
 // Values of the options dialog that ApplyOptions takes over.
@@ -118,6 +120,10 @@ class TQVRDM {
   void JacketViewMNUClick();
   void LibraryEditMNUClick();
   void OptionMNUClick();
+  // Offered while no drive or image can be used (app/DriveSetting.cpp): the options dialog at
+  // the drive setting, and the installed demo disc for this run (the "Drive" setting stays).
+  void DriveSetupMNUClick();
+  void DemoDiscMNUClick();
   void LyricsViewMNUClick();
   void HelpMNUClick();
   void ExitMNUClick();
@@ -249,6 +255,10 @@ class TQVRDM {
   // SwitchDevice is the step both it and ChangeDrive take (file-system encoding).
   void ReopenDrive();
   void SwitchDevice(const std::string& drive);
+  // Runs the options dialog from `start` and applies what it ends with on Ok.
+  void RunOptions(OptionsStart start);
+  // What the user can do while no drive or image can be used (playback/Status.cpp).
+  std::string NotReadyAdvice() const;
 
   // The disc record follows the database (app/RecordFreshness.cpp). The stamps of the five
   // files are kept from the player's last read or write of them; FollowDatabase (in the tick, no

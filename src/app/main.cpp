@@ -36,6 +36,7 @@
 #include "platform/QtTimer.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemLog.h"
+#include "util/ProgramFolder.h"
 
 namespace {
 
@@ -167,7 +168,7 @@ int main(int argc, char* argv[]) {
                        });
                        return *drive;
                      },
-                     today, view, TIniGTEnvironment::FromProcess()});
+                     today, view, TIniGTEnvironment::FromProcess(), DemoDisc()});
   view.Attach(controller.QVRMenu);
   link.Bind(&controller);
   // A quit that did not come from the exit command is the session manager's.

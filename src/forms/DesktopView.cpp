@@ -157,8 +157,8 @@ ModalResult DesktopView::RunDialog(DialogKind kind) {
   return RunModal(kind, std::move(dialog));
 }
 
-ModalResult DesktopView::RunOptionsDialog(TOptionValues& values) {
-  return RunModal(DialogKind::Options, MakeOptionDialog(DialogContext{link_, files_}, values));
+ModalResult DesktopView::RunOptionsDialog(TOptionValues& values, OptionsStart start) {
+  return RunModal(DialogKind::Options, MakeOptionDialog(DialogContext{link_, files_}, values, start));
 }
 
 // A dialog that is not there (it could not be built) ends at once as cancelled, which leaves

@@ -60,7 +60,7 @@ class DesktopView final : public QVRView, public TSearchProgress {
   void ShowError(const std::string& message) override;
   void LogError(const std::string& message) override;
   ModalResult RunDialog(DialogKind kind) override;
-  ModalResult RunOptionsDialog(TOptionValues& values) override;
+  ModalResult RunOptionsDialog(TOptionValues& values, OptionsStart start) override;
   void CloseDialog(DialogKind kind, ModalResult result) override;
   void SplashCreate(const SplashTexts& texts) override;
   void SplashProgress(int position, const std::string& first_line, const std::string& second_line) override;

@@ -3,6 +3,7 @@
 // through the link) and returns it ready to Run.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 namespace qvr {
@@ -11,6 +12,7 @@ class ControllerLink;
 class FileDialogs;
 class ModalDialog;
 struct TOptionValues;
+enum class OptionsStart : std::uint8_t;
 
 // What every dialog is built with.
 struct DialogContext {
@@ -21,8 +23,8 @@ struct DialogContext {
 std::unique_ptr<ModalDialog> MakeDiscRegDialog(const DialogContext& context);
 std::unique_ptr<ModalDialog> MakePlayListDialog(const DialogContext& context);
 std::unique_ptr<ModalDialog> MakeJacketViewDialog(const DialogContext& context);
-// The options dialog starts from the controller's current settings; on Ok `values` holds what
-// the user chose.
-std::unique_ptr<ModalDialog> MakeOptionDialog(const DialogContext& context, TOptionValues& values);
+// The options dialog starts from the controller's current settings, open where `start` says; on
+// Ok `values` holds what the user chose.
+std::unique_ptr<ModalDialog> MakeOptionDialog(const DialogContext& context, TOptionValues& values, OptionsStart start);
 
 }  // namespace qvr

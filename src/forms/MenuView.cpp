@@ -6,6 +6,24 @@
 namespace qvr {
 namespace {
 
+// Shows a separator only between two visible items, so that hidden items leave no doubled,
+// leading or trailing line behind.
+void TidySeparators(QMenu& menu) {
+  QAction* pending = nullptr;  // a separator after visible items, waiting for one after it
+  bool item_before = false;
+  for (QAction* action : menu.actions()) {
+    if (action->isSeparator()) {
+      action->setVisible(false);
+      if (item_before && !pending) pending = action;
+      continue;
+    }
+    if (!action->isVisible()) continue;
+    if (pending) pending->setVisible(true);
+    pending = nullptr;
+    item_before = true;
+  }
+}
+
 bool Checkable(MenuItemId item) {
   switch (item) {
     case MenuItemId::RepeatOneMNU:
@@ -50,6 +68,8 @@ void RunMenuItem(TQVRDM& dm, MenuItemId item) {
     case MenuItemId::OptionMNU: dm.OptionMNUClick(); break;
     case MenuItemId::HelpMNU: dm.HelpMNUClick(); break;
     case MenuItemId::ExitMNU: dm.ExitMNUClick(); break;
+    case MenuItemId::DriveSetupMNU: dm.DriveSetupMNUClick(); break;
+    case MenuItemId::DemoDiscMNU: dm.DemoDiscMNUClick(); break;
     case MenuItemId::PadMNU:
     case MenuItemId::PluginMNU:
     case MenuItemId::Count: break;
@@ -65,6 +85,7 @@ MenuView::MenuView(const TQVRMenu& model, ControllerLink& link) : model_(model),
   Action(MenuItemId::PadMNU)->setMenu(&pad_menu_);
   Action(MenuItemId::PluginMNU)->setMenu(&plugin_menu_);
   RefreshAll();
+  TidySeparators(menu_);
 }
 
 void MenuView::Fill(QMenu& menu, std::span<const MenuEntry> rows) {
@@ -108,6 +129,10 @@ void MenuView::Refresh(MenuItemId item) {
   action->setText(QString::fromStdString(model_.Caption(item)));
   action->setEnabled(model_.Enabled(item));
   if (action->isCheckable()) action->setChecked(model_.Checked(item));
+  if (action->isVisible() != model_.Visible(item)) {
+    action->setVisible(model_.Visible(item));
+    TidySeparators(menu_);
+  }
 }
 
 void MenuView::RefreshAll() {

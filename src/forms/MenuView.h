@@ -1,5 +1,5 @@
 // The pop-up menu QVRMenu as a QMenu built from the controller's menu model: the same rows,
-// captions, check marks and enabled states, kept in step as the model changes. Choosing an item
+// captions, check marks, enabled states and visibility, kept in step as the model changes. Choosing an item
 // runs its handler. It never pops up by itself.
 #pragma once
 
@@ -21,7 +21,7 @@ class MenuView {
 
   QMenu& Menu() { return menu_; }
   QAction* Action(MenuItemId item) const { return actions_[static_cast<std::size_t>(item)]; }
-  // Takes over the model's caption, check mark and enabled state of one item.
+  // Takes over the model's caption, check mark, enabled and visible state of one item.
   void Refresh(MenuItemId item);
   void RefreshAll();
   // Rebuilds the PluginMNU sub-menu from the model's plug-in entries.

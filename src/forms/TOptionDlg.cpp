@@ -626,14 +626,21 @@ void TOptionDlg::ApplyMNUClick() {
 
 void TOptionDlg::HelpBTNClick() { HelpRequested(); }
 
+void TOptionDlg::ShowDriveSetting() {
+  PageCTRL->setCurrentWidget(DriveCMB->parentWidget());
+  DriveCMB->setFocus(Qt::OtherFocusReason);
+}
+
 void TOptionDlg::PageCTRLChange(int index) {
   if (index >= 0 && index < static_cast<int>(std::size(kPageContexts))) SetHelpContext(kPageContexts[index]);
 }
 
 void TOptionDlg::Commit(ModalResult) { result_ = model_->Values(); }
 
-std::unique_ptr<ModalDialog> MakeOptionDialog(const DialogContext& context, TOptionValues& values) {
-  return std::make_unique<TOptionDlg>(context, values);
+std::unique_ptr<ModalDialog> MakeOptionDialog(const DialogContext& context, TOptionValues& values, OptionsStart start) {
+  auto dialog = std::make_unique<TOptionDlg>(context, values);
+  if (start == OptionsStart::Drive) dialog->ShowDriveSetting();
+  return dialog;
 }
 
 }  // namespace qvr

@@ -56,6 +56,8 @@ class TOptionDlg final : public ModalDialog {
   void ApplyMNUClick();
   void HelpBTNClick();
   void PageCTRLChange(int index);
+  // Opens the page of the drive setting with the drive's field focused.
+  void ShowDriveSetting();
 
  protected:
   void Commit(ModalResult result) override;

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QStringList>
 
 #include "app/TQVRDM.h"
 #include "forms/QtSupport.h"
@@ -55,6 +56,18 @@ void TQVRMain::SetLineText(const std::string& text) {
   LrcLine->setText(shown);
   // Window lists and assistive tools read the line from the window's title.
   setWindowTitle(shown);
+  UpdateToolTip();
+}
+
+void TQVRMain::UpdateToolTip() {
+  QStringList parts;
+  const QString shown = LrcLine->text();
+  if (LrcLine->fontMetrics().horizontalAdvance(shown) > LrcLine->contentsRect().width()) {
+    parts << shown.toHtmlEscaped();
+  }
+  if (hints_) parts << QString::fromUtf8(kHint).toHtmlEscaped();
+  // Rich text, so that a long line wraps in the tooltip and its characters show as they are.
+  setToolTip(parts.isEmpty() ? QString() : "<qt>" + parts.join("<br>") + "</qt>");
 }
 
 void TQVRMain::RepaintLine() { LrcLine->repaint(); }
@@ -80,7 +93,7 @@ void TQVRMain::SetStayOnTop(bool stay_on_top) {
 
 void TQVRMain::SetHintsEnabled(bool enabled) {
   hints_ = enabled;
-  setToolTip(enabled ? QString::fromUtf8(kHint) : QString());
+  UpdateToolTip();
 }
 
 void TQVRMain::Relayout() {
@@ -91,6 +104,7 @@ void TQVRMain::Relayout() {
   const int top = at_top_ ? area.top() : area.top() + area.height() - height;
   setGeometry(area.left(), top, area.width(), height);
   LrcLine->setGeometry(0, 0, area.width(), height);
+  UpdateToolTip();
   if (isVisible()) ReserveScreenEdge(*this, at_top_);
 }
 

@@ -39,6 +39,9 @@ class TQVRMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The tooltip: the line's whole text when the screen is too narrow for it, then the help hint
+  // when hints are on.
+  void UpdateToolTip();
   void SetStayOnTop(bool stay_on_top);
   void FollowScreen();
 

@@ -209,10 +209,12 @@ void TQVRDM::LibraryEditMNUClick() {
   }
 }
 
-void TQVRDM::OptionMNUClick() {
+void TQVRDM::OptionMNUClick() { RunOptions(OptionsStart::FirstPage); }
+
+void TQVRDM::RunOptions(OptionsStart start) {
   DialogStateScope scope(DialogState, DialogKind::Options);
   TOptionValues values = CurrentOptions();
-  if (ports_.view.RunOptionsDialog(values) == ModalResult::Ok) ApplyOptions(values);
+  if (ports_.view.RunOptionsDialog(values, start) == ModalResult::Ok) ApplyOptions(values);
 }
 
 }  // namespace qvr

@@ -21,6 +21,12 @@ constexpr const char* kNoTrackName = "曲名未登録";
 constexpr const char* kPausedText = "一時停止中...";
 constexpr const char* kPauseCaption = "一時停止";
 constexpr const char* kResumeCaption = "一時停止解除";
+// What to do while no drive or image can be used, after the reason on the lyrics line and on
+// the tray hint's second line; the quoted names are the menu's items.
+constexpr const char* kChooseDrive = "右クリックして「CDドライブの設定...」でCDドライブかCDイメージを選んでください";
+constexpr const char* kChooseDriveOrDemo =
+    "右クリックして「CDドライブの設定...」でCDドライブかCDイメージを選ぶか、「デモディスクを再生」をお試しください";
+constexpr const char* kAdviceSeparator = "　";
 // After the track's title and in the tray hint while a track recorded with pre-emphasis plays.
 constexpr const char* kDeEmphasised = " (デエンファシス)";
 
@@ -55,7 +61,12 @@ void TQVRDM::UpdateControls() {
     QVRMenu.SetEnabled(item, disc);
   }
   QVRMenu.SetCaption(MenuItemId::PauseMNU, state == TCDState::cdPaused ? kResumeCaption : kPauseCaption);
+  const bool not_ready = state == TCDState::cdNotReady;
+  QVRMenu.SetVisible(MenuItemId::DriveSetupMNU, not_ready);
+  QVRMenu.SetVisible(MenuItemId::DemoDiscMNU, not_ready && !ports_.demo_disc.empty());
 }
+
+std::string TQVRDM::NotReadyAdvice() const { return ports_.demo_disc.empty() ? kChooseDrive : kChooseDriveOrDemo; }
 
 std::string TQVRDM::TrackTitleCaption(int track) {
   std::string title;
@@ -73,11 +84,15 @@ void TQVRDM::UpdateStatus() {
   QVRView& view = ports_.view;
   switch (CD.CDState) {
     case TCDState::cdNotReady: {
-      // The driver's reason, when it knows one, says more than the general text.
+      // The driver's reason, when it knows one, says more than the general text; then what to
+      // do about it, so that a first start without a drive is not a dead end.
       const std::string reason = CD.CDProblem();
+      const std::string advice = NotReadyAdvice();
       view.SetPadCaption(kNoDrive);
-      view.SetLyricsText(reason.empty() ? std::string(kNoDrive) : Amp(reason));
-      view.SetTrayHint(reason.empty() ? std::string(kNotReadyHint) : kNotReadyHint + (kReasonSeparator + Amp(reason)));
+      view.SetLyricsText((reason.empty() ? std::string(kNoDrive) : Amp(reason)) + kAdviceSeparator + advice);
+      view.SetTrayHint(
+          (reason.empty() ? std::string(kNotReadyHint) : kNotReadyHint + (kReasonSeparator + Amp(reason))) + "\n" +
+          advice);
       break;
     }
     case TCDState::cdOpen:

@@ -51,4 +51,22 @@ std::filesystem::path ProgramFolderFor(const std::filesystem::path& program_file
 
 std::filesystem::path ProgramFolder() { return ProgramFolderFor(ProgramFile(), UserDataHome()); }
 
+std::filesystem::path DemoDiscFor(const std::filesystem::path& program_file) {
+  const std::filesystem::path folder = program_file.parent_path();
+  for (const std::filesystem::path& sheet :
+       {folder / "demo" / "QvrDemo.cue", folder.parent_path() / "share" / "qvr" / "demo" / "QvrDemo.cue"}) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(sheet, error)) return sheet;
+  }
+  return {};
+}
+
+std::filesystem::path DemoDisc() {
+  try {
+    return DemoDiscFor(ProgramFile());
+  } catch (const Error&) {
+    return {};  // no executable's place, no demo disc to offer
+  }
+}
+
 }  // namespace qvr

@@ -18,6 +18,12 @@ std::filesystem::path ProgramFolder();
 std::filesystem::path ProgramFolderFor(const std::filesystem::path& program_file,
                                        const std::filesystem::path& data_home);
 
+// The demo disc's cue sheet for an executable at `program_file`: demo/QvrDemo.cue beside it (a
+// build tree), else PREFIX/share/qvr/demo/QvrDemo.cue of an installed program; empty when
+// neither exists. DemoDisc() answers it for the running program.
+std::filesystem::path DemoDiscFor(const std::filesystem::path& program_file);
+std::filesystem::path DemoDisc();
+
 // The user's data folder ($XDG_DATA_HOME, else ~/.local/share) and configuration folder
 // ($XDG_CONFIG_HOME, else ~/.config).
 std::filesystem::path UserDataHome();

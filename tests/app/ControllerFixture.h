@@ -21,6 +21,13 @@
 
 namespace qvr::test {
 
+// What the lyrics line (after the reason and a full-width blank) and the tray hint (on its second
+// line) advise while no drive or image can be used, without and with an installed demo disc.
+inline const std::string kChooseDriveAdvice =
+    "右クリックして「CDドライブの設定...」でCDドライブかCDイメージを選んでください";
+inline const std::string kChooseDriveOrDemoAdvice =
+    "右クリックして「CDドライブの設定...」でCDドライブかCDイメージを選ぶか、「デモディスクを再生」をお試しください";
+
 class ControllerFixture : public testing::Test {
  protected:
   ControllerFixture() {
@@ -68,7 +75,8 @@ class ControllerFixture : public testing::Test {
                                                       },
                                                       today,
                                                       progress,
-                                                      {"qvr", dir.Path(), dir.Path()}});
+                                                      {"qvr", dir.Path(), dir.Path()},
+                                                      demo_disc});
     return *controller;
   }
 
@@ -155,6 +163,7 @@ class ControllerFixture : public testing::Test {
   std::map<std::string, SimulatedDrive> other_drives;
   std::unique_ptr<TQVRDM> controller;
   NewsQueue news;
+  std::filesystem::path demo_disc;  // the installed demo disc the controller is told of; empty: none
 
  private:
   std::uint32_t since_tick_ = 0;

@@ -94,8 +94,8 @@ class RecordingView : public QVRView {
     open_.pop_back();
     return result;
   }
-  ModalResult RunOptionsDialog(TOptionValues& values) override {
-    Log("RunOptionsDialog");
+  ModalResult RunOptionsDialog(TOptionValues& values, OptionsStart start) override {
+    Log(start == OptionsStart::Drive ? "RunOptionsDialog Drive" : "RunOptionsDialog");
     return options_action ? options_action(values) : ModalResult::Cancel;
   }
   void CloseDialog(DialogKind kind, ModalResult result) override {

@@ -86,7 +86,7 @@ TEST_F(DriveSettingTest, ADriveThatCannotBeOpenedSaysWhy) {
   TQVRDM& dm = Started();
   ApplyDrive(dm, kOther);
   EXPECT_EQ(dm.CD.CDState, cdNotReady);
-  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません");
+  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません　" + kChooseDriveAdvice);
   EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません");
   EXPECT_NE(view.tray_hint.find("シミュレーションのドライブが開けません"), std::string::npos) << view.tray_hint;
   EXPECT_EQ(view.tray_icon, "NOTREADY");
@@ -95,6 +95,40 @@ TEST_F(DriveSettingTest, ADriveThatCannotBeOpenedSaysWhy) {
   ApplyDrive(dm, "");
   EXPECT_EQ(dm.CD.CDState, cdStopped);
   EXPECT_EQ(view.lyrics_text.find("使用できません"), std::string::npos) << view.lyrics_text;
+}
+
+// The two ways forward the menu offers without a usable drive: the options dialog opened at the
+// drive setting, whose choice is applied like any other; and the installed demo disc, played
+// for this run while the "Drive" setting stays.
+TEST_F(DriveSettingTest, WithoutADriveTheMenuLeadsToTheDriveSettingOrTheDemoDisc) {
+  const std::string demo = (dir / "demo" / "QvrDemo.cue").string();
+  demo_disc = demo;
+  WriteSettings();
+  drive.RefuseOpen(true);
+  other_drives[kOther].InsertDisc(Toc({30, 30}));
+  other_drives[demo].InsertDisc(Toc({20, 20, 20}));
+  TQVRDM& dm = Started();
+  ASSERT_EQ(dm.CD.CDState, cdNotReady);
+
+  view.options_action = [&](TOptionValues& values) {
+    values.drive = kOther;
+    return ModalResult::Ok;
+  };
+  dm.DriveSetupMNUClick();
+  EXPECT_EQ(view.Lines("RunOptionsDialog Drive").size(), 1u);
+  EXPECT_EQ(dm.Drive, kOther);
+  EXPECT_EQ(dm.CD.CDState, cdStopped);
+  EXPECT_FALSE(dm.QVRMenu.Visible(MenuItemId::DriveSetupMNU));
+
+  ApplyDrive(dm, "");
+  ASSERT_EQ(dm.CD.CDState, cdNotReady);
+  ASSERT_TRUE(dm.QVRMenu.Visible(MenuItemId::DemoDiscMNU));
+  dm.DemoDiscMNUClick();
+  EXPECT_EQ(drive_names.back(), demo);
+  EXPECT_EQ(dm.CD.CDState, cdPlaying);
+  EXPECT_EQ(dm.CD.CDTrackCount(), 3);
+  EXPECT_EQ(dm.Drive, "");
+  EXPECT_FALSE(dm.QVRMenu.Visible(MenuItemId::DemoDiscMNU));
 }
 
 TEST_F(DriveSettingTest, AChangeDuringALookupWaitsForTheNextTick) {
@@ -143,7 +177,8 @@ class RealDriveSettingTest : public ControllerFixture {
                                                       },
                                                       today,
                                                       progress,
-                                                      {"qvr", dir.Path(), dir.Path()}});
+                                                      {"qvr", dir.Path(), dir.Path()},
+                                                      {}});
     controller->QVRDMCreate();
     return *controller;
   }

@@ -36,7 +36,8 @@ class DesktopFixture : public testing::Test {
                       [&fixture](const std::string&) -> CDDevice& { return fixture.drive; },
                       fixture.today,
                       view,
-                      {"qvr", fixture.dir.Path(), fixture.dir.Path()}}) {
+                      {"qvr", fixture.dir.Path(), fixture.dir.Path()},
+                      fixture.demo_disc}) {
       view.Attach(controller.QVRMenu);
       link.Bind(&controller);
     }
@@ -63,6 +64,7 @@ class DesktopFixture : public testing::Test {
   TempDir dir;
   SimulatedDrive drive;
   FixedDate today{45292};
+  std::filesystem::path demo_disc;  // the installed demo disc the program is told of; empty: none
 };
 
 }  // namespace qvr::test

@@ -68,6 +68,28 @@ TEST_F(LyricsWindowTest, LabelShowsDoubledAmpersandsOnce) {
   EXPECT_EQ(window.windowTitle(), QString("[R&B]  more"));
 }
 
+// A line wider than the screen stays one line; its whole text is in the tooltip, above the help
+// hint, and goes from there once the line fits again.
+TEST_F(LyricsWindowTest, TooWideALineIsWholeInTheToolTip) {
+  ControllerLink link;
+  TQVRMain window(link);
+  window.SetHintsEnabled(true);
+  window.SetLineText("短い行");
+  EXPECT_EQ(window.toolTip(), "<qt>右クリックでメニュー、ドラッグで上端と下端を切り替えます</qt>");
+  std::string wide = "始まり";
+  while (window.LrcLine->fontMetrics().horizontalAdvance(QString::fromStdString(wide)) <= Screen().width()) {
+    wide += " とても長い <理由> の説明";
+  }
+  wide += " 終わり";
+  window.SetLineText(wide);
+  EXPECT_TRUE(window.toolTip().startsWith("<qt>" + QString::fromStdString(wide).toHtmlEscaped() + "<br>"))
+      << window.toolTip().toStdString();
+  window.SetHintsEnabled(false);
+  EXPECT_EQ(window.toolTip(), "<qt>" + QString::fromStdString(wide).toHtmlEscaped() + "</qt>");
+  window.SetLineText("短い行");
+  EXPECT_EQ(window.toolTip(), QString());
+}
+
 TEST_F(LyricsWindowTest, SearchProgressRepaintsAtMostAboutThirtyTimesASecond) {
   auto program = Start();
   QElapsedTimer clock;

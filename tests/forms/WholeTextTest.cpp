@@ -10,19 +10,25 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 #include <functional>
 
 #include "forms/Accessibility.h"
 #include "forms/DesktopFixture.h"
 #include "forms/MessageText.h"
+#include "forms/QtFileDialogs.h"
 #include "forms/SaleDateEdit.h"
 #include "forms/TDiscRegDLG.h"
 #include "forms/TOptionDlg.h"
@@ -166,6 +172,7 @@ TEST_F(WholeTextTest, QtsOwnDialogsSpeakJapanese) {
          auto* dialog = new QFileDialog(nullptr, QString::fromUtf8("歌詞ファイルを開く"));
          dialog->setOption(QFileDialog::DontUseNativeDialog, true);
          dialog->setNameFilters({QString::fromUtf8("歌詞ファイル (*.lrc *.txt)")});
+         PrepareFileDialog(*dialog);
          return dialog;
        }},
       {"folder",
@@ -173,6 +180,7 @@ TEST_F(WholeTextTest, QtsOwnDialogsSpeakJapanese) {
          auto* dialog = new QFileDialog(nullptr, QString::fromUtf8("フォルダを選択"));
          dialog->setOption(QFileDialog::DontUseNativeDialog, true);
          dialog->setFileMode(QFileDialog::Directory);
+         PrepareFileDialog(*dialog);
          return dialog;
        }},
       {"font", [] { return new QFontDialog; }},
@@ -229,6 +237,55 @@ TEST_F(WholeTextTest, AHugePathMakesAnOrdinaryBoxWithTheWholeTextInItsDetails) {
   QApplication::processEvents();
   EXPECT_LE(ordinary.width(), screen.width() / 2 + 100);
   EXPECT_EQ(QString(ordinary.text()).remove(QChar(0x200B)), moderate);
+}
+
+// The file dialog's detail columns speak Japanese whatever the system's locale (Qt takes sizes
+// and dates from it: "164 bytes", "11 Dec 2026"; and its translation lacks "Folder"), and the
+// sidebar shows its entries' names whole.
+TEST_F(WholeTextTest, FileDialogColumnsAndSidebarAreJapaneseAndWhole) {
+  const std::filesystem::path folder = dir / "files";
+  std::filesystem::create_directories(folder / "歌詞");
+  WriteFile(folder / "small.lrc", std::string(164, 'x'));
+  WriteFile(folder / "large.lrc", std::string(2500, 'x'));
+  QFileDialog dialog(nullptr, QString::fromUtf8("歌詞ファイルを開く"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  PrepareFileDialog(dialog);
+  auto* file_model = dialog.findChild<QFileSystemModel*>();
+  ASSERT_NE(file_model, nullptr);
+  QSignalSpy loaded(file_model, &QFileSystemModel::directoryLoaded);
+  dialog.setDirectory(QString::fromStdString(folder.string()));
+  dialog.show();
+  ASSERT_TRUE(loaded.wait(5000));
+  QApplication::processEvents();
+  Shot(dialog, "whole-qt-file-columns");
+
+  auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  ASSERT_NE(details, nullptr);
+  QAbstractItemModel* shown = details->model();
+  std::map<QString, QStringList> rows;  // name: size, type, date as the view shows them
+  for (int row = 0; row < shown->rowCount(details->rootIndex()); ++row) {
+    QStringList cells;
+    for (int column = 1; column < 4; ++column)
+      cells << shown->index(row, column, details->rootIndex()).data().toString();
+    rows[shown->index(row, 0, details->rootIndex()).data().toString()] = cells;
+  }
+  ASSERT_EQ(rows.size(), 3u) << rows.size();
+  EXPECT_EQ(rows[QString::fromUtf8("歌詞")].value(0), QString());
+  EXPECT_EQ(rows[QString::fromUtf8("歌詞")].value(1), QString::fromUtf8("フォルダ"));
+  EXPECT_EQ(rows["small.lrc"].value(0), QString::fromUtf8("164 バイト"));
+  EXPECT_EQ(rows["large.lrc"].value(0), QString("2.4 KB"));
+  const QRegularExpression date(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$"));
+  for (const auto& [name, cells] : rows) {
+    EXPECT_TRUE(date.match(cells.value(2)).hasMatch()) << name.toStdString() << ": " << cells.value(2).toStdString();
+  }
+
+  auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+  ASSERT_NE(sidebar, nullptr);
+  for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+    const QModelIndex entry = sidebar->model()->index(row, 0);
+    const int needed = sidebar->fontMetrics().horizontalAdvance(entry.data().toString()) + sidebar->iconSize().width();
+    EXPECT_GE(sidebar->viewport()->width(), needed) << entry.data().toString().toStdString();
+  }
 }
 
 }  // namespace

@@ -80,17 +80,17 @@ TEST_F(MonitorTest, NotReadyTextsSayWhyFromTheFirstTick) {
   drive.RefuseOpen(true);
   WriteSettings();
   Started();
-  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません");
-  EXPECT_EQ(view.tray_hint, "Not Ready: シミュレーションのドライブが開けません");
+  EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません　" + kChooseDriveAdvice);
+  EXPECT_EQ(view.tray_hint, "Not Ready: シミュレーションのドライブが開けません\n" + kChooseDriveAdvice);
   drive.RefuseOpen(false);
   drive.SetNotReady(true);
   Tick();
-  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません");
-  EXPECT_EQ(view.tray_hint, "Not Ready");
+  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません　" + kChooseDriveAdvice);
+  EXPECT_EQ(view.tray_hint, "Not Ready\n" + kChooseDriveAdvice);
   drive.SetProblem("R&B.cue がありません");
   Tick();
-  EXPECT_EQ(view.lyrics_text, "R&&B.cue がありません");
-  EXPECT_EQ(view.tray_hint, "Not Ready: R&&B.cue がありません");
+  EXPECT_EQ(view.lyrics_text, "R&&B.cue がありません　" + kChooseDriveAdvice);
+  EXPECT_EQ(view.tray_hint, "Not Ready: R&&B.cue がありません\n" + kChooseDriveAdvice);
 }
 
 TEST_F(MonitorTest, ArrivingRegisteredDiscIsLookedUpAndPlayed) {
@@ -332,7 +332,8 @@ TEST_F(MonitorTest, WallpaperStandInLetsAJacketDiscArriveInFull) {
                                                     [this](const std::string&) -> CDDevice& { return drive; },
                                                     today,
                                                     progress,
-                                                    {"qvr", dir.Path(), dir.Path()}});
+                                                    {"qvr", dir.Path(), dir.Path()},
+                                                    {}});
   controller->QVRDMCreate();
   EXPECT_TRUE(view.errors.empty());
   EXPECT_EQ(controller->CD.CDState, cdPlaying);

@@ -126,8 +126,8 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
     Make(&cdio);
     controller->QVRDMCreate();
     EXPECT_EQ(controller->CD.CDState, cdNotReady) << c.name;
-    EXPECT_EQ(view.lyrics_text, c.reason) << c.name;
-    EXPECT_EQ(view.tray_hint, "Not Ready: " + c.reason) << c.name;
+    EXPECT_EQ(view.lyrics_text, c.reason + "　" + kChooseDriveAdvice) << c.name;
+    EXPECT_EQ(view.tray_hint, "Not Ready: " + c.reason + "\n" + kChooseDriveAdvice) << c.name;
     EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません") << c.name;
     controller.reset();
   }
@@ -138,11 +138,11 @@ TEST_F(RealDriveTest, UnusableDriveShowsWhyOnTheLyricsLineAndTheTrayHint) {
   Make(&cdio);
   std::filesystem::remove(missing);
   controller->QVRDMCreate();
-  EXPECT_EQ(view.lyrics_text, "CDイメージが見つかりません: " + missing.string());
+  EXPECT_EQ(view.lyrics_text, "CDイメージが見つかりません: " + missing.string() + "　" + kChooseDriveAdvice);
   std::filesystem::copy_file(sheet, missing);
   controller->TimerTimer();
-  EXPECT_EQ(view.lyrics_text, "キューシートではありません: " + missing.string());
-  EXPECT_EQ(view.tray_hint, "Not Ready: キューシートではありません: " + missing.string());
+  EXPECT_EQ(view.lyrics_text, "キューシートではありません: " + missing.string() + "　" + kChooseDriveAdvice);
+  EXPECT_EQ(view.tray_hint, "Not Ready: キューシートではありません: " + missing.string() + "\n" + kChooseDriveAdvice);
   controller.reset();
 }
 

@@ -92,8 +92,34 @@ TEST_F(StatusTest, UnknownDiscAndEmptyDrive) {
   Tick();
   dm.UpdateStatus();
   EXPECT_EQ(view.pad_caption, "ＣＤ－ＲＯＭドライブを使用できません");
-  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません");
-  EXPECT_EQ(view.tray_hint, "Not Ready");
+  EXPECT_EQ(view.lyrics_text, "ＣＤ－ＲＯＭドライブを使用できません　" + kChooseDriveAdvice);
+  EXPECT_EQ(view.tray_hint, "Not Ready\n" + kChooseDriveAdvice);
+}
+
+// Without a usable drive the texts say what to do and the menu offers it: the drive setting
+// always, the demo disc only when one is installed. A disc that arrives takes both away.
+TEST_F(StatusTest, NoUsableDriveAdvisesAndOffersAWayForward) {
+  const std::filesystem::path sheet = dir / "demo" / "QvrDemo.cue";
+  for (const bool demo : {false, true}) {
+    SCOPED_TRACE(demo ? "demo disc installed" : "no demo disc");
+    demo_disc = demo ? sheet : std::filesystem::path();
+    drive.RefuseOpen(true);
+    WriteSettings();
+    TQVRDM& dm = Started();
+    const std::string advice = demo ? kChooseDriveOrDemoAdvice : kChooseDriveAdvice;
+    EXPECT_EQ(view.lyrics_text, "シミュレーションのドライブが開けません　" + advice);
+    EXPECT_EQ(view.tray_hint, "Not Ready: シミュレーションのドライブが開けません\n" + advice);
+    EXPECT_TRUE(dm.QVRMenu.Visible(MenuItemId::DriveSetupMNU));
+    EXPECT_EQ(dm.QVRMenu.Visible(MenuItemId::DemoDiscMNU), demo);
+    EXPECT_TRUE(dm.QVRMenu.Visible(MenuItemId::OptionMNU));
+
+    drive.RefuseOpen(false);
+    drive.InsertDisc(Toc({10}));
+    Tick();
+    EXPECT_EQ(view.lyrics_text, "ＣＤ名未登録 アーティスト名未登録");
+    EXPECT_FALSE(dm.QVRMenu.Visible(MenuItemId::DriveSetupMNU));
+    EXPECT_FALSE(dm.QVRMenu.Visible(MenuItemId::DemoDiscMNU));
+  }
 }
 
 // A track recorded with pre-emphasis says so while it plays: the track's caption and the tray

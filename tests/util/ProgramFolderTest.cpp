@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -37,6 +39,27 @@ TEST(ProgramFolder, InstalledProgramUsesUserDataFolderEvenWhenWritable) {
   std::filesystem::create_directories(dir / "prefix" / "share" / "qvr" / "demo");
   EXPECT_EQ(ProgramFolderFor(dir / "prefix" / "bin" / "qvr", dir / "data"), dir / "data" / "qvr");
   EXPECT_TRUE(std::filesystem::is_directory(dir / "data" / "qvr"));
+}
+
+// The demo disc is found beside a build tree's program, else under an installed program's
+// share/qvr; a folder without its cue sheet offers none.
+TEST(ProgramFolder, DemoDiscIsFoundInTheBuildTreeOrTheInstalledDataFolder) {
+  test::TempDir dir;
+  const auto touch = [](const std::filesystem::path& file) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "FILE \"QvrDemo.bin\" BINARY\n";
+  };
+  const auto program = dir / "prefix" / "bin" / "qvr";
+  std::filesystem::create_directories(program.parent_path());
+  EXPECT_EQ(DemoDiscFor(program), std::filesystem::path());
+  std::filesystem::create_directories(dir / "prefix" / "share" / "qvr" / "demo");
+  EXPECT_EQ(DemoDiscFor(program), std::filesystem::path());
+  const auto installed = dir / "prefix" / "share" / "qvr" / "demo" / "QvrDemo.cue";
+  touch(installed);
+  EXPECT_EQ(DemoDiscFor(program), installed);
+  const auto built = dir / "prefix" / "bin" / "demo" / "QvrDemo.cue";
+  touch(built);
+  EXPECT_EQ(DemoDiscFor(program), built);
 }
 
 }  // namespace
