@@ -48,7 +48,11 @@ std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks, LrcEncoding encod
                     static_cast<int>(hundredths / 100 % 60), static_cast<int>(hundredths % 100));
       std::string text = LrcLineBytes(line.Text);
       if (encoding == LrcEncoding::Utf8 && !IsValidUtf8(text)) text = SjisToUtf8(text);
-      lrc += tag + text + "\r\n";
+      // The reader takes every bracket right after the time tag for another tag (a time, a
+      // track, or one it skips): a blank between keeps a text such as "[サビ] ..." the text.
+      lrc += tag;
+      if (text.starts_with('[')) lrc += ' ';
+      lrc += text + "\r\n";
     }
   }
   return lrc;

@@ -1,5 +1,6 @@
 // Writing timed lyrics of a whole disc as one LRC file in the form the reader (LrcFile) reads:
-// a "[track:N]" line before each track's lines, each line "[mm:ss.xx]text". Lines whose text has
+// a "[track:N]" line before each track's lines, each line "[mm:ss.xx]text" ("[mm:ss.xx] text"
+// when the text begins with a bracket, which the reader would take for a tag). Lines whose text has
 // a Shift-JIS form are written in Shift-JIS; the others stay UTF-8, line by line.
 #pragma once
 

@@ -124,10 +124,16 @@ TEST(LrcEncodings, AShiftJisFileWithUtf8LinesReadsBoth) {
 
 // The writer's texts come back from the reader as written: Shift-JIS where the text has a form,
 // UTF-8 where not, and UTF-8 also where the Shift-JIS bytes would read as UTF-8 ("ﾃｨ" is C3 A8).
+// Texts that begin with brackets stay texts, not further tags (a time, a track, an unknown tag).
 TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
   const std::vector<LrcTrack> tracks = {
-      {1, {{12340, "夜が明ける"}, {15000, "Björk & Café"}, {16000, ""}}},
-      {3, {{62500, "ﾃｨ"}, {70009, "①　♪"}, {90000, "tab\there"}}},
+      {1, {{12340, "夜が明ける"}, {15000, "Björk & Café"}, {16000, ""}, {17000, "[サビ] 空へ"}}},
+      {3,
+       {{62500, "ﾃｨ"},
+        {70009, "①　♪"},
+        {80000, "[01:00..50][01:00.1] b"},
+        {85000, "[track:2][00:01.00]"},
+        {90000, "tab\there"}}},
   };
   const std::string lrc = FormatDiscLrc(tracks);
   EXPECT_TRUE(lrc.starts_with("[track:1]\r\n[00:12.34]" + Utf8ToSjis("夜が明ける").bytes + "\r\n")) << lrc;
@@ -135,8 +141,11 @@ TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
   EXPECT_EQ(ParseLrc(lrc), (std::vector<TimedLyricsLine>{{T(1, 0, 12, 25), "夜が明ける"},
                                                          {T(1, 0, 15, 0), "Björk & Café"},
                                                          {T(1, 0, 16, 0), ""},
+                                                         {T(1, 0, 17, 0), "[サビ] 空へ"},
                                                          {T(3, 1, 2, 37), "ﾃｨ"},
                                                          {T(3, 1, 10, 0), "①　♪"},
+                                                         {T(3, 1, 20, 0), "[01:00..50][01:00.1] b"},
+                                                         {T(3, 1, 25, 0), "[track:2][00:01.00]"},
                                                          {T(3, 1, 30, 0), "tab here"}}));
 }
 
