@@ -26,11 +26,12 @@ struct LrcTrack {
 // How texts are written: Shift-JIS where they have a form (the file), or all UTF-8 (for showing).
 enum class LrcEncoding { ShiftJisWherePossible, Utf8 };
 
-// The LRC bytes of the tracks, in the given order. Line breaks are CR LF. Times are written in
-// hundredths of a second (rounded down); minutes past 255 are not written (the reader has no
-// such time). Control characters in texts become blanks. A Shift-JIS line whose bytes would also
-// read as UTF-8 is written as UTF-8, so that the reader, which takes every line that is valid
-// UTF-8 as UTF-8, gives back the text written.
+// The LRC bytes of the tracks, in the given order, up to the bounds within which the reader reads
+// a file whole (kMaxLrcFileBytes, kMaxLrcLines): the lines past them are left out. Line breaks
+// are CR LF. Times are written in hundredths of a second (rounded down); minutes past 255 are not
+// written (the reader has no such time). Control characters in texts become blanks. A Shift-JIS line whose bytes would
+// also read as UTF-8 is written as UTF-8, so that the reader, which takes every line that is valid UTF-8 as UTF-8,
+// gives back the text written.
 std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks,
                           LrcEncoding encoding = LrcEncoding::ShiftJisWherePossible);
 

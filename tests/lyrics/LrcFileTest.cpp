@@ -149,6 +149,30 @@ TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
                                                          {T(3, 1, 30, 0), "tab here"}}));
 }
 
+// However many lines are given, the file is one the reader reads whole, with the first lines:
+// by its size (long texts on every track) and by its count of lines (short ones).
+TEST(LrcWriter, WritesWhatTheReaderReadsWhole) {
+  std::vector<LrcTrack> long_texts;
+  for (int track = 1; track <= 99; ++track) long_texts.push_back({track, {}});
+  for (LrcTrack& track : long_texts) {
+    for (int n = 0; n < 200; ++n) track.Lines.push_back({n * 1000, std::string(300, 'x')});
+  }
+  const std::string lrc = FormatDiscLrc(long_texts);
+  EXPECT_LE(lrc.size(), kMaxLrcFileBytes);
+  EXPECT_GT(lrc.size(), kMaxLrcFileBytes - 400);
+  std::size_t timed = 0;  // every timed line follows a line break; times start "[0"
+  for (std::size_t at = lrc.find("\n[0"); at != std::string::npos; at = lrc.find("\n[0", at + 1)) ++timed;
+  EXPECT_GT(timed, 200u);
+  TempDir dir;
+  WriteFile(dir / "disc.lrc", lrc);
+  const auto read = ReadLrcFile(dir / "disc.lrc");
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->size(), timed);
+
+  const std::vector<LrcTrack> short_texts = {{1, std::vector<LyricsLine>(kMaxLrcLines + 5, {1000, "a"})}};
+  EXPECT_EQ(ParseLrc(FormatDiscLrc(short_texts)).size(), kMaxLrcLines);
+}
+
 TEST(LrcFileRead, RefusesAFifoWithoutWaiting) {
   TempDir dir;
   ASSERT_EQ(mkfifo((dir / "song.lrc").c_str(), 0600), 0);
