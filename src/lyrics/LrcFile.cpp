@@ -13,8 +13,6 @@
 namespace qvr {
 namespace {
 
-constexpr std::uintmax_t kMaxFileBytes = 4u << 20;
-
 // Reads a run of decimal digits (at most `max_digits`) at `at`; false when there is none.
 bool Digits(std::string_view text, std::size_t& at, std::size_t max_digits, int& value, std::size_t& count) {
   value = 0;
@@ -159,7 +157,7 @@ std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes) {
 std::optional<std::vector<TimedLyricsLine>> ReadLrcFile(const std::filesystem::path& file) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(file, error);
-  if (error || size > kMaxFileBytes) return std::nullopt;
+  if (error || size > kMaxLrcFileBytes) return std::nullopt;
   std::string bytes;
   try {
     if (!ReadWholeFile(file, bytes)) return std::nullopt;

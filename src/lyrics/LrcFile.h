@@ -24,6 +24,8 @@ struct TimedLyricsLine {
 // of them. Tags beyond either bound are left out, so a file's cost never grows with its shape.
 inline constexpr std::size_t kMaxLrcLines = 20000;
 inline constexpr std::size_t kMaxLrcTextBytes = 8u << 20;
+// A larger file is not read at all.
+inline constexpr std::size_t kMaxLrcFileBytes = 4u << 20;
 
 // The timed lines of an LRC text, sorted by time (lines of equal time keep their file order).
 // Lines without a valid time tag (titles, comments, "[ar:...]" tags) are left out; a tag with
@@ -31,7 +33,8 @@ inline constexpr std::size_t kMaxLrcTextBytes = 8u << 20;
 // kMaxLrcTextBytes of text in all are kept (the first ones of the file).
 std::vector<TimedLyricsLine> ParseLrc(std::string_view bytes);
 
-// Reads and parses a lyrics file; empty when it is missing, unreadable or larger than 4 MiB.
+// Reads and parses a lyrics file; empty when it is missing, unreadable or larger than
+// kMaxLrcFileBytes.
 std::optional<std::vector<TimedLyricsLine>> ReadLrcFile(const std::filesystem::path& file);
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).

@@ -35,9 +35,14 @@ std::string LrcLineBytes(std::string_view utf8) {
 
 std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks, LrcEncoding encoding) {
   std::string lrc;
+  std::size_t written = 0;
+  // Whether `bytes` more keep the file one the reader reads whole.
+  auto fits = [&](std::size_t bytes) { return lrc.size() + bytes <= kMaxLrcFileBytes; };
   for (const LrcTrack& track : tracks) {
     if (track.Track < 1 || track.Track > 99) continue;
-    lrc += "[track:" + std::to_string(track.Track) + "]\r\n";
+    const std::string header = "[track:" + std::to_string(track.Track) + "]\r\n";
+    if (!fits(header.size())) return lrc;
+    lrc += header;
     for (const LyricsLine& line : track.Lines) {
       if (line.Milliseconds < 0) continue;
       const std::int64_t hundredths = line.Milliseconds / 10;
@@ -48,7 +53,14 @@ std::string FormatDiscLrc(const std::vector<LrcTrack>& tracks, LrcEncoding encod
                     static_cast<int>(hundredths / 100 % 60), static_cast<int>(hundredths % 100));
       std::string text = LrcLineBytes(line.Text);
       if (encoding == LrcEncoding::Utf8 && !IsValidUtf8(text)) text = SjisToUtf8(text);
-      lrc += tag + text + "\r\n";
+      // The reader takes every bracket right after the time tag for another tag (a time, a
+      // track, or one it skips): a blank between keeps a text such as "[サビ] ..." the text.
+      std::string bytes = tag;
+      if (text.starts_with('[')) bytes += ' ';
+      bytes += text + "\r\n";
+      if (written == kMaxLrcLines || !fits(bytes.size())) return lrc;
+      lrc += bytes;
+      ++written;
     }
   }
   return lrc;

@@ -147,7 +147,9 @@ const LrclibEntry* BestLrclibEntry(const std::vector<LrclibEntry>& entries, cons
 
 std::vector<LyricsLine> ParseSyncedLyrics(std::string_view synced) {
   std::vector<LyricsLine> lines;
-  while (!synced.empty()) {
+  std::size_t text_bytes = 0;
+  bool full = false;
+  while (!synced.empty() && !full) {
     const std::size_t end = synced.find('\n');
     std::string_view line = synced.substr(0, end);
     synced.remove_prefix(end == std::string_view::npos ? synced.size() : end + 1);
@@ -164,7 +166,9 @@ std::vector<LyricsLine> ParseSyncedLyrics(std::string_view synced) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     for (const std::int64_t time : times) {
-      if (lines.size() == kMaxSyncedLines) break;
+      full = lines.size() == kMaxSyncedLines || text_bytes + line.size() > kMaxSyncedTextBytes;
+      if (full) break;
+      text_bytes += line.size();
       lines.push_back({time, std::string(line)});
     }
   }

@@ -21,8 +21,11 @@ inline constexpr std::size_t kMaxLrclibAnswerBytes = 4u << 20;
 inline constexpr std::size_t kMaxLrclibNesting = 32;
 // The entries of a search's answer that are looked at.
 inline constexpr std::size_t kMaxLrclibSearchEntries = 100;
-// The timed lines of one track that are kept (the first ones in the answer).
+// The timed lines of one track that are kept (the first ones in the answer), and their text in
+// all: a line with many time tags is copied once for each, so the answer's size alone does not
+// bound it.
 inline constexpr std::size_t kMaxSyncedLines = 5000;
+inline constexpr std::size_t kMaxSyncedTextBytes = 256u << 10;
 
 // One entry of LRCLIB: a track with its lyrics, each form absent when the entry has none.
 struct LrclibEntry {
@@ -59,7 +62,8 @@ const LrclibEntry* BestLrclibEntry(const std::vector<LrclibEntry>& entries, cons
 
 // The timed lines of LRCLIB's synced lyrics, in time order: each "[mm:ss.xx]" tag of a line
 // (several tags repeat the text) gives one line; lines without a time tag are left out. Empty
-// lines are kept (they clear the lyrics line at their time). At most kMaxSyncedLines lines.
+// lines are kept (they clear the lyrics line at their time). At most kMaxSyncedLines lines with
+// kMaxSyncedTextBytes of text in all: the first ones of the answer.
 std::vector<LyricsLine> ParseSyncedLyrics(std::string_view synced);
 
 }  // namespace qvr

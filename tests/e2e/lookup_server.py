@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A stand-in for MusicBrainz and the Cover Art Archive on 127.0.0.1, for the online lookup's
 end-to-end test: every disc ID lookup answers with one Japanese release of three tracks (ws/2
-JSON as documented), the release's front cover is the picture file given, anything else is 404.
+JSON as documented), the release's front cover is the picture file given, an LRCLIB search finds
+nothing (its "get" is 404 like anything else).
 Usage: lookup_server.py PORT_FILE LOG_FILE COVER_FILE   (writes the port it listens on)"""
 import http.server
 import json
@@ -33,6 +34,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             log.write(f"{self.path}\t{self.headers.get('User-Agent', '')}\n")
         if self.path.startswith("/ws/2/discid/"):
             self.reply(200, "application/json", json.dumps(release_json()).encode())
+        elif self.path.startswith("/api/search?"):
+            self.reply(200, "application/json", b"[]")
         elif self.path == f"/release/{RELEASE}/front-1200":
             with open(cover_file, "rb") as cover:
                 self.reply(200, "image/png", cover.read())

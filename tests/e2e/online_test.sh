@@ -24,8 +24,8 @@ python3 "$(dirname "$0")/lookup_server.py" "$work/port" "$work/requests.log" "$w
 pids+=($!)
 wait_for 10 test -s "$work/port" || fail "the local server did not start"
 server="http://127.0.0.1:$(cat "$work/port")"
-printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\nAutoLookup=1\r\nMusicBrainzServer=%s\r\nGnudbServer=\r\nCoverArtServer=%s\r\n' \
-  "$cue" "$server" "$server" > "$work/program/Qvr.ini"
+printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\nAutoLookup=1\r\nMusicBrainzServer=%s\r\nGnudbServer=\r\nCoverArtServer=%s\r\nLyricsServer=%s\r\n' \
+  "$cue" "$server" "$server" "$server" > "$work/program/Qvr.ini"
 
 start_desktop
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
@@ -38,6 +38,9 @@ dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
 jacket_saved() { compgen -G "$work/program/DB/Jacket/*.png" >/dev/null; }
 wait_for 20 jacket_saved || { cat "$work/requests.log"; fail "the cover was not saved in DB/Jacket"; }
 grep -q '^/ws/2/discid/.*fmt=json	QVR/' "$work/requests.log" || { cat "$work/requests.log"; fail "no disc ID lookup with the program's User-Agent"; }
+# The found titles are asked for their timed lyrics at once (the stand-in has none).
+wait_for 20 grep -q '^/api/search?track_name=.*	QVR/' "$work/requests.log" ||
+  { cat "$work/requests.log"; fail "the proposal's lyrics were not asked for"; }
 xdotool mousemove 0 0  # off the dialog: the status bar shows the search's outcome, not a hint
 sleep 1
 shot() { [[ -n "${QVR_E2E_SHOT:-}" ]] && "$shot_tool" "${QVR_E2E_SHOT%.png}-$1.png" && echo "screenshot: ${QVR_E2E_SHOT%.png}-$1.png"; }

@@ -1,28 +1,47 @@
 // Fuzzes the reading of LRCLIB's answers: a "get" answer, a "search" answer and the synced
 // lyrics they carry, then the LRC file written from them. Besides not crashing, an answer is
-// either read or refused with LookupError, the lines keep the parser's bound and come in time
-// order, and the lyrics reader gives back as many lines as were written.
+// either read or refused with LookupError, the lines keep the parser's bounds and come in time
+// order, and the lyrics reader gives back every line written with its text.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "lyrics/LrcFile.h"
+#include "lyrics/LrcWriter.h"
 #include "metadata/HttpClient.h"
 #include "metadata/Lrclib.h"
+#include "util/ShiftJis.h"
+#include "util/ZLUtils.h"
 
 namespace {
+
+// The text the reader gives for a line's text: the bytes the writer writes for it, decoded as
+// the reader decodes a line, without the blanks at its ends.
+std::string ReadBack(const std::string& text) {
+  const std::string bytes = qvr::LrcLineBytes(text);
+  return std::string(qvr::Trim(qvr::IsValidUtf8(bytes) ? bytes : qvr::SjisToUtf8(bytes)));
+}
 
 void CheckSynced(const std::string& synced) {
   const std::vector<qvr::LyricsLine> lines = qvr::ParseSyncedLyrics(synced);
   if (lines.size() > qvr::kMaxSyncedLines) std::abort();
+  std::size_t text_bytes = 0;
+  for (const qvr::LyricsLine& line : lines) text_bytes += line.Text.size();
+  if (text_bytes > qvr::kMaxSyncedTextBytes) std::abort();
   for (std::size_t i = 1; i < lines.size(); ++i) {
     if (lines[i - 1].Milliseconds > lines[i].Milliseconds) std::abort();
   }
-  const std::string lrc = qvr::FormatDiscLrc({{1, lines}});
-  // Every line's minutes fit a tag (at most 999 minutes are read; past 255 are not written).
-  std::size_t written = 0;
-  for (const qvr::LyricsLine& line : lines) written += line.Milliseconds / 60000 <= 255 ? 1 : 0;
-  if (qvr::ParseLrc(lrc).size() != written) std::abort();
+  // One track's lines stay within the file the reader reads whole, so all are written but those
+  // whose minutes do not fit a tag (at most 999 minutes are read; past 255 are not written). The
+  // reader keeps the order of lines of equal time.
+  const std::vector<qvr::TimedLyricsLine> read = qvr::ParseLrc(qvr::FormatDiscLrc({{1, lines}}));
+  std::size_t at = 0;
+  for (const qvr::LyricsLine& line : lines) {
+    if (line.Milliseconds / 60000 > 255) continue;
+    if (at == read.size() || read[at].text != ReadBack(line.Text)) std::abort();
+    ++at;
+  }
+  if (at != read.size()) std::abort();
 }
 
 }  // namespace

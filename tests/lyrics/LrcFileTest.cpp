@@ -124,10 +124,16 @@ TEST(LrcEncodings, AShiftJisFileWithUtf8LinesReadsBoth) {
 
 // The writer's texts come back from the reader as written: Shift-JIS where the text has a form,
 // UTF-8 where not, and UTF-8 also where the Shift-JIS bytes would read as UTF-8 ("ﾃｨ" is C3 A8).
+// Texts that begin with brackets stay texts, not further tags (a time, a track, an unknown tag).
 TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
   const std::vector<LrcTrack> tracks = {
-      {1, {{12340, "夜が明ける"}, {15000, "Björk & Café"}, {16000, ""}}},
-      {3, {{62500, "ﾃｨ"}, {70009, "①　♪"}, {90000, "tab\there"}}},
+      {1, {{12340, "夜が明ける"}, {15000, "Björk & Café"}, {16000, ""}, {17000, "[サビ] 空へ"}}},
+      {3,
+       {{62500, "ﾃｨ"},
+        {70009, "①　♪"},
+        {80000, "[01:00..50][01:00.1] b"},
+        {85000, "[track:2][00:01.00]"},
+        {90000, "tab\there"}}},
   };
   const std::string lrc = FormatDiscLrc(tracks);
   EXPECT_TRUE(lrc.starts_with("[track:1]\r\n[00:12.34]" + Utf8ToSjis("夜が明ける").bytes + "\r\n")) << lrc;
@@ -135,9 +141,36 @@ TEST(LrcWriter, WhatItWritesReadsBackWithItsTracksAndTimes) {
   EXPECT_EQ(ParseLrc(lrc), (std::vector<TimedLyricsLine>{{T(1, 0, 12, 25), "夜が明ける"},
                                                          {T(1, 0, 15, 0), "Björk & Café"},
                                                          {T(1, 0, 16, 0), ""},
+                                                         {T(1, 0, 17, 0), "[サビ] 空へ"},
                                                          {T(3, 1, 2, 37), "ﾃｨ"},
                                                          {T(3, 1, 10, 0), "①　♪"},
+                                                         {T(3, 1, 20, 0), "[01:00..50][01:00.1] b"},
+                                                         {T(3, 1, 25, 0), "[track:2][00:01.00]"},
                                                          {T(3, 1, 30, 0), "tab here"}}));
+}
+
+// However many lines are given, the file is one the reader reads whole, with the first lines:
+// by its size (long texts on every track) and by its count of lines (short ones).
+TEST(LrcWriter, WritesWhatTheReaderReadsWhole) {
+  std::vector<LrcTrack> long_texts;
+  for (int track = 1; track <= 99; ++track) long_texts.push_back({track, {}});
+  for (LrcTrack& track : long_texts) {
+    for (int n = 0; n < 200; ++n) track.Lines.push_back({n * 1000, std::string(300, 'x')});
+  }
+  const std::string lrc = FormatDiscLrc(long_texts);
+  EXPECT_LE(lrc.size(), kMaxLrcFileBytes);
+  EXPECT_GT(lrc.size(), kMaxLrcFileBytes - 400);
+  std::size_t timed = 0;  // every timed line follows a line break; times start "[0"
+  for (std::size_t at = lrc.find("\n[0"); at != std::string::npos; at = lrc.find("\n[0", at + 1)) ++timed;
+  EXPECT_GT(timed, 200u);
+  TempDir dir;
+  WriteFile(dir / "disc.lrc", lrc);
+  const auto read = ReadLrcFile(dir / "disc.lrc");
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->size(), timed);
+
+  const std::vector<LrcTrack> short_texts = {{1, std::vector<LyricsLine>(kMaxLrcLines + 5, {1000, "a"})}};
+  EXPECT_EQ(ParseLrc(FormatDiscLrc(short_texts)).size(), kMaxLrcLines);
 }
 
 TEST(LrcFileRead, RefusesAFifoWithoutWaiting) {

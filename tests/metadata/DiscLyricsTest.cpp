@@ -230,6 +230,23 @@ TEST(SyncedLyrics, TimeTagsAsLrclibWritesThem) {
             (std::vector<LyricsLine>{{3004, "繰り返し"}, {5000, ""}, {17120, "一行目"}, {62500, "繰り返し"}}));
 }
 
+// A line repeated by many time tags costs its text once per tag: lines and text in all are
+// bounded, the first ones of the answer kept.
+TEST(SyncedLyrics, KeepWhatOneAnswerCostsBounded) {
+  std::string tags;
+  for (int n = 0; n < 3000; ++n) tags += "[00:01.00]";
+  const std::string text(100u << 10, 'a');
+  const std::vector<LyricsLine> repeated = ParseSyncedLyrics(tags + text + "\n[00:00.50]late");
+  ASSERT_EQ(repeated.size(), kMaxSyncedTextBytes / text.size());
+  EXPECT_EQ(repeated.front(), (LyricsLine{1000, text}));
+
+  std::string many;
+  for (std::size_t n = 0; n <= kMaxSyncedLines; ++n) many += "[00:02.00]b\n";
+  const std::vector<LyricsLine> lines = ParseSyncedLyrics(many + "[00:00.50]late\n");
+  EXPECT_EQ(lines.size(), kMaxSyncedLines);
+  EXPECT_EQ(lines.front(), (LyricsLine{2000, "b"}));
+}
+
 TEST(DiscLyricsFile, IsWrittenAtomicallyIntoItsFolderUnderTheDiscKey) {
   test::TempDir dir;
   const std::filesystem::path path = LyricsFileIn(dir.Path() / "Lyrics", "00AB/CD ");
