@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,29 +176,31 @@ struct Display {
            fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) {
       ++number;
     }
-    int pipes[2];
-    if (pipe(pipes) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addclose(&actions, pipes[0]);
-    // Xvfb writes the display's number to this pipe once it takes connections.
-    const std::vector<std::string> arguments{":" + std::to_string(number), "-displayfd", std::to_string(pipes[1]),
-                                             "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-    std::vector<std::string> all{"Xvfb"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
+    // -noreset keeps it from starting over (and refusing connections meanwhile) each time its
+    // last client leaves.
+    const std::string display = ":" + std::to_string(number);
+    const std::vector<std::string> arguments{"Xvfb",        display,     "-screen", "0",
+                                             "1024x768x24", "-nolisten", "tcp",     "-noreset"};
     std::vector<char*> argv, envp;
-    for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    close(pipes[1]);
-    char answer[16] = {};
-    const ssize_t got = read(pipes[0], answer, sizeof answer - 1);
-    close(pipes[0]);
-    if (got > 0) name = ":" + std::to_string(number);
+    // Ready once its socket takes a connection (for at most 10 s).
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
+    for (int i = 0; pid > 0 && i < 1000 && name.empty(); ++i) {
+      const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) name = display;
+      close(probe);
+      if (name.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
   ~Display() {
     if (pid > 0) Stop(pid);
