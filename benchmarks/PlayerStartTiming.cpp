@@ -2,7 +2,8 @@
 // audible (non-zero) sample it writes, paired in turn (A B A B ...) with mpv playing the same
 // audio as a WAV file:
 //   qvr   started on a generated cue/bin image ("Drive" set to it, automatic play), on an Xvfb
-//         display this program starts, through SDL's disk audio driver into a file
+//         display and with a session bus (dbus-daemon, when installed) this program starts,
+//         through SDL's disk audio driver into a file
 //   mpv   mpv --no-video --ao=pcm into a file (no WAV header), on the WAV made from the same image
 // The image's first sample is already non-zero, so both count from the same point of the music.
 // Both output files are polled every half millisecond from here. Each row prints the median time,
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,49 +167,51 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// An Xvfb on the first display number from 190 on that no other server holds; ended with the
-// object. Its errors go to `log`.
-struct Display {
+// A server process that takes connections on a Unix socket; ended with the object.
+struct Server {
   pid_t pid = -1;
-  std::string name;
-  Display(const std::vector<std::string>& environment, const std::string& log) {
-    int number = 190;
-    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
-           fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) {
-      ++number;
-    }
+  bool ready = false;
+  // Starts `arguments` with its errors to `log` and waits (at most 10 s) until `socket_path`
+  // takes a connection.
+  Server(const std::vector<std::string>& arguments, const std::vector<std::string>& environment, const std::string& log,
+         const std::string& socket_path) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // -noreset keeps it from starting over (and refusing connections meanwhile) each time its
-    // last client leaves.
-    const std::string display = ":" + std::to_string(number);
-    const std::vector<std::string> arguments{"Xvfb",        display,     "-screen", "0",
-                                             "1024x768x24", "-nolisten", "tcp",     "-noreset"};
     std::vector<char*> argv, envp;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-    if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    // Ready once its socket takes a connection (for at most 10 s).
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
-    for (int i = 0; pid > 0 && i < 1000 && name.empty(); ++i) {
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    for (int i = 0; pid > 0 && i < 1000 && !ready; ++i) {
       const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      if (connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) name = display;
+      ready = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
       close(probe);
-      if (name.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
-  ~Display() {
+  ~Server() {
     if (pid > 0) Stop(pid);
   }
-  Display(const Display&) = delete;
-  Display& operator=(const Display&) = delete;
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
 };
+
+// The first X display number from 190 on that no other server holds.
+int FreeDisplay() {
+  int number = 190;
+  while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+         fs::exists("/tmp/.X" + std::to_string(number) + "-lock")) {
+    ++number;
+  }
+  return number;
+}
 
 }  // namespace
 
@@ -257,13 +261,27 @@ int main(int argc, char** argv) {
     if (const char* value = std::getenv(name)) base.push_back(std::string(name) + "=" + value);
   }
   base.push_back("XDG_RUNTIME_DIR=" + runtime.string());
-  Display display(base, (root / "xvfb.log").string());
-  if (display.name.empty()) {
+  // -noreset keeps Xvfb from starting over (and refusing connections meanwhile) each time its
+  // last client leaves.
+  const int number = FreeDisplay();
+  const std::string display = ":" + std::to_string(number);
+  const Server xvfb({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"}, base,
+                    (root / "xvfb.log").string(), "/tmp/.X11-unix/X" + std::to_string(number));
+  if (!xvfb.ready) {
     std::printf("player start: skipped, Xvfb did not start\n");
     return 0;
   }
   std::vector<std::string> player_environment = base;
-  player_environment.push_back("DISPLAY=" + display.name);
+  player_environment.push_back("DISPLAY=" + display);
+  // A session bus, as on a desktop: without one, each connection attempt forks dbus-launch.
+  std::unique_ptr<Server> bus;
+  if (OnPath("dbus-daemon")) {
+    const fs::path socket = root / "bus";
+    bus = std::make_unique<Server>(
+        std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket.string()},
+        base, (root / "bus.log").string(), socket.string());
+    if (bus->ready) player_environment.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + socket.string());
+  }
   player_environment.push_back("QT_QPA_PLATFORM=xcb");
   player_environment.push_back("SDL_AUDIODRIVER=disk");
   player_environment.push_back("SDL_DISKAUDIOFILE=" + (root / "qvr.raw").string());
@@ -278,8 +296,8 @@ int main(int argc, char** argv) {
                                      (root / "disc.wav").string()};
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::printf("player start to first audible sample, %d runs each (Xvfb %s, SDL disk audio), medians\n", runs,
-              display.name.c_str());
+  std::printf("player start to first audible sample, %d runs each (Xvfb %s, %s, SDL disk audio), medians\n", runs,
+              display.c_str(), bus && bus->ready ? "a session bus" : "no session bus");
   const std::string player_log = (root / "qvr.log").string(), mpv_log = (root / "mpv.log").string();
   FirstAudible(player, player_environment, root / "qvr.raw", player_log, program.string());  // warms the caches
   FirstAudible(mpv, base, root / "mpv.raw", mpv_log);
