@@ -64,11 +64,13 @@ const CurlApi& Curl() {
     Find(library, "curl_multi_perform", loaded.multi_perform, loaded.problem);
     Find(library, "curl_multi_info_read", loaded.multi_info_read, loaded.problem);
     Find(library, "curl_multi_poll", loaded.multi_poll, loaded.problem);
-    if (loaded.problem.empty() && loaded.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) loaded.problem = "curl_global_init";
+    if (loaded.problem.empty() && loaded.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+      loaded.problem = "curl_global_init";
     return loaded;
   }();
   if (!api.problem.empty()) {
-    throw LookupError(LookupFailure::BadAnswer, "通信ライブラリ libcurl を使えないため、検索できません (" + api.problem + ")");
+    throw LookupError(LookupFailure::BadAnswer,
+                      "通信ライブラリ libcurl を使えないため、検索できません (" + api.problem + ")");
   }
   return api;
 }
@@ -137,7 +139,8 @@ LookupError Failed(CURLcode code, const std::string& server, const Transfer& tra
       break;
     default: break;
   }
-  return LookupError(LookupFailure::BadAnswer, "サーバー " + server + " と通信できません: " + Curl().easy_strerror(code));
+  return LookupError(LookupFailure::BadAnswer,
+                     "サーバー " + server + " と通信できません: " + Curl().easy_strerror(code));
 }
 
 }  // namespace
