@@ -23,6 +23,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +225,9 @@ int main(int argc, char** argv) {
     if (option == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     if (option == "--qvr") qvr = argv[i + 1];
   }
+  // Output into a pipe that closes early (| head) must not end this program before it has ended
+  // its servers and removed its folder.
+  std::signal(SIGPIPE, SIG_IGN);
   for (const char* tool : {"mpv", "Xvfb"}) {
     if (!OnPath(tool)) {
       std::printf("player start: skipped, %s is not installed\n", tool);
