@@ -49,10 +49,11 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries' packages come from dpkg-shlibdeps; Qt's platform plug-ins (which the
-# program loads, not links) do not, nor do the Japanese font and Qt's Japanese texts.
+# The shared libraries' packages come from dpkg-shlibdeps; Qt's platform plug-ins and libcurl
+# (which the programs load, not link: libcurl on the first online lookup) do not, nor do the
+# Japanese font and Qt's Japanese texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcurl4t64 | libcurl4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

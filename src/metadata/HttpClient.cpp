@@ -1,8 +1,12 @@
 // HttpClient: one easy handle driven by a multi handle, so that the calling thread wakes every
 // 50 ms to look at the cancel flag instead of waiting inside libcurl.
+// libcurl is loaded on the first request, not with the program: with its TLS, Kerberos and LDAP
+// libraries it is a quarter of the libraries the player would otherwise map and relocate before
+// its first sound, and most runs never go online.
 #include "metadata/HttpClient.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -13,9 +17,62 @@ namespace {
 
 constexpr int kPollMilliseconds = 50;
 
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// The libcurl functions used here, from the library loaded at run time.
+struct CurlApi {
+  decltype(&curl_global_init) global_init = nullptr;
+  decltype(&curl_easy_init) easy_init = nullptr;
+  decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&curl_easy_setopt) easy_setopt = nullptr;
+  decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+  decltype(&curl_easy_strerror) easy_strerror = nullptr;
+  decltype(&curl_multi_init) multi_init = nullptr;
+  decltype(&curl_multi_cleanup) multi_cleanup = nullptr;
+  decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
+  decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
+  decltype(&curl_multi_perform) multi_perform = nullptr;
+  decltype(&curl_multi_info_read) multi_info_read = nullptr;
+  decltype(&curl_multi_poll) multi_poll = nullptr;
+  std::string problem;  // why the library could not be used; empty once it is loaded
+};
+
+template <class Function>
+void Find(void* library, const char* name, Function& function, std::string& problem) {
+  function = reinterpret_cast<Function>(dlsym(library, name));
+  if (!function && problem.empty()) problem = name;
+}
+
+// Loads libcurl once (kept for the life of the process) and initialises it.
+const CurlApi& Curl() {
+  static const CurlApi api = [] {
+    CurlApi loaded;
+    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      const char* error = dlerror();
+      loaded.problem = error ? error : "libcurl.so.4";
+      return loaded;
+    }
+    Find(library, "curl_global_init", loaded.global_init, loaded.problem);
+    Find(library, "curl_easy_init", loaded.easy_init, loaded.problem);
+    Find(library, "curl_easy_cleanup", loaded.easy_cleanup, loaded.problem);
+    Find(library, "curl_easy_setopt", loaded.easy_setopt, loaded.problem);
+    Find(library, "curl_easy_getinfo", loaded.easy_getinfo, loaded.problem);
+    Find(library, "curl_easy_strerror", loaded.easy_strerror, loaded.problem);
+    Find(library, "curl_multi_init", loaded.multi_init, loaded.problem);
+    Find(library, "curl_multi_cleanup", loaded.multi_cleanup, loaded.problem);
+    Find(library, "curl_multi_add_handle", loaded.multi_add_handle, loaded.problem);
+    Find(library, "curl_multi_remove_handle", loaded.multi_remove_handle, loaded.problem);
+    Find(library, "curl_multi_perform", loaded.multi_perform, loaded.problem);
+    Find(library, "curl_multi_info_read", loaded.multi_info_read, loaded.problem);
+    Find(library, "curl_multi_poll", loaded.multi_poll, loaded.problem);
+    if (loaded.problem.empty() && loaded.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+      loaded.problem = "curl_global_init";
+    return loaded;
+  }();
+  if (!api.problem.empty()) {
+    throw LookupError(LookupFailure::BadAnswer,
+                      "通信ライブラリ libcurl を使えないため、検索できません (" + api.problem + ")");
+  }
+  return api;
 }
 
 struct Transfer {
@@ -61,10 +118,10 @@ std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* us
 }
 
 struct EasyDeleter {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  void operator()(CURL* easy) const { Curl().easy_cleanup(easy); }
 };
 struct MultiDeleter {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+  void operator()(CURLM* multi) const { Curl().multi_cleanup(multi); }
 };
 
 LookupError Failed(CURLcode code, const std::string& server, const Transfer& transfer) {
@@ -82,50 +139,50 @@ LookupError Failed(CURLcode code, const std::string& server, const Transfer& tra
       break;
     default: break;
   }
-  return LookupError(LookupFailure::BadAnswer, "サーバー " + server + " と通信できません: " + curl_easy_strerror(code));
+  return LookupError(LookupFailure::BadAnswer,
+                     "サーバー " + server + " と通信できません: " + Curl().easy_strerror(code));
 }
 
 }  // namespace
 
 HttpClient::HttpClient(std::string user_agent, std::chrono::milliseconds timeout)
-    : user_agent_(std::move(user_agent)), timeout_(timeout) {
-  GlobalInit();
-}
+    : user_agent_(std::move(user_agent)), timeout_(timeout) {}
 
 HttpClient::~HttpClient() = default;
 
 HttpResponse HttpClient::Get(const std::string& url, const std::string& server, const CancelFlag& cancel) {
   if (cancel.Cancelled()) throw LookupError(LookupFailure::Cancelled, "検索を中止しました");
-  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  const CurlApi& curl = Curl();
+  std::unique_ptr<CURL, EasyDeleter> easy(curl.easy_init());
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl.multi_init());
   if (!easy || !multi) throw LookupError(LookupFailure::BadAnswer, "通信の準備ができません");
   Transfer transfer;
   CURL* handle = easy.get();
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_USERAGENT, user_agent_.c_str());
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_.count()));
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WriteBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, ReadHeader);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-  curl_multi_add_handle(multi.get(), handle);
+  curl.easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl.easy_setopt(handle, CURLOPT_USERAGENT, user_agent_.c_str());
+  curl.easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl.easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_.count()));
+  curl.easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl.easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+  curl.easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
+  curl.easy_setopt(handle, CURLOPT_WRITEFUNCTION, WriteBody);
+  curl.easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+  curl.easy_setopt(handle, CURLOPT_HEADERFUNCTION, ReadHeader);
+  curl.easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+  curl.multi_add_handle(multi.get(), handle);
 
   CURLcode result = CURLE_OK;
   for (;;) {
     int running = 0;
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+    if (curl.multi_perform(multi.get(), &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
       break;
     }
     int queued = 0;
     bool done = false;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg* message = curl.multi_info_read(multi.get(), &queued)) {
       if (message->msg == CURLMSG_DONE) {
         result = message->data.result;
         done = true;
@@ -133,17 +190,17 @@ HttpResponse HttpClient::Get(const std::string& url, const std::string& server, 
     }
     if (done || running == 0) break;
     if (cancel.Cancelled()) {
-      curl_multi_remove_handle(multi.get(), handle);
+      curl.multi_remove_handle(multi.get(), handle);
       throw LookupError(LookupFailure::Cancelled, "検索を中止しました");
     }
-    curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
+    curl.multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
   }
-  curl_multi_remove_handle(multi.get(), handle);
+  curl.multi_remove_handle(multi.get(), handle);
   if (cancel.Cancelled()) throw LookupError(LookupFailure::Cancelled, "検索を中止しました");
   if (result != CURLE_OK) throw Failed(result, server, transfer);
 
   HttpResponse response;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.Status);
+  curl.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.Status);
   response.Body = std::move(transfer.body);
   response.ContentType = std::move(transfer.content_type);
   response.RetryAfter = transfer.retry_after;

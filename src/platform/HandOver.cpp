@@ -1,12 +1,15 @@
-// The hand-over socket: a QLocalServer in the running player (a Unix socket only the user can
-// open), plain POSIX calls in the second start, which has no Qt application yet.
+// The hand-over socket: plain POSIX calls on both ends, a Unix socket only the user can open.
+// The running player watches its descriptors with QSocketNotifier (Qt Core) rather than using
+// QLocalServer: Qt Network and its Kerberos and proxy libraries would be loaded and relocated at
+// every start, before the first sound, for this one socket.
 #include "platform/HandOver.h"
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,48 +34,16 @@ std::uint32_t LengthOf(const char* data) {
   return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
 }
 
-// One connection's bytes until a whole message is there.
-class HandOverReader : public QObject {
- public:
-  HandOverReader(QLocalSocket* socket, const std::function<std::string(const std::string&)>& take)
-      : socket_(socket), take_(take) {
-    QObject::connect(socket, &QLocalSocket::readyRead, this, [this] { Read(); });
-    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    setParent(socket);
-  }
-
- private:
-  void Read() {
-    buffer_.append(socket_->readAll());
-    if (buffer_.size() < 4) return;
-    const std::uint32_t length = LengthOf(buffer_.constData());
-    if (length == 0 || length > HandOverServer::kMaxPath) {
-      socket_->abort();
-      return;
-    }
-    if (static_cast<std::size_t>(buffer_.size()) < 4 + length) return;
-    const std::string path(buffer_.constData() + 4, length);
-    buffer_.clear();
-    // The answer goes at once: the sender ends while the player switches to the path.
-    std::string refusal = take_(path);
-    std::string answer(1, kTaken);
-    if (!refusal.empty()) {
-      if (refusal.size() > HandOverServer::kMaxReason) refusal.resize(HandOverServer::kMaxReason);
-      answer = kRefused + LengthBytes(refusal.size()) + refusal;
-    }
-    socket_->write(answer.data(), static_cast<qint64>(answer.size()));
-    socket_->flush();
-  }
-
-  QLocalSocket* socket_;
-  const std::function<std::string(const std::string&)>& take_;
-  QByteArray buffer_;
-};
-
+// Writes all of `data`; on a non-blocking socket it waits up to a second at a time for room.
 bool WriteAll(int descriptor, const char* data, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::send(descriptor, data, size, MSG_NOSIGNAL);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd room{descriptor, POLLOUT, 0};
+      if (::poll(&room, 1, 1000) == 1) continue;
+      return false;
+    }
     if (written <= 0) return false;
     data += written;
     size -= static_cast<std::size_t>(written);
@@ -129,22 +100,93 @@ HandOverAnswer SendOnce(const std::filesystem::path& socket, const std::string& 
   return answer;
 }
 
+// One connection in the running player: its bytes until a whole message is there, then the
+// answer, and the connection is closed (the answer reaches the sender before the end of stream).
+class HandOverReader : public QObject {
+ public:
+  HandOverReader(int descriptor, const std::function<std::string(const std::string&)>& take, QObject* parent)
+      : QObject(parent), descriptor_(descriptor), notifier_(descriptor, QSocketNotifier::Read), take_(take) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, this, [this] { Read(); });
+  }
+  ~HandOverReader() override { ::close(descriptor_); }
+  HandOverReader(const HandOverReader&) = delete;
+  HandOverReader& operator=(const HandOverReader&) = delete;
+
+ private:
+  void Read() {
+    char chunk[4096];
+    for (;;) {
+      const ssize_t got = ::recv(descriptor_, chunk, sizeof chunk, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+      if (got <= 0) return End();  // the sender went, or the connection failed
+      buffer_.append(chunk, static_cast<std::size_t>(got));
+      if (buffer_.size() < 4) continue;
+      const std::uint32_t length = LengthOf(buffer_.data());
+      if (length == 0 || length > HandOverServer::kMaxPath) return End();
+      if (buffer_.size() < 4 + std::size_t{length}) continue;
+      const std::string path = buffer_.substr(4, length);
+      // The answer goes at once: the sender ends while the player switches to the path.
+      std::string refusal = take_(path);
+      std::string answer(1, kTaken);
+      if (!refusal.empty()) {
+        if (refusal.size() > HandOverServer::kMaxReason) refusal.resize(HandOverServer::kMaxReason);
+        answer = kRefused + LengthBytes(refusal.size()) + refusal;
+      }
+      WriteAll(descriptor_, answer.data(), answer.size());
+      return End();
+    }
+  }
+
+  void End() {
+    notifier_.setEnabled(false);
+    deleteLater();
+  }
+
+  int descriptor_;
+  QSocketNotifier notifier_;
+  const std::function<std::string(const std::string&)>& take_;
+  std::string buffer_;
+};
+
 }  // namespace
 
 HandOverServer::HandOverServer(const std::filesystem::path& socket, std::function<std::string(const std::string&)> take)
-    : take_(std::move(take)), server_(std::make_unique<QLocalServer>()), socket_(socket) {
-  const QString name = QString::fromStdString(socket.string());
-  QLocalServer::removeServer(name);
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] { Accept(); });
-  server_->listen(name);
+    : take_(std::move(take)), connections_(std::make_unique<QObject>()), socket_(socket) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string name = socket.string();
+  if (name.size() >= sizeof address.sun_path) return;
+  std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
+  ::unlink(name.c_str());
+  const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (descriptor < 0) return;
+  // Only the user may connect: the rights of others go before the socket takes connections.
+  if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::chmod(name.c_str(), S_IRUSR | S_IWUSR) != 0 || ::listen(descriptor, 16) != 0) {
+    ::close(descriptor);
+    return;
+  }
+  descriptor_ = descriptor;
+  notifier_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { Accept(); });
 }
 
-HandOverServer::~HandOverServer() { server_->close(); }
+HandOverServer::~HandOverServer() {
+  notifier_.reset();
+  connections_.reset();
+  if (descriptor_ >= 0) {
+    ::close(descriptor_);
+    ::unlink(socket_.c_str());
+  }
+}
 
 void HandOverServer::Accept() {
-  while (QLocalSocket* connection = server_->nextPendingConnection()) {
-    new HandOverReader(connection, take_);
+  for (;;) {
+    const int connection = ::accept4(descriptor_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (connection < 0 && errno == EINTR) continue;
+    if (connection < 0) return;
+    new HandOverReader(connection, take_, connections_.get());
   }
 }
 

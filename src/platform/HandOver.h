@@ -8,8 +8,8 @@
 // as 4 bytes (little-endian, at most kMaxReason) and the reason (UTF-8) when it cannot use it.
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
+#include <QSocketNotifier>
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -33,13 +33,15 @@ class HandOverServer {
   HandOverServer(const HandOverServer&) = delete;
   HandOverServer& operator=(const HandOverServer&) = delete;
 
-  bool Listening() const { return server_->isListening(); }
+  bool Listening() const { return descriptor_ >= 0; }
 
  private:
   void Accept();
 
   std::function<std::string(const std::string&)> take_;
-  std::unique_ptr<QLocalServer> server_;
+  int descriptor_ = -1;                        // the listening socket
+  std::unique_ptr<QSocketNotifier> notifier_;  // its news of connections
+  std::unique_ptr<QObject> connections_;       // parent of the open connections' readers
   std::filesystem::path socket_;
 };
 

@@ -17,6 +17,9 @@ require_tools Xvfb openbox trayer xdotool xwininfo xprop xdpyinfo python3
 mkdir -p "$work/program" "$work/run" && chmod 700 "$work/run"
 cp "$qvr_binary" "$work/program/qvr"
 cp "$qvrdb_binary" "$work/program/qvrdb"
+# libcurl (with its TLS and Kerberos libraries) is loaded on the first request, not with the
+# program; the lookup below then shows that it is found when needed.
+LD_TRACE_LOADED_OBJECTS=1 "$work/program/qvr" | grep libcurl && fail "qvr loads libcurl at its start"
 cue=$("$disc_tool" "$work/disc" "$work/scratch-db") || fail "could not make the disc image"
 QT_QPA_PLATFORM=offscreen "$picture_tool" "$work/cover.png" 300 300 || fail "could not make the cover picture"
 
