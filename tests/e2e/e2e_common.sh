@@ -125,6 +125,42 @@ open_jacket_viewer() {
   [[ "${width}x$height" == "$1" ]] || fail "the viewer's client area is ${width}x$height, not the picture's $1"
 }
 
+# Records what qvr plays into $work/audio.raw. The disk driver starts its file anew each time the
+# output opens (once per range): it writes into a pipe that a reader drains into one file, range
+# after range. Sets SDL's variables for the qvr started next and ends the reader on exit.
+record_audio() {
+  mkfifo "$work/audio.fifo"
+  (while :; do cat "$work/audio.fifo" >>"$work/audio.raw"; done) & reader=$!
+  pids+=($reader)
+  trap 'stop_reader; cleanup' EXIT
+  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.fifo"
+}
+# Ends the reader; a cat waiting for the next writer is let go by one empty write.
+stop_reader() { kill $reader 2>/dev/null; timeout 2 bash -c ": >'$work/audio.fifo'" 2>/dev/null; }
+
+# Opens "プレイリスト..." from the tray menu: the second enabled item while the disc is stopped
+# (play, then the list; stop, pause and the track steps are disabled). Styles that stop on
+# disabled items need six steps. Sets $dialog to the dialog's window and activates it.
+open_play_list_dialog() {
+  dialog=""
+  local steps i
+  for steps in 2 6; do
+    click_tray 3
+    sleep 0.7
+    for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
+    xdotool key Return
+    if wait_for 5 xdotool search --name '^プレイリスト \.\.\. Default$'; then
+      dialog=$(xdotool search --name '^プレイリスト \.\.\. Default$' | head -1)
+      break
+    fi
+    xdotool key Escape
+    sleep 0.3
+  done
+  [[ -n "$dialog" ]] || fail "the play list dialog did not open from the tray menu"
+  xdotool windowactivate --sync "$dialog" 2>/dev/null
+  sleep 0.5
+}
+
 # Gives every character of $1 outside the keyboard map a key code of its own, once, before any is
 # typed. `xdotool type` otherwise binds a spare key code to each such character in turn, and a
 # program that reads its key events late (a loaded machine) finds the code already bound to the

@@ -17,37 +17,14 @@ cue=$("$disc_tool" "$work/disc" "$work/program/DB" hidden) || fail "could not ma
 printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n' "$cue" > "$work/program/Qvr.ini"
 
 start_desktop
-# The disk driver starts its file anew each time the output opens: a reader drains the pipe it
-# writes into one file.
-mkfifo "$work/audio.fifo"
-(while :; do cat "$work/audio.fifo" >>"$work/audio.raw"; done) & reader=$!
-pids+=($reader)
-stop_reader() { kill $reader 2>/dev/null; timeout 2 bash -c ": >'$work/audio.fifo'" 2>/dev/null; }
-trap 'stop_reader; cleanup' EXIT
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.fifo"
+record_audio
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
 pids+=($qvr_pid)
 
 wait_for 20 xdotool search --name '試験盤' || fail "the disc was not recognised"
 wait_for 10 tray_icon || fail "no icon in the tray"
 
-# "プレイリスト..." from the tray menu, as in the play list test.
-dialog=""
-for steps in 2 6; do
-  click_tray 3
-  sleep 0.7
-  for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
-  xdotool key Return
-  if wait_for 5 xdotool search --name '^プレイリスト \.\.\. Default$'; then
-    dialog=$(xdotool search --name '^プレイリスト \.\.\. Default$' | head -1)
-    break
-  fi
-  xdotool key Escape
-  sleep 0.3
-done
-[[ -n "$dialog" ]] || fail "the play list dialog did not open from the tray menu"
-xdotool windowactivate --sync "$dialog" 2>/dev/null
-sleep 0.5
+open_play_list_dialog
 shot=${QVR_E2E_SHOT:-$work/hiddentrack.png}
 
 key() { xdotool key "$@"; sleep 0.4; }

@@ -18,40 +18,14 @@ cue=$("$disc_tool" "$work/disc" "$work/program/DB" $frames) || fail "could not m
 printf '[Other]\r\nDrive=%s\r\nAutoPlay=0\r\nAutoDLGOpen=0\r\n' "$cue" > "$work/program/Qvr.ini"
 
 start_desktop
-# The disk driver starts its file anew each time the output opens (once per range): it writes
-# into a pipe that a reader drains into one file, range after range.
-mkfifo "$work/audio.fifo"
-(while :; do cat "$work/audio.fifo" >>"$work/audio.raw"; done) & reader=$!
-pids+=($reader)
-# Ends the reader; a cat waiting for the next writer is let go by one empty write.
-stop_reader() { kill $reader 2>/dev/null; timeout 2 bash -c ": >'$work/audio.fifo'" 2>/dev/null; }
-trap 'stop_reader; cleanup' EXIT
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.fifo"
+record_audio
 "$work/program/qvr" >"$work/qvr.log" 2>&1 & qvr_pid=$!
 pids+=($qvr_pid)
 
 wait_for 20 xdotool search --name '試験盤' || fail "the disc was not recognised"
 wait_for 10 tray_icon || fail "no icon in the tray"
 
-# "プレイリスト..." from the tray menu: the second enabled item while the disc is stopped (play,
-# then the list; stop, pause and the track steps are disabled). Styles that stop on disabled
-# items need six steps.
-dialog=""
-for steps in 2 6; do
-  click_tray 3
-  sleep 0.7
-  for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
-  xdotool key Return
-  if wait_for 5 xdotool search --name '^プレイリスト \.\.\. Default$'; then
-    dialog=$(xdotool search --name '^プレイリスト \.\.\. Default$' | head -1)
-    break
-  fi
-  xdotool key Escape
-  sleep 0.3
-done
-[[ -n "$dialog" ]] || fail "the play list dialog did not open from the tray menu"
-xdotool windowactivate --sync "$dialog" 2>/dev/null
-sleep 0.5
+open_play_list_dialog
 shot=${QVR_E2E_SHOT:-$work/playlist.png}
 "$shot_tool" "$shot" && echo "screenshot: $shot"
 
