@@ -291,12 +291,19 @@ class TocReader {
     const std::uint64_t begin = offset + first * 4;
     if (begin > size) Fail(keyword.line, "ファイル " + name + " が開始位置より短いです");
     const std::uint64_t samples = asked > 0 ? asked : (size - begin) / 4;
-    if (begin + samples * 4 > size) Fail(keyword.line, "ファイル " + name + " が指定の長さより短いです");
     if (samples == 0) return;
-    const std::uint64_t sector = DataSector(track, keyword.line);
+    AddAudio(track, useFile, name, begin, samples, keyword.line);
+  }
+
+  // Adds `samples` sample frames of `file` from byte `begin` on to the audio of `track`, after
+  // checking that the file holds them and the disc has room for them.
+  void AddAudio(Track& track, std::size_t file, const std::string& name, std::uint64_t begin, std::uint64_t samples,
+                int line) {
+    if (begin + samples * 4 > sectors_.FileBytes(file)) Fail(line, "ファイル " + name + " が指定の長さより短いです");
+    const std::uint64_t sector = DataSector(track, line);
     const std::uint64_t count = (samples + kSampleFramesPerSector - 1) / kSampleFramesPerSector;
-    if (sector + count > kMaxSectors) Fail(keyword.line, "ディスクの長さを超えています");
-    sectors_.AddExtent(static_cast<std::uint32_t>(sector), static_cast<std::uint32_t>(count), useFile, begin);
+    if (sector + count > kMaxSectors) Fail(line, "ディスクの長さを超えています");
+    sectors_.AddExtent(static_cast<std::uint32_t>(sector), static_cast<std::uint32_t>(count), file, begin);
     track.samples += samples;
     track.hasData = true;
   }
@@ -312,13 +319,7 @@ class TocReader {
       const std::uint64_t size = sectors_.FileBytes(file);
       if (offset > size) Fail(keyword.line, "ファイル " + name + " が開始位置より短いです");
       const std::uint64_t samples = PeekTime() ? ReadSamples() : (size - offset) / 4;
-      if (offset + samples * 4 > size) Fail(keyword.line, "ファイル " + name + " が指定の長さより短いです");
-      const std::uint64_t sector = DataSector(track, keyword.line);
-      const std::uint64_t count = (samples + kSampleFramesPerSector - 1) / kSampleFramesPerSector;
-      if (sector + count > kMaxSectors) Fail(keyword.line, "ディスクの長さを超えています");
-      sectors_.AddExtent(static_cast<std::uint32_t>(sector), static_cast<std::uint32_t>(count), file, offset);
-      track.samples += samples;
-      track.hasData = true;
+      AddAudio(track, file, name, offset, samples, keyword.line);
       return;
     }
     // A data track's sectors are never played: only their number matters.

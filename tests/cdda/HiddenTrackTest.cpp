@@ -19,6 +19,7 @@
 #include "metadata/DiscIds.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
+#include "support/DiskAudio.h"
 #include "support/TempDir.h"
 #include "util/Msf.h"
 
@@ -32,14 +33,6 @@ using test::TempDir;
 
 class HiddenTrackTest : public testing::Test {
  protected:
-  void SetUp() override {
-    output = dir / "played.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
-  }
-  void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
-
   CDDA& Open(const std::filesystem::path& image) {
     drive = std::make_unique<CdioDrive>(image.string(), sink);
     layer.CDInit(*drive);
@@ -61,20 +54,9 @@ class HiddenTrackTest : public testing::Test {
     return test::WithoutSilence(test::ReadFile(output));
   }
 
-  // Whether `played` is exactly `expected`; says where it differs when it is not.
-  static testing::AssertionResult Same(const std::string& played, const std::string& expected) {
-    if (played.size() != expected.size()) {
-      return testing::AssertionFailure() << "played " << played.size() << " bytes, expected " << expected.size();
-    }
-    const auto differ = std::mismatch(played.begin(), played.end(), expected.begin());
-    if (differ.first != played.end()) {
-      return testing::AssertionFailure() << "first difference at byte " << (differ.first - played.begin());
-    }
-    return testing::AssertionSuccess();
-  }
-
   TempDir dir;
-  std::filesystem::path output;
+  test::DiskAudioOutput audio{dir / "played.raw"};
+  const std::filesystem::path& output = audio.File();
   SdlAudioSink sink;
   std::unique_ptr<CdioDrive> drive;
   CDDA layer;
@@ -126,10 +108,10 @@ TEST_F(HiddenTrackTest, TrackZeroPlaysThePregapBitExact) {
   Open(image.cue);
   ASSERT_TRUE(layer.CDHasHiddenTrack());
   const std::vector<TocTrack>& tracks = image.toc.Tracks;
-  EXPECT_TRUE(Same(PlayAndRecord(0, 0), image.Bytes(kLeadInFrames, tracks[0].Start)));
+  EXPECT_TRUE(test::SameBytes(PlayAndRecord(0, 0), image.Bytes(kLeadInFrames, tracks[0].Start)));
   EXPECT_EQ(layer.CDCurrentTrack(), 1);  // the head stands at the end of the range
-  EXPECT_TRUE(Same(PlayAndRecord(0, 1), image.Bytes(kLeadInFrames, tracks[1].Start)));
-  EXPECT_TRUE(Same(PlayAndRecord(1, 3), image.Bytes(tracks[0].Start, image.toc.LeadOut)));
+  EXPECT_TRUE(test::SameBytes(PlayAndRecord(0, 1), image.Bytes(kLeadInFrames, tracks[1].Start)));
+  EXPECT_TRUE(test::SameBytes(PlayAndRecord(1, 3), image.Bytes(tracks[0].Start, image.toc.LeadOut)));
 }
 
 // The head in the pregap reports track 0, and a seek there stays in it.
@@ -187,7 +169,7 @@ TEST_F(HiddenTrackTest, FollowsTrackOnesPreEmphasis) {
   DeEmphasis filter;
   filter.Process(samples);
   std::memcpy(pregap.data(), samples.data(), pregap.size());
-  EXPECT_TRUE(Same(PlayAndRecord(0, 0), test::WithoutSilence(pregap)));
+  EXPECT_TRUE(test::SameBytes(PlayAndRecord(0, 0), test::WithoutSilence(pregap)));
 }
 
 // A source whose reads take a while, as a drive's spinning up: the probe answers when it has
@@ -250,7 +232,7 @@ TEST_F(HiddenTrackTest, EveryKindOfImageOffersIt) {
     Open(dir / kind);
     EXPECT_TRUE(layer.CDHasHiddenTrack());
     EXPECT_EQ(layer.CDTrackLength(0), FramesToMSF(pregap));
-    EXPECT_TRUE(Same(PlayAndRecord(0, 0), image.Bytes(kLeadInFrames, image.toc.Tracks[0].Start)));
+    EXPECT_TRUE(test::SameBytes(PlayAndRecord(0, 0), image.Bytes(kLeadInFrames, image.toc.Tracks[0].Start)));
     layer.CDClose();
   }
 }

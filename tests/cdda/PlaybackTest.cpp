@@ -20,6 +20,7 @@
 #include "cdda/DeEmphasis.h"
 #include "cdda/DigitalPlayer.h"
 #include "support/CdImage.h"
+#include "support/DiskAudio.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 #include "util/Msf.h"
@@ -33,14 +34,6 @@ using test::TempDir;
 
 class PlaybackTest : public testing::Test {
  protected:
-  void SetUp() override {
-    output = dir / "played.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
-  }
-  void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
-
   void Open(const GeneratedImage& image) {
     drive = std::make_unique<CdioDrive>(image.cue.string(), sink);
     layer.CDInit(*drive);
@@ -60,19 +53,12 @@ class PlaybackTest : public testing::Test {
 
   // Whether the output received exactly `expected` (its own silence left out).
   testing::AssertionResult Played(const std::string& expected) {
-    std::string played = test::WithoutSilence(test::ReadFile(output));
-    if (played.size() != expected.size()) {
-      return testing::AssertionFailure() << "played " << played.size() << " bytes, expected " << expected.size();
-    }
-    auto differ = std::mismatch(played.begin(), played.end(), expected.begin());
-    if (differ.first != played.end()) {
-      return testing::AssertionFailure() << "first difference at byte " << (differ.first - played.begin());
-    }
-    return testing::AssertionSuccess();
+    return test::SameBytes(test::WithoutSilence(test::ReadFile(output)), expected);
   }
 
   TempDir dir;
-  std::filesystem::path output;
+  test::DiskAudioOutput audio{dir / "played.raw"};
+  const std::filesystem::path& output = audio.File();
   SdlAudioSink sink;
   // What the drive's reader thread reports; it outlives the drive, whose thread may still be
   // telling when a test ends.

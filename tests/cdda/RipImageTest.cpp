@@ -21,6 +21,7 @@
 #include "metadata/DiscIds.h"
 #include "support/CaseName.h"
 #include "support/CdImage.h"
+#include "support/DiskAudio.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 
@@ -175,16 +176,9 @@ fs::path EmbeddedTag(const fs::path& folder) {
 
 class RipImageTest : public testing::TestWithParam<Rip> {
  protected:
-  void SetUp() override {
-    output = dir / "played.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
-  }
-  void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
-
   TempDir dir;
-  fs::path output;
+  test::DiskAudioOutput audio{dir / "played.raw"};
+  const fs::path& output = audio.File();
 };
 
 TEST_P(RipImageTest, IsTheDiscItWasRippedFrom) {

@@ -72,12 +72,7 @@ sleep 0.3
 # The registration dialog ("データベース登録...", five up from the bottom), its online search
 # (which fails at once), then キャンセル.
 open_tray_menu
-for _ in 1 2 3 4 5; do xdotool key Up; sleep 0.1; done
-xdotool key Return
-wait_for 10 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open"
-dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
-xdotool windowactivate --sync "$dialog" 2>/dev/null
-sleep 0.5
+choose_registration
 check registration '^ＣＤデータ登録$'
 xdotool key alt+o
 sleep 2
@@ -86,23 +81,8 @@ xdotool key Escape
 wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || xdotool key Escape
 wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "the registration dialog did not close"
 
-# The play list dialog (the second enabled item; styles that stop on disabled items need six
-# steps), its save dialog, and Qt's question before replacing a file, answered no.
-dialog=""
-for steps in 2 6; do
-  open_tray_menu
-  for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
-  xdotool key Return
-  if wait_for 5 xdotool search --name '^プレイリスト \.\.\. '; then
-    dialog=$(xdotool search --name '^プレイリスト \.\.\. ' | head -1)
-    break
-  fi
-  xdotool key Escape
-  sleep 0.3
-done
-[[ -n "$dialog" ]] || fail "the play list dialog did not open"
-xdotool windowactivate --sync "$dialog" 2>/dev/null
-sleep 0.5
+# The play list dialog, its save dialog, and Qt's question before replacing a file, answered no.
+open_play_list_dialog
 check playlist '^プレイリスト \.\.\. '
 xdotool key alt+f a
 wait_for 10 xdotool search --name '^プレイリストを名前を付けて保存$' || fail "no save dialog for the play list"

@@ -145,12 +145,11 @@ open_play_list_dialog() {
   dialog=""
   local steps i
   for steps in 2 6; do
-    click_tray 3
-    sleep 0.7
+    open_tray_menu
     for ((i = 0; i < steps; i++)); do xdotool key Down; sleep 0.05; done
     xdotool key Return
-    if wait_for 5 xdotool search --name '^プレイリスト \.\.\. Default$'; then
-      dialog=$(xdotool search --name '^プレイリスト \.\.\. Default$' | head -1)
+    if wait_for 5 xdotool search --name '^プレイリスト \.\.\. '; then
+      dialog=$(xdotool search --name '^プレイリスト \.\.\. ' | head -1)
       break
     fi
     xdotool key Escape
@@ -158,6 +157,19 @@ open_play_list_dialog() {
   done
   [[ -n "$dialog" ]] || fail "the play list dialog did not open from the tray menu"
   xdotool windowactivate --sync "$dialog" 2>/dev/null
+  sleep 0.5
+}
+
+# Chooses "データベース登録..." in the pop-up menu that is open (five items up from its last item
+# "終了"; the disabled plug-in item is skipped) and waits for the registration dialog. Sets
+# $dialog to its window and activates it.
+choose_registration() {
+  local i
+  for i in 1 2 3 4 5; do xdotool key Up; sleep 0.1; done
+  xdotool key Return
+  wait_for 10 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open from the menu"
+  dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
   sleep 0.5
 }
 

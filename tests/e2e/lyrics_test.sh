@@ -55,12 +55,7 @@ popup_menu() {
   sleep 0.7
 }
 popup_menu
-for _ in 1 2 3 4 5; do xdotool key Up; sleep 0.1; done
-xdotool key Return
-wait_for 10 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open from the menu"
-dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
-sleep 0.5
+choose_registration
 
 # The focus starts in ＣＤ名; nine Tabs (アーティスト名, 発売日, レーベル名, タイプ, the jacket's
 # field and button, the lyrics file's field and button) reach 歌詞をオンラインで取得.

@@ -95,16 +95,10 @@ wait_for 10 xdotool search --name '^\[秋の輸入\]' ||
   fail "the lyrics line does not follow the import: $(xdotool search --name '^\[' getwindowname 2>/dev/null | head -3)"
 line=$(xdotool search --name '^\[秋の輸入\]' | head -1)
 read -r x y width height < <(window_geometry "$line")
-# The pop-up menu opens where the right button is released over the lyrics line; "データベース登録..."
-# is five items up from its last item "終了" (the disabled plug-in item is skipped).
+# The pop-up menu opens where the right button is released over the lyrics line.
 xdotool mousemove $((x + width / 2)) $((y + height / 2)) click 3
 sleep 0.7
-for _ in 1 2 3 4 5; do xdotool key Up; sleep 0.1; done
-xdotool key Return
-wait_for 10 xdotool search --name '^ＣＤデータ登録$' || fail "the registration dialog did not open from the menu"
-dialog=$(xdotool search --name '^ＣＤデータ登録$' | head -1)
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
-sleep 0.5
+choose_registration
 key alt+u
 wait_for 10 bash -c "! xdotool search --name '^ＣＤデータ登録\$'" || fail "更新 did not close the dialog"
 ./qvrdb show "$key" > "$work/show-after.txt" || fail "qvrdb show $key failed"
