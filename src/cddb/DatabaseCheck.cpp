@@ -3,16 +3,16 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "cddb/DatabaseReader.h"
 #include "cddb/DateSource.h"
+#include "cddb/HashPartition.h"
 #include "cddb/RecordFile.h"
-#include "cddb/SpillSort.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
@@ -106,9 +106,17 @@ class PartFindings {
   std::vector<std::pair<std::size_t, unsigned>> places_;
 };
 
-// A disc identity packed for sorting into two words: the key's bytes, then its length, the
-// track count and the disc time (with room for eight more bits below, which a track entry
-// fills with its track number). Two integer comparisons order it.
+// Room for a table of `needed` entries kept at most half full: a power of two, at least 8, and
+// within `budget` bytes of `slot_size` slots when it can be (the table then says no to entries
+// past half of it).
+std::size_t TableSlots(std::size_t needed, std::size_t budget, std::size_t slot_size) {
+  std::size_t slots = 8;
+  while (slots < 2 * needed && (slots * 2) * slot_size <= budget) slots *= 2;
+  return slots;
+}
+
+// A disc identity packed into two words: the key's bytes, then its length, the track count and
+// the disc time, with the low byte free (a table marks its used slots there).
 struct PackedIdentity {
   std::uint64_t Key = 0;
   std::uint64_t Rest = 0;  // length << 56 | count << 48 | time << 8
@@ -126,46 +134,194 @@ struct PackedIdentity {
     std::memcpy(bytes, &Key, sizeof bytes);
     return ShortString<8>(std::string_view(bytes, static_cast<std::size_t>(Rest >> 56)));
   }
-  friend bool operator==(const PackedIdentity& a, const PackedIdentity& b) {
-    return a.Key == b.Key && a.Rest == b.Rest;
-  }
-  friend bool operator<(const PackedIdentity& a, const PackedIdentity& b) {
-    return a.Key != b.Key ? a.Key < b.Key : a.Rest < b.Rest;
-  }
+  friend bool operator==(const PackedIdentity&, const PackedIdentity&) = default;
 };
 
-struct MasterEntry {
+std::string IdentityText(const PackedIdentity& disc) { return Identity(disc.DiscKey(), disc.Count(), disc.Time()); }
+
+// Track records of one identity that follow each other with track numbers counting up by one,
+// as a store writes a disc's tracks: one run usually holds them all.
+struct TrackRun {
+  std::uint32_t Record = 0;  // the first
+  std::uint8_t FirstTrack = 0;
+  std::uint8_t Tracks = 0;  // 0: no run
+  bool Found = false;       // a search finds its records (their key length is not damaged)
+};
+
+// A master record or a run of track records, with its identity.
+struct DiscEntry {
+  enum Kind : std::uint8_t { kMaster, kTracks };
   PackedIdentity Disc;
-  std::uint32_t Record = 0;
-  friend bool operator<(const MasterEntry& a, const MasterEntry& b) {
-    if (a.Disc.Key != b.Disc.Key) return a.Disc.Key < b.Disc.Key;
-    if (a.Disc.Rest != b.Disc.Rest) return a.Disc.Rest < b.Disc.Rest;
-    return a.Record < b.Record;
-  }
+  Kind What = kMaster;
+  std::uint32_t Record = 0;  // kMaster
+  TrackRun Run;              // kTracks
 };
 
-// A track record's identity and track number (in the identity's low byte, so that one
-// comparison orders both), and its record number.
-struct TrackEntry {
-  PackedIdentity Disc;  // with the track number in Rest's low byte
-  std::uint32_t Record = 0;
-  bool Found = false;  // a search finds the record (its key length is not damaged)
-
-  PackedIdentity Identity() const { return {Disc.Key, Disc.Rest & ~std::uint64_t{0xFF}}; }
-  std::uint8_t TrackNo() const { return static_cast<std::uint8_t>(Disc.Rest); }
-  friend bool operator<(const TrackEntry& a, const TrackEntry& b) {
-    if (a.Disc.Key != b.Disc.Key) return a.Disc.Key < b.Disc.Key;
-    if (a.Disc.Rest != b.Disc.Rest) return a.Disc.Rest < b.Disc.Rest;
-    return a.Record < b.Record;
-  }
+// What the checks across master and track records share.
+struct DiscChecks {
+  PartFindings& Masters;
+  PartFindings& Tracks;
+  bool TracksUsable;
+  std::size_t Orphans = 0;  // track records whose identity has no master record
 };
 
-struct NameEntry {
-  std::uint64_t Hash = 0;
-  std::uint32_t Record = 0;
-  friend bool operator<(const NameEntry& a, const NameEntry& b) {
-    return std::tie(a.Hash, a.Record) < std::tie(b.Hash, b.Record);
+// The identities of masters and tracks, one slot each with its first master record and its runs
+// of track records. Repeated master records are found as they come (the first is the one a
+// search finds); repeated tracks, missing tracks and tracks without a disc once every record is
+// in.
+class DiscTable {
+ public:
+  using Entry = DiscEntry;
+
+  DiscTable(std::size_t budget, std::size_t expected, DiscChecks& checks)
+      : budget_(budget), checks_(checks), slots_(TableSlots(expected, budget, sizeof(Slot))) {
+    Resized();
   }
+
+  static std::uint64_t Hash(const DiscEntry& entry) { return MixHash(entry.Disc.Key ^ MixHash(entry.Disc.Rest)); }
+
+  bool Add(const DiscEntry& entry) {
+    const std::uint64_t hash = Hash(entry);
+    Slot* slot = Find(entry.Disc, hash);
+    if (!slot->Used()) {
+      if ((used_ + 1) * 2 > slots_.size()) {
+        if (!Fits(slots_.size() * 2, more_.capacity())) return false;
+        Grow();
+        slot = Find(entry.Disc, hash);
+      }
+      slot->Disc = {entry.Disc.Key, entry.Disc.Rest | 1};
+      ++used_;
+    }
+    if (entry.What == DiscEntry::kMaster) {
+      if (slot->FirstMaster == 0) {
+        slot->FirstMaster = entry.Record;
+      } else {
+        checks_.Masters.Problem(DBFile::Master, entry.Record, 0,
+                                "ディスク " + IdentityText(entry.Disc) + " はレコード " +
+                                    std::to_string(slot->FirstMaster) + " と重複しており、検索では見つかりません");
+      }
+      return true;
+    }
+    if (slot->Run.Tracks == 0) {
+      slot->Run = entry.Run;
+      return true;
+    }
+    if (more_.size() == more_.capacity()) {
+      const std::size_t room = std::max<std::size_t>(16, more_.capacity() * 2);
+      if (!Fits(slots_.size(), room)) return false;
+      more_.reserve(room);
+    }
+    more_.push_back({entry.Run, slot->MoreRuns});
+    slot->MoreRuns = static_cast<std::uint32_t>(more_.size());
+    return true;
+  }
+
+  template <class Emit>
+  void Drain(Emit emit) {
+    for (const Slot& slot : slots_) {
+      if (!slot.Used()) continue;
+      const PackedIdentity disc = slot.Identity();
+      if (slot.FirstMaster != 0) emit(DiscEntry{disc, DiscEntry::kMaster, slot.FirstMaster, {}});
+      ForEachRun(slot, [&](const TrackRun& run) { emit(DiscEntry{disc, DiscEntry::kTracks, 0, run}); });
+    }
+  }
+
+  void Finish() {
+    std::vector<TrackRun> runs;
+    for (const Slot& slot : slots_) {
+      if (!slot.Used()) continue;
+      const PackedIdentity disc = slot.Identity();
+      // The first found record of each track number; each other record with it repeats it.
+      std::array<std::uint32_t, 256> first{};
+      std::size_t records = 0;
+      if (slot.MoreRuns == 0) {
+        if (slot.Run.Found) {
+          for (unsigned i = 0; i < slot.Run.Tracks; ++i) first[slot.Run.FirstTrack + i] = slot.Run.Record + i;
+        }
+        records = slot.Run.Tracks;
+      } else {
+        runs.clear();
+        ForEachRun(slot, [&](const TrackRun& run) { runs.push_back(run); });
+        std::sort(runs.begin(), runs.end(), [](const TrackRun& a, const TrackRun& b) { return a.Record < b.Record; });
+        for (const TrackRun& run : runs) {
+          for (unsigned i = 0; i < run.Tracks && run.Found; ++i) {
+            if (first[run.FirstTrack + i] == 0) first[run.FirstTrack + i] = run.Record + i;
+          }
+        }
+        for (const TrackRun& run : runs) {
+          records += run.Tracks;
+          for (unsigned i = 0; i < run.Tracks; ++i) {
+            const unsigned track_no = run.FirstTrack + i;
+            if (first[track_no] != 0 && first[track_no] != run.Record + i) {
+              checks_.Tracks.Problem(DBFile::Track, run.Record + i, 0,
+                                     "ディスク " + IdentityText(disc) + " のトラック " + std::to_string(track_no) +
+                                         " はレコード " + std::to_string(first[track_no]) + " と重複しています");
+            }
+          }
+        }
+      }
+      if (slot.FirstMaster == 0) {
+        checks_.Orphans += records;
+      } else if (checks_.TracksUsable) {
+        for (std::size_t n = 1; n <= UsedTracks(disc.Count()); ++n) {
+          if (first[n] == 0) {
+            checks_.Masters.Problem(DBFile::Master, slot.FirstMaster, static_cast<unsigned>(6 + n),
+                                    "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
+          }
+        }
+      }
+    }
+  }
+
+ private:
+  struct Slot {
+    PackedIdentity Disc;  // Rest's low byte is 1 in a used slot
+    std::uint32_t FirstMaster = 0;
+    std::uint32_t MoreRuns = 0;  // 1 + the index in more_ of its latest run past the first, or 0
+    TrackRun Run;                // the first
+    bool Used() const { return (Disc.Rest & 0xFF) != 0; }
+    PackedIdentity Identity() const { return {Disc.Key, Disc.Rest & ~std::uint64_t{0xFF}}; }
+  };
+  struct MoreRun {
+    TrackRun Run;
+    std::uint32_t Next = 0;  // as Slot::MoreRuns
+  };
+
+  bool Fits(std::size_t slots, std::size_t more) const {
+    return slots * sizeof(Slot) + more * sizeof(MoreRun) <= budget_;
+  }
+  void Resized() { shift_ = 64 - static_cast<unsigned>(std::countr_zero(slots_.size())); }
+
+  Slot* Find(const PackedIdentity& disc, std::uint64_t hash) {
+    const std::size_t mask = slots_.size() - 1;
+    const PackedIdentity marked{disc.Key, disc.Rest | 1};
+    for (std::size_t at = hash >> shift_;; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (!slot.Used() || slot.Disc == marked) return &slot;
+    }
+  }
+
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    Resized();
+    for (const Slot& slot : old) {
+      if (slot.Used()) *Find(slot.Identity(), Hash(DiscEntry{slot.Identity(), DiscEntry::kMaster, 0, {}})) = slot;
+    }
+  }
+
+  template <class Visit>
+  void ForEachRun(const Slot& slot, Visit visit) const {
+    if (slot.Run.Tracks != 0) visit(slot.Run);
+    for (std::uint32_t more = slot.MoreRuns; more != 0; more = more_[more - 1].Next) visit(more_[more - 1].Run);
+  }
+
+  std::size_t budget_;
+  DiscChecks& checks_;
+  std::vector<Slot> slots_;
+  unsigned shift_ = 0;
+  std::size_t used_ = 0;
+  std::vector<MoreRun> more_;
 };
 
 std::uint64_t HashOf(std::string_view bytes) {
@@ -174,13 +330,119 @@ std::uint64_t HashOf(std::string_view bytes) {
   return h;
 }
 
+// A name record by the hash of its name.
+struct NameEntry {
+  std::uint64_t Hash = 0;
+  std::uint32_t Record = 0;
+};
+
+// The names of a name file, one slot per name: a name equal to an earlier one is found as it
+// comes. Names are compared by their bytes, read back from the file, only when their hashes are
+// equal; names of one hash that differ are kept beside the table.
+class NameTable {
+ public:
+  using Entry = NameEntry;
+
+  NameTable(std::size_t budget, std::size_t expected, const RecordFile& file, FieldSpan name, PartFindings& findings)
+      : budget_(budget),
+        file_(file),
+        name_(name),
+        findings_(findings),
+        slots_(TableSlots(expected, budget, sizeof(NameEntry))) {
+    Resized();
+  }
+
+  static std::uint64_t Hash(const NameEntry& entry) { return MixHash(entry.Hash); }
+
+  bool Add(const NameEntry& entry) {
+    const std::uint64_t hash = Hash(entry);
+    NameEntry* slot = Find(entry.Hash, hash);
+    if (slot->Record == 0) {
+      if ((used_ + 1) * 2 > slots_.size()) {
+        if (!Fits(slots_.size() * 2, others_.capacity())) return false;
+        Grow();
+        slot = Find(entry.Hash, hash);
+      }
+      *slot = entry;
+      ++used_;
+      return true;
+    }
+    const std::string name = NameAt(entry.Record);
+    std::uint32_t first = NameAt(slot->Record) == name ? slot->Record : 0;
+    for (const NameEntry& other : others_) {
+      if (first == 0 && other.Hash == entry.Hash && NameAt(other.Record) == name) first = other.Record;
+    }
+    if (first != 0) {
+      findings_.Problem(file_.Kind(), entry.Record, 2,
+                        "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(first) + " と重複しています");
+      return true;
+    }
+    if (others_.size() == others_.capacity()) {
+      const std::size_t room = std::max<std::size_t>(4, others_.capacity() * 2);
+      if (!Fits(slots_.size(), room)) return false;
+      others_.reserve(room);
+    }
+    others_.push_back(entry);
+    return true;
+  }
+
+  template <class Emit>
+  void Drain(Emit emit) {
+    for (const NameEntry& slot : slots_) {
+      if (slot.Record != 0) emit(slot);
+    }
+    for (const NameEntry& other : others_) emit(other);
+  }
+
+  void Finish() {}
+
+ private:
+  bool Fits(std::size_t slots, std::size_t others) const { return (slots + others) * sizeof(NameEntry) <= budget_; }
+  void Resized() { shift_ = 64 - static_cast<unsigned>(std::countr_zero(slots_.size())); }
+
+  NameEntry* Find(std::uint64_t name_hash, std::uint64_t hash) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash >> shift_;; at = (at + 1) & mask) {
+      NameEntry& slot = slots_[at];
+      if (slot.Record == 0 || slot.Hash == name_hash) return &slot;
+    }
+  }
+
+  void Grow() {
+    std::vector<NameEntry> old(slots_.size() * 2);
+    old.swap(slots_);
+    Resized();
+    for (const NameEntry& slot : old) {
+      if (slot.Record != 0) *Find(slot.Hash, Hash(slot)) = slot;
+    }
+  }
+
+  std::string NameAt(std::uint32_t record) const {
+    char bytes[kNameRecordSize];
+    if (file_.Read(record, 1, bytes) != 1) return {};
+    return std::string(ShortStringAt(bytes, name_.Offset, name_.Size - 1));
+  }
+
+  std::size_t budget_;
+  const RecordFile& file_;
+  FieldSpan name_;
+  PartFindings& findings_;
+  std::vector<NameEntry> slots_;
+  unsigned shift_ = 0;
+  std::size_t used_ = 0;
+  std::vector<NameEntry> others_;  // names whose hash an earlier, other name in the table has
+};
+
 // The IDs of a name file. A name's ID is the record number it was appended at; only records whose
 // ID is another (damage) are kept, so memory grows with the damage and not with the file.
 class NameIds {
  public:
   bool Has(std::int64_t id) const {
-    if (id >= 1 && static_cast<std::uint64_t>(id) < records_ && !misplaced_records_.contains(id)) return true;
-    return misplaced_ids_.contains(id);
+    if (id >= 1 && static_cast<std::uint64_t>(id) < records_ &&
+        (misplaced_records_.empty() || !misplaced_records_.contains(id))) {
+      return true;
+    }
+    return !misplaced_ids_.empty() && misplaced_ids_.contains(id);
   }
 
   // One pass over `file`: damaged lengths, IDs that are not their record number, repeated IDs
@@ -194,7 +456,10 @@ class NameIds {
     const bool genre = file == DBFile::Genre;
     const FieldSpan name_field = genre ? genre_layout::Name : name_layout::Name;
     Findings damage_findings(damage);
-    SpillSort<NameEntry> names(memory);
+    auto make = [&](std::size_t budget, std::size_t expected) {
+      return NameTable(budget, expected, *open, name_field, findings);
+    };
+    HashPartition<NameTable, decltype(make)> names(memory, make, result.records_);
     std::unordered_map<std::int64_t, std::vector<std::size_t>> misplaced;  // ID -> records, in order
     RecordScanner scan(*open);
     while (const char* r = scan.Next()) {
@@ -209,6 +474,7 @@ class NameIds {
       }
       names.Add({HashOf(ShortStringAt(r, name_field.Offset, name_field.Size - 1)), static_cast<std::uint32_t>(record)});
     }
+    names.Finish();
     // A repeated ID is one a misplaced record has: the others with it are that record or other
     // misplaced ones; the first of them in the file keeps it.
     for (auto& [id, records] : misplaced) {
@@ -223,35 +489,6 @@ class NameIds {
             "ID " + std::to_string(id) + " はレコード " + std::to_string(records[0]) + " と重複しています");
       }
     }
-    // Equal names have equal hashes: each run of one hash is read back and compared byte for byte.
-    names.Finish();
-    std::vector<std::uint32_t> group;
-    auto compare_group = [&] {
-      std::vector<std::pair<std::string, std::uint32_t>> seen;
-      char bytes[kNameRecordSize];
-      for (std::uint32_t record : group) {
-        if (open->Read(record, 1, bytes) != 1) continue;
-        std::string name(ShortStringAt(bytes, name_field.Offset, name_field.Size - 1));
-        auto first = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == name; });
-        if (first == seen.end()) {
-          seen.emplace_back(std::move(name), record);
-        } else {
-          findings.Problem(
-              file, record, 2,
-              "名前「" + SjisToUtf8(name) + "」はレコード " + std::to_string(first->second) + " と重複しています");
-        }
-      }
-    };
-    std::uint64_t hash = 0;
-    while (const NameEntry* entry = names.Next()) {
-      if (!group.empty() && entry->Hash != hash) {
-        if (group.size() > 1) compare_group();
-        group.clear();
-      }
-      hash = entry->Hash;
-      group.push_back(entry->Record);
-    }
-    if (group.size() > 1) compare_group();
     return result;
   }
 
@@ -260,11 +497,9 @@ class NameIds {
   std::unordered_set<std::int64_t> misplaced_records_, misplaced_ids_;
 };
 
-std::string IdentityText(const PackedIdentity& disc) { return Identity(disc.DiscKey(), disc.Count(), disc.Time()); }
-
 }  // namespace
 
-std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path, std::size_t sort_memory) {
+std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path, std::size_t memory) {
   const DatabaseReader db(master_path);
   std::vector<CheckFinding> files;
   std::array<std::vector<CheckFinding>, 5> damage;
@@ -274,13 +509,18 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
     CheckFiles(db, file_findings);
   }
   auto damage_of = [&](DBFile file) -> std::vector<CheckFinding>& { return damage[static_cast<std::size_t>(file)]; };
-  const NameIds artist_ids = NameIds::Check(db, DBFile::Artist, sort_memory, damage_of(DBFile::Artist), artists);
-  const NameIds label_ids = NameIds::Check(db, DBFile::Label, sort_memory, damage_of(DBFile::Label), labels);
-  const NameIds genre_ids = NameIds::Check(db, DBFile::Genre, sort_memory, damage_of(DBFile::Genre), genres);
+  const NameIds artist_ids = NameIds::Check(db, DBFile::Artist, memory, damage_of(DBFile::Artist), artists);
+  const NameIds label_ids = NameIds::Check(db, DBFile::Label, memory, damage_of(DBFile::Label), labels);
+  const NameIds genre_ids = NameIds::Check(db, DBFile::Genre, memory, damage_of(DBFile::Genre), genres);
   const bool artists_usable = Checkable(db, DBFile::Artist);
 
-  // Master file: each record on its own; identities kept for the duplicates and the tracks.
-  SpillSort<MasterEntry> discs(sort_memory);
+  // Masters and tracks meet by identity in one table: repeated discs, repeated tracks, discs
+  // without their tracks and tracks without their disc.
+  DiscChecks checks{masters, tracks, Checkable(db, DBFile::Track)};
+  auto make = [&](std::size_t budget, std::size_t expected) { return DiscTable(budget, expected, checks); };
+  HashPartition<DiscTable, decltype(make)> discs(memory, make, db.File(DBFile::Master).Records);
+
+  // Master file: each record on its own, only the fields the checks look at read where they lie.
   {
     Findings damage_findings(damage_of(DBFile::Master));
     const bool labels_usable = Checkable(db, DBFile::Label);
@@ -292,45 +532,55 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
                                  {m::LyricsFile, "LyricsFile"}}) {
         CheckLength(r, field, DBFile::Master, record, name, damage_findings);
       }
-      const TMasterRecord d = DecodeMasterRecord(std::span<const char, kMasterRecordSize>(r, kMasterRecordSize));
-      discs.Add({PackedIdentity::Of(d.DiscKey.View(), d.TrackCount, d.DiscTime), static_cast<std::uint32_t>(record)});
-      if (d.TrackCount > kMaxTracks) {
-        masters.Problem(DBFile::Master, record, 1, "曲数 " + std::to_string(d.TrackCount) + " は 99 を超えています");
+      const auto track_count = static_cast<std::uint8_t>(r[m::TrackCount.Offset]);
+      discs.Add(
+          {PackedIdentity::Of(ShortStringAt(r, m::DiscKey.Offset, 8), track_count, ReadUInt32At(r, m::DiscTime.Offset)),
+           DiscEntry::kMaster,
+           static_cast<std::uint32_t>(record),
+           {}});
+      if (track_count > kMaxTracks) {
+        masters.Problem(DBFile::Master, record, 1, "曲数 " + std::to_string(track_count) + " は 99 を超えています");
       }
-      if (d.DiscType > 3) {
-        masters.Problem(DBFile::Master, record, 2, "DiscType " + std::to_string(d.DiscType) + " は 0..3 の外です");
+      if (const auto disc_type = static_cast<std::uint8_t>(r[m::DiscType.Offset]); disc_type > 3) {
+        masters.Problem(DBFile::Master, record, 2, "DiscType " + std::to_string(disc_type) + " は 0..3 の外です");
       }
-      if (!IsUnknownDate(d.SaleDate) && !CivilFromDate(d.SaleDate)) {
+      if (const TDateTime sale_date = ReadDateAt(r, m::SaleDate.Offset);
+          !IsUnknownDate(sale_date) && !CivilFromDate(sale_date)) {
         masters.Problem(DBFile::Master, record, 3, "SaleDate が日付ではありません");
       }
-      if (artists_usable && !artist_ids.Has(d.ArtistID)) {
+      if (const std::int32_t artist = ReadInt32At(r, m::ArtistID.Offset); artists_usable && !artist_ids.Has(artist)) {
         masters.Problem(DBFile::Master, record, 4,
-                        "ArtistID " + std::to_string(d.ArtistID) + " が ArtistDB.QVR にありません");
+                        "ArtistID " + std::to_string(artist) + " が ArtistDB.QVR にありません");
       }
-      if (labels_usable && !label_ids.Has(d.LabelID)) {
-        masters.Problem(DBFile::Master, record, 5,
-                        "LabelID " + std::to_string(d.LabelID) + " が LabelDB.QVR にありません");
+      if (const std::int32_t label = ReadInt32At(r, m::LabelID.Offset); labels_usable && !label_ids.Has(label)) {
+        masters.Problem(DBFile::Master, record, 5, "LabelID " + std::to_string(label) + " が LabelDB.QVR にありません");
       }
     });
   }
 
-  // Track file: each record on its own; identities kept for the duplicates and the masters.
-  SpillSort<TrackEntry> track_entries(sort_memory);
+  // Track file: each record on its own; records that continue a run of their identity are added
+  // with it.
   {
     Findings damage_findings(damage_of(DBFile::Track));
     const bool genres_usable = Checkable(db, DBFile::Genre);
     namespace t = track_layout;
+    DiscEntry run{{}, DiscEntry::kTracks, 0, {}};
     Scan(db, DBFile::Track, [&](const char* r, std::size_t record) {
       CheckLength(r, t::DiscKey, DBFile::Track, record, "DiscKey", damage_findings);
       CheckLength(r, t::TrackName, DBFile::Track, record, "TrackName", damage_findings);
-      // Only the numbers are looked at: read where they lie, not decoded with the texts.
       const auto track_count = static_cast<std::uint8_t>(r[t::TrackCount.Offset]);
       const auto track_no = static_cast<std::uint8_t>(r[t::TrackNo.Offset]);
-      PackedIdentity identity =
+      const PackedIdentity identity =
           PackedIdentity::Of(ShortStringAt(r, t::DiscKey.Offset, 8), track_count, ReadUInt32At(r, t::DiscTime.Offset));
-      identity.Rest |= track_no;
-      track_entries.Add(
-          {identity, static_cast<std::uint32_t>(record), static_cast<unsigned char>(r[t::DiscKey.Offset]) <= 8});
+      const bool found = static_cast<unsigned char>(r[t::DiscKey.Offset]) <= 8;
+      if (run.Run.Tracks != 0 && run.Run.Tracks < 255 && identity == run.Disc && found == run.Run.Found &&
+          track_no == run.Run.FirstTrack + run.Run.Tracks) {
+        ++run.Run.Tracks;
+      } else {
+        if (run.Run.Tracks != 0) discs.Add(run);
+        run.Disc = identity;
+        run.Run = {static_cast<std::uint32_t>(record), track_no, 1, found};
+      }
       if (track_no < 1 || track_no > UsedTracks(track_count)) {
         tracks.Problem(DBFile::Track, record, 1, "トラック番号 " + std::to_string(track_no) + " は曲数の範囲外です");
       }
@@ -353,61 +603,12 @@ std::vector<CheckFinding> CheckDatabase(const std::filesystem::path& master_path
                        "GenreID " + std::to_string(genre_id) + " が GenreDB.QVR にありません");
       }
     });
+    if (run.Run.Tracks != 0) discs.Add(run);
   }
-
-  // Both sorted by identity, walked side by side: repeated discs, repeated tracks, discs without
-  // their tracks and tracks without their disc.
   discs.Finish();
-  track_entries.Finish();
-  const bool tracks_usable = Checkable(db, DBFile::Track);
-  std::size_t orphans = 0;
-  const MasterEntry* disc = discs.Next();
-  const TrackEntry* track = track_entries.Next();
-  while (disc || track) {
-    const PackedIdentity identity = !track || (disc && disc->Disc < track->Identity()) ? disc->Disc : track->Identity();
-    // The identity's master records: the first is the one a search finds.
-    std::uint32_t first_master = 0;
-    for (; disc && disc->Disc == identity; disc = discs.Next()) {
-      if (first_master == 0) {
-        first_master = disc->Record;
-      } else {
-        masters.Problem(DBFile::Master, disc->Record, 0,
-                        "ディスク " + IdentityText(identity) + " はレコード " + std::to_string(first_master) +
-                            " と重複しており、検索では見つかりません");
-      }
-    }
-    // Its track records, by track number: the first found one is the track.
-    std::array<bool, kMaxTracks + 1> present{};
-    while (track && track->Identity() == identity) {
-      const std::uint8_t track_no = track->TrackNo();
-      std::vector<std::uint32_t> records;
-      std::uint32_t first = 0;
-      for (; track && track->Identity() == identity && track->TrackNo() == track_no; track = track_entries.Next()) {
-        records.push_back(track->Record);
-        if (track->Found && first == 0) first = track->Record;
-        if (first_master == 0) ++orphans;
-      }
-      if (first != 0 && track_no <= kMaxTracks) present[track_no] = true;
-      for (std::uint32_t record : records) {
-        if (first != 0 && record != first) {
-          tracks.Problem(DBFile::Track, record, 0,
-                         "ディスク " + IdentityText(identity) + " のトラック " + std::to_string(track_no) +
-                             " はレコード " + std::to_string(first) + " と重複しています");
-        }
-      }
-    }
-    if (first_master != 0 && tracks_usable) {
-      for (std::size_t n = 1; n <= UsedTracks(identity.Count()); ++n) {
-        if (!present[n]) {
-          masters.Problem(DBFile::Master, first_master, static_cast<unsigned>(6 + n),
-                          "トラック " + std::to_string(n) + " のレコードが TrackDB.QVR にありません");
-        }
-      }
-    }
-  }
-  if (orphans > 0 && db.File(DBFile::Master).ValidHeader) {
+  if (checks.Orphans > 0 && db.File(DBFile::Master).ValidHeader) {
     tracks.Remark(DBFile::Track,
-                  std::to_string(orphans) +
+                  std::to_string(checks.Orphans) +
                       " 件のトラックレコードにはマスターレコードがありません (登録の途中で中断された跡です)");
   }
 

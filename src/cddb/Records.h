@@ -4,6 +4,7 @@
 // written as zeros. Each layout is checked at compile time to tile its record size exactly.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -115,6 +116,9 @@ inline std::uint32_t ReadUInt32At(const char* bytes, std::size_t offset) {
 }
 inline std::int32_t ReadInt32At(const char* bytes, std::size_t offset) {
   return static_cast<std::int32_t>(ReadUInt32At(bytes, offset));
+}
+inline TDateTime ReadDateAt(const char* bytes, std::size_t offset) {
+  return std::bit_cast<TDateTime>(ReadUInt32At(bytes, offset) | std::uint64_t{ReadUInt32At(bytes, offset + 4)} << 32);
 }
 // The text of a short string field of capacity `capacity` at `offset`, length clamped as above.
 std::string_view ShortStringAt(const char* bytes, std::size_t offset, std::size_t capacity);
