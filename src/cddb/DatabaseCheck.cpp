@@ -12,6 +12,7 @@
 #include "cddb/DatabaseReader.h"
 #include "cddb/DateSource.h"
 #include "cddb/HashPartition.h"
+#include "cddb/HashSlots.h"
 #include "cddb/RecordFile.h"
 #include "util/ShiftJis.h"
 
@@ -70,12 +71,15 @@ void Scan(const DatabaseReader& db, DBFile file, Visit visit) {
   while (const char* record = scan.Next()) visit(record, scan.Index());
 }
 
-// Notes a short string field whose length byte is above its capacity.
-void CheckLength(const char* record, FieldSpan field, DBFile file, std::size_t index, std::string_view name,
-                 Findings& findings) {
-  if (static_cast<unsigned char>(record[field.Offset]) > field.Size - 1) {
-    findings.Problem(file, index, std::string(name) + " の長さが容量を超えています (容量までとして読みます)");
-  }
+// Notes a short string field whose length byte is above its capacity (a test inlined in the
+// loops over every record; the note itself is rare).
+[[gnu::noinline, gnu::cold]] void NoteLength(DBFile file, std::size_t index, std::string_view name,
+                                             Findings& findings) {
+  findings.Problem(file, index, std::string(name) + " の長さが容量を超えています (容量までとして読みます)");
+}
+inline void CheckLength(const char* record, FieldSpan field, DBFile file, std::size_t index, std::string_view name,
+                        Findings& findings) {
+  if (static_cast<unsigned char>(record[field.Offset]) > field.Size - 1) NoteLength(file, index, name, findings);
 }
 
 // Whether references into `file` can be checked: it is valid, or missing and so to be created
@@ -105,15 +109,6 @@ class PartFindings {
   std::vector<CheckFinding> found_;
   std::vector<std::pair<std::size_t, unsigned>> places_;
 };
-
-// Room for a table of `needed` entries kept at most half full: a power of two, at least 8, and
-// within `budget` bytes of `slot_size` slots when it can be (the table then says no to entries
-// past half of it).
-std::size_t TableSlots(std::size_t needed, std::size_t budget, std::size_t slot_size) {
-  std::size_t slots = 8;
-  while (slots < 2 * needed && (slots * 2) * slot_size <= budget) slots *= 2;
-  return slots;
-}
 
 // A disc identity packed into two words: the key's bytes, then its length, the track count and
 // the disc time, with the low byte free (a table marks its used slots there).
@@ -174,23 +169,24 @@ class DiscTable {
   using Entry = DiscEntry;
 
   DiscTable(std::size_t budget, std::size_t expected, DiscChecks& checks)
-      : budget_(budget), checks_(checks), slots_(TableSlots(expected, budget, sizeof(Slot))) {
-    Resized();
-  }
+      : budget_(budget), checks_(checks), slots_(expected, budget) {}
 
   static std::uint64_t Hash(const DiscEntry& entry) { return MixHash(entry.Disc.Key ^ MixHash(entry.Disc.Rest)); }
+  const void* SlotOf(const DiscEntry& entry) const { return slots_.First(Hash(entry)); }
 
   bool Add(const DiscEntry& entry) {
     const std::uint64_t hash = Hash(entry);
-    Slot* slot = Find(entry.Disc, hash);
+    const PackedIdentity marked{entry.Disc.Key, entry.Disc.Rest | 1};
+    auto same = [&](const Slot& slot) { return slot.Disc == marked; };
+    Slot* slot = slots_.Find(hash, same);
     if (!slot->Used()) {
-      if ((used_ + 1) * 2 > slots_.size()) {
-        if (!Fits(slots_.size() * 2, more_.capacity())) return false;
-        Grow();
-        slot = Find(entry.Disc, hash);
+      if (slots_.Full()) {
+        if (!Fits(slots_.GrownBytes(), more_.capacity())) return false;
+        slots_.Grow([](const Slot& used) { return Hash(DiscEntry{used.Identity(), DiscEntry::kMaster, 0, {}}); });
+        slot = slots_.Find(hash, same);
       }
-      slot->Disc = {entry.Disc.Key, entry.Disc.Rest | 1};
-      ++used_;
+      slot->Disc = marked;
+      slots_.Use();
     }
     if (entry.What == DiscEntry::kMaster) {
       if (slot->FirstMaster == 0) {
@@ -208,7 +204,7 @@ class DiscTable {
     }
     if (more_.size() == more_.capacity()) {
       const std::size_t room = std::max<std::size_t>(16, more_.capacity() * 2);
-      if (!Fits(slots_.size(), room)) return false;
+      if (!Fits(slots_.Bytes(), room)) return false;
       more_.reserve(room);
     }
     more_.push_back({entry.Run, slot->MoreRuns});
@@ -287,28 +283,7 @@ class DiscTable {
     std::uint32_t Next = 0;  // as Slot::MoreRuns
   };
 
-  bool Fits(std::size_t slots, std::size_t more) const {
-    return slots * sizeof(Slot) + more * sizeof(MoreRun) <= budget_;
-  }
-  void Resized() { shift_ = 64 - static_cast<unsigned>(std::countr_zero(slots_.size())); }
-
-  Slot* Find(const PackedIdentity& disc, std::uint64_t hash) {
-    const std::size_t mask = slots_.size() - 1;
-    const PackedIdentity marked{disc.Key, disc.Rest | 1};
-    for (std::size_t at = hash >> shift_;; at = (at + 1) & mask) {
-      Slot& slot = slots_[at];
-      if (!slot.Used() || slot.Disc == marked) return &slot;
-    }
-  }
-
-  void Grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    Resized();
-    for (const Slot& slot : old) {
-      if (slot.Used()) *Find(slot.Identity(), Hash(DiscEntry{slot.Identity(), DiscEntry::kMaster, 0, {}})) = slot;
-    }
-  }
+  bool Fits(std::size_t slot_bytes, std::size_t more) const { return slot_bytes + more * sizeof(MoreRun) <= budget_; }
 
   template <class Visit>
   void ForEachRun(const Slot& slot, Visit visit) const {
@@ -318,9 +293,7 @@ class DiscTable {
 
   std::size_t budget_;
   DiscChecks& checks_;
-  std::vector<Slot> slots_;
-  unsigned shift_ = 0;
-  std::size_t used_ = 0;
+  HashSlots<Slot> slots_;
   std::vector<MoreRun> more_;
 };
 
@@ -333,7 +306,8 @@ std::uint64_t HashOf(std::string_view bytes) {
 // A name record by the hash of its name.
 struct NameEntry {
   std::uint64_t Hash = 0;
-  std::uint32_t Record = 0;
+  std::uint32_t Record = 0;  // 0 in an empty slot
+  bool Used() const { return Record != 0; }
 };
 
 // The names of a name file, one slot per name: a name equal to an earlier one is found as it
@@ -344,27 +318,23 @@ class NameTable {
   using Entry = NameEntry;
 
   NameTable(std::size_t budget, std::size_t expected, const RecordFile& file, FieldSpan name, PartFindings& findings)
-      : budget_(budget),
-        file_(file),
-        name_(name),
-        findings_(findings),
-        slots_(TableSlots(expected, budget, sizeof(NameEntry))) {
-    Resized();
-  }
+      : budget_(budget), file_(file), name_(name), findings_(findings), slots_(expected, budget) {}
 
   static std::uint64_t Hash(const NameEntry& entry) { return MixHash(entry.Hash); }
+  const void* SlotOf(const NameEntry& entry) const { return slots_.First(Hash(entry)); }
 
   bool Add(const NameEntry& entry) {
     const std::uint64_t hash = Hash(entry);
-    NameEntry* slot = Find(entry.Hash, hash);
-    if (slot->Record == 0) {
-      if ((used_ + 1) * 2 > slots_.size()) {
-        if (!Fits(slots_.size() * 2, others_.capacity())) return false;
-        Grow();
-        slot = Find(entry.Hash, hash);
+    auto same = [&](const NameEntry& slot) { return slot.Hash == entry.Hash; };
+    NameEntry* slot = slots_.Find(hash, same);
+    if (!slot->Used()) {
+      if (slots_.Full()) {
+        if (!Fits(slots_.GrownBytes(), others_.capacity())) return false;
+        slots_.Grow([](const NameEntry& used) { return Hash(used); });
+        slot = slots_.Find(hash, same);
       }
       *slot = entry;
-      ++used_;
+      slots_.Use();
       return true;
     }
     const std::string name = NameAt(entry.Record);
@@ -379,7 +349,7 @@ class NameTable {
     }
     if (others_.size() == others_.capacity()) {
       const std::size_t room = std::max<std::size_t>(4, others_.capacity() * 2);
-      if (!Fits(slots_.size(), room)) return false;
+      if (!Fits(slots_.Bytes(), room)) return false;
       others_.reserve(room);
     }
     others_.push_back(entry);
@@ -389,7 +359,7 @@ class NameTable {
   template <class Emit>
   void Drain(Emit emit) {
     for (const NameEntry& slot : slots_) {
-      if (slot.Record != 0) emit(slot);
+      if (slot.Used()) emit(slot);
     }
     for (const NameEntry& other : others_) emit(other);
   }
@@ -397,24 +367,8 @@ class NameTable {
   void Finish() {}
 
  private:
-  bool Fits(std::size_t slots, std::size_t others) const { return (slots + others) * sizeof(NameEntry) <= budget_; }
-  void Resized() { shift_ = 64 - static_cast<unsigned>(std::countr_zero(slots_.size())); }
-
-  NameEntry* Find(std::uint64_t name_hash, std::uint64_t hash) {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash >> shift_;; at = (at + 1) & mask) {
-      NameEntry& slot = slots_[at];
-      if (slot.Record == 0 || slot.Hash == name_hash) return &slot;
-    }
-  }
-
-  void Grow() {
-    std::vector<NameEntry> old(slots_.size() * 2);
-    old.swap(slots_);
-    Resized();
-    for (const NameEntry& slot : old) {
-      if (slot.Record != 0) *Find(slot.Hash, Hash(slot)) = slot;
-    }
+  bool Fits(std::size_t slot_bytes, std::size_t others) const {
+    return slot_bytes + others * sizeof(NameEntry) <= budget_;
   }
 
   std::string NameAt(std::uint32_t record) const {
@@ -427,9 +381,7 @@ class NameTable {
   const RecordFile& file_;
   FieldSpan name_;
   PartFindings& findings_;
-  std::vector<NameEntry> slots_;
-  unsigned shift_ = 0;
-  std::size_t used_ = 0;
+  HashSlots<NameEntry> slots_;
   std::vector<NameEntry> others_;  // names whose hash an earlier, other name in the table has
 };
 

@@ -11,6 +11,10 @@
 //   using Entry = ...;                        trivially copyable: written to files byte for byte
 //   static std::uint64_t Hash(const Entry&);  equal keys, equal hashes; the table places entries
 //                                             by its high bits, the partitions take the low ones
+//   const void* SlotOf(const Entry&) const;   the memory the entry's Add looks at first: it is
+//                                             prefetched, and the entry added a few calls later,
+//                                             so that a table larger than the caches is filled
+//                                             at the speed of memory rather than its latency
 //   bool Add(const Entry&);                   false, with nothing changed, when the entry would
 //                                             take the table past its budget
 //   template <class Emit> void Drain(Emit);   emits entries that, added to an empty table before
@@ -19,6 +23,7 @@
 // and `make(budget, expected)` makes an empty one for about `expected` entries (0: unknown).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -47,17 +52,22 @@ class HashPartition {
     table_.emplace(make_(level < kMaxLevel ? budget : SIZE_MAX, expected));
   }
 
-  // Raises Error when a temporary file cannot be written.
+  // Adds `entry` after the ones before it (it waits among the next few to be placed). Raises
+  // Error when a temporary file cannot be written.
   void Add(const Entry& entry) {
-    if (files_.empty()) {
-      if (table_->Add(entry)) return;
-      Spill();
+    __builtin_prefetch(table_->SlotOf(entry));
+    if (waiting_ < kAhead) {
+      ahead_[(first_ + waiting_++) % kAhead] = entry;
+      return;
     }
-    Write(entry);
+    Place(ahead_[first_]);
+    ahead_[first_] = entry;
+    first_ = (first_ + 1) % kAhead;
   }
 
   // Runs the table's checks, on each partition in turn when they were spilled.
   void Finish() {
+    for (; waiting_ > 0; --waiting_, first_ = (first_ + 1) % kAhead) Place(ahead_[first_]);
     if (files_.empty()) {
       table_->Finish();
       return;
@@ -76,12 +86,23 @@ class HashPartition {
 
  private:
   static constexpr std::size_t kReadEntries = 4096;
+  static constexpr std::size_t kAhead = 8;  // entries prefetched and waiting to be placed
+
+  void Place(const Entry& entry) {
+    if (files_.empty()) {
+      if (table_->Add(entry)) return;
+      Spill();
+    }
+    Write(entry);
+  }
 
   void Spill() {
     files_.reserve(kPartitions);
     for (std::size_t i = 0; i < kPartitions; ++i) files_.emplace_back();
     table_->Drain([&](const Entry& entry) { Write(entry); });
-    table_.reset();
+    // An empty table of a few slots stays, so that Add prefetches without a test (a prefetch
+    // under a condition is one the compiler may drop).
+    table_.emplace(make_(0, 0));
   }
 
   void Write(const Entry& entry) {
@@ -93,6 +114,8 @@ class HashPartition {
   Make make_;
   unsigned level_;
   std::optional<Table> table_;
+  std::array<Entry, kAhead> ahead_{};
+  std::size_t first_ = 0, waiting_ = 0;
   std::vector<SpillFile> files_;  // one per partition once spilled
 };
 
