@@ -51,5 +51,8 @@ expect "qvrdb lyrics 1234 --w" "--write"
 expect "qvrdb probe --j" "--json"
 expect "qvrdb probe --json a" "a.cue"
 expect "qvrdb import " "d.json sub dir"
+expect "qvrdb check " "--memory"
+expect "qvrdb check --memory " ""
+expect "qvrdb check --memory 4 " ""
 [[ $failures -eq 0 ]] || exit 1
 echo PASS

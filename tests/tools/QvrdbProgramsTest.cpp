@@ -68,20 +68,33 @@ TEST(QvrdbProgramsTest, AMissingCompanionIsNamedAndTheDatabaseCommandsStillWork)
   EXPECT_EQ(check.status, 0) << check.out;
 }
 
-// check reads a database four times larger than the address space it is given (24 MB, where
-// holding its identities and names in memory would take more): its memory does not grow
-// with the database (the sanitizers reserve more address space than any such limit).
+// check reads a database four times larger than the address space it is given (24 MB): its
+// memory does not grow with the database (the sanitizers reserve more address space than any such
+// limit). Given less memory than its tables take (--memory 1), it splits them into temporary
+// files in $TMPDIR and finds the same; with no such folder it stops and names it.
 TEST(QvrdbProgramsTest, CheckReadsADatabaseLargerThanItsMemoryLimit) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "address space limits do not apply under the sanitizers";
 #endif
   test::TempDir dir;
-  bench::Generate(dir.Path(), 40000);  // 480,000 track records, about 95 MB in all
-  const ProcessRun check =
-      RunShell("ulimit -v 24000 && " + Quoted(QVR_QVRDB) + " --db " + Quoted(dir.Path()) + " check");
-  EXPECT_EQ(check.status, 0) << check.out;
-  EXPECT_NE(check.out.find("ディスク 40000 枚、トラック 480000 曲"), std::string::npos) << check.out;
-  EXPECT_NE(check.out.find("問題は見つかりませんでした。"), std::string::npos) << check.out;
+  bench::Generate(dir / "db", 40000);  // 480,000 track records, about 95 MB in all
+  std::filesystem::create_directory(dir / "tmp");
+  const std::string check = Quoted(QVR_QVRDB) + " --db " + Quoted(dir / "db") + " check";
+  for (const std::string& command : {"ulimit -v 24000 && " + check, "ulimit -v 24000 && TMPDIR=" + Quoted(dir / "tmp") +
+                                                                        " " + check + " --memory 1"}) {
+    const ProcessRun run = RunShell(command);
+    EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
+    EXPECT_EQ(run.out,
+              "ディスク 40000 枚、トラック 480000 曲、アーティスト 30000 件、レーベル 50 件、ジャンル 30 件。"
+              "問題は見つかりませんでした。\n")
+        << command;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
+
+  const ProcessRun nowhere = RunShell("TMPDIR=" + Quoted(dir / "none") + " " + check + " --memory 1");
+  EXPECT_EQ(nowhere.status, 2) << nowhere.out;
+  EXPECT_NE(nowhere.out.find("一時ファイルを書き込めません (" + (dir / "none").string() + ")"), std::string::npos)
+      << nowhere.out;
 }
 
 }  // namespace

@@ -289,7 +289,12 @@ TEST_F(QvrdbTest, UsageErrorsExitWith2) {
                                                     {"list", "extra"},
                                                     {"show"},
                                                     {"import"},
-                                                    {"import", "/no/such.json"}}) {
+                                                    {"import", "/no/such.json"},
+                                                    {"check", "--memory"},
+                                                    {"check", "--memory", "0"},
+                                                    {"check", "--memory", "1x"},
+                                                    {"check", "--memory", "65537"},
+                                                    {"check", "--fast"}}) {
     ToolRun run = Qvrdb(arguments);
     EXPECT_EQ(run.status, 2) << testing::PrintToString(arguments);
     EXPECT_FALSE(run.err.empty());

@@ -1,4 +1,5 @@
 // qvrdb's command table and the commands that print the database: list, show, check.
+#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -27,6 +28,8 @@ int ReportUnusableFiles(const DatabaseReader& reader, std::ostream& err) {
 }
 
 namespace {
+
+constexpr unsigned kMaxCheckMebibytes = 65536;
 
 bool ExpectArguments(const QvrdbContext& context, std::span<const std::string> arguments, std::size_t count,
                      std::string_view usage) {
@@ -83,9 +86,23 @@ int RunShow(const QvrdbContext& context, std::span<const std::string> arguments)
 }
 
 int RunCheck(const QvrdbContext& context, std::span<const std::string> arguments) {
-  if (!ExpectArguments(context, arguments, 0, "check")) return kQvrdbError;
+  // --memory MIB: the memory the checks across records may take before they use temporary files.
+  std::size_t memory = kCheckMemory;
+  if (arguments.size() == 2 && arguments[0] == "--memory") {
+    unsigned mebibytes = 0;
+    const std::string& text = arguments[1];
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mebibytes);
+    if (error != std::errc() || end != text.data() + text.size() || mebibytes < 1 || mebibytes > kMaxCheckMebibytes) {
+      context.Err << "qvrdb: --memory には 1 から " << kMaxCheckMebibytes
+                  << " までの整数 (MiB) を指定してください: " << text << "\n";
+      return kQvrdbError;
+    }
+    memory = std::size_t{mebibytes} << 20;
+  } else if (!ExpectArguments(context, arguments, 0, "check [--memory MIB]")) {
+    return kQvrdbError;
+  }
   std::size_t problems = 0;
-  for (const CheckFinding& finding : CheckDatabase(context.MasterPath)) {
+  for (const CheckFinding& finding : CheckDatabase(context.MasterPath, memory)) {
     context.Out << (finding.Problem ? "問題: " : "注意: ") << finding.Text << "\n";
     if (finding.Problem) ++problems;
   }
@@ -108,7 +125,10 @@ constexpr QvrdbCommand kCommands[] = {
     {"export", "", "データベース全体を JSON で標準出力へ", true, RunExport},
     {"import", "FILE", "JSON ファイルのディスクを順に登録 (既にあるディスクは上書き; フォルダがなければ作成)", false,
      RunImport},
-    {"check", "", "5 つのファイルを検査 (問題があれば終了コード 1)", true, RunCheck},
+    {"check", "[--memory MIB]",
+     "5 つのファイルを検査 (問題があれば終了コード 1; --memory: 検査の表に使うメモリの上限 MiB、既定 16、超える分は一時"
+     "ファイルへ)",
+     true, RunCheck},
     {"lookup", "KEY|DRIVE",
      "データベースのディスク (キー) かドライブ・イメージのディスクをオンラインで検索し、候補を export と同じ JSON "
      "で表示",
