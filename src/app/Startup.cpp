@@ -64,15 +64,20 @@ void TQVRDM::QVRDMCreate() {
     view.SplashProgress(100, kPleaseWait, "");
     // The first tick meets whatever the drive and the audio output do; its error is shown and
     // the start-up goes on, so that the pad's layout is restored and the monitor runs.
+    // Sound the device began ahead of the start-up plays on only as the range this tick chose;
+    // what the tick did not take over ends here, before any box is shown.
     try {
       TimerTimer();
     } catch (const std::exception& error) {
+      CD.CDDropAhead();
       view.ShowError(error.what());
     }
+    CD.CDDropAhead();
     RestoreLayout();
     layout_restored_ = true;
     ports_.timer.SetEnabled(true);
   } catch (const std::exception& error) {
+    CD.CDDropAhead();
     view.ShowError(error.what());
   }
   if (splash) view.SplashRelease();

@@ -1,5 +1,6 @@
 // The program's entry, the only Qt file of app/: the command line, the single-instance guard
-// (a second start hands its path to the running player and ends with its answer), the four
+// (a second start hands its path to the running player and ends with its answer), the start of
+// the disc's sound ahead of the windows (app/EarlyStart.h), the four
 // long-lived objects in their order (lyrics line, control pad, plug-in pad, controller), the
 // event loop, and the controller's shut-down once the lyrics line has closed. An end the user did
 // not ask for here (a signal, the session's end) waits for no one: boxes close and what goes
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/EarlyStart.h"
 #include "app/RandomSource.h"
 #include "app/TQVRDM.h"
 #include "audio/SdlAudioSink.h"
@@ -98,6 +100,15 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
+  // The disc is opened, and its sound started when the start-up will play it, while the toolkit
+  // loads and the windows are made; the controller's first tick takes the drive over.
+  const TIniGTEnvironment settings = TIniGTEnvironment::FromProcess();
+  SdlAudioSink sink;
+  ClockRandomSource random;
+  random.Seed();
+  EarlyStart early_start(settings, path, random,
+                         [&sink](const std::string& name) { return std::make_unique<CdioDrive>(name, sink); });
+
   // The lyrics line places itself at a screen edge and reserves that strip, which only X11
   // allows: under Wayland the program runs through XWayland unless told otherwise.
   if (std::getenv("WAYLAND_DISPLAY") && std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
@@ -135,11 +146,9 @@ int main(int argc, char* argv[]) {
   TQVRPad pad(link, plugin_pad);
   DesktopView view(main_window, pad, plugin_pad, help, link);
   QtTimer timer([&link] { link.Run([](TQVRDM& dm) { dm.TimerTimer(); }); });
-  ClockRandomSource random;
   const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
   const std::unique_ptr<WallpaperService> wallpaper = MakeDesktopWallpaper(desktop ? desktop : "");
   SystemDateSource today;
-  SdlAudioSink sink;
   std::unique_ptr<CdioDrive> drive;
 
   // The path of the command line replaces the "Drive" setting for this run (the setting stays);
@@ -157,7 +166,9 @@ int main(int argc, char* argv[]) {
                        // Asked again when the drive changes: the layer has closed the old
                        // device, which goes before the new one shares the sound output.
                        drive.reset();
-                       drive = std::make_unique<CdioDrive>(start_drive.empty() ? name : start_drive, sink);
+                       const std::string chosen = start_drive.empty() ? name : start_drive;
+                       drive = early_start.Take(chosen);
+                       if (!drive) drive = std::make_unique<CdioDrive>(chosen, sink);
                        start_drive.clear();
                        // The drive's news comes from its reader thread: posted to the GUI
                        // thread's event loop, it reaches the controller like a tick.
@@ -168,7 +179,7 @@ int main(int argc, char* argv[]) {
                        });
                        return *drive;
                      },
-                     today, view, TIniGTEnvironment::FromProcess(), DemoDisc()});
+                     today, view, settings, DemoDisc()});
   view.Attach(controller.QVRMenu);
   link.Bind(&controller);
   // A quit that did not come from the exit command is the session manager's.
@@ -210,6 +221,8 @@ int main(int argc, char* argv[]) {
   MprisService mpris(link, [&take_path](const std::string& received) { take_path(received); });
 
   controller.QVRDMCreate();
+  // A start-up that failed before it bound the drive leaves nothing playing ahead of it.
+  early_start.Take({});
   if (controller.QVRMenu.Checked(MenuItemId::LyricsViewMNU) && !view.MainWindowClosed()) main_window.show();
   started = true;
   for (const std::string& early : std::exchange(early_paths, {})) switch_to(early);

@@ -27,6 +27,10 @@ SdlAudioSink::~SdlAudioSink() { Close(); }
 
 void SdlAudioSink::Open() {
   if (device_ != 0) return;
+  // The program answers its signals itself: SDL's audio brings its event subsystem, which would
+  // otherwise take SIGINT and SIGTERM for an event no one reads (and the program would not end
+  // when the output opens before the program's own handlers are in place).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) throw Error(FormatMessage(kOpenFailed, SDL_GetError()));
   {
     std::lock_guard lock(mutex_);

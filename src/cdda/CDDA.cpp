@@ -134,6 +134,10 @@ void CDDA::CDNotifyAt(const std::vector<std::uint32_t>& positions) {
   control.NotifyAt(positions);
 }
 
+void CDDA::CDDropAhead() {
+  if (control_ != nullptr) control_->DropAhead();
+}
+
 void CDDA::CDStop() {
   Control().Stop();
   CDState = cdStopped;

@@ -82,6 +82,9 @@ class CDDA {
   bool CDNextPending();
   // Play-head positions (packed TMSF) whose hearing the device reports, besides track starts.
   void CDNotifyAt(const std::vector<std::uint32_t>& positions);
+  // Ends sound the device began ahead of the start-up that no play request took over (the
+  // start-up's first tick is over, or failed); nothing when no device is bound.
+  void CDDropAhead();
 
   // The control's play range as CDSetRange left it, in milliseconds.
   std::uint32_t StartPos() const { return startPos_; }

@@ -148,6 +148,10 @@ class CDDevice {
   // the times of timed lyrics. Replaces the earlier ones; forgotten when the disc changes.
   // NOLINTNEXTLINE(performance-unnecessary-value-param): by value, as the devices with news keep them
   virtual void NotifyAt(std::vector<std::uint32_t> /*positions*/) {}
+  // Ends sound that the device began ahead of the program's start-up (see CdioDrive::PlayAhead)
+  // and that no play request has taken over: the start-up's first tick chose not to play it.
+  // Nothing when there is none.
+  virtual void DropAhead() {}
 };
 
 }  // namespace qvr

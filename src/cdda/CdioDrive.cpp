@@ -150,6 +150,7 @@ void CdioDrive::ListImages() {
 void CdioDrive::UnloadDisc() {
   EndProbe();
   player_.Detach();
+  ahead_.reset();
   notifyAt_.clear();
   toc_.reset();
   cdText_ = {};
@@ -190,7 +191,37 @@ void CdioDrive::LoadImage() {
   }
 }
 
+void CdioDrive::OpenAhead() {
+  Open();
+  openedAhead_ = true;
+}
+
+bool CdioDrive::PlayAhead(std::uint32_t from, std::uint32_t to) {
+  if (!open_ || !toc_) return false;
+  const std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
+  try {
+    PlayFrames(first, end);
+  } catch (const Error&) {
+    return false;
+  }
+  if (player_.CurrentState() != DigitalPlayer::State::Playing) return false;
+  ahead_ = {first, end};
+  return true;
+}
+
+void CdioDrive::DropAhead() {
+  if (!ahead_) return;
+  ahead_.reset();
+  player_.Stop();
+}
+
 void CdioDrive::Open() {
+  if (openedAhead_) {
+    // Opened ahead of the layer: the disc read then is the disc now, and what plays goes on.
+    openedAhead_ = false;
+    format_ = TimeFormat::TMSF;
+    return;
+  }
   if (open_) Close();
   std::error_code error;
   struct stat status {};
@@ -229,6 +260,7 @@ void CdioDrive::Open() {
 }
 
 void CdioDrive::Close() {
+  openedAhead_ = false;
   if (!open_) return;
   UnloadDisc();
   device_.reset();
@@ -250,6 +282,8 @@ AudioSectorSource* CdioDrive::Source() {
 }
 
 std::uint32_t CdioDrive::PlayerMode() {
+  // Sound begun ahead of the layer is no playback of the layer's until its Play takes it over.
+  if (ahead_) return kModeStopped;
   switch (player_.CurrentState()) {
     case DigitalPlayer::State::Playing: return kModePlaying;
     case DigitalPlayer::State::Paused: return kModePaused;
@@ -271,6 +305,7 @@ std::uint32_t CdioDrive::DeviceMode() {
     lock.unlock();
     EndProbe();
     player_.Stop();
+    ahead_.reset();
     toc_.reset();
     cdText_ = {};
     problem_ = kNoDisc;
@@ -351,7 +386,7 @@ std::uint32_t CdioDrive::StatusTrackLength(std::uint8_t track) {
 
 std::uint32_t CdioDrive::StatusPosition() {
   if (!open_ || !toc_) return 0;
-  std::uint32_t frame = player_.HeardFrame();
+  std::uint32_t frame = ahead_ ? 0 : player_.HeardFrame();
   if (frame == 0 && !toc_->Tracks.empty()) frame = toc_->Tracks.front().Start;
   return toc_->PositionReply(format_, frame);
 }
@@ -402,6 +437,7 @@ bool CdioDrive::AwaitsDrive() { return isDevice_ && setting_.empty() && defaultD
 
 bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to) {
   if (!open_ || !toc_) return false;
+  DropAhead();
   std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
   std::vector<FrameRange> ranges;
   if (first < end) {
@@ -411,7 +447,7 @@ bool CdioDrive::PlayNext(std::uint32_t at, std::uint32_t from, std::uint32_t to)
   return player_.PlayNext(toc_->PlayEnd(toc_->FrameOf(format_, at)), std::move(ranges));
 }
 
-bool CdioDrive::NextPending() { return player_.NextPending(); }
+bool CdioDrive::NextPending() { return !ahead_ && player_.NextPending(); }
 
 void CdioDrive::NotifyAt(std::vector<std::uint32_t> positions) {
   notifyAt_.clear();
@@ -424,7 +460,22 @@ void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {
   RequireOpen();
   if (!toc_) return;
   const std::uint32_t first = toc_->FrameOf(format_, from), end = toc_->FrameOf(format_, to);
-  PlayFrames(first, end);
+  if (ahead_ && *ahead_ == std::pair{first, end} && player_.CurrentState() == DigitalPlayer::State::Playing) {
+    // The stretch begun ahead is this one: it plays on as it is. That it was read through may
+    // have been told while it was no playback of the layer's yet, so it is told again.
+    ahead_.reset();
+    if (player_.ReadThrough()) {
+      std::function<void(DeviceNews)> news;
+      {
+        std::lock_guard lock(newsMutex_);
+        news = news_;
+      }
+      if (news) news(DeviceNews::RangeRead);
+    }
+  } else {
+    DropAhead();
+    PlayFrames(first, end);
+  }
   rangeFrom_ = first;
   rangeTo_ = end;
 }
@@ -432,6 +483,7 @@ void CdioDrive::Play(std::uint32_t from, std::uint32_t to) {
 void CdioDrive::PlayOn() {
   RequireOpen();
   if (!toc_) return;
+  DropAhead();
   std::uint32_t from = player_.HeardFrame();
   PlayFrames(from, toc_->LeadOut - 1);
   rangeFrom_ = from;
@@ -441,6 +493,7 @@ void CdioDrive::PlayOn() {
 bool CdioDrive::Seek(std::uint32_t position) {
   RequireOpen();
   if (!toc_) return false;
+  DropAhead();
   const DigitalPlayer::State state = player_.CurrentState();
   if (state == DigitalPlayer::State::Stopped) return false;
   const std::uint32_t frame = toc_->FrameOf(format_, position);
@@ -451,21 +504,25 @@ bool CdioDrive::Seek(std::uint32_t position) {
 
 void CdioDrive::Stop() {
   RequireOpen();
+  ahead_.reset();
   player_.Stop();
 }
 
 void CdioDrive::Pause() {
   RequireOpen();
+  DropAhead();
   player_.Pause();
 }
 
 bool CdioDrive::Resume() {
   RequireOpen();
+  DropAhead();
   return player_.Resume();
 }
 
 void CdioDrive::OpenDoor() {
   RequireOpen();
+  DropAhead();
   if (isDevice_) {
     EndProbe();
     player_.Detach();

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/AudioSink.h"
@@ -48,9 +49,21 @@ class CdioDrive : public CDDevice {
   // The image in the changer, empty for a drive.
   std::filesystem::path CurrentImage() const;
 
+  // The program's start, ahead of the device layer: another thread opens the drive and starts
+  // the sound while the windows are still being made, and the layer, at its first poll, takes
+  // the device as it is. OpenAhead opens the drive and reads its disc; IsOpen answers false
+  // until the layer's Open takes it over without opening anew. PlayAhead plays from `from` up
+  // to `to` (current time format) at once while the device goes on answering as a stopped
+  // drive that plays nothing: the layer's Play of the same stretch goes on with this sound,
+  // with no break and no repeat; any other request, DropAhead or Close ends it first. False
+  // when nothing of the stretch can be played or the audio output cannot be opened.
+  void OpenAhead();
+  bool PlayAhead(std::uint32_t from, std::uint32_t to);
+  void DropAhead() override;
+
   void Open() override;
   void Close() override;
-  bool IsOpen() const override { return open_; }
+  bool IsOpen() const override { return open_ && !openedAhead_; }
   bool CanEject() override;
   void SetTimeFormat(TimeFormat format) override { format_ = format; }
   std::uint32_t StatusMode() override;
@@ -97,6 +110,9 @@ class CdioDrive : public CDDevice {
   DigitalPlayer player_;
 
   bool open_ = false;
+  bool openedAhead_ = false;  // opened by OpenAhead; the layer's Open has not taken it yet
+  // The stretch (frames, end exclusive) PlayAhead plays that no Play has taken over yet.
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> ahead_;
   bool isDevice_ = false;
   TimeFormat format_ = TimeFormat::TMSF;
   std::optional<DiscToc> toc_;

@@ -170,6 +170,11 @@ std::string DigitalPlayer::LastError() {
   return lastError_;
 }
 
+bool DigitalPlayer::ReadThrough() {
+  std::lock_guard lock(mutex_);
+  return active_ && readDone_;
+}
+
 void DigitalPlayer::SetListener(NewsListener listener) {
   std::lock_guard lock(mutex_);
   listener_ = std::move(listener);

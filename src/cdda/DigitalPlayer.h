@@ -51,6 +51,8 @@ class DigitalPlayer {
   std::uint32_t HeardFrame();
   // Why the last playback ended early (a read error), empty when it did not.
   std::string LastError();
+  // Whether all of what plays has been read (the RangeRead news is given or due).
+  bool ReadThrough();
 
   // Where news goes: RangeRead once the last range has been read, Heard when the heard position
   // reaches a mark or a handed-over range, Ended when all was heard and the player stopped.

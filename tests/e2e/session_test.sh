@@ -6,7 +6,8 @@
 #                  order and active window)
 #   handover       three paths the player cannot use handed over while it plays (missing, a .lrc,
 #                  a .bin without its .cue): each second start ends non-zero with the reason on
-#                  standard error; the running player shows at most one box and keeps playing
+#                  standard error and never opens the audio output; the running player shows at
+#                  most one box and keeps playing
 #   exit-fifo      the settings file is a FIFO: a box at start-up says so; while it is up the
 #                  player is on the session bus (MPRIS), and SIGTERM ends it within a second,
 #                  status 0, the reason on standard error
@@ -126,11 +127,13 @@ handover)
   wait_for 15 audible_after "$work/audio.raw" || fail "the disc was not played"
   printf '[00:00.00]一行目\n' >"$work/notes.lrc"
   mkdir -p "$work/lone" && cp "$bin" "$work/lone/lone.bin"
-  # Each bad path: the second start ends non-zero, its standard error says why.
+  # Each bad path: the second start ends non-zero, its standard error says why, and nothing of
+  # it is heard (its audio output would be a file of its own).
   check_refused() {  # PATH WORDS-EXPECTED-ON-STDERR
     local status
-    timeout 20 "$work/program/qvr" "$1" >/dev/null 2>"$work/second.err"
+    SDL_DISKAUDIOFILE="$work/second.raw" timeout 20 "$work/program/qvr" "$1" >/dev/null 2>"$work/second.err"
     status=$?
+    [[ ! -e $work/second.raw ]] || fail "the second start with $1 opened the audio output"
     echo "qvr $1: status $status: $(cat "$work/second.err")"
     ((status != 0 && status != 124)) || fail "the second start with $1 ended with $status"
     grep -q -- "$2" "$work/second.err" || fail "the reason for $1 does not say '$2': $(cat "$work/second.err")"
