@@ -19,6 +19,7 @@
 #include <cstring>
 #include <exception>
 #include <ostream>
+#include <thread>
 
 #include "app/PlayerSettings.h"
 #include "cddb/DiscDatabase.h"
@@ -60,7 +61,9 @@ void PrintProbe(std::ostream& out, const TDiscRecord& disc, bool registered, boo
 }
 
 // The companion qvrdb-drive reading the disc in a child process, its report coming on a pipe.
-// Its own messages go straight to the standard error stream it shares with qvrdb.
+// Its own messages go straight to the standard error stream it shares with qvrdb. It is started
+// from a thread of its own: starting a program holds the caller until the program is loaded,
+// and the caller has the master file to read meanwhile.
 class DiscReadByCompanion final : public PendingDisc {
  public:
   DiscReadByCompanion(const std::string& drive, std::ostream& err)
@@ -70,23 +73,23 @@ class DiscReadByCompanion final : public PendingDisc {
       error_ = errno;
       return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    const char* argv[] = {path_.c_str(), "--read", drive.c_str(), nullptr};
-    error_ = posix_spawn(&child_, path_.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
-    if (error_ != 0) {
-      close(ends[0]);
-      child_ = -1;
-      return;
-    }
     report_ = ends[0];
+    starting_ = std::thread([this, drive, write_end = ends[1]] {
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_adddup2(&actions, write_end, STDOUT_FILENO);
+      const char* argv[] = {path_.c_str(), "--read", drive.c_str(), nullptr};
+      pid_t child = -1;
+      error_ = posix_spawn(&child, path_.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
+      posix_spawn_file_actions_destroy(&actions);
+      close(write_end);
+      if (error_ == 0) child_ = child;
+    });
   }
 
   ~DiscReadByCompanion() override {
     // Left before its answer (the database could not be read): the child is ended and reaped.
+    if (starting_.joinable()) starting_.join();
     if (report_ >= 0) close(report_);
     if (child_ > 0) {
       kill(child_, SIGTERM);
@@ -97,6 +100,7 @@ class DiscReadByCompanion final : public PendingDisc {
   DiscReadByCompanion& operator=(const DiscReadByCompanion&) = delete;
 
   std::variant<TDiscRecord, int> Wait() override {
+    if (starting_.joinable()) starting_.join();
     if (error_ != 0) {
       err_ << "qvrdb: " << path_ << " を起動できません: " << std::strerror(error_) << "\n";
       return kQvrdbError;
@@ -140,6 +144,7 @@ class DiscReadByCompanion final : public PendingDisc {
   int error_ = 0;  // why the companion could not be started
   pid_t child_ = -1;
   int report_ = -1;
+  std::thread starting_;
 };
 
 }  // namespace
