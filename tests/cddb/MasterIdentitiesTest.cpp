@@ -61,6 +61,21 @@ TEST_F(MasterIdentitiesTest, FindsTheFirstRecordOfADiscAndWhereItsTracksLie) {
   }
 }
 
+TEST_F(MasterIdentitiesTest, ARecordWhoseFingerprintMatchesIsReadToBeSure) {
+  // A disc of another identity with the same fingerprint, stored first.
+  const DiscIdentity wanted{"BBBB0002", 2, 2000};
+  std::uint32_t time = 1;
+  while (MasterIdentities::FingerprintOf({"AAAA0001", 3, time}) != MasterIdentities::FingerprintOf(wanted)) ++time;
+  db_.DBStore(RegisteredDisc("AAAA0001", 3, time));
+  db_.DBStore(RegisteredDisc("BBBB0002", 2, 2000));
+  const MasterIdentities identities(db_.MasterPath());
+  const std::optional<MasterPlace> place = identities.Find(wanted);
+  ASSERT_TRUE(place);
+  EXPECT_EQ(place->Record, 2u);
+  EXPECT_EQ(place->FirstTrack, 4u);
+  EXPECT_FALSE(identities.Find({"CCCC0003", 2, 2000}));
+}
+
 TEST_F(MasterIdentitiesTest, AMissingOrForeignMasterFileHasNoRecordsAndNothingIsCreated) {
   EXPECT_EQ(MasterIdentities(db_.MasterPath()).Count(), 0u);
   EXPECT_EQ(MasterIdentities(dir_ / "no folder" / "MasterDB.QVR").Count(), 0u);
