@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -74,15 +75,17 @@ class DiscReadByCompanion final : public PendingDisc {
       return;
     }
     report_ = ends[0];
-    starting_ = std::thread([this, drive, write_end = ends[1]] {
-      posix_spawn_file_actions_t actions;
-      posix_spawn_file_actions_init(&actions);
-      posix_spawn_file_actions_adddup2(&actions, write_end, STDOUT_FILENO);
-      const char* argv[] = {path_.c_str(), "--read", drive.c_str(), nullptr};
+    write_end_ = ends[1];
+    drive_ = drive;
+    // Everything is allocated here: the thread only starts the program (an allocation there
+    // would set up a memory arena of its own).
+    posix_spawn_file_actions_init(&actions_);
+    posix_spawn_file_actions_adddup2(&actions_, write_end_, STDOUT_FILENO);
+    argv_ = {path_.c_str(), "--read", drive_.c_str(), nullptr};
+    starting_ = std::thread([this] {
       pid_t child = -1;
-      error_ = posix_spawn(&child, path_.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
-      posix_spawn_file_actions_destroy(&actions);
-      close(write_end);
+      error_ = posix_spawn(&child, path_.c_str(), &actions_, nullptr, const_cast<char* const*>(argv_.data()), environ);
+      close(write_end_);
       if (error_ == 0) child_ = child;
     });
   }
@@ -90,6 +93,7 @@ class DiscReadByCompanion final : public PendingDisc {
   ~DiscReadByCompanion() override {
     // Left before its answer (the database could not be read): the child is ended and reaped.
     if (starting_.joinable()) starting_.join();
+    if (write_end_ >= 0) posix_spawn_file_actions_destroy(&actions_);
     if (report_ >= 0) close(report_);
     if (child_ > 0) {
       kill(child_, SIGTERM);
@@ -144,6 +148,10 @@ class DiscReadByCompanion final : public PendingDisc {
   int error_ = 0;  // why the companion could not be started
   pid_t child_ = -1;
   int report_ = -1;
+  int write_end_ = -1;  // the companion's end of the pipe (the starting thread closes it)
+  std::string drive_;
+  posix_spawn_file_actions_t actions_{};
+  std::array<const char*, 4> argv_{};
   std::thread starting_;
 };
 
