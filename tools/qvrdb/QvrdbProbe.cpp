@@ -14,13 +14,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <exception>
 #include <ostream>
-#include <thread>
 
 #include "app/PlayerSettings.h"
 #include "cddb/DiscDatabase.h"
@@ -63,8 +61,9 @@ void PrintProbe(std::ostream& out, const TDiscRecord& disc, bool registered, boo
 
 // The companion qvrdb-drive reading the disc in a child process, its report coming on a pipe.
 // Its own messages go straight to the standard error stream it shares with qvrdb. It is started
-// from a thread of its own: starting a program holds the caller until the program is loaded,
-// and the caller has the master file to read meanwhile.
+// from the calling thread, which waits only until the program is replaced (a starting thread
+// of its own, sharing the address space with the reading one while the child starts, made both
+// slower here).
 class DiscReadByCompanion final : public PendingDisc {
  public:
   DiscReadByCompanion(const std::string& drive, std::ostream& err)
@@ -74,26 +73,23 @@ class DiscReadByCompanion final : public PendingDisc {
       error_ = errno;
       return;
     }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    const char* argv[] = {path_.c_str(), "--read", drive.c_str(), nullptr};
+    error_ = posix_spawn(&child_, path_.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    if (error_ != 0) {
+      close(ends[0]);
+      child_ = -1;
+      return;
+    }
     report_ = ends[0];
-    write_end_ = ends[1];
-    drive_ = drive;
-    // Everything is allocated here: the thread only starts the program (an allocation there
-    // would set up a memory arena of its own).
-    posix_spawn_file_actions_init(&actions_);
-    posix_spawn_file_actions_adddup2(&actions_, write_end_, STDOUT_FILENO);
-    argv_ = {path_.c_str(), "--read", drive_.c_str(), nullptr};
-    starting_ = std::thread([this] {
-      pid_t child = -1;
-      error_ = posix_spawn(&child, path_.c_str(), &actions_, nullptr, const_cast<char* const*>(argv_.data()), environ);
-      close(write_end_);
-      if (error_ == 0) child_ = child;
-    });
   }
 
   ~DiscReadByCompanion() override {
     // Left before its answer (the database could not be read): the child is ended and reaped.
-    if (starting_.joinable()) starting_.join();
-    if (write_end_ >= 0) posix_spawn_file_actions_destroy(&actions_);
     if (report_ >= 0) close(report_);
     if (child_ > 0) {
       kill(child_, SIGTERM);
@@ -104,7 +100,6 @@ class DiscReadByCompanion final : public PendingDisc {
   DiscReadByCompanion& operator=(const DiscReadByCompanion&) = delete;
 
   std::variant<TDiscRecord, int> Wait() override {
-    if (starting_.joinable()) starting_.join();
     if (error_ != 0) {
       err_ << "qvrdb: " << path_ << " を起動できません: " << std::strerror(error_) << "\n";
       return kQvrdbError;
@@ -148,11 +143,6 @@ class DiscReadByCompanion final : public PendingDisc {
   int error_ = 0;  // why the companion could not be started
   pid_t child_ = -1;
   int report_ = -1;
-  int write_end_ = -1;  // the companion's end of the pipe (the starting thread closes it)
-  std::string drive_;
-  posix_spawn_file_actions_t actions_{};
-  std::array<const char*, 4> argv_{};
-  std::thread starting_;
 };
 
 }  // namespace
