@@ -61,9 +61,9 @@ void PrintProbe(std::ostream& out, const TDiscRecord& disc, bool registered, boo
 
 // The companion qvrdb-drive reading the disc in a child process, its report coming on a pipe.
 // Its own messages go straight to the standard error stream it shares with qvrdb. It is started
-// from the calling thread, which waits only until the program is replaced (a starting thread
-// of its own, sharing the address space with the reading one while the child starts, made both
-// slower here).
+// from the calling thread, which waits only until the child has replaced itself with the
+// program: a thread of its own for the start would share the address space with the reading
+// thread while the child starts, which costs more than it hides.
 class DiscReadByCompanion final : public PendingDisc {
  public:
   DiscReadByCompanion(const std::string& drive, std::ostream& err)
