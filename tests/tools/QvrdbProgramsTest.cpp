@@ -82,32 +82,6 @@ TEST(QvrdbProgramsTest, ProbeFindsARegisteredDiscAndPassesOnWhyADiscCannotBeRead
   EXPECT_EQ(missing.out.rfind("qvrdb: ディスクを読めません", 0), 0u) << missing.out;
 }
 
-// The companion as qvrdb meets it when something is wrong with it: each answer it cannot use is
-// named, and its own failures come through with its status.
-TEST(QvrdbProgramsTest, AnAnswerOfTheCompanionThatCannotBeUsedIsAnError) {
-  test::TempDir dir;
-  std::filesystem::copy_file(QVR_QVRDB, dir / "qvrdb");
-  const struct {
-    const char* script;
-    int status;
-    std::string says;
-  } cases[] = {
-      {"echo 'QVR-DISC 1'", 2, (dir / "qvrdb-drive").string() + " の答えを読めません"},
-      {"kill -KILL $$", 2, (dir / "qvrdb-drive").string() + " が異常終了しました"},
-      {"echo 'qvrdb: ディスクを読めません' >&2; exit 1", 1, "qvrdb: ディスクを読めません"},
-      {"[ \"$1\" = --read ] && [ \"$2\" = 'a b.cue' ] && printf 'QVR-DISC 1\\nDiscKey AB\\nTrackCount 0\\nDiscTime "
-       "7\\n'",
-       0, "DiscKey: AB\nTrackCount: 0\nDiscTime: 7 (7 min 0 s 0 f)\nRegistered: no\n"},
-  };
-  for (const auto& c : cases) {
-    test::WriteFile(dir / "qvrdb-drive", std::string("#!/bin/sh\n") + c.script + "\n");
-    std::filesystem::permissions(dir / "qvrdb-drive", std::filesystem::perms::owner_all);
-    const ProcessRun probe = RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir / "db") + " probe 'a b.cue'");
-    EXPECT_EQ(probe.status, c.status) << c.script << "\n" << probe.out;
-    EXPECT_NE(probe.out.find(c.says), std::string::npos) << c.script << "\n" << probe.out;
-  }
-}
-
 // check reads a database four times larger than the address space it is given (24 MB, where
 // holding its identities and names in memory would take more): its memory does not grow
 // with the database (the sanitizers reserve more address space than any such limit).

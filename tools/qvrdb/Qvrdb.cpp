@@ -120,7 +120,7 @@ int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ost
     if (command.Name != name) continue;
     auto run = command.Run;
     for (const QvrdbRunner& runner : runners) {
-      if (runner.Name == name) run = runner.Run;
+      if (!run && runner.Name == name) run = runner.Run;
     }
     if (!run) return HandOver(command.Program, arguments, out, err);
     try {

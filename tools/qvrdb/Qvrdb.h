@@ -4,28 +4,22 @@
 // qvrdb itself links only the database code, so that it starts as fast as a small system tool.
 // Commands that reach drives or the network (and so load libcdio, libcurl, ...) belong to a
 // companion program beside it, named in their row: qvrdb hands the whole command line over to
-// that program, which runs the same dispatch with its own commands (see RunQvrdb). probe is the
-// exception: qvrdb runs it and has only the disc read by qvrdb-drive, a companion that does
-// nothing else, so that the disc is read while qvrdb reads the database.
+// that program, which runs the same dispatch with its own commands (see RunQvrdb).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "cdda/DiscToc.h"
 #include "cddb/DiscRecord.h"
 #include "ini/IniGT.h"
 
 namespace qvr {
-
-struct DriveLayer;
 
 // Exit statuses: success, a problem found (a disc not there, a damaged database), usage or
 // input/output error.
@@ -47,8 +41,8 @@ struct QvrdbCommand {
   // input/output errors.
   // Null for a command of a companion program.
   int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
-  // The companion program (an executable beside qvrdb) that runs the command, or (with Run) the
-  // part of it that reads drives; empty when qvrdb runs it alone.
+  // The companion program (an executable beside qvrdb) that runs the command; empty when qvrdb
+  // runs it itself.
   std::string_view Program = {};
 };
 
@@ -61,19 +55,17 @@ struct QvrdbRunner {
   int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
 };
 
-// The companion that reads the disc for probe (tools/qvrdb/DriveMain.cpp).
-inline constexpr std::string_view kDriveProgram = "qvrdb-drive";
-
-// The commands qvrdb-online (online sources, through libcurl and libdiscid; also reads drives)
-// runs itself.
+// The commands of the companion programs: "qvrdb-drive" (drives and images, through libcdio)
+// and "qvrdb-online" (online sources, through libcurl and libdiscid; also reads drives).
+std::span<const QvrdbRunner> DriveCommands();
 std::span<const QvrdbRunner> OnlineCommands();
 
 // Runs the tool with `arguments` (without the program name) and returns its exit status.
-// `environment` locates the settings file when no --db is given. A command with a runner in
-// `runners` is run with it (the companion programs, tests); otherwise with its row's Run, or,
-// when the row has none, this process is replaced by the companion program of the row, found
-// beside the running executable, with the same arguments (`out` and `err` must then be the
-// standard streams).
+// `environment` locates the settings file when no --db is given. A command of a companion
+// program is run with the matching runner of `runners` when there is one (the companion
+// programs, tests); otherwise this process is replaced by the companion program, found beside
+// the running executable, with the same arguments (`out` and `err` must then be the standard
+// streams).
 int RunQvrdb(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
              const TIniGTEnvironment& environment, std::span<const QvrdbRunner> runners = {});
 
@@ -108,39 +100,13 @@ struct DriveDisc {
 // not when it cannot.
 std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err);
 
-// The disc in `drive` opened through the device layer (without sound output), with its record
-// as ReadDiscIn gives it. Tells on `err` why not when it cannot.
-struct OpenedDisc {
-  std::unique_ptr<DriveLayer> Drive;
-  TDiscRecord Record;
-};
-std::optional<OpenedDisc> OpenDiscIn(const std::string& drive, std::ostream& err);
-
 // lookup: what the online sources propose for a disc of the database (by key) or in a drive.
 int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // lyrics: the timed lyrics of a registered disc from the lyrics server, printed or written.
 int RunLyrics(const QvrdbContext& context, std::span<const std::string> arguments);
 
-// probe: reads a drive or image (default: the player's "Drive" setting) through the device
-// layer, and tells whether the database knows the disc. The disc is read while the master file's
-// identities are read (MasterIdentities), then looked up as the player looks it up.
-//
-// A disc being read for probe: Wait() gives it, or the exit status to end with (the reason
-// already told on the error stream).
-class PendingDisc {
- public:
-  virtual ~PendingDisc() = default;
-  virtual std::variant<TDiscRecord, int> Wait() = 0;
-};
-// Starts reading the disc in `drive`, telling problems on `err`.
-using StartDiscRead = std::unique_ptr<PendingDisc> (*)(const std::string& drive, std::ostream& err);
-int Probe(const QvrdbContext& context, std::span<const std::string> arguments, StartDiscRead start);
-// probe as qvrdb runs it: the disc is read by the companion program qvrdb-drive beside qvrdb (so
-// that qvrdb loads no drive library), which starts first and runs while qvrdb reads the master
-// file.
-int RunProbeWithCompanion(const QvrdbContext& context, std::span<const std::string> arguments);
-// probe with the disc read in this process, for programs that link the device layer.
+// probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // Texts for one line of output on a terminal: tabs and line breaks become blanks, other control
