@@ -2,8 +2,9 @@
 //
 // Each operation keeps the results of a record-by-record search from record 1 (first match
 // wins), but reads every file it needs once: a lookup reads the master file up to the match, then
-// the track file until all the disc's tracks are found and each name file until all wanted IDs
-// are found; a store reads each of the five files once, then writes.
+// the disc's track records where this program's stores put them (the track file is searched
+// until all the disc's tracks are found only when they are not there), and each name file until
+// all wanted IDs are found; a store reads each of the five files once, then writes.
 #include "cddb/DiscDatabase.h"
 
 #include <optional>
@@ -135,6 +136,7 @@ TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& pr
 
   const DiscIdentity identity = IdentityOf(disc);
   std::optional<TMasterRecord> found;
+  TrackPlace place;  // where the found disc's tracks should lie
   RecordScanner scan(master);
   while (const char* record = scan.Next()) {
     progress.Searching(ShortStringAt(record, m::DiscName.Offset, 96));
@@ -142,13 +144,14 @@ TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& pr
       found = DecodeMasterRecord(Bytes<kMasterRecordSize>(record));
       break;
     }
+    place.Pass(static_cast<std::uint8_t>(record[m::TrackCount.Offset]));
   }
 
   if (found) {
     DiscTracks tracks;
     if (UsedTracks(found->TrackCount) > 0) {
       const RecordFile track_file = OpenForOperation(*this, DBFile::Track, kRead);
-      if (track_file.HasValidHeader()) tracks = TracksOf(FindTracks(track_file, identity));
+      if (track_file.HasValidHeader()) tracks = TracksOf(FindTracksAt(track_file, identity, place.FirstTrack()));
     }
     NameMaps names;
     ResolveInto(OpenForOperation(*this, DBFile::Artist, kRead), ArtistIDsOf(*found, tracks), names.Artists);

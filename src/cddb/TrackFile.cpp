@@ -2,6 +2,7 @@
 #include "cddb/TrackFile.h"
 
 #include <cstring>
+#include <vector>
 
 namespace qvr {
 
@@ -30,6 +31,28 @@ std::array<std::optional<FoundTrack>, kMaxTracks> FindTracks(const RecordFile& f
     --missing;
   }
   return found;
+}
+
+std::array<std::optional<FoundTrack>, kMaxTracks> FindTracksAt(const RecordFile& file, const DiscIdentity& identity,
+                                                               std::size_t first_track) {
+  namespace t = track_layout;
+  const std::size_t used = UsedTracks(identity.TrackCount);
+  std::array<std::optional<FoundTrack>, kMaxTracks> found;
+  if (used == 0) return found;
+  std::vector<char> records(used * kTrackRecordSize);
+  if (first_track >= 1 && file.Read(first_track, used, records.data()) == used) {
+    for (std::size_t n = 1; n <= used; ++n) {
+      const char* record = records.data() + (n - 1) * kTrackRecordSize;
+      if (!MatchesIdentity(record, t::DiscKey.Offset, t::TrackCount.Offset, t::DiscTime.Offset, identity) ||
+          static_cast<unsigned char>(record[t::TrackNo.Offset]) != n) {
+        return FindTracks(file, identity);
+      }
+      found[n - 1] = FoundTrack{first_track + n - 1,
+                                DecodeTrackRecord(std::span<const char, kTrackRecordSize>(record, kTrackRecordSize))};
+    }
+    return found;
+  }
+  return FindTracks(file, identity);
 }
 
 }  // namespace qvr

@@ -68,6 +68,20 @@ TEST(QvrdbProgramsTest, AMissingCompanionIsNamedAndTheDatabaseCommandsStillWork)
   EXPECT_EQ(check.status, 0) << check.out;
 }
 
+TEST(QvrdbProgramsTest, ProbeFindsARegisteredDiscAndPassesOnWhyADiscCannotBeRead) {
+  test::TempDir dir;
+  const std::string db = " --db " + Quoted(dir / "db");
+  const std::string json = std::filesystem::path(QVR_DEMO_CUE).replace_extension(".json").string();
+  ASSERT_EQ(RunShell(Quoted(QVR_QVRDB) + db + " import " + Quoted(json)).status, 0);
+  const ProcessRun probe = RunShell(Quoted(QVR_QVRDB) + db + " probe " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(probe.status, 0) << probe.out;
+  EXPECT_NE(probe.out.find("Registered: yes\n"), std::string::npos) << probe.out;
+
+  const ProcessRun missing = RunShell(Quoted(QVR_QVRDB) + db + " probe " + Quoted(dir / "missing.cue"));
+  EXPECT_EQ(missing.status, 1) << missing.out;
+  EXPECT_EQ(missing.out.rfind("qvrdb: ディスクを読めません", 0), 0u) << missing.out;
+}
+
 // check reads a database four times larger than the address space it is given (24 MB): its
 // memory does not grow with the database (the sanitizers reserve more address space than any such
 // limit). Given less memory than its tables take (--memory 1), it splits them into temporary
