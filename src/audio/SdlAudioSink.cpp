@@ -21,6 +21,16 @@ namespace qvr {
 namespace {
 constexpr char kOpenFailed[] = "音声出力を開けません: %s";
 constexpr std::size_t kChannelCount = AudioSink::kChannels;
+
+// SDL keeps state of its own (its error text) for each thread that calls it. A thread SDL did
+// not start frees that state itself before it ends; the program's threads that open the output
+// (the start ahead of the windows) end long before the program does.
+struct SdlThreadState {
+  SdlThreadState() = default;
+  SdlThreadState(const SdlThreadState&) = delete;
+  SdlThreadState& operator=(const SdlThreadState&) = delete;
+  ~SdlThreadState() { SDL_TLSCleanup(); }
+};
 }  // namespace
 
 SdlAudioSink::~SdlAudioSink() { Close(); }
@@ -31,6 +41,7 @@ void SdlAudioSink::Open() {
   // otherwise take SIGINT and SIGTERM for an event no one reads (and the program would not end
   // when the output opens before the program's own handlers are in place).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  static thread_local SdlThreadState thread_state;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) throw Error(FormatMessage(kOpenFailed, SDL_GetError()));
   {
     std::lock_guard lock(mutex_);
