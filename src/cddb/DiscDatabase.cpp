@@ -13,6 +13,7 @@
 
 #include "cddb/DatabaseLock.h"
 #include "cddb/DiscResolve.h"
+#include "cddb/MasterIdentities.h"
 #include "cddb/NameFile.h"
 #include "cddb/RecordFile.h"
 #include "cddb/TrackFile.h"
@@ -126,43 +127,88 @@ constexpr RecordFile::Access kRead = RecordFile::Access::ReadOnly;
 
 }  // namespace
 
-TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& progress) const {
+namespace {
+
+// A master record found by a search, with where its tracks should lie.
+struct FoundMaster {
+  TMasterRecord Record;
+  std::size_t FirstTrack = 1;
+};
+
+// The search of DBLookup: the first record of `master` (valid header) with `identity`, showing
+// each record compared on `progress`.
+std::optional<FoundMaster> SearchMaster(const RecordFile& master, const DiscIdentity& identity,
+                                        TSearchProgress& progress) {
   namespace m = master_layout;
+  TrackPlace tracks;
+  RecordScanner scan(master);
+  while (const char* record = scan.Next()) {
+    progress.Searching(ShortStringAt(record, m::DiscName.Offset, 96));
+    if (MatchesIdentity(record, m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
+      return FoundMaster{DecodeMasterRecord(Bytes<kMasterRecordSize>(record)), tracks.FirstTrack()};
+    }
+    tracks.Pass(static_cast<std::uint8_t>(record[m::TrackCount.Offset]));
+  }
+  return std::nullopt;
+}
+
+// Fills `result` from a found master record: its tracks (read where they should lie, else
+// searched) and the names they and the record refer to.
+void FillFound(const TDiscDatabase& db, TDiscRecord& result, const FoundMaster& found) {
+  const DiscIdentity identity{found.Record.DiscKey, found.Record.TrackCount, found.Record.DiscTime};
+  DiscTracks tracks;
+  if (UsedTracks(found.Record.TrackCount) > 0) {
+    const RecordFile track_file = OpenForOperation(db, DBFile::Track, kRead);
+    if (track_file.HasValidHeader()) tracks = TracksOf(FindTracksAt(track_file, identity, found.FirstTrack));
+  }
+  NameMaps names;
+  ResolveInto(OpenForOperation(db, DBFile::Artist, kRead), ArtistIDsOf(found.Record, tracks), names.Artists);
+  ResolveInto(OpenForOperation(db, DBFile::Label, kRead), {found.Record.LabelID}, names.Labels);
+  if (std::vector<std::int64_t> genres = GenreIDsOf(tracks); !genres.empty()) {
+    ResolveInto(OpenForOperation(db, DBFile::Genre, kRead), genres, names.Genres);
+  }
+  FillFromMaster(result, found.Record, tracks, names);
+}
+
+}  // namespace
+
+TDiscRecord TDiscDatabase::DBLookup(const TDiscRecord& disc, TSearchProgress& progress) const {
   TDiscRecord result = disc;
   CreateMissingFiles(*this);
   const DatabaseLock lock(DatabaseFolder(master_path_), DatabaseLock::Mode::Shared);
   const RecordFile master = OpenForOperation(*this, DBFile::Master, kRead);
   if (!master.HasValidHeader()) return result;
 
-  const DiscIdentity identity = IdentityOf(disc);
-  std::optional<TMasterRecord> found;
-  TrackPlace place;  // where the found disc's tracks should lie
-  RecordScanner scan(master);
-  while (const char* record = scan.Next()) {
-    progress.Searching(ShortStringAt(record, m::DiscName.Offset, 96));
-    if (MatchesIdentity(record, m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
-      found = DecodeMasterRecord(Bytes<kMasterRecordSize>(record));
-      break;
-    }
-    place.Pass(static_cast<std::uint8_t>(record[m::TrackCount.Offset]));
-  }
-
-  if (found) {
-    DiscTracks tracks;
-    if (UsedTracks(found->TrackCount) > 0) {
-      const RecordFile track_file = OpenForOperation(*this, DBFile::Track, kRead);
-      if (track_file.HasValidHeader()) tracks = TracksOf(FindTracksAt(track_file, identity, place.FirstTrack()));
-    }
-    NameMaps names;
-    ResolveInto(OpenForOperation(*this, DBFile::Artist, kRead), ArtistIDsOf(*found, tracks), names.Artists);
-    ResolveInto(OpenForOperation(*this, DBFile::Label, kRead), {found->LabelID}, names.Labels);
-    if (std::vector<std::int64_t> genres = GenreIDsOf(tracks); !genres.empty()) {
-      ResolveInto(OpenForOperation(*this, DBFile::Genre, kRead), genres, names.Genres);
-    }
-    FillFromMaster(result, *found, tracks, names);
-  }
+  const std::optional<FoundMaster> found = SearchMaster(master, IdentityOf(disc), progress);
+  if (found) FillFound(*this, result, *found);
   progress.SearchFinished();
   if (!found) result.DiscType = GuessDiscType(result.TrackCount);
+  return result;
+}
+
+TDiscRecord TDiscDatabase::DBLookupAt(const TDiscRecord& disc, const MasterPlace& place) const {
+  TDiscRecord result = disc;
+  CreateMissingFiles(*this);
+  const DatabaseLock lock(DatabaseFolder(master_path_), DatabaseLock::Mode::Shared);
+  const RecordFile master = OpenForOperation(*this, DBFile::Master, kRead);
+  if (!master.HasValidHeader()) return result;
+
+  namespace m = master_layout;
+  const DiscIdentity identity = IdentityOf(disc);
+  std::optional<FoundMaster> found;
+  std::vector<char> record(kMasterRecordSize);
+  if (place.Record >= 1 && master.Read(place.Record, 1, record.data()) == 1 &&
+      MatchesIdentity(record.data(), m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
+    found = FoundMaster{DecodeMasterRecord(Bytes<kMasterRecordSize>(record.data())), place.FirstTrack};
+  } else {
+    TNoSearchProgress quiet;  // the file changed since its identities were read
+    found = SearchMaster(master, identity, quiet);
+  }
+  if (found) {
+    FillFound(*this, result, *found);
+  } else {
+    result.DiscType = GuessDiscType(result.TrackCount);
+  }
   return result;
 }
 

@@ -19,6 +19,8 @@
 
 namespace qvr {
 
+struct MasterPlace;
+
 class TDiscDatabase {
  public:
   // `dates` dates the header of a newly created master file; it must outlive the database.
@@ -47,6 +49,12 @@ class TDiscDatabase {
   // file with a wrong version gives the unchanged copy without any progress call. Raises Error
   // when a file cannot be opened or read.
   TDiscRecord DBLookup(const TDiscRecord& disc, TSearchProgress& progress) const;
+
+  // DBLookup of a disc whose master record a reader of the master file found at `place`
+  // (MasterIdentities), without a new search and without progress calls. The record there is
+  // read again and used when it still holds the disc's identity; otherwise (the file was
+  // replaced since) the master file is searched as DBLookup searches it.
+  TDiscRecord DBLookupAt(const TDiscRecord& disc, const MasterPlace& place) const;
 
   // Stores `disc`: its track records (found ones overwritten in place, keeping their stored
   // StartPos and Length; new ones appended), new names, and its master record (overwritten in

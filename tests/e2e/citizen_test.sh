@@ -207,7 +207,7 @@ install)
   [[ -n "$cmake_binary" && -n "$build_dir" ]] || fail "usage: install mode needs CMAKE and BUILD_DIR"
   prefix="$work/prefix"
   "$cmake_binary" --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "cmake --install failed"
-  for file in bin/qvr bin/qvrdb bin/qvrdb-drive bin/qvrdb-online share/applications/io.github.qvrproject.qvr.desktop share/icons/hicolor/scalable/apps/qvr.svg \
+  for file in bin/qvr bin/qvrdb lib/qvr/qvrdb-drive.so bin/qvrdb-online share/applications/io.github.qvrproject.qvr.desktop share/icons/hicolor/scalable/apps/qvr.svg \
               share/qvr/demo/QvrDemo.cue share/qvr/demo/QvrDemo.bin; do
     [[ -e "$prefix/$file" ]] || fail "the install lacks $file"
   done

@@ -41,7 +41,7 @@ contents)
   root=$(mktemp -d)
   trap 'rm -rf "$root"' EXIT
   dpkg -x "$package" "$root"
-  for file in usr/bin/qvr usr/bin/qvrdb usr/bin/qvr-plugin-host \
+  for file in usr/bin/qvr usr/bin/qvrdb usr/bin/qvrdb-online usr/bin/qvr-plugin-host usr/lib/qvr/qvrdb-drive.so \
               usr/share/applications/io.github.qvrproject.qvr.desktop \
               usr/share/metainfo/io.github.qvrproject.qvr.metainfo.xml \
               usr/share/icons/hicolor/scalable/apps/qvr.svg \
@@ -51,11 +51,12 @@ contents)
               usr/share/qvr/demo/QvrDemo.cue usr/share/qvr/demo/QvrDemo.bin usr/share/qvr/demo/QvrDemo.json; do
     [[ -f "$root/$file" ]] || fail "the package lacks /$file"
   done
-  # Nothing from the build tree: no tests, no build paths in the programs' run paths.
-  extra=$(cd "$root" && find . -type f | grep -v -E '^\./usr/(bin|share)/' || true)
-  [[ -z $extra ]] || fail "files outside /usr/bin and /usr/share: $extra"
-  for program in qvr qvrdb qvr-plugin-host; do
-    ! readelf -d "$root/usr/bin/$program" | grep -q -E 'RPATH|RUNPATH' || fail "$program carries a run path"
+  # Nothing from the build tree: no tests, no build paths in the programs' run paths. Besides
+  # /usr/bin and /usr/share only qvrdb's drive module, in the package's private folder.
+  extra=$(cd "$root" && find . -type f | grep -v -E '^\./usr/(bin|share)/|^\./usr/lib/qvr/qvrdb-drive\.so$' || true)
+  [[ -z $extra ]] || fail "files outside /usr/bin, /usr/share and /usr/lib/qvr: $extra"
+  for program in bin/qvr bin/qvrdb bin/qvrdb-online bin/qvr-plugin-host lib/qvr/qvrdb-drive.so; do
+    ! readelf -d "$root/usr/$program" | grep -q -E 'RPATH|RUNPATH' || fail "$program carries a run path"
   done
   home=$(mktemp -d)
   trap 'rm -rf "$root" "$home"' EXIT
@@ -65,6 +66,7 @@ contents)
   # The unpacked tool reads the unpacked demo disc and registers it in a database of its own.
   "$root/usr/bin/qvrdb" --db "$home/DB" import "$root/usr/share/qvr/demo/QvrDemo.json" >/dev/null ||
     fail "qvrdb import of the demo disc"
+  # probe loads the unpacked drive module from /usr/lib/qvr.
   "$root/usr/bin/qvrdb" --db "$home/DB" probe --json "$root/usr/share/qvr/demo/QvrDemo.cue" | grep -q '"Registered":true' ||
     fail "qvrdb probe does not find the demo disc registered"
   # man shows the installed pages; the metadata and the desktop entry pass their validators.
@@ -95,6 +97,8 @@ install)
   [[ $(command -v qvr) == /usr/bin/qvr ]] || fail "qvr is not on the PATH as /usr/bin/qvr"
   qvr --version | grep -q '1\.2\.2\.249' || fail "the installed qvr --version"
   qvrdb --help | grep -q '使い方' || fail "the installed qvrdb --help"
+  qvrdb --db "$build/no-such-database" probe /usr/share/qvr/demo/QvrDemo.cue | grep -q '^Registered: no$' ||
+    fail "the installed qvrdb probe does not read the demo disc"
   MANWIDTH=80 LC_ALL=C.UTF-8 man qvrdb 2>/dev/null | grep -q 'qvrdb' || fail "man qvrdb does not show the page"
   files=$(dpkg -L qvr | while read -r path; do [[ -f $path ]] && echo "$path"; done)
   dpkg --purge qvr >/dev/null || fail "dpkg --purge qvr failed"

@@ -1,10 +1,12 @@
-// qvrdb as the user runs it, a process: it loads only what its database commands use, and hands
-// the commands that read drives to its companion program beside it.
+// qvrdb as the user runs it, a process: it loads only what its database commands use, reads
+// drives through its drive module and hands the network commands to its companion program.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../../benchmarks/GeneratedDatabase.h"
 #include "support/TempDir.h"
@@ -32,40 +34,71 @@ ProcessRun RunShell(const std::string& command) {
 
 std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
-TEST(QvrdbProgramsTest, QvrdbLoadsNoDriveSoundOrNetworkLibrary) {
-  // The dynamic loader lists what it would load instead of running the program.
-  const ProcessRun loaded = RunShell("LD_TRACE_LOADED_OBJECTS=1 " + Quoted(QVR_QVRDB));
-  ASSERT_EQ(loaded.status, 0) << loaded.out;
-  ASSERT_NE(loaded.out.find("libc.so"), std::string::npos) << loaded.out;
-  for (const char* library : {"libcdio", "libSDL2", "libcurl", "libdiscid", "libudev", "libQt6"}) {
-    EXPECT_EQ(loaded.out.find(library), std::string::npos) << library << " in\n" << loaded.out;
+// qvrdb starts without the drive, sound and network libraries; qvrdb-online without the drive
+// libraries too (both load the drive module when a command reads a drive).
+TEST(QvrdbProgramsTest, TheProgramsLoadNoDriveLibraryUntilADriveIsRead) {
+  const std::filesystem::path online = std::filesystem::path(QVR_QVRDB).parent_path() / "qvrdb-online";
+  for (const auto& [program, absent] :
+       {std::pair{std::filesystem::path(QVR_QVRDB), std::vector<const char*>{"libcdio", "libudev", "libFLAC", "libSDL2",
+                                                                             "libcurl", "libdiscid", "libQt6"}},
+        std::pair{online, std::vector<const char*>{"libcdio", "libudev", "libFLAC", "libSDL2", "libQt6"}}}) {
+    // The dynamic loader lists what it would load instead of running the program.
+    const ProcessRun loaded = RunShell("LD_TRACE_LOADED_OBJECTS=1 " + Quoted(program));
+    ASSERT_EQ(loaded.status, 0) << loaded.out;
+    ASSERT_NE(loaded.out.find("libc.so"), std::string::npos) << loaded.out;
+    for (const char* library : absent) {
+      EXPECT_EQ(loaded.out.find(library), std::string::npos) << library << " in " << program << "\n" << loaded.out;
+    }
   }
 }
 
-TEST(QvrdbProgramsTest, ProbeRunsInTheCompanionProgramWithTheSameArguments) {
+TEST(QvrdbProgramsTest, ProbeReadsTheDiscThroughTheDriveModule) {
   test::TempDir dir;
   const ProcessRun probe =
       RunShell(Quoted(QVR_QVRDB) + " --db " + Quoted(dir / "db") + " probe --json " + Quoted(QVR_DEMO_CUE));
   EXPECT_EQ(probe.status, 0) << probe.out;
   EXPECT_EQ(probe.out.rfind("{\"DiscKey\":", 0), 0u) << probe.out;
   EXPECT_NE(probe.out.find("\"Registered\":false}"), std::string::npos) << probe.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "db")) << "a probe creates no database";
 
-  // Usage errors are the companion's own, as if qvrdb had run the command.
   const ProcessRun usage = RunShell(Quoted(QVR_QVRDB) + " probe a b");
   EXPECT_EQ(usage.status, 2);
   EXPECT_NE(usage.out.find("使い方: qvrdb [--db DIR] probe"), std::string::npos) << usage.out;
 }
 
-TEST(QvrdbProgramsTest, AMissingCompanionIsNamedAndTheDatabaseCommandsStillWork) {
+// An installed qvrdb (PREFIX/bin) finds the module in PREFIX/lib/qvr; one without a usable module
+// names it, and its database commands still work.
+TEST(QvrdbProgramsTest, TheDriveModuleIsFoundWhereTheInstallPutsItAndAMissingOneIsNamed) {
   test::TempDir dir;
-  std::filesystem::copy_file(QVR_QVRDB, dir / "qvrdb");
-  const ProcessRun probe =
-      RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir / "db") + " probe " + Quoted(QVR_DEMO_CUE));
-  EXPECT_EQ(probe.status, 2);
-  EXPECT_NE(probe.out.find((dir / "qvrdb-drive").string() + " を起動できません"), std::string::npos) << probe.out;
+  const std::filesystem::path module = std::filesystem::path(QVR_QVRDB).parent_path() / "qvrdb-drive.so";
+  std::filesystem::create_directories(dir / "bin");
+  std::filesystem::copy_file(QVR_QVRDB, dir / "bin" / "qvrdb");
+  const std::string qvrdb = Quoted(dir / "bin" / "qvrdb") + " --db " + Quoted(dir / "db");
+  const std::string installed = (dir / "lib" / "qvr" / "qvrdb-drive.so").string();
 
-  const ProcessRun check = RunShell(Quoted(dir / "qvrdb") + " --db " + Quoted(dir.Path()) + " check");
+  const ProcessRun missing = RunShell(qvrdb + " probe " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "qvrdb: ドライブとイメージを読むモジュール " + installed + " がありません\n");
+  const ProcessRun lookup = RunShell(Quoted(dir / "bin" / "qvrdb") + " lookup " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(lookup.status, 2) << lookup.out;  // qvrdb-online is missing as well
+  const ProcessRun check = RunShell(Quoted(dir / "bin" / "qvrdb") + " --db " + Quoted(dir.Path()) + " check");
   EXPECT_EQ(check.status, 0) << check.out;
+
+  std::filesystem::create_directories(dir / "lib" / "qvr");
+  std::filesystem::copy_file(module, installed);
+  const ProcessRun found = RunShell(qvrdb + " probe " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(found.status, 0) << found.out;
+  EXPECT_NE(found.out.find("Registered: no\n"), std::string::npos) << found.out;
+
+  // One beside the program comes first (a build tree); a file that is no library is refused.
+  test::WriteFile(dir / "bin" / "qvrdb-drive.so", "not a library");
+  const ProcessRun broken = RunShell(qvrdb + " probe " + Quoted(QVR_DEMO_CUE));
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_EQ(broken.out.rfind("qvrdb: ドライブとイメージを読むモジュール " + (dir / "bin" / "qvrdb-drive.so").string() +
+                                 " を読み込めません: ",
+                             0),
+            0u)
+      << broken.out;
 }
 
 TEST(QvrdbProgramsTest, ProbeFindsARegisteredDiscAndPassesOnWhyADiscCannotBeRead) {

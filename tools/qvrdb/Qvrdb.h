@@ -2,9 +2,11 @@
 // database. The commands live in a table (QvrdbCommands.cpp); adding one is adding a row.
 //
 // qvrdb itself links only the database code, so that it starts as fast as a small system tool.
-// Commands that reach drives or the network (and so load libcdio, libcurl, ...) belong to a
-// companion program beside it, named in their row: qvrdb hands the whole command line over to
-// that program, which runs the same dispatch with its own commands (see RunQvrdb).
+// Commands that reach the network (and so load libcurl, libdiscid) belong to the companion
+// program qvrdb-online beside it, named in their row: qvrdb hands the whole command line over to
+// that program, which runs the same dispatch with its own commands (see RunQvrdb). Drives and
+// images are read through the drive module (DriveModule.h), which qvrdb and qvrdb-online load
+// only when a command reads one.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "cdda/DiscToc.h"
 #include "cddb/DiscRecord.h"
@@ -55,9 +58,8 @@ struct QvrdbRunner {
   int (*Run)(const QvrdbContext& context, std::span<const std::string> arguments);
 };
 
-// The commands of the companion programs: "qvrdb-drive" (drives and images, through libcdio)
-// and "qvrdb-online" (online sources, through libcurl and libdiscid; also reads drives).
-std::span<const QvrdbRunner> DriveCommands();
+// The commands of the companion program "qvrdb-online" (online sources, through libcurl and
+// libdiscid).
 std::span<const QvrdbRunner> OnlineCommands();
 
 // Runs the tool with `arguments` (without the program name) and returns its exit status.
@@ -96,9 +98,19 @@ struct DriveDisc {
   std::optional<TDiscRecord> CdText;  // the disc's own CD-Text as a proposal, when it has any
 };
 
-// Reads the disc in `drive` (a drive or an image) through the device layer. Tells on `err` why
-// not when it cannot.
-std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err);
+// The disc read in a drive, or the exit status to end with when it could not be read (the
+// reason told).
+using DiscReading = std::variant<DriveDisc, int>;
+
+// Reads the disc in `drive` (a drive or an image; empty: the system's default drive) through the
+// drive module (DriveModuleFor the running program). Tells on `err` why not when it cannot: no
+// disc there (kQvrdbProblem), or the module cannot be loaded or fails (kQvrdbError). Any thread.
+DiscReading ReadDiscIn(const std::string& drive, std::ostream& err);
+
+// The drive module of a qvrdb at `program_file`: qvrdb-drive.so beside it when it is there (a
+// build tree), else the installed one in the private folder of the installation
+// (PREFIX/lib/qvr/qvrdb-drive.so for PREFIX/bin/qvrdb).
+std::filesystem::path DriveModuleFor(const std::filesystem::path& program_file);
 
 // lookup: what the online sources propose for a disc of the database (by key) or in a drive.
 int RunLookup(const QvrdbContext& context, std::span<const std::string> arguments);
@@ -106,7 +118,9 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
 // lyrics: the timed lyrics of a registered disc from the lyrics server, printed or written.
 int RunLyrics(const QvrdbContext& context, std::span<const std::string> arguments);
 
-// probe: reads a drive or image (default: the player's "Drive" setting) through the device layer.
+// probe: reads a drive or image (default: the player's "Drive" setting) and tells whether the
+// database knows the disc. The disc is read on a thread of its own while the master file's
+// identities are read (MasterIdentities); the disc is then looked up at the place found.
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments);
 
 // Texts for one line of output on a terminal: tabs and line breaks become blanks, other control

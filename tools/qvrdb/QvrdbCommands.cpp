@@ -138,7 +138,7 @@ constexpr QvrdbCommand kCommands[] = {
      "フォルダに書いてレコードに登録; 既にほかの歌詞ファイルがあれば --replace も必要)",
      false, nullptr, "qvrdb-online"},
     {"probe", "[--json] [DRIVE]", "ドライブかイメージのディスクを読んで、キー・曲数・時間と登録の有無を表示", false,
-     nullptr, "qvrdb-drive"},
+     RunProbe},
 };
 
 }  // namespace

@@ -42,9 +42,15 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << "qvrdb: 使い方: qvrdb [--db DIR] lookup KEY|DRIVE\n";
     return kQvrdbError;
   }
-  const std::optional<DriveDisc> disc =
-      NamesDrive(arguments[0]) ? ReadDiscIn(arguments[0], context.Err) : DiscOfKey(context, arguments[0]);
-  if (!disc) return kQvrdbProblem;
+  std::optional<DriveDisc> disc;
+  if (NamesDrive(arguments[0])) {
+    DiscReading read = ReadDiscIn(arguments[0], context.Err);
+    if (const int* status = std::get_if<int>(&read)) return *status;
+    disc = std::move(std::get<DriveDisc>(read));
+  } else {
+    disc = DiscOfKey(context, arguments[0]);
+    if (!disc) return kQvrdbProblem;
+  }
 
   // The disc's own CD-Text comes first: it is read from the disc, needs no network, and is what
   // the disc says of itself. The online sources follow; when they fail, the CD-Text still stands.
@@ -68,8 +74,7 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
 }
 
 namespace {
-// Reading a drive for a lookup needs the device layer too, so probe runs here as well.
-constexpr QvrdbRunner kOnlineCommands[] = {{"lookup", RunLookup}, {"lyrics", RunLyrics}, {"probe", RunProbe}};
+constexpr QvrdbRunner kOnlineCommands[] = {{"lookup", RunLookup}, {"lyrics", RunLyrics}};
 }  // namespace
 
 std::span<const QvrdbRunner> OnlineCommands() { return kOnlineCommands; }

@@ -16,25 +16,27 @@ namespace {
 
 constexpr const char* kUsage = "qvrdb: 使い方: qvrdb [--db DIR] lyrics KEY|DRIVE [--write [--replace]]\n";
 
-// The registered record of the disc named by key or by a drive (or image) holding it.
-std::optional<TDiscRecord> RegisteredDisc(const QvrdbContext& context, const std::string& name) {
+// The registered record of the disc named by key or by a drive (or image) holding it, or the
+// exit status to end with (the reason told).
+std::variant<TDiscRecord, int> RegisteredDisc(const QvrdbContext& context, const std::string& name) {
   if (!std::filesystem::exists(context.MasterPath)) {
     context.Err << "qvrdb: データベース " << context.MasterPath.string() << " がありません\n";
-    return std::nullopt;
+    return kQvrdbProblem;
   }
   std::error_code error;
   if (name.find('/') != std::string::npos || std::filesystem::exists(name, error)) {
-    const std::optional<DriveDisc> read = ReadDiscIn(name, context.Err);
-    if (!read) return std::nullopt;
+    const DiscReading read = ReadDiscIn(name, context.Err);
+    if (const int* status = std::get_if<int>(&read)) return *status;
+    const TDiscRecord& drive_disc = std::get<DriveDisc>(read).Record;
     SystemDateSource dates;
     TDiscDatabase database(dates);
     database.DBOpen(context.MasterPath);
     TNoSearchProgress quiet;
-    TDiscRecord disc = database.DBLookup(read->Record, quiet);
+    TDiscRecord disc = database.DBLookup(drive_disc, quiet);
     if (disc.DiscName.Empty()) {
-      context.Err << "qvrdb: " << name << " のディスク (キー " << read->Record.DiscKey.ToUtf8()
+      context.Err << "qvrdb: " << name << " のディスク (キー " << drive_disc.DiscKey.ToUtf8()
                   << ") はデータベースに登録されていません\n";
-      return std::nullopt;
+      return kQvrdbProblem;
     }
     return disc;
   }
@@ -43,7 +45,7 @@ std::optional<TDiscRecord> RegisteredDisc(const QvrdbContext& context, const std
     return reader.Resolve(*master);
   }
   context.Err << "qvrdb: キー " << name << " のディスクはデータベースにありません\n";
-  return std::nullopt;
+  return kQvrdbProblem;
 }
 
 }  // namespace
@@ -67,10 +69,11 @@ int RunLyrics(const QvrdbContext& context, std::span<const std::string> argument
     context.Err << kUsage;
     return kQvrdbError;
   }
-  std::optional<TDiscRecord> disc = RegisteredDisc(context, *name);
-  if (!disc) return kQvrdbProblem;
+  std::variant<TDiscRecord, int> found = RegisteredDisc(context, *name);
+  if (const int* status = std::get_if<int>(&found)) return *status;
+  TDiscRecord& disc = std::get<TDiscRecord>(found);
 
-  const std::filesystem::path path = LyricsFileIn(context.MasterPath.parent_path() / "Lyrics", disc->DiscKey.View());
+  const std::filesystem::path path = LyricsFileIn(context.MasterPath.parent_path() / "Lyrics", disc.DiscKey.View());
   const SjisEncoding path_bytes = Utf8ToSjis(path.string());
   if (write) {
     if (!path_bytes.ok() || path_bytes.bytes.size() > 255) {
@@ -78,8 +81,8 @@ int RunLyrics(const QvrdbContext& context, std::span<const std::string> argument
       return kQvrdbError;
     }
     // A lyrics file the user chose is not replaced unless asked.
-    if (!disc->LyricsFile.Empty() && disc->LyricsFile.View() != path_bytes.bytes && !replace) {
-      context.Err << "qvrdb: このディスクには歌詞ファイル " << disc->LyricsFile.ToUtf8()
+    if (!disc.LyricsFile.Empty() && disc.LyricsFile.View() != path_bytes.bytes && !replace) {
+      context.Err << "qvrdb: このディスクには歌詞ファイル " << disc.LyricsFile.ToUtf8()
                   << " が登録されています。置き換えるには --replace を付けてください\n";
       return kQvrdbProblem;
     }
@@ -90,7 +93,7 @@ int RunLyrics(const QvrdbContext& context, std::span<const std::string> argument
   DiscLyrics lyrics;
   try {
     lyrics =
-        lookup.FetchLyrics(*disc, never, [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
+        lookup.FetchLyrics(disc, never, [&](const std::string& step) { context.Err << "qvrdb: " << step << "\n"; });
   } catch (const LookupError& error) {
     context.Err << "qvrdb: " << error.what() << "\n";
     return error.Failure() == LookupFailure::NotFound ? kQvrdbProblem : kQvrdbError;
@@ -101,11 +104,11 @@ int RunLyrics(const QvrdbContext& context, std::span<const std::string> argument
     return kQvrdbOk;
   }
   WriteLyricsFile(path, lyrics.Lrc());
-  disc->LyricsFile = path_bytes.bytes;
+  disc.LyricsFile = path_bytes.bytes;
   SystemDateSource dates;
   TDiscDatabase database(dates);
   database.DBOpen(context.MasterPath);
-  database.DBStore(*disc);
+  database.DBStore(disc);
   context.Out << path.string() << "\n";
   return kQvrdbOk;
 }

@@ -1,42 +1,55 @@
-// qvrdb probe: reads the disc in a drive or an image through the device layer and prints what
-// the player would see of it: disc key, track count, disc time, each track's start and length,
-// and whether the database knows the disc.
+// qvrdb probe: reads the disc in a drive or an image and prints what the player would see of it:
+// disc key, track count, disc time, each track's start and length, and whether the database
+// knows the disc.
+//
+// The disc and the database are read at the same time: a thread loads the drive module and reads
+// the disc while the calling thread reads the identities of the master file's records in one
+// pass (MasterIdentities). The disc is then looked up among them, and the record found is
+// resolved as the player's lookup resolves it (DBLookupAt), its tracks read where the store put
+// them. The reading thread writes its messages to a buffer of its own, told after it has ended.
 #include <nlohmann/json.hpp>
 
+#include <exception>
 #include <ostream>
+#include <sstream>
+#include <thread>
 
 #include "app/PlayerSettings.h"
-#include "audio/NoAudioSink.h"
-#include "cdda/DriveLayer.h"
 #include "cddb/DiscDatabase.h"
-#include "metadata/CdTextRecord.h"
-#include "metadata/DiscIds.h"
+#include "cddb/MasterIdentities.h"
 #include "tools/qvrdb/Qvrdb.h"
+#include "util/Error.h"
 #include "util/ShiftJis.h"
 
 namespace qvr {
+namespace {
 
-std::optional<DriveDisc> ReadDiscIn(const std::string& drive, std::ostream& err) {
-  // Only the table of contents is read: no sound output is needed.
-  std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive, std::make_unique<NoAudioSink>());
-  CDDA& layer = opened->Layer;
-  if (layer.CDState != cdStopped && layer.CDState != cdPlaying && layer.CDState != cdPaused) {
-    const std::string& problem = opened->Drive->Problem();
-    err << "qvrdb: ディスクを読めません" << (problem.empty() ? "" : ": " + problem) << "\n";
-    return std::nullopt;
+void PrintProbe(std::ostream& out, const TDiscRecord& disc, bool registered, bool json) {
+  if (json) {
+    nlohmann::ordered_json result;
+    result["DiscKey"] = disc.DiscKey.Str();
+    result["TrackCount"] = disc.TrackCount;
+    result["DiscTime"] = disc.DiscTime;
+    result["Tracks"] = nlohmann::ordered_json::array();
+    for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
+      result["Tracks"].push_back(
+          {{"TrackNo", n}, {"StartPos", disc.Tracks[n].StartPos}, {"Length", disc.Tracks[n].Length}});
+    }
+    result["Registered"] = registered;
+    out << result.dump() << "\n";
+    return;
   }
-  SystemDateSource dates;
-  TDiscRecord disc;
-  ClearDisc(disc, dates);
-  disc.DiscKey = layer.CDMediaID();
-  disc.TrackCount = static_cast<std::uint8_t>(std::min(layer.CDTrackCount(), 99));
-  disc.DiscTime = layer.CDDiscLength();
+  out << "DiscKey: " << disc.DiscKey.Str() << "\n"
+      << "TrackCount: " << int(disc.TrackCount) << "\n"
+      << "DiscTime: " << disc.DiscTime << " (" << TimeText(disc.DiscTime) << ")\n";
   for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-    disc.Tracks[n].StartPos = layer.CDTrackStart(n);
-    disc.Tracks[n].Length = layer.CDTrackLength(n);
+    out << "Track " << int(n) << ": StartPos " << disc.Tracks[n].StartPos << " (" << TimeText(disc.Tracks[n].StartPos)
+        << "), Length " << disc.Tracks[n].Length << " (" << TimeText(disc.Tracks[n].Length) << ")\n";
   }
-  return DriveDisc{disc, TocOfDisc(layer, disc), CdTextProposal(layer.CDText(), disc)};
+  out << "Registered: " << (registered ? "yes" : "no") << "\n";
 }
+
+}  // namespace
 
 int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments) {
   bool json = false;
@@ -56,46 +69,40 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
     drive = SjisToUtf8(ini.ReadFencedString(kOtherSection, "Drive", ""));
   }
 
-  const std::optional<DriveDisc> read = ReadDiscIn(*drive, context.Err);
-  if (!read) return kQvrdbProblem;
-  const TDiscRecord& disc = read->Record;
-  SystemDateSource dates;
-  TDiscDatabase database(dates);
-  database.DBOpen(context.MasterPath);
-  TNoSearchProgress quiet;
-  const bool registered =
-      std::filesystem::exists(context.MasterPath) && !database.DBLookup(disc, quiet).DiscName.Empty();
-
-  std::ostream& out = context.Out;
-  if (json) {
-    nlohmann::ordered_json result;
-    result["DiscKey"] = disc.DiscKey.Str();
-    result["TrackCount"] = disc.TrackCount;
-    result["DiscTime"] = disc.DiscTime;
-    result["Tracks"] = nlohmann::ordered_json::array();
-    for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-      result["Tracks"].push_back(
-          {{"TrackNo", n}, {"StartPos", disc.Tracks[n].StartPos}, {"Length", disc.Tracks[n].Length}});
+  DiscReading read = kQvrdbError;
+  std::ostringstream read_messages;
+  std::exception_ptr read_error;
+  std::thread reader([&] {
+    try {
+      read = ReadDiscIn(*drive, read_messages);
+    } catch (...) {
+      read_error = std::current_exception();
     }
-    result["Registered"] = registered;
-    out << result.dump() << "\n";
-  } else {
-    out << "DiscKey: " << disc.DiscKey.Str() << "\n"
-        << "TrackCount: " << int(disc.TrackCount) << "\n"
-        << "DiscTime: " << disc.DiscTime << " (" << TimeText(disc.DiscTime) << ")\n";
-    for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
-      out << "Track " << int(n) << ": StartPos " << disc.Tracks[n].StartPos << " (" << TimeText(disc.Tracks[n].StartPos)
-          << "), Length " << disc.Tracks[n].Length << " (" << TimeText(disc.Tracks[n].Length) << ")\n";
-    }
-    out << "Registered: " << (registered ? "yes" : "no") << "\n";
+  });
+  // A database that cannot be read is told after the disc: a disc that cannot be read comes first.
+  std::optional<MasterIdentities> identities;
+  std::exception_ptr database_error;
+  try {
+    identities.emplace(context.MasterPath);
+  } catch (...) {
+    database_error = std::current_exception();
   }
+  reader.join();
+  context.Err << read_messages.str();
+  if (read_error) std::rethrow_exception(read_error);
+  if (const int* status = std::get_if<int>(&read)) return *status;
+  if (database_error) std::rethrow_exception(database_error);
+
+  const TDiscRecord& disc = std::get<DriveDisc>(read).Record;
+  bool registered = false;
+  if (const std::optional<MasterPlace> place = identities->Find({disc.DiscKey, disc.TrackCount, disc.DiscTime})) {
+    SystemDateSource dates;
+    TDiscDatabase database(dates);
+    database.DBOpen(context.MasterPath);
+    registered = !database.DBLookupAt(disc, *place).DiscName.Empty();
+  }
+  PrintProbe(context.Out, disc, registered, json);
   return kQvrdbOk;
 }
-
-namespace {
-constexpr QvrdbRunner kDriveCommands[] = {{"probe", RunProbe}};
-}  // namespace
-
-std::span<const QvrdbRunner> DriveCommands() { return kDriveCommands; }
 
 }  // namespace qvr
