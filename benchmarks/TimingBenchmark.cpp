@@ -35,6 +35,7 @@
 #include "cddb/DateSource.h"
 #include "cddb/DiscDatabase.h"
 #include "support/CdImage.h"
+#include "support/SdlSinks.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -59,7 +60,7 @@ double ThreadCpu(clockid_t clock) {
 // The output: SDL's sink, but every opening writes a file of its own, and a watcher thread notes
 // when each file grows (SDL's disk driver writes one buffer at a time, then sleeps for its
 // length).
-class SegmentedSink : public AudioSink {
+class SegmentedSink : public test::ForwardingSdlSink {
  public:
   struct Segment {
     std::filesystem::path file;
@@ -82,17 +83,6 @@ class SegmentedSink : public AudioSink {
       setenv("SDL_DISKAUDIOFILE", segments_.back().file.c_str(), 1);
     }
     sink_.Open();
-  }
-  void Close() override { sink_.Close(); }
-  bool IsOpen() const override { return sink_.IsOpen(); }
-  void Write(std::span<const std::int16_t> samples) override { sink_.Write(samples); }
-  std::size_t QueuedFrames() const override { return sink_.QueuedFrames(); }
-  void SetPaused(bool paused) override { sink_.SetPaused(paused); }
-  void Clear() override { sink_.Clear(); }
-  void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
-  std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
-  void SetRefillMark(std::size_t frames, std::function<void()> wake) override {
-    sink_.SetRefillMark(frames, std::move(wake));
   }
 
   // Takes the segments recorded so far and starts anew.
@@ -124,7 +114,6 @@ class SegmentedSink : public AudioSink {
   }
 
   std::filesystem::path folder_;
-  SdlAudioSink sink_;
   std::mutex mutex_;
   std::vector<Segment> segments_;
   std::atomic<bool> quit_{false};

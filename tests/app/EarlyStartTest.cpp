@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "app/ControllerFixture.h"
-#include "audio/SdlAudioSink.h"
 #include "support/CdImage.h"
+#include "support/SdlSinks.h"
 
 namespace qvr::test {
 namespace {
@@ -25,38 +25,19 @@ class ForkableRandom : public FixedRandom {
   std::unique_ptr<RandomSource> Fork() const override { return std::make_unique<ForkableRandom>(*this); }
 };
 
-// SDL's output, each opening recorded when it closes (SDL's disk driver starts its file anew at
-// each opening), and what the controller's view had shown by then.
-class RecordedOutput : public AudioSink {
+// SDL's output, each opening recorded when it closes, with what the controller's view had shown
+// by then.
+class RecordedOutput : public RecordedSdlSink {
  public:
-  RecordedOutput(std::filesystem::path file, const RecordingView& view) : file_(std::move(file)), view_(view) {}
-  void Open() override { sink_.Open(); }
-  void Close() override {
-    const bool was_open = sink_.IsOpen();
-    sink_.Close();
-    if (was_open) {
-      openings.push_back(ReadFile(file_));
-      errors_shown_at_close.push_back(view_.errors.size());
-    }
-  }
-  bool IsOpen() const override { return sink_.IsOpen(); }
-  void Write(std::span<const std::int16_t> samples) override { sink_.Write(samples); }
-  std::size_t QueuedFrames() const override { return sink_.QueuedFrames(); }
-  void SetPaused(bool paused) override { sink_.SetPaused(paused); }
-  void Clear() override { sink_.Clear(); }
-  void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
-  std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
-  void SetRefillMark(std::size_t frames, std::function<void()> wake) override {
-    sink_.SetRefillMark(frames, std::move(wake));
-  }
+  RecordedOutput(std::filesystem::path file, const RecordingView& view)
+      : RecordedSdlSink(std::move(file)), view_(view) {}
 
-  std::vector<std::string> openings;               // what each opening of the output played
   std::vector<std::size_t> errors_shown_at_close;  // errors the view had shown when it closed
 
  private:
-  std::filesystem::path file_;
+  void Closed() override { errors_shown_at_close.push_back(view_.errors.size()); }
+
   const RecordingView& view_;
-  SdlAudioSink sink_;
 };
 
 class EarlyStartTest : public ControllerFixture {

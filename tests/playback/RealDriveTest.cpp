@@ -8,44 +8,14 @@
 #include <thread>
 
 #include "app/ControllerFixture.h"
-#include "audio/SdlAudioSink.h"
 #include "cdda/CdioDrive.h"
 #include "support/CdImage.h"
+#include "support/SdlSinks.h"
 
 namespace qvr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// SDL's output, which the player opens for every range and closes when the range is over. SDL's
-// disk driver starts its file anew at each opening and has written all it played once the
-// output is closed, so each closing keeps what the file then holds: one entry per range.
-class RecordedSdlSink : public AudioSink {
- public:
-  explicit RecordedSdlSink(std::filesystem::path file) : file_(std::move(file)) {}
-  void Open() override { sink_.Open(); }
-  void Close() override {
-    const bool was_open = sink_.IsOpen();
-    sink_.Close();
-    if (was_open) ranges.push_back(ReadFile(file_));
-  }
-  bool IsOpen() const override { return sink_.IsOpen(); }
-  void Write(std::span<const std::int16_t> samples) override { sink_.Write(samples); }
-  std::size_t QueuedFrames() const override { return sink_.QueuedFrames(); }
-  void SetPaused(bool paused) override { sink_.SetPaused(paused); }
-  void Clear() override { sink_.Clear(); }
-  void Replace(std::span<const std::int16_t> samples) override { sink_.Replace(samples); }
-  std::uint64_t PlayedFrames() const override { return sink_.PlayedFrames(); }
-  void SetRefillMark(std::size_t frames, std::function<void()> wake) override {
-    sink_.SetRefillMark(frames, std::move(wake));
-  }
-
-  std::vector<std::string> ranges;  // what was played, output opening by output opening
-
- private:
-  std::filesystem::path file_;
-  SdlAudioSink sink_;
-};
 
 class RealDriveTest : public ControllerFixture {
  protected:
@@ -97,8 +67,8 @@ TEST_F(RealDriveTest, PlayOrderPlaysRangeAfterRangeWithoutAGap) {
   const auto& tracks = image.toc.Tracks;
   const std::string expected =
       image.Bytes(tracks[2].Start, image.toc.LeadOut) + image.Bytes(tracks[0].Start, tracks[2].Start);
-  ASSERT_EQ(sink.ranges.size(), 1u);
-  const std::string played = Trimmed(sink.ranges[0]);
+  ASSERT_EQ(sink.openings.size(), 1u);
+  const std::string played = Trimmed(sink.openings[0]);
   ASSERT_EQ(played.size(), expected.size());
   EXPECT_TRUE(played == expected);
 }
