@@ -16,7 +16,7 @@
 namespace qvr {
 namespace {
 
-constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
 [[noreturn]] void Fail(std::string_view pattern, const std::filesystem::path& path, int error) {
   throw Error(FormatMessage(pattern, path.string()) + ": " + std::strerror(error));

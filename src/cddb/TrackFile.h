@@ -20,6 +20,8 @@ struct DiscIdentity {
   ShortString<8> DiscKey;
   std::uint8_t TrackCount = 0;
   std::uint32_t DiscTime = 0;
+
+  friend bool operator==(const DiscIdentity&, const DiscIdentity&) = default;
 };
 
 // True when the record bytes hold `identity` in the fields at the given offsets. The key's

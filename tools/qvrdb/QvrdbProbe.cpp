@@ -4,7 +4,8 @@
 //
 // The disc and the database are read at the same time: a thread loads the drive module and reads
 // the disc while the calling thread reads the identities of the master file's records in one
-// pass (MasterIdentities). The disc is then looked up among them, and the record found is
+// pass (MasterIdentities), searching for the disc itself in the rest of the file from the moment
+// the thread has read it. The disc is then looked up among the identities, and the record found is
 // resolved as the player's lookup resolves it (DBLookupAt), its tracks read where the store put
 // them. The reading thread writes its messages to a buffer of its own, told after it has ended.
 #include <nlohmann/json.hpp>
@@ -70,11 +71,15 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   }
 
   DiscReading read = kQvrdbError;
+  SoughtDisc sought;
   std::ostringstream read_messages;
   std::exception_ptr read_error;
   std::thread reader([&] {
     try {
       read = ReadDiscIn(*drive, read_messages);
+      if (const DriveDisc* disc = std::get_if<DriveDisc>(&read)) {
+        sought.Set({disc->Record.DiscKey, disc->Record.TrackCount, disc->Record.DiscTime});
+      }
     } catch (...) {
       read_error = std::current_exception();
     }
@@ -83,7 +88,7 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   std::optional<MasterIdentities> identities;
   std::exception_ptr database_error;
   try {
-    identities.emplace(context.MasterPath);
+    identities.emplace(context.MasterPath, &sought);
   } catch (...) {
     database_error = std::current_exception();
   }
