@@ -59,6 +59,25 @@ TEST_F(MasterIdentitiesTest, FindsTheFirstRecordOfADiscAndWhereItsTracksLie) {
        {DiscIdentity{"AAAA0001", 3, 1001}, DiscIdentity{"AAAA000", 3, 1000}, DiscIdentity{"", 3, 1000}}) {
     EXPECT_FALSE(identities.Find(other)) << other.DiscKey.Str();
   }
+
+  // A disc known before the pass reaches a record is searched for directly, and the pass keeps
+  // no fingerprints: the same places, for that disc and (read again) for any other.
+  for (const auto& c : cases) {
+    SoughtDisc sought;
+    sought.Set(c.disc);
+    const MasterIdentities searched(db_.MasterPath(), &sought);
+    EXPECT_EQ(searched.Count(), 0u);
+    for (const auto& d : cases) {
+      const std::optional<MasterPlace> place = searched.Find(d.disc);
+      ASSERT_TRUE(place) << c.disc.DiscKey.Str() << " " << d.disc.DiscKey.Str();
+      EXPECT_EQ(place->Record, d.record) << c.disc.DiscKey.Str() << " " << d.disc.DiscKey.Str();
+      EXPECT_EQ(place->FirstTrack, d.first_track) << c.disc.DiscKey.Str() << " " << d.disc.DiscKey.Str();
+    }
+    EXPECT_FALSE(searched.Find({"AAAA0001", 3, 1001}));
+  }
+  SoughtDisc unknown;
+  unknown.Set({"DDDD0004", 1, 1000});
+  EXPECT_FALSE(MasterIdentities(db_.MasterPath(), &unknown).Find({"DDDD0004", 1, 1000}));
 }
 
 TEST_F(MasterIdentitiesTest, ARecordWhoseFingerprintMatchesIsReadToBeSure) {
