@@ -21,7 +21,7 @@ void SetProblem(DriveModuleDisc& disc, std::string_view text) {
   disc.Problem[length] = '\0';
 }
 
-int ReadDisc(const char* drive, DriveModuleDisc& disc) {
+int ReadDisc(const char* drive, DriveModuleDisc& disc, DriveModuleCdText cd_text, void* context) {
   // Only the table of contents and the CD-Text are read: no sound output is needed.
   const std::unique_ptr<DriveLayer> opened = OpenDriveLayer(drive, std::make_unique<NoAudioSink>());
   CDDA& layer = opened->Layer;
@@ -29,18 +29,25 @@ int ReadDisc(const char* drive, DriveModuleDisc& disc) {
     SetProblem(disc, opened->Drive->Problem());
     return kDriveModuleNoDisc;
   }
-  TDiscRecord& record = disc.Record;
-  record.DiscKey = layer.CDMediaID();
-  record.TrackCount = static_cast<std::uint8_t>(std::min(layer.CDTrackCount(), 99));
-  record.DiscTime = layer.CDDiscLength();
-  for (std::uint8_t n = 1; n <= record.TrackCount; ++n) {
-    record.Tracks[n].StartPos = layer.CDTrackStart(n);
-    record.Tracks[n].Length = layer.CDTrackLength(n);
+  disc.DiscKey = layer.CDMediaID();
+  disc.TrackCount = static_cast<std::uint8_t>(std::min(layer.CDTrackCount(), 99));
+  disc.DiscTime = layer.CDDiscLength();
+  for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
+    disc.StartPos[n - 1] = layer.CDTrackStart(n);
+    disc.Length[n - 1] = layer.CDTrackLength(n);
     disc.TrackAudio[n - 1] = layer.CDTrackIsAudio(n);
   }
-  if (std::optional<TDiscRecord> text = CdTextProposal(layer.CDText(), record)) {
-    disc.HasCdText = true;
-    disc.CdText = *text;
+  if (const CdText text = layer.CDText(); !text.Empty()) {
+    // The proposal is made of the record the caller will make of the disc.
+    const auto record = std::make_unique<TDiscRecord>();
+    record->DiscKey = disc.DiscKey;
+    record->TrackCount = disc.TrackCount;
+    record->DiscTime = disc.DiscTime;
+    for (std::uint8_t n = 1; n <= disc.TrackCount; ++n) {
+      record->Tracks[n].StartPos = disc.StartPos[n - 1];
+      record->Tracks[n].Length = disc.Length[n - 1];
+    }
+    if (const std::optional<TDiscRecord> proposal = CdTextProposal(text, *record)) cd_text(context, &*proposal);
   }
   return kDriveModuleRead;
 }
@@ -49,13 +56,15 @@ int ReadDisc(const char* drive, DriveModuleDisc& disc) {
 }  // namespace qvr
 
 extern "C" __attribute__((visibility("default"))) int QvrdbReadDisc(std::uint32_t interface, const char* drive,
-                                                                    qvr::DriveModuleDisc* disc) noexcept {
+                                                                    qvr::DriveModuleDisc* disc,
+                                                                    qvr::DriveModuleCdText cd_text,
+                                                                    void* context) noexcept {
   // The entry has the type its callers call it by.
   static_assert(std::is_convertible_v<decltype(&QvrdbReadDisc), qvr::DriveModuleEntry>);
   if (interface != qvr::kDriveModuleInterface) return qvr::kDriveModuleOtherBuild;
   *disc = qvr::DriveModuleDisc{};
   try {
-    return qvr::ReadDisc(drive, *disc);
+    return qvr::ReadDisc(drive, *disc, cd_text, context);
   } catch (const std::exception& error) {
     qvr::SetProblem(*disc, error.what());
   } catch (...) {

@@ -16,7 +16,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "cdda/DiscToc.h"
 #include "cddb/DiscRecord.h"
@@ -98,14 +97,11 @@ struct DriveDisc {
   std::optional<TDiscRecord> CdText;  // the disc's own CD-Text as a proposal, when it has any
 };
 
-// The disc read in a drive, or the exit status to end with when it could not be read (the
-// reason told).
-using DiscReading = std::variant<DriveDisc, int>;
-
 // Reads the disc in `drive` (a drive or an image; empty: the system's default drive) through the
-// drive module (DriveModuleFor the running program). Tells on `err` why not when it cannot: no
-// disc there (kQvrdbProblem), or the module cannot be loaded or fails (kQvrdbError). Any thread.
-DiscReading ReadDiscIn(const std::string& drive, std::ostream& err);
+// drive module (DriveModuleFor the running program) into `disc`, and returns kQvrdbOk. Tells on
+// `err` why not when it cannot: no disc there (kQvrdbProblem), or the module cannot be loaded or
+// fails (kQvrdbError). Any thread.
+int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc);
 
 // The drive module of a qvrdb at `program_file`: qvrdb-drive.so beside it when it is there (a
 // build tree), else the installed one in the private folder of the installation

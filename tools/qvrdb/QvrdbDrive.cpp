@@ -20,7 +20,7 @@ std::filesystem::path DriveModuleFor(const std::filesystem::path& program_file) 
   return (folder.parent_path() / QVR_DRIVE_MODULE_DIR / kDriveModuleFile).lexically_normal();
 }
 
-DiscReading ReadDiscIn(const std::string& drive, std::ostream& err) {
+int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc) {
   const std::filesystem::path module = DriveModuleFor(ProgramFile());
   // Loaded once per process and never unloaded: the libraries it brings may keep threads or
   // handlers of their own.
@@ -42,14 +42,18 @@ DiscReading ReadDiscIn(const std::string& drive, std::ostream& err) {
     return kQvrdbError;
   }
 
-  const auto answer = std::make_unique<DriveModuleDisc>();  // 100 KB: not on a thread's stack
-  switch (entry(kDriveModuleInterface, drive.c_str(), answer.get())) {
+  DriveModuleDisc answer{};
+  const DriveModuleCdText take_cd_text = [](void* context, const TDiscRecord* cd_text) {
+    static_cast<DriveDisc*>(context)->CdText = *cd_text;
+  };
+  disc.CdText.reset();
+  switch (entry(kDriveModuleInterface, drive.c_str(), &answer, take_cd_text, &disc)) {
     case kDriveModuleRead: break;
     case kDriveModuleNoDisc:
-      err << "qvrdb: ディスクを読めません" << (answer->Problem[0] != '\0' ? std::string(": ") + answer->Problem : "")
+      err << "qvrdb: ディスクを読めません" << (answer.Problem[0] != '\0' ? std::string(": ") + answer.Problem : "")
           << "\n";
       return kQvrdbProblem;
-    case kDriveModuleFailed: err << "qvrdb: " << answer->Problem << "\n"; return kQvrdbError;
+    case kDriveModuleFailed: err << "qvrdb: " << answer.Problem << "\n"; return kQvrdbError;
     default:
       err << "qvrdb: " << module.string() << " はこの qvrdb と一緒にビルドされたものではありません\n";
       return kQvrdbError;
@@ -57,24 +61,19 @@ DiscReading ReadDiscIn(const std::string& drive, std::ostream& err) {
 
   // The record as the player makes it of a new disc (ClearDisc: dated today), with what the
   // drive told.
-  DriveDisc read;
   SystemDateSource dates;
-  ClearDisc(read.Record, dates);
-  const TDiscRecord& told = answer->Record;
-  read.Record.DiscKey = told.DiscKey;
-  read.Record.TrackCount = told.TrackCount;
-  read.Record.DiscTime = told.DiscTime;
-  for (std::size_t n = 1; n <= UsedTracks(told.TrackCount); ++n) {
-    read.Record.Tracks[n].StartPos = told.Tracks[n].StartPos;
-    read.Record.Tracks[n].Length = told.Tracks[n].Length;
+  ClearDisc(disc.Record, dates);
+  disc.Record.DiscKey = answer.DiscKey;
+  disc.Record.TrackCount = answer.TrackCount;
+  disc.Record.DiscTime = answer.DiscTime;
+  for (std::size_t n = 1; n <= UsedTracks(answer.TrackCount); ++n) {
+    disc.Record.Tracks[n].StartPos = answer.StartPos[n - 1];
+    disc.Record.Tracks[n].Length = answer.Length[n - 1];
   }
-  read.Toc = TocOfRecord(read.Record);
-  for (std::size_t n = 1; n <= read.Toc.Tracks.size(); ++n) read.Toc.Tracks[n - 1].Audio = answer->TrackAudio[n - 1];
-  if (answer->HasCdText) {
-    read.CdText = answer->CdText;
-    read.CdText->SaleDate = read.Record.SaleDate;
-  }
-  return read;
+  disc.Toc = TocOfRecord(disc.Record);
+  for (std::size_t n = 1; n <= disc.Toc.Tracks.size(); ++n) disc.Toc.Tracks[n - 1].Audio = answer.TrackAudio[n - 1];
+  if (disc.CdText) disc.CdText->SaleDate = disc.Record.SaleDate;
+  return kQvrdbOk;
 }
 
 }  // namespace qvr

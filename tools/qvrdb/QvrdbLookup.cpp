@@ -44,9 +44,7 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
   }
   std::optional<DriveDisc> disc;
   if (NamesDrive(arguments[0])) {
-    DiscReading read = ReadDiscIn(arguments[0], context.Err);
-    if (const int* status = std::get_if<int>(&read)) return *status;
-    disc = std::move(std::get<DriveDisc>(read));
+    if (const int status = ReadDiscIn(arguments[0], context.Err, disc.emplace()); status != kQvrdbOk) return status;
   } else {
     disc = DiscOfKey(context, arguments[0]);
     if (!disc) return kQvrdbProblem;

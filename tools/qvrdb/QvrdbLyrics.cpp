@@ -1,7 +1,9 @@
 // qvrdb lyrics: fetches the timed lyrics of a registered disc (by key, or the disc in a drive)
 // from the lyrics server of the player's settings and prints the LRC file it would write, or
 // with --write writes it into the "Lyrics" folder beside the database and names it in the record.
+#include <memory>
 #include <ostream>
+#include <variant>
 
 #include "app/PlayerSettings.h"
 #include "cddb/DatabaseReader.h"
@@ -25,9 +27,9 @@ std::variant<TDiscRecord, int> RegisteredDisc(const QvrdbContext& context, const
   }
   std::error_code error;
   if (name.find('/') != std::string::npos || std::filesystem::exists(name, error)) {
-    const DiscReading read = ReadDiscIn(name, context.Err);
-    if (const int* status = std::get_if<int>(&read)) return *status;
-    const TDiscRecord& drive_disc = std::get<DriveDisc>(read).Record;
+    const auto read = std::make_unique<DriveDisc>();
+    if (const int status = ReadDiscIn(name, context.Err, *read); status != kQvrdbOk) return status;
+    const TDiscRecord& drive_disc = read->Record;
     SystemDateSource dates;
     TDiscDatabase database(dates);
     database.DBOpen(context.MasterPath);

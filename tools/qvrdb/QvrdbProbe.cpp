@@ -70,16 +70,15 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
     drive = SjisToUtf8(ini.ReadFencedString(kOtherSection, "Drive", ""));
   }
 
-  DiscReading read = kQvrdbError;
+  DriveDisc read;
+  int read_status = kQvrdbError;
   SoughtDisc sought;
   std::ostringstream read_messages;
   std::exception_ptr read_error;
   std::thread reader([&] {
     try {
-      read = ReadDiscIn(*drive, read_messages);
-      if (const DriveDisc* disc = std::get_if<DriveDisc>(&read)) {
-        sought.Set({disc->Record.DiscKey, disc->Record.TrackCount, disc->Record.DiscTime});
-      }
+      read_status = ReadDiscIn(*drive, read_messages, read);
+      if (read_status == kQvrdbOk) sought.Set({read.Record.DiscKey, read.Record.TrackCount, read.Record.DiscTime});
     } catch (...) {
       read_error = std::current_exception();
     }
@@ -95,10 +94,10 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   reader.join();
   context.Err << read_messages.str();
   if (read_error) std::rethrow_exception(read_error);
-  if (const int* status = std::get_if<int>(&read)) return *status;
+  if (read_status != kQvrdbOk) return read_status;
   if (database_error) std::rethrow_exception(database_error);
 
-  const TDiscRecord& disc = std::get<DriveDisc>(read).Record;
+  const TDiscRecord& disc = read.Record;
   bool registered = false;
   if (const std::optional<MasterPlace> place = identities->Find({disc.DiscKey, disc.TrackCount, disc.DiscTime})) {
     SystemDateSource dates;
