@@ -41,9 +41,7 @@ constexpr std::size_t kShortestSleepMs = 3;
 constexpr std::size_t kLongestSleepMs = 1000;
 }  // namespace
 
-DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) {
-  reader_ = std::thread([this] { Run(); });
-}
+DigitalPlayer::DigitalPlayer(AudioSink& sink) : sink_(sink) {}
 
 DigitalPlayer::~DigitalPlayer() {
   {
@@ -52,12 +50,15 @@ DigitalPlayer::~DigitalPlayer() {
     StopLocked();
   }
   wake_.notify_all();
-  reader_.join();
+  if (reader_.joinable()) reader_.join();
 }
 
 void DigitalPlayer::Play(AudioSectorSource& source, std::vector<FrameRange> ranges, bool paused) {
   std::lock_guard lock(mutex_);
   sink_.Open();  // throws before anything changes
+  // The reader starts with the first play: a player that only reads a disc's table of contents
+  // never needs it.
+  if (!reader_.joinable()) reader_ = std::thread([this] { Run(); });
   // What plays now goes on until the first chunk of the new range replaces it (Run), so that
   // the listener hears no silence while it is read.
   replacing_ = active_ && !paused_ && !ranges.empty();
