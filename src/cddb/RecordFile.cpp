@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "cddb/Records.h"
 #include "util/Error.h"
@@ -16,7 +18,7 @@
 namespace qvr {
 namespace {
 
-constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::size_t kChunkBytes = 128 * 1024;
 
 [[noreturn]] void Fail(std::string_view pattern, const std::filesystem::path& path, int error) {
   throw Error(FormatMessage(pattern, path.string()) + ": " + std::strerror(error));
@@ -54,11 +56,13 @@ std::size_t RecordFile::Count() const {
 }
 
 std::size_t RecordFile::Read(std::size_t first, std::size_t count, char* buffer) const {
-  const std::size_t wanted = count * record_size_;
+  return ReadBytes(first * record_size_, count * record_size_, buffer) / record_size_;
+}
+
+std::size_t RecordFile::ReadBytes(std::size_t offset, std::size_t length, char* buffer) const {
   std::size_t got = 0;
-  const auto offset = static_cast<off_t>(first * record_size_);
-  while (got < wanted) {
-    ssize_t n = pread(fd_, buffer + got, wanted - got, offset + static_cast<off_t>(got));
+  while (got < length) {
+    const ssize_t n = pread(fd_, buffer + got, length - got, static_cast<off_t>(offset + got));
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail("データベースファイル %s を読み込めません", path_, errno);
@@ -66,7 +70,7 @@ std::size_t RecordFile::Read(std::size_t first, std::size_t count, char* buffer)
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
-  return got / record_size_;
+  return got;
 }
 
 void RecordFile::Write(std::size_t index, const char* data, std::size_t count) {
@@ -91,28 +95,35 @@ bool RecordFile::HasValidHeader() const {
 
 namespace {
 
-// Records per read: a chunk of about kChunkBytes, or less for a small file.
-std::size_t ChunkRecords(const RecordFile& file, std::size_t first) {
-  const std::size_t count = file.Count();
-  const std::size_t left = count > first ? count - first : 1;
-  return std::clamp<std::size_t>(left, 1, std::max<std::size_t>(1, kChunkBytes / file.RecordSize()));
+constexpr std::size_t kPage = 4096;
+
+// Bytes per block: kChunkBytes, or less for a small file, in whole pages that hold at least one
+// record beyond a page boundary.
+std::size_t BlockBytes(const RecordFile& file, std::size_t first) {
+  const std::size_t size = file.Count() * file.RecordSize();
+  const std::size_t from = first * file.RecordSize() / kPage * kPage;
+  const std::size_t left = size > from ? size - from : 0;
+  const std::size_t least = (file.RecordSize() + kPage - 1) / kPage * kPage + kPage;
+  return std::max(least, std::min(kChunkBytes, (left + kPage - 1) / kPage * kPage));
 }
 
 }  // namespace
 
+void RecordScanner::FreeBuffer::operator()(char* buffer) const { std::free(buffer); }
+
 RecordScanner::RecordScanner(const RecordFile& file, std::size_t first)
     : file_(file),
       record_size_(file.RecordSize()),
-      buffer_records_(ChunkRecords(file, first)),
-      chunk_first_(first),
+      buffer_size_(BlockBytes(file, first)),
+      buffer_(static_cast<char*>(std::aligned_alloc(kPage, buffer_size_))),
       next_(first) {
-  buffer_.reset(new char[buffer_records_ * file.RecordSize()]);
+  if (!buffer_) throw std::bad_alloc();
 }
 
-bool RecordScanner::ReadChunk() {
-  chunk_first_ = next_;
-  chunk_count_ = file_.Read(chunk_first_, buffer_records_, buffer_.get());
-  return chunk_count_ > 0;
+bool RecordScanner::ReadBlock(std::size_t offset) {
+  block_offset_ = offset / kPage * kPage;
+  block_length_ = file_.ReadBytes(block_offset_, buffer_size_, buffer_.get());
+  return offset + record_size_ <= block_offset_ + block_length_;
 }
 
 }  // namespace qvr

@@ -35,6 +35,9 @@ class RecordFile {
   // Reads up to `count` whole records starting at record `first` into `buffer` (room for
   // `count` records); returns how many whole records were read. Raises Error on a read error.
   std::size_t Read(std::size_t first, std::size_t count, char* buffer) const;
+  // Reads up to `length` bytes at file offset `offset` into `buffer`; fewer only at the end of
+  // the file. Raises Error on a read error.
+  std::size_t ReadBytes(std::size_t offset, std::size_t length, char* buffer) const;
 
   // Writes `count` records from `data` at record `index` (Count() appends). Raises Error when
   // the write fails or is short.
@@ -50,30 +53,42 @@ class RecordFile {
   int fd_ = -1;
 };
 
-// Reads the records of a file one by one from record `first`, a chunk at a time. Each chunk is
-// read when it is reached, so records appended while the scan runs are still seen.
+// Reads the records of a file one by one from record `first`, a block at a time. Each block is
+// read when it is reached, so records appended while the scan runs are still seen. Blocks start
+// at page boundaries of the file and land at a page boundary in memory, which the kernel copies
+// fastest; a record that a block's end cuts is read whole with the next block, which starts at
+// the page that holds the record's first byte.
 class RecordScanner {
  public:
   explicit RecordScanner(const RecordFile& file, std::size_t first = 1);
 
   // The bytes of the next record (valid until the next call), or nullptr at the end.
   const char* Next() {
-    if (next_ >= chunk_first_ + chunk_count_ && !ReadChunk()) return nullptr;
-    return buffer_.get() + (next_++ - chunk_first_) * record_size_;
+    const std::size_t offset = next_ * record_size_;
+    if (offset < block_offset_ || offset + record_size_ > block_offset_ + block_length_) {
+      if (!ReadBlock(offset)) return nullptr;
+    }
+    ++next_;
+    return buffer_.get() + (offset - block_offset_);
   }
   // The number of the record that Next() returned last.
   std::size_t Index() const { return next_ - 1; }
 
  private:
-  // Reads the chunk that starts at next_; false at the end of the file.
-  bool ReadChunk();
+  struct FreeBuffer {
+    void operator()(char* buffer) const;
+  };
+
+  // Reads the block that holds the record at file offset `offset`; false when the file ends
+  // before the record does.
+  bool ReadBlock(std::size_t offset);
 
   const RecordFile& file_;
   std::size_t record_size_;
-  std::unique_ptr<char[]> buffer_;  // not zeroed: only what was read is looked at
-  std::size_t buffer_records_;
-  std::size_t chunk_first_;  // record number of buffer_[0]
-  std::size_t chunk_count_ = 0;
+  std::size_t buffer_size_;                     // a whole number of pages
+  std::unique_ptr<char[], FreeBuffer> buffer_;  // not zeroed: only what was read is looked at
+  std::size_t block_offset_ = 0;                // file offset of buffer_[0]
+  std::size_t block_length_ = 0;                // bytes read there
   std::size_t next_;
 };
 
