@@ -80,6 +80,10 @@ std::size_t Utf8SequenceLength(std::string_view text) {
 
 std::string SjisToUtf8(std::string_view sjis) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  // ASCII is the same in both: such a text needs no converter, which is loaded on first use.
+  if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(sjis);
+  }
   std::string out;
   out.reserve(sjis.size() + sjis.size() / 2);
   std::size_t at = 0;
