@@ -37,6 +37,7 @@ int ReadDisc(const char* drive, DriveModuleDisc& disc, DriveModuleCdText cd_text
     disc.Length[n - 1] = layer.CDTrackLength(n);
     disc.TrackAudio[n - 1] = layer.CDTrackIsAudio(n);
   }
+  if (cd_text == nullptr) return kDriveModuleRead;
   if (const CdText text = layer.CDText(); !text.Empty()) {
     // The proposal is made of the record the caller will make of the disc.
     const auto record = std::make_unique<TDiscRecord>();

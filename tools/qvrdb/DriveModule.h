@@ -51,8 +51,8 @@ using DriveModuleCdText = void (*)(void* context, const TDiscRecord* cd_text);
 
 // The entry: reads the disc in `drive` (a zero-terminated UTF-8 path of a drive, an image or a
 // folder of images; empty for the system's default drive) into `disc`, and hands its CD-Text,
-// when it has any, to `cd_text` with `context`. `interface` is the caller's
-// kDriveModuleInterface. Never throws; any thread.
+// when it has any, to `cd_text` with `context` (a null `cd_text`: the CD-Text is not read).
+// `interface` is the caller's kDriveModuleInterface. Never throws; any thread.
 using DriveModuleEntry = int (*)(std::uint32_t interface, const char* drive, DriveModuleDisc* disc,
                                  DriveModuleCdText cd_text, void* context);
 

@@ -94,14 +94,14 @@ std::string TimeText(std::uint32_t msf);
 struct DriveDisc {
   TDiscRecord Record;
   DiscToc Toc;
-  std::optional<TDiscRecord> CdText;  // the disc's own CD-Text as a proposal, when it has any
+  std::optional<TDiscRecord> CdText;  // the disc's own CD-Text as a proposal, when it has any and was asked for
 };
 
 // Reads the disc in `drive` (a drive or an image; empty: the system's default drive) through the
-// drive module (DriveModuleFor the running program) into `disc`, and returns kQvrdbOk. Tells on
-// `err` why not when it cannot: no disc there (kQvrdbProblem), or the module cannot be loaded or
-// fails (kQvrdbError). Any thread.
-int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc);
+// drive module (DriveModuleFor the running program) into `disc` (its CD-Text only when
+// `with_cd_text`), and returns kQvrdbOk. Tells on `err` why not when it cannot: no disc there
+// (kQvrdbProblem), or the module cannot be loaded or fails (kQvrdbError). Any thread.
+int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc, bool with_cd_text);
 
 // The drive module of a qvrdb at `program_file`: qvrdb-drive.so beside it when it is there (a
 // build tree), else the installed one in the private folder of the installation

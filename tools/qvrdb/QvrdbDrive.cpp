@@ -20,7 +20,7 @@ std::filesystem::path DriveModuleFor(const std::filesystem::path& program_file) 
   return (folder.parent_path() / QVR_DRIVE_MODULE_DIR / kDriveModuleFile).lexically_normal();
 }
 
-int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc) {
+int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc, bool with_cd_text) {
   const std::filesystem::path module = DriveModuleFor(ProgramFile());
   // Loaded once per process and never unloaded: the libraries it brings may keep threads or
   // handlers of their own.
@@ -47,7 +47,7 @@ int ReadDiscIn(const std::string& drive, std::ostream& err, DriveDisc& disc) {
     static_cast<DriveDisc*>(context)->CdText = *cd_text;
   };
   disc.CdText.reset();
-  switch (entry(kDriveModuleInterface, drive.c_str(), &answer, take_cd_text, &disc)) {
+  switch (entry(kDriveModuleInterface, drive.c_str(), &answer, with_cd_text ? take_cd_text : nullptr, &disc)) {
     case kDriveModuleRead: break;
     case kDriveModuleNoDisc:
       err << "qvrdb: ディスクを読めません" << (answer.Problem[0] != '\0' ? std::string(": ") + answer.Problem : "")

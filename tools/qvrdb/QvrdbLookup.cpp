@@ -44,7 +44,8 @@ int RunLookup(const QvrdbContext& context, std::span<const std::string> argument
   }
   std::optional<DriveDisc> disc;
   if (NamesDrive(arguments[0])) {
-    if (const int status = ReadDiscIn(arguments[0], context.Err, disc.emplace()); status != kQvrdbOk) return status;
+    if (const int status = ReadDiscIn(arguments[0], context.Err, disc.emplace(), true); status != kQvrdbOk)
+      return status;
   } else {
     disc = DiscOfKey(context, arguments[0]);
     if (!disc) return kQvrdbProblem;

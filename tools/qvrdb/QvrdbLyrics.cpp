@@ -28,7 +28,7 @@ std::variant<TDiscRecord, int> RegisteredDisc(const QvrdbContext& context, const
   std::error_code error;
   if (name.find('/') != std::string::npos || std::filesystem::exists(name, error)) {
     const auto read = std::make_unique<DriveDisc>();
-    if (const int status = ReadDiscIn(name, context.Err, *read); status != kQvrdbOk) return status;
+    if (const int status = ReadDiscIn(name, context.Err, *read, false); status != kQvrdbOk) return status;
     const TDiscRecord& drive_disc = read->Record;
     SystemDateSource dates;
     TDiscDatabase database(dates);

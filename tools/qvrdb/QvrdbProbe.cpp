@@ -77,7 +77,7 @@ int RunProbe(const QvrdbContext& context, std::span<const std::string> arguments
   std::exception_ptr read_error;
   std::thread reader([&] {
     try {
-      read_status = ReadDiscIn(*drive, read_messages, read);
+      read_status = ReadDiscIn(*drive, read_messages, read, false);
       if (read_status == kQvrdbOk) sought.Set({read.Record.DiscKey, read.Record.TrackCount, read.Record.DiscTime});
     } catch (...) {
       read_error = std::current_exception();
