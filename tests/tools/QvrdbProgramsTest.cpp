@@ -66,6 +66,33 @@ TEST(QvrdbProgramsTest, ProbeReadsTheDiscThroughTheDriveModule) {
   EXPECT_NE(usage.out.find("使い方: qvrdb [--db DIR] probe"), std::string::npos) << usage.out;
 }
 
+// The module loads libFLAC only for a FLAC image, and reads it as the same disc as its cue sheet
+// with the raw image.
+TEST(QvrdbProgramsTest, TheDriveModuleLoadsTheFlacLibraryOnlyForAFlacImage) {
+  test::TempDir dir;
+  const std::filesystem::path demo_bin = std::filesystem::path(QVR_DEMO_CUE).replace_extension(".bin");
+  const std::filesystem::path flac = dir / "demo.flac";
+  ASSERT_EQ(RunShell("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+                     "--sample-rate=44100 --cuesheet=" +
+                     Quoted(QVR_DEMO_CUE) + " -o " + Quoted(flac) + " " + Quoted(demo_bin))
+                .status,
+            0);
+  // The dynamic loader tells each library it loads.
+  const std::string probe = "LD_DEBUG=files " + Quoted(QVR_QVRDB) + " --db " + Quoted(dir / "db") + " probe --json ";
+  const ProcessRun raw = RunShell(probe + Quoted(QVR_DEMO_CUE));
+  const ProcessRun encoded = RunShell(probe + Quoted(flac));
+  ASSERT_EQ(raw.status, 0) << raw.out;
+  ASSERT_EQ(encoded.status, 0) << encoded.out;
+  EXPECT_NE(raw.out.find("qvrdb-drive.so"), std::string::npos) << raw.out;
+  EXPECT_EQ(raw.out.find("libFLAC"), std::string::npos) << raw.out;
+  EXPECT_NE(encoded.out.find("libFLAC"), std::string::npos) << encoded.out;
+  auto result = [](const std::string& out) {
+    const std::size_t at = out.find("{\"DiscKey\":");
+    return at == std::string::npos ? out : out.substr(at, out.find('\n', at) - at);
+  };
+  EXPECT_EQ(result(encoded.out), result(raw.out));
+}
+
 // An installed qvrdb (PREFIX/bin) finds the module in PREFIX/lib/qvr; one without a usable module
 // names it, and its database commands still work.
 TEST(QvrdbProgramsTest, TheDriveModuleIsFoundWhereTheInstallPutsItAndAMissingOneIsNamed) {
