@@ -98,8 +98,11 @@ struct DiscNames {
   std::string_view label;
 };
 
-inline DiscNames NamesOf(const TDiscRecord& disc) {
-  DiscNames names;
+// Fills `names` with the names of `disc`, reusing its vectors' room (a bulk store asks for the
+// names of every disc).
+inline void NamesOf(const TDiscRecord& disc, DiscNames& names) {
+  names.artists.clear();
+  names.genres.clear();
   for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
     const TTrackEntry& entry = disc.Tracks[n];
     names.artists.insert(names.artists.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
@@ -107,6 +110,11 @@ inline DiscNames NamesOf(const TDiscRecord& disc) {
   }
   names.artists.push_back(disc.ArtistName.View());
   names.label = disc.LabelName.View();
+}
+
+inline DiscNames NamesOf(const TDiscRecord& disc) {
+  DiscNames names;
+  NamesOf(disc, names);
   return names;
 }
 
