@@ -18,7 +18,8 @@
 namespace qvr {
 namespace {
 
-constexpr std::size_t kFirstCapacity = 4 << 20;
+// Reads of a megabyte: few enough calls, and few fresh pages for the buffer.
+constexpr std::size_t kFirstCapacity = 1 << 20;
 
 bool IsWhitespace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 

@@ -12,7 +12,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -27,6 +26,7 @@
 #include "util/Error.h"
 #include "util/RegularFile.h"
 #include "util/ShiftJis.h"
+#include "util/ZeroedArray.h"
 
 namespace qvr {
 namespace {
@@ -192,15 +192,15 @@ void ReadDisc(const element& json, std::size_t index, TDiscRecord& disc) {
 }
 
 // The discs read, handed from the reading thread to the storing one through a ring of records:
-// a record is large, so it is filled in place and never copied. Each side sleeps until a batch
-// is ready for it, so that the threads wake each other seldom.
+// a record is large, so it is filled in place and never copied. The records start as zero bytes
+// (a record of no tracks) from the system, so that the pages of track entries no disc uses are
+// never touched. Each side sleeps until a batch is ready for it, so that the threads wake each
+// other seldom.
 class DiscRing {
  public:
   static constexpr std::size_t kSize = 128, kBatch = 64;
 
-  DiscRing() {
-    for (auto& slot : slots_) slot = std::make_unique<TDiscRecord>();
-  }
+  DiscRing() : slots_(kSize) {}
 
   // Reading side: the record to fill next, waiting while the ring is full; nullptr once the
   // storing side has stopped.
@@ -211,7 +211,7 @@ class DiscRing {
       changed_.wait(lock, [&] { return stopped_ || filled_ - taken_ <= kSize - kBatch; });
       reader_waiting_ = false;
     }
-    return stopped_ ? nullptr : slots_[filled_ % kSize].get();
+    return stopped_ ? nullptr : &slots_[filled_ % kSize];
   }
   void Filled() {
     const std::lock_guard lock(mutex_);
@@ -235,7 +235,7 @@ class DiscRing {
       changed_.wait(lock, [&] { return finished_ || filled_ - taken_ >= kBatch; });
       store_waiting_ = false;
     }
-    if (taken_ < filled_) return slots_[taken_ % kSize].get();
+    if (taken_ < filled_) return &slots_[taken_ % kSize];
     if (failure_) std::rethrow_exception(failure_);
     return nullptr;
   }
@@ -252,7 +252,7 @@ class DiscRing {
   }
 
  private:
-  std::array<std::unique_ptr<TDiscRecord>, kSize> slots_;
+  ZeroedArray<TDiscRecord> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t filled_ = 0, taken_ = 0;
