@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "tools/qvrdb/QvrdbJson.h"
 #include "util/Error.h"
 #include "util/RegularFile.h"
+#include "util/SameBytes.h"
 #include "util/ShiftJis.h"
 #include "util/ZeroedArray.h"
 
@@ -70,14 +72,22 @@ bool DigitsDate(std::string_view text, CivilDate& date) {
   return true;
 }
 
-// Whether the key `a` is `b`: compared byte by byte in place, as keys are a few bytes and
-// every member of every disc is compared.
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) return false;
+// Whether every byte of `text` is below 0x80: the high bits of eight bytes at a time.
+bool IsAscii(std::string_view text) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
   }
-  return true;
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080ull) == 0;
+}
+
+// Whether the key `a` is `b`, compared in place: every member of every disc is compared.
+bool SameKey(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
 }
 
 // The members of one JSON object that a reader asks for, each by its index in `names`; a
@@ -123,8 +133,7 @@ class Members {
     std::string_view text;
     if (Field(i).get_string().get(text)) Fail(Where(i), "文字列ではありません");
     // ASCII is the same in Shift-JIS; most texts are, and need no conversion.
-    if (text.size() <= Capacity &&
-        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (text.size() <= Capacity && IsAscii(text)) {
       out.Assign(text);
       return;
     }
