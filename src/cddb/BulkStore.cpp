@@ -17,6 +17,8 @@
 #include "cddb/Records.h"
 #include "util/AtomicFile.h"
 #include "util/Error.h"
+#include "util/SameBytes.h"
+#include "util/ZeroedArray.h"
 
 namespace qvr {
 namespace {
@@ -76,9 +78,10 @@ struct TrackHash {
 };
 
 // One of the five files: its old contents, and the new contents while they are being built.
-// Appended records wait in a buffer that is written out a few megabytes at a time. A file that
-// does not exist yet is built from its header and linked into place at the end, so that it is
-// written once.
+// Appended records wait in a buffer that is written out half a megabyte at a time: large enough
+// that the writes are few, small enough that its pages, fresh from the system, cost little. A
+// file that does not exist yet is built from its header and linked into place at the end, so
+// that it is written once.
 class Output {
  public:
   Output(const TDiscDatabase& database, DBFile kind)
@@ -139,7 +142,7 @@ class Output {
   void Commit() { replacement_->Commit(); }
 
  private:
-  static constexpr std::size_t kBufferBytes = 4 << 20;
+  static constexpr std::size_t kBufferBytes = 512 << 10;
 
   void Start() {
     if (Changed()) return;
@@ -165,14 +168,127 @@ class Output {
   std::optional<FileReplacement> replacement_;
 };
 
+// An open-addressing index over entries kept in an array of their own, in the order they came.
+// A slot holds the upper half of an entry's hash, which also places it, and the entry's number
+// plus one (0: an empty slot). Slots are eight bytes, so that the index of a hundred thousand
+// entries takes a megabyte or two, and growing it never moves the entries.
+class EntryIndex {
+ public:
+  EntryIndex() : slots_(kFirstSlots) {}
+
+  // The number of the entry with `hash` that `same(number)` accepts, or -1.
+  template <class Same>
+  std::int64_t Find(std::uint64_t hash, Same same) const {
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t at = Home(tag);; at = Next(at)) {
+      const Slot& slot = slots_[at];
+      if (slot.Entry == 0) return -1;
+      if (slot.Tag == tag && same(slot.Entry - 1)) return slot.Entry - 1;
+    }
+  }
+
+  // The number of the first entry with `hash`'s tag, the one Find most likely accepts, or -1.
+  std::int64_t Likely(std::uint64_t hash) const {
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t at = Home(tag);; at = Next(at)) {
+      const Slot& slot = slots_[at];
+      if (slot.Entry == 0) return -1;
+      if (slot.Tag == tag) return slot.Entry - 1;
+    }
+  }
+
+  // Starts loading the slot where a search for `hash` begins.
+  void Prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[Home(static_cast<std::uint32_t>(hash >> 32))]); }
+
+  // Adds entry `number`, which Find does not know, with `hash`.
+  void Add(std::uint64_t hash, std::uint32_t number) {
+    if ((used_ + 1) * 8 > slots_.size() * 5) Grow();
+    Place({static_cast<std::uint32_t>(hash >> 32), number + 1});
+    ++used_;
+  }
+
+ private:
+  static constexpr std::size_t kFirstSlots = 512;  // one page
+
+  struct Slot {
+    std::uint32_t Tag = 0;
+    std::uint32_t Entry = 0;
+  };
+
+  std::size_t Home(std::uint32_t tag) const {
+    return static_cast<std::size_t>((std::uint64_t{tag} * slots_.size()) >> 32);
+  }
+  std::size_t Next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
+  void Place(const Slot& slot) {
+    std::size_t at = Home(slot.Tag);
+    while (slots_[at].Entry != 0) at = Next(at);
+    slots_[at] = slot;
+  }
+  void Grow() {
+    ZeroedArray<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.Entry != 0) Place(slot);
+    }
+  }
+
+  ZeroedArray<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
+// Entries in the order they were added, in zeroed memory that grows in place: a page is touched
+// when the first entry on it is written, and never copied.
+template <class Entry>
+class EntryArray {
+ public:
+  std::size_t size() const { return count_; }
+  Entry& operator[](std::size_t i) { return entries_[i]; }
+  const Entry& operator[](std::size_t i) const { return entries_[i]; }
+  // A new zeroed entry at the end; returns its number.
+  std::uint32_t Add() {
+    if (count_ == entries_.size()) entries_.Grow(std::max<std::size_t>(4096 / sizeof(Entry), 2 * count_));
+    return static_cast<std::uint32_t>(count_++);
+  }
+
+ private:
+  ZeroedArray<Entry> entries_;
+  std::size_t count_ = 0;
+};
+
+// Disc identity -> where its records are, for every disc in the master or track file or stored
+// since: an entry per disc, found through an EntryIndex.
+class DiscPlaces {
+ public:
+  // The place of the disc `key`, a new empty one when it has none yet. The reference holds until
+  // the next disc is added.
+  DiscPlace& operator[](const IdentityKey& key) {
+    const std::uint64_t hash = IdentityHash()(key);
+    std::int64_t n = index_.Find(hash, [&](std::uint32_t at) { return entries_[at].Key == key; });
+    if (n < 0) {
+      n = entries_.Add();
+      entries_[static_cast<std::size_t>(n)].Key = key;
+      index_.Add(hash, static_cast<std::uint32_t>(n));
+    }
+    return entries_[static_cast<std::size_t>(n)].Place;
+  }
+
+ private:
+  struct Entry {
+    IdentityKey Key;
+    DiscPlace Place;
+  };
+
+  EntryArray<Entry> entries_;
+  EntryIndex index_;
+};
+
 // Name -> ID of one name file, first record winning, as AssignIDs finds them. A store looks up
-// dozens of names per disc in tables of tens of thousands, at random: the table is open
-// addressing with the name's first bytes in the slot, so that a lookup mostly touches one cache
-// line (a node-based map touched three).
+// dozens of names per disc in tables of tens of thousands, at random: the index's slots carry
+// part of the hash, so that a lookup mostly touches one slot and one entry, and the entries hold
+// the name's first bytes.
 class NameIndex {
  public:
   explicit NameIndex(const Output& out) : genre_(out.Kind() == DBFile::Genre) {
-    Resize(64);
     if (!out.Valid() || !out.Old()) return;
     RecordScanner scan(*out.Old());
     while (const char* record = scan.Next()) {
@@ -185,78 +301,70 @@ class NameIndex {
 
   const std::int64_t* Find(std::string_view name) const { return Find(name, Hash(name)); }
   const std::int64_t* Find(std::string_view name, std::uint64_t hash) const {
-    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
-      const Slot& slot = slots_[at];
-      if (slot.Used == 0) return nullptr;
-      if (slot.Hash == static_cast<std::uint32_t>(hash >> 32) && slot.Length == name.size() && Matches(slot, name)) {
-        return &slot.ID;
-      }
-    }
+    const std::int64_t n = index_.Find(hash, [&](std::uint32_t at) { return Matches(entries_[at], name); });
+    return n < 0 ? nullptr : &entries_[static_cast<std::size_t>(n)].ID;
   }
 
-  // Starts loading the slot where a lookup of the name with `hash` begins: the lookups of one
-  // disc then wait for memory together rather than one after the other.
-  void Prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
+  // Starts loading the slot where a lookup of the name with `hash` begins, and (once that slot
+  // is in) the entry it most likely finds: the lookups of one disc then wait for memory
+  // together rather than one after the other.
+  void Prefetch(std::uint64_t hash) const { index_.Prefetch(hash); }
+  void PrefetchEntry(std::uint64_t hash) const {
+    const std::int64_t n = index_.Likely(hash);
+    if (n >= 0) __builtin_prefetch(&entries_[static_cast<std::size_t>(n)]);
+  }
 
   static std::uint64_t Hash(std::string_view name) {
-    // FNV-1a, its bits spread by a multiply: the low half picks the slot, the high half is kept.
-    std::uint64_t h = 0xCBF29CE484222325ull;
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
-    return (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ull;
+    // The name's bytes eight at a time (the last word overlapping the one before), each word
+    // mixed in by a multiply; the upper half, spread best, is kept in the index.
+    const auto word = [&](std::size_t at, std::size_t count) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, name.data() + at, count);
+      return w;
+    };
+    std::uint64_t h = 0x9E3779B97F4A7C15ull * (name.size() + 1);
+    const auto mix = [&](std::uint64_t w) {
+      h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+    };
+    const std::size_t size = name.size();
+    if (size >= 8) {
+      for (std::size_t i = 0; i + 8 < size; i += 8) mix(word(i, 8));
+      mix(word(size - 8, 8));
+    } else if (size >= 4) {
+      mix(word(0, 4) << 32 | word(size - 4, 4));
+    } else {
+      for (std::size_t i = 0; i < size; ++i) mix(static_cast<unsigned char>(name[i]));
+    }
+    return (h ^ (h >> 29)) * 0x94D049BB133111EBull;
   }
 
   void Add(std::string_view name, std::int64_t id) {
-    if ((count_ + 1) * 2 > slots_.size()) Resize(slots_.size() * 2);
-    Slot slot;
-    slot.Used = 1;
-    slot.Hash = static_cast<std::uint32_t>(Hash(name) >> 32);
-    slot.Length = static_cast<std::uint8_t>(name.size());
-    slot.ID = id;
-    std::memcpy(slot.Start.data(), name.data(), std::min(name.size(), slot.Start.size()));
-    slot.Rest = static_cast<std::uint32_t>(rest_.size());
-    if (name.size() > slot.Start.size()) rest_.append(name.substr(slot.Start.size()));
-    Place(slot, Hash(name));
-    ++count_;
+    const std::uint32_t n = entries_.Add();
+    Entry& entry = entries_[n];
+    entry.ID = id;
+    entry.Length = static_cast<std::uint8_t>(name.size());
+    std::memcpy(entry.Start.data(), name.data(), std::min(name.size(), entry.Start.size()));
+    entry.Rest = static_cast<std::uint32_t>(rest_.size());
+    if (name.size() > entry.Start.size()) rest_.append(name.substr(entry.Start.size()));
+    index_.Add(Hash(name), n);
   }
 
  private:
-  // 32 bytes: two slots to a cache line. Names are at most 96 bytes: the first 14 are here, the
-  // rest in rest_.
-  struct Slot {
+  // 32 bytes. Names are at most 96 bytes: the first 19 are here, the rest in rest_.
+  struct Entry {
     std::int64_t ID = 0;
-    std::uint32_t Hash = 0;  // the hash's upper half
     std::uint32_t Rest = 0;  // where the bytes past Start are in rest_
-    std::uint8_t Used = 0;
     std::uint8_t Length = 0;
-    std::array<char, 14> Start{};
+    std::array<char, 19> Start{};
   };
-  static_assert(sizeof(Slot) == 32);
+  static_assert(sizeof(Entry) == 32);
 
-  bool Matches(const Slot& slot, std::string_view name) const {
-    const std::size_t start = std::min(name.size(), slot.Start.size());
-    return std::memcmp(slot.Start.data(), name.data(), start) == 0 &&
-           std::memcmp(rest_.data() + slot.Rest, name.data() + start, name.size() - start) == 0;
-  }
-
-  void Place(const Slot& slot, std::uint64_t hash) {
-    std::size_t at = hash & mask_;
-    while (slots_[at].Used != 0) at = (at + 1) & mask_;
-    slots_[at] = slot;
-  }
-
-  void Resize(std::size_t size) {
-    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
-    mask_ = size - 1;
-    for (const Slot& slot : old) {
-      if (slot.Used != 0) Place(slot, RehashOf(slot));
-    }
-  }
-
-  // The full hash of a stored name, from its bytes.
-  std::uint64_t RehashOf(const Slot& slot) const {
-    std::string name(slot.Start.data(), std::min<std::size_t>(slot.Length, slot.Start.size()));
-    if (slot.Length > slot.Start.size()) name.append(rest_, slot.Rest, slot.Length - slot.Start.size());
-    return Hash(name);
+  bool Matches(const Entry& entry, std::string_view name) const {
+    if (entry.Length != name.size()) return false;
+    const std::size_t start = std::min(name.size(), entry.Start.size());
+    return SameBytes(entry.Start.data(), name.data(), start) &&
+           SameBytes(rest_.data() + entry.Rest, name.data() + start, name.size() - start);
   }
 
   std::string_view NameAt(const char* record) const {
@@ -265,27 +373,28 @@ class NameIndex {
   }
 
   bool genre_;
-  std::vector<Slot> slots_;
-  std::size_t mask_ = 0;
-  std::size_t count_ = 0;
+  EntryArray<Entry> entries_;
+  EntryIndex index_;
   std::string rest_;
 };
 
-// The names one disc asks of one name file: their IDs, and the new ones to append in order.
+// The names one disc asks of one name file: their IDs, and the new ones to append in order. A
+// store keeps one for each name file and fills it again for every disc, reusing its room.
 struct Assignment {
   std::vector<std::int64_t> IDs;
   std::vector<std::string_view> NewNames;
 };
 
-Assignment Assign(const NameIndex& index, const Output& out, std::span<const std::string_view> names) {
-  Assignment result;
-  result.IDs.reserve(names.size());
-  std::array<std::uint64_t, 4 * kMaxTracks + 1> hashes{};  // room for every name of a disc
+void Assign(const NameIndex& index, const Output& out, std::span<const std::string_view> names, Assignment& result) {
+  result.IDs.clear();
+  result.NewNames.clear();
+  std::array<std::uint64_t, 4 * kMaxTracks + 1> hashes;  // room for every name of a disc
   const std::size_t hashed = std::min(names.size(), hashes.size());
   for (std::size_t i = 0; i < hashed; ++i) {
     hashes[i] = NameIndex::Hash(names[i]);
     index.Prefetch(hashes[i]);
   }
+  for (std::size_t i = 0; i < hashed; ++i) index.PrefetchEntry(hashes[i]);
   for (std::size_t n = 0; n < names.size(); ++n) {
     const std::string_view name = names[n];
     std::int64_t id = 0;
@@ -302,7 +411,6 @@ Assignment Assign(const NameIndex& index, const Output& out, std::span<const std
     }
     result.IDs.push_back(id);
   }
-  return result;
 }
 
 }  // namespace
@@ -391,8 +499,11 @@ struct BulkStore::State {
   DatabaseLock lock;
   Output master, track, artist, label, genre;
   NameIndex artists, labels, genres;
-  std::unordered_map<IdentityKey, DiscPlace, IdentityHash> discs;
+  DiscPlaces discs;
   std::unordered_map<TrackKey, std::uint32_t, TrackHash> scattered;
+  // The names of the disc being stored and their IDs, kept for their room.
+  DiscNames names;
+  Assignment artist_ids, label_ids, genre_ids;
 };
 
 namespace {
@@ -418,17 +529,21 @@ void BulkStore::Store(const TDiscRecord& disc) {
        {used > 0 ? &s.track : nullptr, &s.artist, used > 0 ? &s.genre : nullptr, &s.label, &s.master}) {
     if (out && !out->Valid()) throw Error(WrongVersionMessage(out->Path()));
   }
-  const DiscNames names = NamesOf(disc);
-  const Assignment artists = Assign(s.artists, s.artist, names.artists);
-  const Assignment labels = Assign(s.labels, s.label, {&names.label, 1});
-  const Assignment genres = Assign(s.genres, s.genre, names.genres);  // refuses a 256th genre
+  DiscNames& names = s.names;
+  NamesOf(disc, names);
+  Assignment& artists = s.artist_ids;
+  Assignment& labels = s.label_ids;
+  Assignment& genres = s.genre_ids;
+  Assign(s.artists, s.artist, names.artists, artists);
+  Assign(s.labels, s.label, {&names.label, 1}, labels);
+  Assign(s.genres, s.genre, names.genres, genres);  // refuses a 256th genre
 
   s.Append(s.artist, s.artists, artists);
   s.Append(s.label, s.labels, labels);
   s.Append(s.genre, s.genres, genres);
 
   const IdentityKey key = MakeKey(disc.DiscKey.View(), disc.TrackCount, disc.DiscTime);
-  DiscPlace& place = s.discs[key];  // every disc stored has one by the end (the map keeps references)
+  DiscPlace& place = s.discs[key];  // every disc stored has one by the end
   std::array<char, kMasterRecordSize> bytes{};
   for (std::size_t n = 1; n <= used; ++n) {
     TTrackRecord record = TrackRecordOf(disc, n, artists.IDs, genres.IDs[n - 1]);

@@ -98,15 +98,26 @@ struct DiscNames {
   std::string_view label;
 };
 
+// Fills `names` with the names of `disc`, reusing its vectors' room (a bulk store asks for the
+// names of every disc).
+inline void NamesOf(const TDiscRecord& disc, DiscNames& names) {
+  const std::size_t used = UsedTracks(disc.TrackCount);
+  names.artists.resize(3 * used + 1);
+  names.genres.resize(used);
+  for (std::size_t n = 1; n <= used; ++n) {
+    const TTrackEntry& entry = disc.Tracks[n];
+    names.artists[3 * n - 3] = entry.Lyricsby.View();
+    names.artists[3 * n - 2] = entry.Musicby.View();
+    names.artists[3 * n - 1] = entry.Arrangeby.View();
+    names.genres[n - 1] = entry.Genre.View();
+  }
+  names.artists[3 * used] = disc.ArtistName.View();
+  names.label = disc.LabelName.View();
+}
+
 inline DiscNames NamesOf(const TDiscRecord& disc) {
   DiscNames names;
-  for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) {
-    const TTrackEntry& entry = disc.Tracks[n];
-    names.artists.insert(names.artists.end(), {entry.Lyricsby.View(), entry.Musicby.View(), entry.Arrangeby.View()});
-    names.genres.push_back(entry.Genre.View());
-  }
-  names.artists.push_back(disc.ArtistName.View());
-  names.label = disc.LabelName.View();
+  NamesOf(disc, names);
   return names;
 }
 

@@ -1,7 +1,8 @@
 // A fixed-size array of zero bytes taken straight from the system, for large tables that are
 // filled at random places (the validator's hash tables): the kernel's pages come zeroed, so the
 // array is not cleared again, and a large one is asked for in huge pages, so that lookups spread
-// over megabytes do not each miss the processor's page cache.
+// over megabytes do not each miss the processor's page cache. An array that grows keeps its pages
+// where they are (the system moves the mapping), so that growing touches only the new part.
 #pragma once
 
 #include <sys/mman.h>
@@ -44,6 +45,25 @@ class ZeroedArray {
     std::swap(data_, other.data_);
     std::swap(count_, other.count_);
     std::swap(bytes_, other.bytes_);
+  }
+
+  // Makes room for `count` elements (more than size()): the elements kept stay as they are, the
+  // new ones are zero bytes. Raises std::bad_alloc when the system has no memory to give.
+  void Grow(std::size_t count) {
+    if (!data_) {
+      ZeroedArray(count).swap(*this);
+      return;
+    }
+    const std::size_t unit = count * sizeof(T) >= kHugePage ? kHugePage : kPage;
+    const std::size_t bytes = (count * sizeof(T) + unit - 1) / unit * unit;
+    if (bytes > bytes_) {
+      void* at = mremap(data_, bytes_, bytes, MREMAP_MAYMOVE);
+      if (at == MAP_FAILED) throw std::bad_alloc();
+      if (unit == kHugePage) madvise(at, bytes, MADV_HUGEPAGE);
+      data_ = static_cast<T*>(at);
+      bytes_ = bytes;
+    }
+    count_ = count;
   }
 
   std::size_t size() const { return count_; }

@@ -115,6 +115,43 @@ TEST_P(BulkStoreTest, WritesTheBytesThatStoringOneByOneWrites) {
 
 INSTANTIATE_TEST_SUITE_P(Starts, BulkStoreTest, testing::ValuesIn(kStarts), test::CaseName());
 
+// Hundreds of discs with thousands of names: long names alike in their first bytes, names of
+// every length, names met again; the second half stored over a database holding the first,
+// repeating some of its discs. The bulk store's tables grow many times over and still find
+// every name and disc that the one-by-one store finds.
+TEST(BulkStoreTablesTest, FindEveryNameAndDiscAmongThousandsAsStoringOneByOneDoes) {
+  test::TempDir dir;
+  test::FixedDate today{45292};
+  std::vector<TDiscRecord> discs;
+  for (int i = 0; i < 600; ++i) {
+    char key[9];
+    std::snprintf(key, sizeof key, "%08X", 0xB0000000u + static_cast<unsigned>(i < 450 ? i : i - 300));
+    TDiscRecord disc = RegisteredDisc(key, 4, PackMSF(40, 0, 0));
+    disc.ArtistName = std::string(18, 'R') + std::to_string(i % 250);
+    for (int n = 1; n <= 4; ++n) {
+      disc.Tracks[n].Lyricsby = std::string(60, 'L') + std::to_string((i * 4 + n) % 1500);
+      disc.Tracks[n].Musicby = std::to_string((i * 7 + n) % 1100);
+      disc.Tracks[n].Arrangeby = std::string(static_cast<std::size_t>((i + n) % 96), 'A');
+    }
+    discs.push_back(disc);
+  }
+  TDiscDatabase one(today), bulk(today);
+  one.DBOpen(dir / "one" / "MasterDB.QVR");
+  bulk.DBOpen(dir / "bulk" / "MasterDB.QVR");
+  for (std::size_t d = 0; d < 300; ++d) {
+    one.DBStore(discs[d]);
+    bulk.DBStore(discs[d]);
+  }
+
+  BulkStore store(bulk);
+  for (std::size_t d = 300; d < discs.size(); ++d) {
+    one.DBStore(discs[d]);
+    store.Store(discs[d]);
+  }
+  store.Commit();
+  EXPECT_EQ(test::FileContents(bulk), test::FileContents(one));
+}
+
 class BulkStoreFailureTest : public testing::Test {
  protected:
   test::TempDir dir_;

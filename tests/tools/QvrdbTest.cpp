@@ -268,6 +268,42 @@ TEST_F(QvrdbTest, ImportNamesTheLineAndColumnOfAJsonFault) {
   }
 }
 
+// Texts holding quotes, backslashes and brackets, escaped, shifted a byte further in each file:
+// every escape falls at every place of the 64-byte blocks the reader scans (an escaped quote
+// also as the first byte of a block without backslashes), and each text comes out as written.
+TEST_F(QvrdbTest, ImportReadsEscapedQuotesBackslashesAndBracketsWhereverTheyFall) {
+  const std::string tricky = "x\"]}\\{[\"\\";  // x"]}\{["\ decoded
+  const std::string quoted = "\"" + std::string(70, 'y');
+  const auto escaped = [](const std::string& text) {
+    std::string json;
+    for (char c : text) {
+      if (c == '"' || c == '\\') json += '\\';
+      json += c;
+    }
+    return json;
+  };
+  std::vector<std::string> names;
+  for (int shift = 0; shift <= 70; ++shift) {
+    names.push_back(std::string(static_cast<std::size_t>(shift), '.') + tricky);
+    char key[9];
+    std::snprintf(key, sizeof key, "%08X", 0xC0000000u + static_cast<unsigned>(shift));
+    const std::string json = std::string("{\"discs\": [{\"DiscKey\":\"") + key +
+                             "\",\"TrackCount\":0,\"DiscTime\":1,\"DiscName\":\"" + escaped(names.back()) +
+                             "\",\"ArtistName\":\"a\",\"SaleDate\":null,\"LabelName\":\"l\",\"DiscType\":1,"
+                             "\"JacketFile\":\"" +
+                             escaped(quoted) + "\",\"LyricsFile\":\"\",\"Tracks\":[]}]}";
+    test::WriteFile(dir_ / "in.json", json);
+    ToolRun run = Qvrdb({"import", (dir_ / "in.json").string()});
+    ASSERT_EQ(run.status, 0) << shift << ": " << run.err;
+  }
+  const auto masters = DatabaseSnapshot::Read(db_.MasterPath()).Masters();
+  ASSERT_EQ(masters.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(masters[i].DiscName.View(), names[i]) << i;
+    EXPECT_EQ(masters[i].JacketFile.View(), quoted) << i;
+  }
+}
+
 // The file is one transaction: a fault after good discs stores none of them and creates no file.
 TEST_F(QvrdbTest, ImportRefusedAfterGoodDiscsLeavesNoFile) {
   const std::string good =

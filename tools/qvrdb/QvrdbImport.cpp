@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -26,7 +26,9 @@
 #include "tools/qvrdb/QvrdbJson.h"
 #include "util/Error.h"
 #include "util/RegularFile.h"
+#include "util/SameBytes.h"
 #include "util/ShiftJis.h"
+#include "util/ZeroedArray.h"
 
 namespace qvr {
 namespace {
@@ -49,6 +51,45 @@ struct Place {
   throw Error("インポートできません: " + where + ": " + std::string(what));
 }
 
+// Reads "YYYY-MM-DD" written in digits, as export writes every date, without sscanf (which reads
+// the other forms it takes, such as "+999-1-01"). False for any other text.
+bool DigitsDate(std::string_view text, CivilDate& date) {
+  int values[3] = {0, 0, 0};
+  for (std::size_t i = 0, field = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (i == 4 || i == 7) {
+      if (c != '-') return false;
+      ++field;
+    } else if (c >= '0' && c <= '9') {
+      values[field] = values[field] * 10 + (c - '0');
+    } else {
+      return false;
+    }
+  }
+  date.Year = values[0];
+  date.Month = values[1];
+  date.Day = values[2];
+  return true;
+}
+
+// Whether every byte of `text` is below 0x80: the high bits of eight bytes at a time.
+bool IsAscii(std::string_view text) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080ull) == 0;
+}
+
+// Whether the key `a` is `b`, compared in place: every member of every disc is compared.
+bool SameKey(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
+}
+
 // The members of one JSON object that a reader asks for, each by its index in `names`; a
 // member given twice counts with its last value, as JSON readers commonly take it.
 template <std::size_t N>
@@ -62,8 +103,8 @@ class Members {
     // tried first.
     std::size_t next = 0;
     for (const simdjson::dom::key_value_pair member : object) {
-      std::size_t i = next < N && member.key == names[next] ? next : 0;
-      while (i < N && member.key != names[i]) ++i;
+      std::size_t i = next < N && SameKey(member.key, names[next]) ? next : 0;
+      while (i < N && !SameKey(member.key, names[i])) ++i;
       if (i < N) {
         values_[i] = member.value;
         next = i + 1;
@@ -86,14 +127,15 @@ class Members {
     return number;
   }
 
+  // Sets `out` to the text of member `i`, in Shift-JIS.
   template <std::size_t Capacity>
-  ShortString<Capacity> Text(std::size_t i) const {
+  void Text(std::size_t i, ShortString<Capacity>& out) const {
     std::string_view text;
     if (Field(i).get_string().get(text)) Fail(Where(i), "文字列ではありません");
     // ASCII is the same in Shift-JIS; most texts are, and need no conversion.
-    if (text.size() <= Capacity &&
-        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-      return ShortString<Capacity>(text);
+    if (text.size() <= Capacity && IsAscii(text)) {
+      out.Assign(text);
+      return;
     }
     SjisEncoding encoded = Utf8ToSjis(text);
     if (!encoded.ok()) {
@@ -105,7 +147,7 @@ class Members {
       Fail(Where(i), "Shift-JIS で " + std::to_string(encoded.bytes.size()) + " バイトあり、" +
                          std::to_string(Capacity) + " バイトまでしか入りません");
     }
-    return ShortString<Capacity>(encoded.bytes);
+    out.Assign(encoded.bytes);
   }
 
   // A date, or unknown when the member is null or missing.
@@ -115,7 +157,8 @@ class Members {
     CivilDate date;
     char rest = 0;
     if (values_[i]->get_string().get(text) || text.size() != 10 ||
-        std::sscanf(std::string(text).c_str(), "%4d-%2d-%2d%c", &date.Year, &date.Month, &date.Day, &rest) != 3 ||
+        !(DigitsDate(text, date) ||
+          std::sscanf(std::string(text).c_str(), "%4d-%2d-%2d%c", &date.Year, &date.Month, &date.Day, &rest) == 3) ||
         !IsValidCivil(date)) {
       Fail(Where(i), "\"YYYY-MM-DD\" の形の日付か null ではありません");
     }
@@ -152,27 +195,27 @@ enum TrackMember : std::size_t { kTrackNo, kStartPos, kLength, kTrackName, kLyri
 // complaint names the place in the file ("discs[3].Tracks[2].Genre"); the members are checked
 // in a fixed order, so that the first fault is the one named.
 void ReadDisc(const element& json, std::size_t index, TDiscRecord& disc) {
-  // Only the tracks the disc before used hold anything: clearing those clears the record.
-  for (std::size_t n = 1; n <= UsedTracks(disc.TrackCount); ++n) disc.Tracks[n] = TTrackEntry{};
   Place place{index, std::nullopt};
   const Members members(json, kDiscMembers, place);
   disc.Reserved = 0;
-  disc.TrackCount = 0;  // the tracks stay clear even when a member below is refused
-  disc.DiscKey = members.Text<8>(kDiscKey);
+  members.Text(kDiscKey, disc.DiscKey);
   const auto track_count = static_cast<std::uint8_t>(members.Unsigned(kTrackCount, 255));
   disc.DiscTime = static_cast<std::uint32_t>(members.Unsigned(kDiscTime, 0xFFFFFFFF));
-  disc.DiscName = members.Text<96>(kDiscName);
-  disc.ArtistName = members.Text<96>(kArtistName);
+  members.Text(kDiscName, disc.DiscName);
+  members.Text(kArtistName, disc.ArtistName);
   disc.SaleDate = members.Date(kSaleDate);
-  disc.LabelName = members.Text<96>(kLabelName);
+  members.Text(kLabelName, disc.LabelName);
   disc.DiscType = static_cast<std::uint8_t>(members.Unsigned(kDiscType, 255));
-  disc.JacketFile = members.Text<255>(kJacketFile);
-  disc.LyricsFile = members.Text<255>(kLyricsFile);
+  members.Text(kJacketFile, disc.JacketFile);
+  members.Text(kLyricsFile, disc.LyricsFile);
   const std::size_t used = UsedTracks(track_count);
   simdjson::dom::array tracks;
   if (members.Field(kTracks).get_array().get(tracks) || tracks.size() != used) {
     Fail(members.Where(kTracks), std::to_string(used) + " 曲分の配列ではありません");
   }
+  // Only the tracks the disc before used hold anything (TrackCount still counts them): those
+  // past this disc's are cleared, and this disc's are written whole below.
+  for (std::size_t n = used + 1; n <= UsedTracks(disc.TrackCount); ++n) disc.Tracks[n] = TTrackEntry{};
   disc.TrackCount = track_count;
   std::size_t n = 1;
   for (const element track : tracks) {
@@ -182,25 +225,25 @@ void ReadDisc(const element& json, std::size_t index, TDiscRecord& disc) {
     TTrackEntry& entry = disc.Tracks[n];
     entry.StartPos = static_cast<std::uint32_t>(fields.Unsigned(kStartPos, 0xFFFFFFFF));
     entry.Length = static_cast<std::uint32_t>(fields.Unsigned(kLength, 0xFFFFFFFF));
-    entry.TrackName = fields.Text<96>(kTrackName);
-    entry.Lyricsby = fields.Text<96>(kLyricsby);
-    entry.Musicby = fields.Text<96>(kMusicby);
-    entry.Arrangeby = fields.Text<96>(kArrangeby);
-    entry.Genre = fields.Text<16>(kGenre);
+    fields.Text(kTrackName, entry.TrackName);
+    fields.Text(kLyricsby, entry.Lyricsby);
+    fields.Text(kMusicby, entry.Musicby);
+    fields.Text(kArrangeby, entry.Arrangeby);
+    fields.Text(kGenre, entry.Genre);
     ++n;
   }
 }
 
 // The discs read, handed from the reading thread to the storing one through a ring of records:
-// a record is large, so it is filled in place and never copied. Each side sleeps until a batch
-// is ready for it, so that the threads wake each other seldom.
+// a record is large, so it is filled in place and never copied. The records start as zero bytes
+// (a record of no tracks) from the system, so that the pages of track entries no disc uses are
+// never touched. Each side sleeps until a batch is ready for it, so that the threads wake each
+// other seldom.
 class DiscRing {
  public:
   static constexpr std::size_t kSize = 128, kBatch = 64;
 
-  DiscRing() {
-    for (auto& slot : slots_) slot = std::make_unique<TDiscRecord>();
-  }
+  DiscRing() : slots_(kSize) {}
 
   // Reading side: the record to fill next, waiting while the ring is full; nullptr once the
   // storing side has stopped.
@@ -211,7 +254,7 @@ class DiscRing {
       changed_.wait(lock, [&] { return stopped_ || filled_ - taken_ <= kSize - kBatch; });
       reader_waiting_ = false;
     }
-    return stopped_ ? nullptr : slots_[filled_ % kSize].get();
+    return stopped_ ? nullptr : &slots_[filled_ % kSize];
   }
   void Filled() {
     const std::lock_guard lock(mutex_);
@@ -235,7 +278,7 @@ class DiscRing {
       changed_.wait(lock, [&] { return finished_ || filled_ - taken_ >= kBatch; });
       store_waiting_ = false;
     }
-    if (taken_ < filled_) return slots_[taken_ % kSize].get();
+    if (taken_ < filled_) return &slots_[taken_ % kSize];
     if (failure_) std::rethrow_exception(failure_);
     return nullptr;
   }
@@ -252,7 +295,7 @@ class DiscRing {
   }
 
  private:
-  std::array<std::unique_ptr<TDiscRecord>, kSize> slots_;
+  ZeroedArray<TDiscRecord> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t filled_ = 0, taken_ = 0;
