@@ -41,7 +41,8 @@ void* LazySymbol(const char* soname, const char* name) {
 }  // namespace
 }  // namespace qvr
 
-// The sonames of the libraries the headers above belong to, found by the build.
+// Defines the library function `name` as one that finds the library's own on its first call and
+// calls it; `soname` is one of the QVR_*_SONAME the build reads from the libraries themselves.
 #define QVR_FORWARD(soname, result, name, parameters, arguments)                                  \
   extern "C" __attribute__((visibility("hidden"))) result name parameters {                       \
     static const auto real = reinterpret_cast<decltype(&name)>(qvr::LazySymbol(soname, #name)); \
