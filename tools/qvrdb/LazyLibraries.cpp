@@ -43,10 +43,10 @@ void* LazySymbol(const char* soname, const char* name) {
 
 // Defines the library function `name` as one that finds the library's own on its first call and
 // calls it; `soname` is one of the QVR_*_SONAME the build reads from the libraries themselves.
-#define QVR_FORWARD(soname, result, name, parameters, arguments)                                  \
-  extern "C" __attribute__((visibility("hidden"))) result name parameters {                       \
+#define QVR_FORWARD(soname, result, name, parameters, arguments)                                \
+  extern "C" __attribute__((visibility("hidden"))) result name parameters {                     \
     static const auto real = reinterpret_cast<decltype(&name)>(qvr::LazySymbol(soname, #name)); \
-    return real arguments;                                                                       \
+    return real arguments;                                                                      \
   }
 
 QVR_FORWARD(QVR_FLAC_SONAME, FLAC__StreamDecoder*, FLAC__stream_decoder_new, (void), ())
