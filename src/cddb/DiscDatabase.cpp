@@ -7,6 +7,7 @@
 // all wanted IDs are found; a store reads each of the five files once, then writes.
 #include "cddb/DiscDatabase.h"
 
+#include <array>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -196,7 +197,7 @@ TDiscRecord TDiscDatabase::DBLookupAt(const TDiscRecord& disc, const MasterPlace
   namespace m = master_layout;
   const DiscIdentity identity = IdentityOf(disc);
   std::optional<FoundMaster> found;
-  std::vector<char> record(kMasterRecordSize);
+  std::array<char, kMasterRecordSize> record{};
   if (place.Record >= 1 && master.Read(place.Record, 1, record.data()) == 1 &&
       MatchesIdentity(record.data(), m::DiscKey.Offset, m::TrackCount.Offset, m::DiscTime.Offset, identity)) {
     found = FoundMaster{DecodeMasterRecord(Bytes<kMasterRecordSize>(record.data())), place.FirstTrack};

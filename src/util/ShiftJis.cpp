@@ -4,8 +4,9 @@
 
 #include <iconv.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace qvr {
@@ -78,12 +79,22 @@ std::size_t Utf8SequenceLength(std::string_view text) {
 
 }  // namespace
 
+bool IsAsciiText(std::string_view text) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080ull) == 0;
+}
+
 std::string SjisToUtf8(std::string_view sjis) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   // ASCII is the same in both: such a text needs no converter, which is loaded on first use.
-  if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(sjis);
-  }
+  if (IsAsciiText(sjis)) return std::string(sjis);
   std::string out;
   out.reserve(sjis.size() + sjis.size() / 2);
   std::size_t at = 0;
@@ -105,7 +116,7 @@ std::string SjisToUtf8(std::string_view sjis) {
 SjisEncoding Utf8ToSjis(std::string_view utf8) {
   SjisEncoding result;
   // ASCII is the same in both; most texts of a large import are, and skip the converter.
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+  if (IsAsciiText(utf8)) {
     result.bytes = utf8;
     return result;
   }

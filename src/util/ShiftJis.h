@@ -14,6 +14,10 @@ constexpr bool IsSjisLeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// True when every byte of `text` is below 0x80: ASCII, the same bytes in UTF-8 and in code
+// page 932, which needs no conversion. Looks at eight bytes at a time.
+bool IsAsciiText(std::string_view text);
+
 // Decodes code page 932 bytes. Bytes that are not valid (a lone trail byte, a lead byte without
 // its trail, unassigned codes) become U+FFFD each; the conversion never stops or throws.
 std::string SjisToUtf8(std::string_view sjis);

@@ -68,6 +68,22 @@ class RecordingProgress final : public TSearchProgress {
   std::function<void()> on_step;
 };
 
+// A database opened in a temporary folder (its files not created yet), dated 2024-01-01, and the
+// player's lookup of a disc in it.
+class OpenDatabaseTest : public testing::Test {
+ protected:
+  void SetUp() override { db_.DBOpen(dir_ / "MasterDB.QVR"); }
+
+  TDiscRecord Lookup(const TDiscRecord& disc) {
+    RecordingProgress progress;
+    return db_.DBLookup(disc, progress);
+  }
+
+  TempDir dir_;
+  FixedDate today_{45292};
+  TDiscDatabase db_{today_};
+};
+
 // A disc as the drive reports it: identity and track positions, texts empty, sale date today.
 inline TDiscRecord DriveDisc(std::string_view key, std::uint8_t tracks, std::uint32_t time, TDateTime today = 45292) {
   TDiscRecord disc;

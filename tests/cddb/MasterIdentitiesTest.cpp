@@ -16,19 +16,7 @@ namespace {
 using test::DriveDisc;
 using test::RegisteredDisc;
 
-class MasterIdentitiesTest : public testing::Test {
- protected:
-  void SetUp() override { db_.DBOpen(dir_ / "MasterDB.QVR"); }
-
-  TDiscRecord Lookup(const TDiscRecord& disc) {
-    test::RecordingProgress progress;
-    return db_.DBLookup(disc, progress);
-  }
-
-  test::TempDir dir_;
-  test::FixedDate today_{45292};
-  TDiscDatabase db_{today_};
-};
+using MasterIdentitiesTest = test::OpenDatabaseTest;
 
 TEST_F(MasterIdentitiesTest, FindsTheFirstRecordOfADiscAndWhereItsTracksLie) {
   // Discs without tracks and with more than 99 count as many tracks as their stores write.

@@ -17,24 +17,14 @@ namespace {
 using test::DriveDisc;
 using test::RegisteredDisc;
 
-class TrackFileTest : public testing::Test {
+class TrackFileTest : public test::OpenDatabaseTest {
  protected:
-  void SetUp() override { db_.DBOpen(dir_ / "MasterDB.QVR"); }
-
-  TDiscRecord Lookup(const TDiscRecord& disc) {
-    test::RecordingProgress progress;
-    return db_.DBLookup(disc, progress);
-  }
   std::string Read(DBFile file) const { return test::ReadFile(db_.FilePath(file)); }
   void Write(DBFile file, const std::string& bytes) const { test::WriteFile(db_.FilePath(file), bytes); }
   // The records `first` .. `first + count - 1` of a file's bytes.
   static std::string Records(const std::string& bytes, std::size_t size, std::size_t first, std::size_t count = 1) {
     return bytes.substr(first * size, count * size);
   }
-
-  test::TempDir dir_;
-  test::FixedDate today_{45292};
-  TDiscDatabase db_{today_};
 };
 
 // The record numbers FindTracks... found, per track (0: none).

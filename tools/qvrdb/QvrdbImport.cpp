@@ -6,12 +6,10 @@
 // input anywhere (or an interruption) leaves the database as it was.
 #include <fcntl.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -72,19 +70,6 @@ bool DigitsDate(std::string_view text, CivilDate& date) {
   return true;
 }
 
-// Whether every byte of `text` is below 0x80: the high bits of eight bytes at a time.
-bool IsAscii(std::string_view text) {
-  std::uint64_t high = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + i, 8);
-    high |= word;
-  }
-  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
-  return (high & 0x8080808080808080ull) == 0;
-}
-
 // Whether the key `a` is `b`, compared in place: every member of every disc is compared.
 bool SameKey(std::string_view a, std::string_view b) {
   return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
@@ -133,7 +118,7 @@ class Members {
     std::string_view text;
     if (Field(i).get_string().get(text)) Fail(Where(i), "文字列ではありません");
     // ASCII is the same in Shift-JIS; most texts are, and need no conversion.
-    if (text.size() <= Capacity && IsAscii(text)) {
+    if (text.size() <= Capacity && IsAsciiText(text)) {
       out.Assign(text);
       return;
     }
